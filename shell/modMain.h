@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// State the windows share for the whole process, and the routines around it. Everything runs
+// on the user-interface thread.
+namespace modMain {
+
+inline QString StatusLogText;           // the whole communication log, lines ended by CR LF
+inline bool StatusWindowLoaded = false; // the log window exists and takes lines
+inline bool ShowVerbose = false;        // log every frame sent and received
+inline bool ShowRXBuffer = false;       // log the raw receive buffer
+inline bool StatusPaused = false;       // the log window takes no new lines
+
+// Gives the shared state its start values; diagnostic mode turns on both frame filters.
+void InitSharedFlags();
+
+// True when the process's command line, lower-cased, holds "/kovda" anywhere.
+bool IsDiagnosticMode();
+// The command line that IsDiagnosticMode reads: the process's own unless replaced (tests).
+void SetCommandLine(const QString& commandLine);
+
+// Keeps the operator from closing a child window on its own. True when it took effect.
+bool DisableCloseButton(QWidget* form);
+
+// Appends one line to the log and, unless paused, to the log window.
+void AddStatusMessage(const QString& line);
+
+// The current user's desktop folder, the start folder of every file dialog; empty if unknown.
+QString GetDesktopFolder();
+
+}  // namespace modMain
