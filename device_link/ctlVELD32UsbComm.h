@@ -94,9 +94,8 @@ class ctlVELD32UsbComm : public QObject {
   void RXIdle();
   void RXRunningTest();
   void RXCurrentSetpoint(qint16 vCurrentLevelIndex, qint16 vCurrentLevelValue);
-  void RXAllCurrentSetpoints(qint16 vCurrentValue5, qint16 vCurrentValue10,
-                             qint16 vCurrentValue20, qint16 vCurrentValue50,
-                             qint16 vCurrentValue100);
+  void RXAllCurrentSetpoints(qint16 vCurrentValue5, qint16 vCurrentValue10, qint16 vCurrentValue20,
+                             qint16 vCurrentValue50, qint16 vCurrentValue100);
   void RXLastData(qint16 vProgramID, qint16 vAvgM, qint16 vDivideBy, qint16 vScaleFactor,
                   double vImpedance);
   void RXCalibrationDate(QString vYear, QString vMonth, QString vDay);

@@ -25,17 +25,17 @@ struct FieldPos {
 // Program-values body: program, current, frequency, pulse code, duration, mode, whole mA,
 // remaining uA, charge, pass, hours, fail.
 constexpr std::array<FieldPos, 12> kProgramFields = {{{4, 1},
-                                                       {6, 1},
-                                                       {8, 1},
-                                                       {10, 2},
-                                                       {13, 4},
-                                                       {18, 1},
-                                                       {20, 3},
-                                                       {24, 3},
-                                                       {28, 3},
-                                                       {32, 4},
-                                                       {37, 4},
-                                                       {42, 4}}};
+                                                      {6, 1},
+                                                      {8, 1},
+                                                      {10, 2},
+                                                      {13, 4},
+                                                      {18, 1},
+                                                      {20, 3},
+                                                      {24, 3},
+                                                      {28, 3},
+                                                      {32, 4},
+                                                      {37, 4},
+                                                      {42, 4}}};
 
 void DecodeSetpoints(const std::string& body, std::array<std::int16_t, 12>& slots,
                      ReplyEvents& events) {

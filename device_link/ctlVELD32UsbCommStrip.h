@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class ctlVELD32UsbComm;
+
+// The link's status strip: status caption, lamp, connect button and red error text. It only
+// draws the link's state; a change of the button's value goes to the link's chkConnect_Click,
+// which ignores the changes the link makes itself.
+class ctlVELD32UsbCommStrip : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* parent = nullptr);
+
+ private:
+  void Refresh();
+
+  ctlVELD32UsbComm& link_;
+  QWidget* shpBorder;
+  QLabel* lblStatus;
+  QWidget* shpStatus;
+  QCheckBox* chkConnect;
+  QLabel* lblErrorMessage;
+};
