@@ -51,6 +51,7 @@ FT_STATUS ScriptedD2xx::FT_Open(std::int32_t index, std::int32_t& handle) {
   }
   handle = nextHandle;
   openHandle_ = handle;
+  openedIndex = index;
   return FT_OK;
 }
 

@@ -28,6 +28,7 @@ class ScriptedD2xx : public D2xx {
   std::vector<std::int32_t> closedHandles;
   std::int32_t nextHandle = 0x1234;
   std::int32_t lastReadWanted = -1;
+  std::int32_t openedIndex = -1;
   std::uint8_t latency = 0;
   std::uint32_t baud = 0;
   std::optional<std::pair<std::uint8_t, std::uint8_t>> bitMode;

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "recording_events.h"
+#include "reply_decoder.h"
+
+namespace {
+
+struct DecodeCase {
+  const char* name;
+  std::vector<std::string> reads;
+  std::vector<std::string> events;
+  std::string remainder;
+};
+
+class DecoderTable : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecoderTable, RaisesEventsInOrderAndKeepsTheTail) {
+  const DecodeCase& c = GetParam();
+  ReplyDecoder decoder;
+  RecordingEvents events;
+  for (const std::string& read : c.reads) decoder.Decode(read, events);
+  EXPECT_EQ(events.lines, c.events);
+  EXPECT_EQ(decoder.remainder(), c.remainder);
+}
+
+const std::string kProgramBody = "MP11,5,3,09,0030,1,000,100,100,0100,0000,1000";
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, DecoderTable,
+    ::testing::Values(
+        DecodeCase{"FirmwareVersion",
+                   {"(MV101.02)"},
+                   {"RXDataInBuffer((MV101.02))", "RXData((MV101.02))", "RXFirmwareVersion(01.02)"},
+                   ""},
+        DecodeCase{"SplitAcrossReads",
+                   {"(MV1", "01.02)"},
+                   {"RXDataInBuffer((MV1)", "RXDataInBuffer((MV101.02))", "RXData((MV101.02))",
+                    "RXFirmwareVersion(01.02)"},
+                   ""},
+        DecodeCase{"TwoFramesOneRead",
+                   {"(*)(!)"},
+                   {"RXDataInBuffer((*)(!))", "RXData((*))", "RXIdle", "RXDataInBuffer((!))",
+                    "RXData((!))", "RXRunningTest"},
+                   ""},
+        DecodeCase{"TrailingCharacterIsKept",
+                   {"(*)x"},
+                   {"RXDataInBuffer((*)x)", "RXData((*))", "RXIdle", "RXDataInBuffer(x)"},
+                   "x"},
+        DecodeCase{"TrailingCharacterStartsTheNextReply",
+                   {"(*)(", "!)"},
+                   {"RXDataInBuffer((*)()", "RXData((*))", "RXIdle", "RXDataInBuffer(()",
+                    "RXDataInBuffer((!))", "RXData((!))", "RXRunningTest"},
+                   ""},
+        DecodeCase{"ResynchroniseKeepsTheFollowingFrames",
+                   {"x)(*)(!)"},
+                   {"RXDataInBuffer(x)(*)(!))", "RXDataInBuffer((*)(!))", "RXData((*))", "RXIdle",
+                    "RXDataInBuffer((!))", "RXData((!))", "RXRunningTest"},
+                   ""},
+        DecodeCase{"ResynchroniseThenFrameCompletedLater",
+                   {"x)(MV1", "01.02)"},
+                   {"RXDataInBuffer(x)(MV1)", "RXDataInBuffer((MV1)", "RXDataInBuffer((MV101.02))",
+                    "RXData((MV101.02))", "RXFirmwareVersion(01.02)"},
+                   ""},
+        DecodeCase{
+            "ProgramValuesRead",
+            {"(" + kProgramBody + ")"},
+            {"RXDataInBuffer((" + kProgramBody + "))", "RXData((" + kProgramBody + "))",
+             "RXProgramValues(1,5,3,9,30,0,1,0,100,100,100,1000,0.1,100," + kProgramBody + ")"},
+            ""},
+        DecodeCase{"ProgramValuesWriteEchoHasNoCommandText",
+                   {"(MP01,5,3,09,0030,1,000,100,100,0100,0007,1000)"},
+                   {"RXDataInBuffer((MP01,5,3,09,0030,1,000,100,100,0100,0007,1000))",
+                    "RXData((MP01,5,3,09,0030,1,000,100,100,0100,0007,1000))",
+                    "RXProgramValues(1,5,3,9,30,7,1,0,100,100,100,1000,0.1,100,)"},
+                   ""},
+        DecodeCase{"ShortProgramBodyUsesZeroSlots",
+                   {"(MP1)"},
+                   {"RXDataInBuffer((MP1))", "RXData((MP1))",
+                    "RXProgramValues(0,0,0,0,0,0,0,0,0,0,0,0,0,10,MP1)"},
+                   ""},
+        DecodeCase{
+            "FailedConversionKeepsEarlierFrameSlot",
+            {"(" + kProgramBody + ")(MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"},
+            {"RXDataInBuffer((" + kProgramBody +
+                 ")(MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
+             "RXData((" + kProgramBody + "))",
+             "RXProgramValues(1,5,3,9,30,0,1,0,100,100,100,1000,0.1,100," + kProgramBody + ")",
+             "RXDataInBuffer((MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
+             "RXData((MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
+             "RXProgramValues(2,5,3,9,30,0,1,0,100,100,100,1000,0.1,100,"
+             "MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"},
+            ""},
+        DecodeCase{"UnknownProgramSelectorRaisesOnlyRXData",
+                   {"(MP2)"},
+                   {"RXDataInBuffer((MP2))", "RXData((MP2))"},
+                   ""},
+        DecodeCase{"LastDataImpedance",
+                   {"(G10100,0004,0001)"},
+                   {"RXDataInBuffer((G10100,0004,0001))", "RXData((G10100,0004,0001))",
+                    "RXLastData(1,100,4,1,62.5)"},
+                   ""},
+        DecodeCase{"LastDataDivideByZeroIsInfinite",
+                   {"(G10100,0000,0001)"},
+                   {"RXDataInBuffer((G10100,0000,0001))", "RXData((G10100,0000,0001))",
+                    "RXLastData(1,100,0,1,inf)"},
+                   ""},
+        DecodeCase{"LastDataZeroOverZeroIsNaN",
+                   {"(G10000,0000,0000)"},
+                   {"RXDataInBuffer((G10000,0000,0000))", "RXData((G10000,0000,0000))",
+                    "RXLastData(1,0,0,0,nan)"},
+                   ""},
+        DecodeCase{
+            "SetpointsByLength",
+            {"(I13,205)(I005,010,020,050,100)(I123456789)"},
+            {"RXDataInBuffer((I13,205)(I005,010,020,050,100)(I123456789))", "RXData((I13,205))",
+             "RXCurrentSetpoint(3,205)", "RXDataInBuffer((I005,010,020,050,100)(I123456789))",
+             "RXData((I005,010,020,050,100))", "RXAllCurrentSetpoints(5,10,20,50,100)",
+             "RXDataInBuffer((I123456789))", "RXData((I123456789))"},
+            ""},
+        DecodeCase{"OneBadSetpointSuppressesAll",
+                   {"(I005,010,0x0,050,100)"},
+                   {"RXDataInBuffer((I005,010,0x0,050,100))", "RXData((I005,010,0x0,050,100))"},
+                   ""},
+        DecodeCase{"DateAndSerialTextsAsReceived",
+                   {"(MD12020,01,05)(MS0 0042)(MD0 20)"},
+                   {"RXDataInBuffer((MD12020,01,05)(MS0 0042)(MD0 20))", "RXData((MD12020,01,05))",
+                    "RXCalibrationDate(2020|01|05)", "RXDataInBuffer((MS0 0042)(MD0 20))",
+                    "RXData((MS0 0042))", "RXSerialNumber( 0042)", "RXDataInBuffer((MD0 20))",
+                    "RXData((MD0 20))", "RXCalibrationDate( 20||)"},
+                   ""},
+        DecodeCase{"UnknownKindsRaiseOnlyRXData",
+                   {"(MX1)(Z)()"},
+                   {"RXDataInBuffer((MX1)(Z)())", "RXData((MX1))", "RXDataInBuffer((Z)())",
+                    "RXData((Z))", "RXDataInBuffer(())", "RXData(())"},
+                   ""},
+        DecodeCase{"TextWithoutOpeningWaits",
+                   {"abc", "def"},
+                   {"RXDataInBuffer(abc)", "RXDataInBuffer(abcdef)"},
+                   "abcdef"}),
+    [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
+
+TEST(Decoder, RemainderNeverGrowsPastItsBound) {
+  ReplyDecoder decoder;
+  RecordingEvents events;
+  decoder.Decode(std::string(1000, 'z'), events);
+  decoder.Decode(std::string(100, 'z'), events);
+  EXPECT_LE(decoder.remainder().size(), ReplyDecoder::kMaxRemainder);
+  // A frame that starts after the noise still arrives whole.
+  decoder.Decode(std::string(2000, 'n') + "(MV1", events);
+  decoder.Decode("01.02)", events);
+  EXPECT_EQ(events.lines.back(), "RXFirmwareVersion(01.02)");
+  EXPECT_TRUE(decoder.remainder().empty());
+}
+
+// Any stream of valid frames, cut at random points and with noise between frames, yields
+// every frame exactly once and in order.
+TEST(Decoder, RandomCutsAndNoiseNeverLoseOrRepeatAFrame) {
+  const std::vector<std::string> kinds = {"(*)",
+                                          "(!)",
+                                          "(MV101.02)",
+                                          "(MS112345)",
+                                          "(MD12024,02,29)",
+                                          "(I13,205)",
+                                          "(I005,010,020,050,100)",
+                                          "(G10100,0004,0001)",
+                                          "(" + kProgramBody + ")"};
+  const std::string noiseChars = "xyz )\r\n0";
+  std::mt19937 random(20261206);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::string> sent;
+    std::string stream;
+    for (int i = 0; i < 12; ++i) {
+      const int noise = static_cast<int>(random() % 4);
+      for (int n = 0; n < noise; ++n) stream += noiseChars[random() % noiseChars.size()];
+      sent.push_back(kinds[random() % kinds.size()]);
+      stream += sent.back();
+    }
+    ReplyDecoder decoder;
+    RecordingEvents events;
+    for (std::size_t at = 0; at < stream.size();) {
+      const std::size_t piece = 1 + random() % 20;
+      decoder.Decode(std::string_view(stream).substr(at, piece), events);
+      at += piece;
+    }
+    std::vector<std::string> received;
+    for (const std::string& line : events.lines) {
+      if (line.rfind("RXData(", 0) == 0) received.push_back(line.substr(7, line.size() - 8));
+    }
+    ASSERT_EQ(received, sent) << "stream: " << stream;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "command_frames.h"
+#include "protocol_numbers.h"
+
+namespace {
+
+TEST(ProgramWriteFrame, WorkedExampleAndRoundingCases) {
+  struct Case {
+    ProgramWrite program;
+    const char* frame;
+  };
+  const Case cases[] = {
+      // 100 mA, 10 Hz, 100 us: A = 100 uA, C = 100.
+      {{1, 5, 3, 100, 30, 0, 1, 100, 1000}, "(MP01,5,3,09,0030,1,000,100,100,0100,0000,1000)"},
+      // 5 mA, 2 Hz, 10 us: C = 0.5 goes to the even 0; code 00.
+      {{2, 1, 1, 10, 0, 0, 2, 1, 2}, "(MP02,1,1,00,0000,2,000,000,000,0001,0000,0002)"},
+      // 30 us: C = 1.5 goes to 2.
+      {{2, 1, 1, 30, 0, 0, 2, 1, 2}, "(MP02,1,1,02,0000,2,000,000,002,0001,0000,0002)"},
+      // 1000 us: code 99; 15 us: 0.5 -> 0; 25 us: 1.5 -> 2.
+      {{3, 1, 1, 1000, 1, 2, 1, 3, 4}, "(MP03,1,1,99,0001,1,000,010,050,0003,0002,0004)"},
+      {{3, 1, 1, 15, 1, 2, 1, 3, 4}, "(MP03,1,1,00,0001,1,000,000,001,0003,0002,0004)"},
+      {{3, 1, 1, 25, 1, 2, 1, 3, 4}, "(MP03,1,1,02,0001,1,000,000,001,0003,0002,0004)"},
+      // A = 999: 0 mA and 999 uA; A = 1000: 1 and 000; A = 2499: 2 and 499.
+      {{1, 3, 7, 416, 30, 0, 1, 150, 1000}, "(MP01,3,7,41,0030,1,000,998,083,0150,0000,1000)"},
+      {{1, 4, 4, 1000, 30, 0, 1, 150, 1000}, "(MP01,4,4,99,0030,1,001,000,500,0150,0000,1000)"},
+      {{1, 5, 5, 500, 3599, 99, 1, 999, 1000}, "(MP01,5,5,49,3599,1,002,500,500,0999,0099,1000)"},
+      // Fields longer than their width are written whole; unknown indexes give zeros.
+      {{1, 9, 0, 200, 12345, 0, 1, 10, 20}, "(MP01,9,0,19,12345,1,000,000,000,0010,0000,0020)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(frames::SetProgramValues(c.program), c.frame) << c.frame;
+  }
+}
+
+TEST(ProgramWriteFrame, AverageCurrentSplitAtTheThousandBoundary) {
+  // 999 uA and 1000 uA exactly, built from pulse widths that are not multiples of 10.
+  struct Case {
+    std::int16_t pw;
+    const char* split;
+  };
+  // 20 mA at 50 Hz: A = pw.
+  const Case cases[] = {{999, ",000,999,"}, {1000, ",001,000,"}, {2499, ",002,499,"}};
+  for (const Case& c : cases) {
+    const std::string frame = frames::SetProgramValues({1, 3, 5, c.pw, 0, 0, 1, 1, 2});
+    EXPECT_NE(frame.find(c.split), std::string::npos) << frame;
+  }
+}
+
+TEST(RequestFrames, FixedAndParameterisedFrames) {
+  struct Case {
+    std::string actual;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {frames::CommCheck(), "(*)"},
+      {frames::GetCalibrationDate(), "(MD1)"},
+      {frames::SetCalibrationDate(2020, 1, 5), "(MD02020,01,05)"},
+      {frames::SetCalibrationDate(12345, 123, 7), "(MD012345,123,07)"},
+      {frames::GetFirmwareVersion(), "(MV1)"},
+      {frames::GetSerialNumber(), "(MS1)"},
+      {frames::SetSerialNumber(7), "(MS000007)"},
+      {frames::SetSerialNumber(42), "(MS000042)"},
+      {frames::SetSerialNumber(32767), "(MS032767)"},
+      {frames::SetProgramValuesDirect("1,2,3"), "(MP01,2,3)"},
+      {frames::Query(), "(?)"},
+      {frames::RequestData(), "(L)"},
+      {frames::CurrentCalAdjust(2, true), "(I2+)"},
+      {frames::CurrentCalAdjust(2, false), "(I2-)"},
+      {frames::CurrentCalAdjust(17, true), "(I17+)"},
+      {frames::GetCalValues(), "(I?)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected);
+}
+
+TEST(RequestFrames, RangeCheckedRequestsQueueNothingOutsideOneToThree) {
+  for (std::int16_t id : {0, -1, 4, 32767}) {
+    EXPECT_FALSE(frames::GetProgramValues(id)) << id;
+    EXPECT_FALSE(frames::RunTest(id)) << id;
+  }
+  EXPECT_EQ(frames::GetProgramValues(2), "(MP12)");
+  EXPECT_EQ(frames::RunTest(3), "(G3)");
+}
+
+TEST(ProtocolNumbers, RoundHalfEvenPaddingAndTables) {
+  const std::pair<double, std::int64_t> rounding[] = {
+      {0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {3.5, 4}, {4.5001, 5}};
+  for (auto [value, expected] : rounding) EXPECT_EQ(RoundHalfEven(value), expected) << value;
+
+  EXPECT_EQ(ZeroPad(7, 4), "0007");
+  EXPECT_EQ(ZeroPad(0, 2), "00");
+  EXPECT_EQ(ZeroPad(123456, 4), "123456");
+
+  const std::int16_t milliamps[] = {0, 5, 10, 20, 50, 100, 0};
+  for (std::int16_t i = 0; i <= 6; ++i) EXPECT_EQ(CurrentLevelMilliamps(i), milliamps[i]);
+  const std::int16_t hertz[] = {0, 2, 5, 10, 20, 50, 100, 120, 150, 0};
+  for (std::int16_t i = 0; i <= 9; ++i) EXPECT_EQ(FrequencyHertz(i), hertz[i]);
+  EXPECT_EQ(FrequencyHertz(-3), 0);
+}
+
+TEST(ProtocolNumbers, ParseInt16AcceptsBlanksAndSignOnly) {
+  const std::pair<const char*, std::optional<std::int16_t>> cases[] = {
+      {"0042", 42},     {" 7 ", 7},         {"-12", -12},  {"+3", 3},
+      {"32767", 32767}, {"-32768", -32768}, {"32768", {}}, {"-32769", {}},
+      {"", {}},         {"  ", {}},         {"1.5", {}},   {"1,5", {}},
+      {"x1", {}},       {"1 2", {}},        {"-", {}},     {"99999999999", {}}};
+  for (auto [text, expected] : cases) EXPECT_EQ(ParseInt16(text), expected) << text;
+}
+
+}  // namespace

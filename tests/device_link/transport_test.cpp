@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "ft_status.h"
+#include "link_harness.h"
+
+namespace {
+
+TEST(FtErrorText, LabelFollowedByStatusTextAndEmptyOutsideTheTable) {
+  const std::pair<FT_STATUS, const char*> cases[] = {
+      {1, "FT_Read - Invalid Handle"},
+      {2, "FT_Read - Device Not Found"},
+      {3, "FT_Read - Device Not Opened"},
+      {4, "FT_Read - General IO Error"},
+      {5, "FT_Read - Insufficient Resources"},
+      {6, "FT_Read - Invalid Parameter"},
+      {7, "FT_Read - Invalid Baud Rate"},
+      {8, "FT_Read - Device not opened for Erase"},
+      {9, "FT_Read - Device not opened for Write"},
+      {10, "FT_Read - Failed to write Device"},
+      {11, "FT_Read - EEPROM read failed"},
+      {12, "FT_Read - EEPROM write failed"},
+      {13, "FT_Read - EEPROM erase failed"},
+      {14, "FT_Read - EEPROM not present"},
+      {15, "FT_Read - EEPROM not programmed"},
+      {16, "FT_Read - Invalid Arguments"},
+      {17, "FT_Read - not supported"},
+      {18, "FT_Read - other error"},
+      {19, ""},
+      {0, ""},
+      {-1, ""},
+  };
+  for (auto [status, text] : cases) EXPECT_EQ(FtErrorText("FT_Read", status), text) << status;
+}
+
+TEST(Transport, DriverFailuresInATickRaiseUsbErrorAndMarkTheLinkDown) {
+  struct Case {
+    const char* function;
+    FT_STATUS status;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"FT_GetQueueStatus", FT_IO_ERROR, "UsbError(FT_GetQueueStatus - General IO Error)"},
+      {"FT_Read", FT_INVALID_HANDLE, "UsbError(FT_Read - Invalid Handle)"},
+      {"FT_Write", FT_FAILED_TO_WRITE_DEVICE, "UsbError(FT-Write - Failed to write Device)"},
+      {"FT_Write", 19, "UsbError()"},
+  };
+  for (const Case& c : cases) {
+    LinkHarness h;
+    h.Connect();
+    h.driver->rx = "(*)";
+    h.link.TXQuery();
+    h.driver->FailNext(c.function, c.status);
+    h.link.PollingTimer_Timer();
+    EXPECT_TRUE(h.events.contains(c.error))
+        << c.function << ": " << h.events.join(" ").toStdString();
+    EXPECT_FALSE(h.link.Connected()) << c.function;
+    // The frame queued before the failure still left in that tick.
+    EXPECT_TRUE(h.events.contains("TXData((?))")) << c.function;
+  }
+}
+
+TEST(Transport, FailedWriteIsResentBeforeTheNextFrame) {
+  LinkHarness h;
+  h.Connect();
+  h.driver->FailNext("FT_Write", FT_IO_ERROR);
+  h.link.TXQuery();
+  h.link.PollingTimer_Timer();
+  EXPECT_EQ(h.events, QStringList({"UsbError(FT-Write - General IO Error)", "TXData((?))"}));
+  // The link is down; a later send (here through Disconnect) carries the old frame first.
+  h.events.clear();
+  h.link.SendDataAndPoll("(L)", 0);
+  EXPECT_EQ(h.driver->writes.back(), "(?)(L)");
+  EXPECT_EQ(h.events.first(), "TXData((L))");
+}
+
+TEST(Transport, PartialWriteSendsExactlyTheUnsentCharactersNext) {
+  LinkHarness h;
+  h.Connect();
+  h.driver->writes.clear();
+  h.driver->WriteOnlyNext(2);
+  h.link.TXGetFirmwareVersion();
+  h.link.TXGetSerialNumber();
+  h.link.PollingTimer_Timer();
+  h.link.PollingTimer_Timer();
+  ASSERT_EQ(h.driver->writes.size(), 2u);
+  EXPECT_EQ(h.driver->writes[0], "(M");
+  EXPECT_EQ(h.driver->writes[1], "V1)(MS1)");
+  EXPECT_EQ(h.driver->AllWritten(), "(MV1)(MS1)");
+}
+
+TEST(Transport, ReadsNeverAskForMoreThanTheBufferHolds) {
+  LinkHarness h;
+  h.Connect();
+  // 1500 bytes waiting: a first tick takes 1024, the rest arrives with the next tick.
+  h.driver->rx = std::string(1490, 'n') + "(MV101.02)";
+  h.link.PollingTimer_Timer();
+  EXPECT_EQ(h.driver->lastReadWanted, 1024);
+  EXPECT_FALSE(h.events.contains("RXFirmwareVersion(01.02)"));
+  h.link.PollingTimer_Timer();
+  EXPECT_EQ(h.driver->lastReadWanted, 476);
+  EXPECT_TRUE(h.events.contains("RXFirmwareVersion(01.02)"));
+}
+
+TEST(Transport, PendingOutputNeverRunsPastTheBuffer) {
+  LinkHarness h;
+  h.Connect();
+  // Every write fails: pending characters pile up until the next frame would not fit.
+  for (int i = 0; i < 400; ++i) {
+    h.driver->FailNext("FT_Write", FT_IO_ERROR);
+    h.link.SendDataAndPoll("(MS1)", 0);
+  }
+  h.link.SendDataAndPoll("(MV1)", 0);
+  const std::string last = h.driver->writes.back();
+  EXPECT_LE(last.size(), 1024u);
+  EXPECT_EQ(last.substr(last.size() - 5), "(MV1)");
+}
+
+TEST(Transport, DescriptionFillingTheWholeBufferIsTakenWhole) {
+  LinkHarness h;
+  const std::string fifty(50, 'D');
+  h.driver->descriptions = {fifty, "VELD32"};
+  h.link.OpenDevice();
+  // Not matched, and no read past the buffer (the sanitizers watch this).
+  EXPECT_TRUE(h.link.Connected());
+  EXPECT_EQ(h.driver->calls[0], "FT_ListDevicesCount");
+}
+
+}  // namespace
