@@ -1,0 +1,109 @@
+#include "StatusWindowForm.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+namespace {
+
+// Layouts are drawn in twips; 15 twips make one pixel at 96 dots per inch.
+constexpr int Px(int twips) { return (twips + 7) / 15; }
+
+QRect TwipsRect(int left, int top, int width, int height) {
+  return QRect(Px(left), Px(top), Px(width), Px(height));
+}
+
+}  // namespace
+
+StatusWindowForm::StatusWindowForm(QWidget* parent)
+    : QWidget(parent),
+      txtComm(new QPlainTextEdit(this)),
+      calTabCommFrame(new QGroupBox(this)),
+      chkShowVerbose(new QCheckBox(QStringLiteral("Show Verbose"), calTabCommFrame)),
+      chkShowBuffer(new QCheckBox(QStringLiteral("Show RX Buffer"), calTabCommFrame)),
+      cmdPause(new QPushButton(QStringLiteral("Pause"), this)) {
+  setObjectName(QStringLiteral("StatusWindowForm"));
+  setWindowTitle(QStringLiteral("Status"));
+  setFixedSize(Px(5010), Px(4815));
+
+  txtComm->setObjectName(QStringLiteral("txtComm"));
+  txtComm->setGeometry(TwipsRect(0, 0, 5000, 4155));
+  txtComm->setReadOnly(true);
+  // The log is rewritten line by line for the whole run; an undo history would only grow.
+  txtComm->setUndoRedoEnabled(false);
+
+  calTabCommFrame->setObjectName(QStringLiteral("calTabCommFrame"));
+  calTabCommFrame->setGeometry(TwipsRect(60, 4200, 3135, 435));
+  chkShowVerbose->setObjectName(QStringLiteral("chkShowVerbose"));
+  chkShowVerbose->setGeometry(TwipsRect(60, 120, 1695, 255));
+  chkShowBuffer->setObjectName(QStringLiteral("chkShowBuffer"));
+  chkShowBuffer->setGeometry(TwipsRect(1560, 120, 1515, 255));
+
+  cmdPause->setObjectName(QStringLiteral("cmdPause"));
+  cmdPause->setGeometry(TwipsRect(3720, 4260, 1215, 375));
+
+  // A box set from the program reports its new value just as an operator's click does.
+  connect(chkShowVerbose, &QCheckBox::toggled, this, &StatusWindowForm::chkShowVerbose_Click);
+  connect(chkShowBuffer, &QCheckBox::toggled, this, &StatusWindowForm::chkShowBuffer_Click);
+  connect(cmdPause, &QPushButton::clicked, this, &StatusWindowForm::cmdPause_Click);
+
+  Form_Load();
+}
+
+StatusWindowForm::~StatusWindowForm() { Form_Unload(); }
+
+void StatusWindowForm::Form_Load() {
+  modMain::DisableCloseButton(this);
+  if (modMain::IsDiagnosticMode()) {
+    calTabCommFrame->setVisible(true);
+    chkShowVerbose->setChecked(modMain::ShowVerbose);
+    chkShowBuffer->setChecked(modMain::ShowRXBuffer);
+  } else {
+    calTabCommFrame->setVisible(false);
+  }
+  ShowWholeLog();
+  modMain::SetStatusLogView(this);
+  modMain::StatusWindowLoaded = true;
+}
+
+void StatusWindowForm::Form_Unload() {
+  modMain::StatusWindowLoaded = false;
+  modMain::SetStatusLogView(nullptr);
+}
+
+void StatusWindowForm::chkShowVerbose_Click() {
+  modMain::ShowVerbose = chkShowVerbose->isChecked();
+}
+
+void StatusWindowForm::chkShowBuffer_Click() { modMain::ShowRXBuffer = chkShowBuffer->isChecked(); }
+
+void StatusWindowForm::cmdPause_Click() {
+  modMain::StatusPaused = !modMain::StatusPaused;
+  cmdPause->setText(modMain::StatusPaused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+}
+
+void StatusWindowForm::ShowWholeLog() {
+  box_.Reset(modMain::StatusLogText);
+  txtComm->setPlainText(modMain::StatusLogText);
+  CaretToEnd();
+}
+
+void StatusWindowForm::ShowStatusLine(const QString& line) {
+  // Trimming the front and appending keep each line's cost small, where replacing the whole
+  // text would lay out up to 100000 characters again for every line.
+  const qsizetype cut = box_.AddLine(line);
+  QTextCursor cursor(txtComm->document());
+  cursor.beginEditBlock();
+  if (cut > 0) {
+    cursor.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+  }
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(line + QStringLiteral("\r\n"));
+  cursor.endEditBlock();
+  CaretToEnd();
+}
+
+void StatusWindowForm::CaretToEnd() { txtComm->moveCursor(QTextCursor::End); }

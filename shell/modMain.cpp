@@ -1,0 +1,60 @@
+#include "modMain.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QWidget>
+#include <optional>
+
+#include "close_guard.h"
+#include "status_log_text.h"
+
+namespace modMain {
+
+namespace {
+// The command line replaced for tests; the process's own when empty.
+std::optional<QString> commandLineOverride;
+// The loaded log window, registered by itself.
+StatusLogView* statusLogView = nullptr;
+
+QString CommandLine() {
+  if (commandLineOverride) return *commandLineOverride;
+  return QCoreApplication::arguments().join(u' ');
+}
+}  // namespace
+
+void InitSharedFlags() {
+  StatusWindowLoaded = false;
+  const bool diagnostic = IsDiagnosticMode();
+  ShowVerbose = diagnostic;
+  ShowRXBuffer = diagnostic;
+}
+
+bool IsDiagnosticMode() { return CommandLine().toLower().contains(u"/kovda"); }
+
+void SetCommandLine(const QString& commandLine) { commandLineOverride = commandLine; }
+
+bool DisableCloseButton(QWidget* form) {
+  if (form == nullptr) return false;
+  if (form->findChild<CloseGuard*>(QString(), Qt::FindDirectChildrenOnly) == nullptr)
+    new CloseGuard(form);  // owned by the form
+  return true;
+}
+
+void AddStatusMessage(const QString& line) {
+  try {
+    status_log::AppendLine(StatusLogText, line);
+    if (StatusWindowLoaded && !StatusPaused && statusLogView != nullptr)
+      statusLogView->ShowStatusLine(line);
+  } catch (...) {
+    // A failing log must never take its caller down; the line is kept as far as it got.
+  }
+}
+
+void SetStatusLogView(StatusLogView* view) { statusLogView = view; }
+
+QString GetDesktopFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+}  // namespace modMain
