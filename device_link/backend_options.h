@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "d2xx.h"
+#include "driver_diagnostics.h"
+#include "simulated_tester.h"
+
+// The command-line choice of driver backend, shared by the utility and the command-line tool:
+//   --simulate                  the built-in simulated tester
+//   --backend=libftdi           libftdi1 (the default on Linux)
+//   --backend=d2xx[:PATH]       FTDI's D2XX library (the default on Windows), from PATH if given
+// When several are given the last one counts. Every other argument is left for the caller.
+
+enum class BackendKind { Simulated, Libftdi, D2xxLibrary };
+
+struct BackendOptions {
+  BackendKind kind = DefaultBackendKind();
+  std::string libraryPath;  // D2xxLibrary only; empty means the platform's library name
+
+  static BackendKind DefaultBackendKind();
+};
+
+struct BackendArguments {
+  BackendOptions options;
+  std::vector<std::string> remaining;  // the caller's arguments, in their order
+  std::string error;                   // set when an option is not understood
+};
+
+BackendArguments ParseBackendOptions(const std::vector<std::string>& arguments);
+
+// One line per option, for a tool's usage text.
+std::string BackendOptionsHelp();
+
+struct Backend {
+  std::shared_ptr<D2xx> driver;                    // null when error is set
+  std::shared_ptr<SimulatedTester> simulator;      // the driver itself, when simulated
+  std::shared_ptr<DriverDiagnostics> diagnostics;  // the driver itself, when it has them
+  std::string error;
+};
+
+Backend CreateBackend(const BackendOptions& options);

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "d2xx.h"
+#include "driver_diagnostics.h"
+#include "libftdi_api.h"
+
+// The FTDI bridges libftdi lists when asked for "any FTDI default device" (vendor 0, product
+// 0); packaging/60-veld32.rules grants access to the same ones.
+inline constexpr int kFtdiVendorId = 0x0403;
+inline constexpr std::array<int, 5> kFtdiProductIds{0x6001, 0x6010, 0x6011, 0x6014, 0x6015};
+
+// The D2XX calls carried out with libftdi1, the usual way to reach the tester on Linux.
+// Devices are listed afresh on every listing call, so an index means what the last listing
+// showed. Descriptions are read on a context of their own, so listing never disturbs an open
+// link; each open gets the context that will own the link. libftdi has no receive-queue count:
+// FT_GetQueueStatus drains what the chip has sent into a buffer of the backend's own (the chip
+// answers every latency period, so this never blocks long) and reports its size.
+//
+// Statuses: a failing transfer (as after an unplug) gives FT_IO_ERROR; a device the user may
+// not open gives FT_DEVICE_NOT_OPENED with PermissionRefused() set. FT_Close always releases
+// the handle, and reports success once libftdi has let go of the device, even if it could no
+// longer release the interface of a vanished device.
+class LibftdiBackend final : public D2xx, public DriverDiagnostics {
+ public:
+  explicit LibftdiBackend(std::shared_ptr<LibftdiApi> api = SystemLibftdi());
+  ~LibftdiBackend() override;
+  LibftdiBackend(const LibftdiBackend&) = delete;
+  LibftdiBackend& operator=(const LibftdiBackend&) = delete;
+
+  std::string LastErrorText() const override { return lastError_; }
+  bool PermissionRefused() const override { return permissionRefused_; }
+
+  FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
+  FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
+  FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
+  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
+  FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
+                    std::int32_t& read) override;
+  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                     std::int32_t& written) override;
+  FT_STATUS FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) override;
+  FT_STATUS FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) override;
+  FT_STATUS FT_SetBitMode(std::int32_t handle, std::uint8_t mask, std::uint8_t mode) override;
+  FT_STATUS FT_Close(std::int32_t handle) override;
+
+ private:
+  class Context;
+  class DeviceList;
+  struct Link;
+
+  ftdi_context* ListingContext();
+  Link* Find(std::int32_t handle);
+  // Reads once from the chip into the link's buffer; false (with the error kept) on failure.
+  bool Drain(Link& link, std::size_t atMost);
+  // Keeps libftdi's account of a failed call as the last error text.
+  void Remember(const std::string& call, int result, ftdi_context* ftdi);
+  FT_STATUS Failed(FT_STATUS status, const std::string& call, int result, ftdi_context* ftdi);
+
+  std::shared_ptr<LibftdiApi> api_;
+  std::unique_ptr<Context> listing_;
+  std::map<std::int32_t, std::unique_ptr<Link>> links_;
+  std::int32_t nextHandle_ = 1;
+  std::string lastError_;
+  bool permissionRefused_ = false;
+};
