@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+#include "program_controls.h"
+
+// The editing state of the three test programs and every rule that ties their controls
+// together, without widgets. Each operation stands for one control event (an operator's change
+// or a write by code; both raise the same notifications), and the rules run nested exactly as
+// the controls would notify them:
+//  - a slider refuses a value outside its range and keeps its value; narrowing the range moves
+//    the value to the nearest bound; a value change is "moved"; while the operator drags the
+//    thumb the value follows it with only "dragged", and "moved" comes when the thumb is let go;
+//  - a box notifies only when its text really changes, a list on every pick, an option on every
+//    click (also of the option already selected).
+// Operations on a program index outside 0..2 change nothing. After every outermost operation
+// ProgramChanged is emitted once for each program it touched, so a view refreshes from here.
+class TestProgramsModel : public QObject {
+  Q_OBJECT
+
+ public:
+  // `locale` gives the decimal separator of the derived values.
+  explicit TestProgramsModel(QLocale locale = QLocale::system(), QObject* parent = nullptr);
+
+  // Start-up: the defaults of all three programs (5 mA, 2 Hz, 200 us, Single Measure, 30 s,
+  // 0 h, pass 150, fail 1000). Derived values stay untouched until EditorReady is raised.
+  void InitializeEditor();
+  void SetEditorReady(bool ready);
+  bool EditorReady() const { return editorReady_; }
+
+  // Control events. A list position, list text or option that does not exist is refused.
+  void PickListPosition(int vIndex, ProgramList list, int position);
+  void SetListText(int vIndex, ProgramList list, const QString& text);
+  void SetSliderValue(int vIndex, ProgramSlider slider, int value);
+  void DragSlider(int vIndex, ProgramSlider slider, int value);
+  void EndSliderDrag(int vIndex, ProgramSlider slider);
+  void SetBoxText(int vIndex, ProgramBox box, const QString& text);
+  void SelectMode(int vIndex, ProgramMode mode);
+
+  // The editor's named procedures.
+  void CheckDurationMin(int vIndex);
+  void UpdateAverageCurrent(int vIndex);
+  void UpdatePulseCharge(int vIndex);
+  void UpdateDurationControls(int vIndex);
+  bool ValidatePassFailLimits() const;
+
+  // A program-values reply written into the tab of its program number, step by step through
+  // the controls; a step a control refuses is skipped.
+  void ApplyReceivedProgram(const ReceivedProgram& program);
+  // What an upload sends for program vIndex: sliders and lists, never box texts; a Single
+  // Measure program goes with mode 2 and both duration parts 0.
+  UploadArguments UploadArgumentsFor(int vIndex) const;
+
+  // Reading the controls.
+  int ListPosition(int vIndex, ProgramList list) const;  // -1 while nothing is picked
+  QString ListText(int vIndex, ProgramList list) const;
+  static const QStringList& ListItems(ProgramList list);
+  SliderState Slider(int vIndex, ProgramSlider slider) const;
+  QString BoxText(int vIndex, ProgramBox box) const;
+  bool BoxEnabled(int vIndex, ProgramBox box) const;
+  ProgramMode Mode(int vIndex) const;
+
+ signals:
+  void ProgramChanged(int vIndex);
+
+ private:
+  struct SliderControl {
+    SliderState state;
+    bool dragPending = false;  // dragged to a new value since the last moved notification
+  };
+  struct BoxControl {
+    QString text;
+    bool enabled = true;
+  };
+  struct Program {
+    std::array<int, 2> listPosition{-1, -1};
+    std::array<SliderControl, kSliderCount> sliders;
+    std::array<BoxControl, kBoxCount> boxes;
+    ProgramMode mode = ProgramMode::None;
+  };
+  class Operation;
+
+  Program* At(int vIndex);
+  const Program* At(int vIndex) const;
+  SliderControl& SliderOf(int vIndex, ProgramSlider slider);
+  BoxControl& BoxOf(int vIndex, ProgramBox box);
+
+  // Writes as the controls take them; each raises its notification when the control changed.
+  bool WriteSlider(int vIndex, ProgramSlider slider, int value);
+  void WriteSliderRange(int vIndex, ProgramSlider slider, int minimum, int maximum);
+  void WriteBox(int vIndex, ProgramBox box, const QString& text);
+  void EnableDurationControls(int vIndex, bool enabled);
+
+  // Notifications.
+  void CurrentPicked(int vIndex);
+  void SliderMoved(int vIndex, ProgramSlider slider);
+  void SliderDragged(int vIndex, ProgramSlider slider);
+  void BoxChanged(int vIndex, ProgramBox box);
+  void ValidateNumberBox(int vIndex, ProgramBox box);
+
+  QLocale locale_;
+  bool editorReady_ = false;
+  std::array<Program, kProgramCount> programs_;
+  int operationDepth_ = 0;
+  std::array<bool, kProgramCount> touched_{};
+};
