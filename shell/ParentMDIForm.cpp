@@ -1,0 +1,189 @@
+#include "ParentMDIForm.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include "BackgroundForm.h"
+#include "StatusWindowForm.h"
+#include "frmTestOptions.h"
+#include "modMain.h"
+#include "operator_prompts.h"
+#include "program_files.h"
+#include "version.h"
+
+namespace {
+constexpr int kTwipsPerPixel = 15;
+constexpr int Px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+constexpr int kMainWidthTwips = 11000;
+constexpr int kMainHeightTwips = 10000;
+constexpr int kStatusBarHeightTwips = 375;
+
+void Report(const program_files::Outcome& outcome, const QString& done, const QString& failed,
+            OperatorPrompts& prompts) {
+  if (outcome.ok) {
+    modMain::AddStatusMessage(done);
+    return;
+  }
+  modMain::AddStatusMessage(failed);
+  prompts.Inform(outcome.error);
+}
+
+const QString kLoadComplete = QStringLiteral("Load from file complete.");
+const QString kLoadFailed = QStringLiteral("Load from file failed.");
+const QString kSaveComplete = QStringLiteral("Save to file complete.");
+const QString kSaveFailed = QStringLiteral("Save to file failed.");
+}  // namespace
+
+ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prompts,
+                             QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(prompts),
+      mdiArea_(new QMdiArea),
+      StatusBarPictureBox(new QWidget),
+      VELD32VersionLabel(new QLabel(StatusBarPictureBox)),
+      background_(new BackgroundForm),
+      testOptions_(new frmTestOptions(std::move(driver), prompts)) {
+  setObjectName(QStringLiteral("ParentMDIForm"));
+  setWindowTitle(QStringLiteral("VELD32 Configurator"));
+  mdiArea_->setObjectName(QStringLiteral("mdiArea"));
+  mdiArea_->setBackground(Qt::black);
+  mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  StatusBarPictureBox->setObjectName(QStringLiteral("StatusBarPictureBox"));
+  StatusBarPictureBox->setFixedHeight(Px(kStatusBarHeightTwips));
+  VELD32VersionLabel->setObjectName(QStringLiteral("VELD32VersionLabel"));
+  VELD32VersionLabel->setGeometry(Px(60), Px(60), Px(1275), Px(255));
+  VELD32VersionLabel->setFont(QFont(QStringLiteral("Microsoft Sans Serif"), 8));
+
+  auto* client = new QWidget;
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(mdiArea_, 1);
+  layout->addWidget(StatusBarPictureBox);
+  setCentralWidget(client);
+
+  CreateMenus();
+  MDIForm_Load();
+}
+
+ParentMDIForm::~ParentMDIForm() = default;
+
+void ParentMDIForm::CreateMenus() {
+  QMenu* menuLoad = menuBar()->addMenu(QStringLiteral("Load"));
+  menuLoad->setObjectName(QStringLiteral("menuLoad"));
+  menuLoadAll = menuLoad->addAction(QStringLiteral("Load All Programs..."), this,
+                                    &ParentMDIForm::menuLoadAll_Click);
+  menuLoadAll->setObjectName(QStringLiteral("menuLoadAll"));
+  for (int index = 0; index < 3; ++index) {
+    menuLoadProgram[index] =
+        menuLoad->addAction(QStringLiteral("Load Program %1...").arg(index + 1), this,
+                            [this, index] { menuLoadProgram_Click(index); });
+    menuLoadProgram[index]->setObjectName(QStringLiteral("menuLoadProgram%1").arg(index));
+  }
+
+  QMenu* menuSave = menuBar()->addMenu(QStringLiteral("Save"));
+  menuSave->setObjectName(QStringLiteral("menuSave"));
+  menuSaveAll = menuSave->addAction(QStringLiteral("Save All Programs..."), this,
+                                    &ParentMDIForm::menuSaveAll_Click);
+  menuSaveAll->setObjectName(QStringLiteral("menuSaveAll"));
+  for (int index = 0; index < 3; ++index) {
+    menuSaveProgram[index] =
+        menuSave->addAction(QStringLiteral("Save Program %1...").arg(index + 1), this,
+                            [this, index] { menuSaveProgram_Click(index); });
+    menuSaveProgram[index]->setObjectName(QStringLiteral("menuSaveProgram%1").arg(index));
+  }
+}
+
+QMdiSubWindow* ParentMDIForm::AddChild(QWidget* form, Qt::WindowFlags flags) {
+  QMdiSubWindow* child = mdiArea_->addSubWindow(form, Qt::SubWindow | flags);
+  child->setObjectName(form->objectName() + QStringLiteral("Window"));
+  child->setWindowTitle(form->windowTitle());
+  child->adjustSize();
+  child->setFixedSize(child->size());
+  return child;
+}
+
+QMdiSubWindow* ParentMDIForm::ChildWindow(const QWidget& form) const {
+  return qobject_cast<QMdiSubWindow*>(form.parentWidget());
+}
+
+void ParentMDIForm::MDIForm_Load() {
+  FormLoading = true;
+  // The frame keeps one size: no maximize box, and a fixed size below.
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  VELD32VersionLabel->setText(QStringLiteral("%1 v%2.%3.%4")
+                                  .arg(QStringLiteral(VELD32_PRODUCT_NAME))
+                                  .arg(VELD32_VERSION_MAJOR)
+                                  .arg(VELD32_VERSION_MINOR)
+                                  .arg(VELD32_VERSION_PATCH));
+  move(0, 0);
+  resize(Px(kMainWidthTwips), Px(kMainHeightTwips));
+
+  const Qt::WindowFlags fixedChild = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  QMdiSubWindow* backgroundChild = AddChild(background_, Qt::FramelessWindowHint);
+  const int backgroundWidthTwips = backgroundChild->width() * kTwipsPerPixel;
+  const int backgroundHeightTwips = backgroundChild->height() * kTwipsPerPixel;
+  backgroundChild->move(Px(kMainWidthTwips - backgroundWidthTwips - 500),
+                        Px(kMainHeightTwips - backgroundHeightTwips - 1800));
+
+  QMdiSubWindow* editorChild = AddChild(testOptions_, fixedChild);
+  editorChild->move(0, 0);
+
+  statusWindow_ = new StatusWindowForm;
+  QMdiSubWindow* logChild = AddChild(statusWindow_, fixedChild);
+  logChild->move(editorChild->width(), 0);
+
+  setFixedSize(size());
+  testOptions_->setFocus();
+  FormLoading = false;
+}
+
+void ParentMDIForm::closeEvent(QCloseEvent* event) {
+  testOptions_->Form_QueryUnload();
+  event->accept();
+}
+
+void ParentMDIForm::menuLoadAll_Click() {
+  const QString fileName =
+      prompts_.OpenFileName(program_files::kAllProgramsFilter, modMain::GetDesktopFolder());
+  if (fileName.isEmpty()) return;
+  modMain::AddStatusMessage(QStringLiteral("Loading all Program configurations from file..."));
+  Report(program_files::LoadAllProgramsFromFile(testOptions_->Model(), fileName), kLoadComplete,
+         kLoadFailed, prompts_);
+}
+
+void ParentMDIForm::menuLoadProgram_Click(int Index) {
+  const QString fileName =
+      prompts_.OpenFileName(program_files::kSingleProgramFilter, modMain::GetDesktopFolder());
+  if (fileName.isEmpty()) return;
+  modMain::AddStatusMessage(
+      QStringLiteral("Loading Program %1 configuration from file...").arg(Index + 1));
+  Report(program_files::LoadProgramFromFile(testOptions_->Model(), Index, fileName, true),
+         kLoadComplete, kLoadFailed, prompts_);
+}
+
+void ParentMDIForm::menuSaveAll_Click() {
+  const QString fileName =
+      prompts_.SaveFileName(program_files::kAllProgramsFilter, modMain::GetDesktopFolder());
+  if (fileName.isEmpty()) return;
+  modMain::AddStatusMessage(QStringLiteral("Saving all Program configurations to file..."));
+  Report(program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName), kSaveComplete,
+         kSaveFailed, prompts_);
+}
+
+void ParentMDIForm::menuSaveProgram_Click(int Index) {
+  const QString fileName =
+      prompts_.SaveFileName(program_files::kSingleProgramFilter, modMain::GetDesktopFolder());
+  if (fileName.isEmpty()) return;
+  modMain::AddStatusMessage(
+      QStringLiteral("Saving Program %1 configuration to file...").arg(Index + 1));
+  Report(program_files::SaveProgramToFile(testOptions_->Model(), Index, fileName, true),
+         kSaveComplete, kSaveFailed, prompts_);
+}

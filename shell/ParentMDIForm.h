@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class BackgroundForm;
+class D2xx;
+class OperatorPrompts;
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class StatusWindowForm;
+class frmTestOptions;
+
+// The main window "VELD32 Configurator": a fixed-size frame around the background picture, the
+// test program editor and the communication log, with the Load and Save menus that move
+// programs between the editor and configuration files. Closing it closes the link.
+class ParentMDIForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prompts, QWidget* parent = nullptr);
+  ~ParentMDIForm() override;
+
+  frmTestOptions& TestOptions() const { return *testOptions_; }
+  StatusWindowForm& StatusWindow() const { return *statusWindow_; }
+  BackgroundForm& Background() const { return *background_; }
+  // The MDI child window that frames `form`.
+  QMdiSubWindow* ChildWindow(const QWidget& form) const;
+
+  void menuLoadAll_Click();
+  void menuLoadProgram_Click(int Index);
+  void menuSaveAll_Click();
+  void menuSaveProgram_Click(int Index);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void MDIForm_Load();
+  void CreateMenus();
+  QMdiSubWindow* AddChild(QWidget* form, Qt::WindowFlags flags);
+
+  OperatorPrompts& prompts_;
+  QMdiArea* mdiArea_;
+  QWidget* StatusBarPictureBox;
+  QLabel* VELD32VersionLabel;
+  QAction* menuLoadAll = nullptr;
+  std::array<QAction*, 3> menuLoadProgram{};
+  QAction* menuSaveAll = nullptr;
+  std::array<QAction*, 3> menuSaveProgram{};
+  BackgroundForm* background_;
+  frmTestOptions* testOptions_;
+  StatusWindowForm* statusWindow_ = nullptr;
+  bool FormLoading = false;
+};

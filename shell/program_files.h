@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class TestProgramsModel;
+
+// The program configuration files: an all-programs file (sections "Program1".."Program3") and
+// a single-program file (section "Program"), seven keys each, moved between the file and the
+// editor's controls through the editor's own rules, as if the operator had set each control.
+// Widget-free, so that the window's menus and the command-line tool share them.
+namespace program_files {
+
+inline const QString kAllProgramsFilter = QStringLiteral("VELD32 All Programs (*.vap)");
+inline const QString kSingleProgramFilter = QStringLiteral("VELD32 Single Program (*.vsp)");
+
+struct Outcome {
+  bool ok = true;
+  QString error;         // for the operator when !ok: which file, which section
+  QStringList warnings;  // keys that were missing or that a control refused
+};
+
+// "Program" for a single-program file, else "Program" + (programIndex + 1).
+QString SectionName(int programIndex, bool singleProgram);
+
+// Loads the section into program programIndex (0..2). A missing, non-numeric or refused key
+// leaves its controls as they were and the load goes on; a section with none of the keys
+// (missing section, unreadable file) fails.
+Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
+                            bool singleProgram);
+Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName);
+
+// Writes program programIndex's seven keys into the file, keeping everything else in it.
+Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
+                          bool singleProgram);
+// Replaces the file by one holding exactly the three programs; the old file stays whole until
+// the new one is complete, and a read-only file is not replaced.
+Outcome SaveAllProgramsToFile(const TestProgramsModel& model, const QString& fileName);
+
+// The file content SaveAllProgramsToFile writes, as bytes.
+QByteArray AllProgramsFileContent(const TestProgramsModel& model);
+
+}  // namespace program_files
