@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <ostream>
@@ -7,4 +8,7 @@
 // Lets GoogleTest print Qt texts readably in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
+  *out << '"' << bytes.toStdString() << '"';
 }

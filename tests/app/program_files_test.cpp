@@ -1,0 +1,165 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "program_description.h"
+#include "program_files.h"
+#include "qt_printers.h"
+
+namespace {
+
+using namespace program_files;
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class ProgramFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    StartUp(model_);
+  }
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+
+  // Program 1: 20 mA, 150 Hz, 200 us, 1 h 2 min 5 s; program 2 single measure at 100 mA and
+  // 300 us; program 3: 50 mA, 5 Hz, 20 us, 0 h 45 s.
+  void EditThreePrograms(TestProgramsModel& model) {
+    model.PickListPosition(0, ProgramList::Current, 2);
+    model.PickListPosition(0, ProgramList::Frequency, 7);
+    model.SelectMode(0, ProgramMode::Duration);
+    model.SetSliderValue(0, ProgramSlider::DurationHr, 1);
+    model.SetSliderValue(0, ProgramSlider::Duration, 125);
+    model.SetBoxText(0, ProgramBox::PassOhms, "12");
+    model.SetBoxText(0, ProgramBox::FailOhms, "14");
+    model.PickListPosition(1, ProgramList::Current, 4);
+    model.SetSliderValue(1, ProgramSlider::PulseWidth, 300);
+    model.PickListPosition(2, ProgramList::Current, 3);
+    model.PickListPosition(2, ProgramList::Frequency, 1);
+    model.SetSliderValue(2, ProgramSlider::PulseWidth, 20);
+    model.SelectMode(2, ProgramMode::Duration);
+    model.SetSliderValue(2, ProgramSlider::Duration, 45);
+    model.SetSliderValue(2, ProgramSlider::PassOhms, 999);
+  }
+
+  QTemporaryDir dir_;
+  TestProgramsModel model_{QLocale::c()};
+};
+
+TEST_F(ProgramFiles, SaveAllThenLoadAllGivesBackTheSamePrograms) {
+  EditThreePrograms(model_);
+  ASSERT_TRUE(SaveAllProgramsToFile(model_, Path("all.vap")).ok);
+
+  TestProgramsModel loaded{QLocale::c()};
+  StartUp(loaded);
+  const Outcome outcome = LoadAllProgramsFromFile(loaded, Path("all.vap"));
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_TRUE(outcome.warnings.isEmpty()) << outcome.warnings.join("; ").toStdString();
+  for (int i = 0; i < kProgramCount; ++i) {
+    EXPECT_EQ(DescribeProgram(loaded, i), DescribeProgram(model_, i));
+    EXPECT_EQ(loaded.UploadArgumentsFor(i), model_.UploadArgumentsFor(i));
+  }
+}
+
+TEST_F(ProgramFiles, SaveAllWritesExactlyTheThreeSectionsOverAnyOldContent) {
+  WriteAll(Path("all.vap"), "; old notes\r\n[Other]\r\nKey=1\r\n[Program2]\r\nCurrent=100\r\n");
+  ASSERT_TRUE(SaveAllProgramsToFile(model_, Path("all.vap")).ok);
+  QByteArray expected;
+  for (int n = 1; n <= 3; ++n) {
+    if (n > 1) expected += "\r\n";
+    expected += QStringLiteral(
+                    "[Program%1]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=200\r\n"
+                    "Mode=2\r\nDuration=30\r\nPass=150\r\nFail=1000\r\n")
+                    .arg(n)
+                    .toLatin1();
+  }
+  EXPECT_EQ(ReadAll(Path("all.vap")), expected);
+}
+
+TEST_F(ProgramFiles, SingleProgramSavedFromOneLoadsIntoThree) {
+  EditThreePrograms(model_);
+  ASSERT_TRUE(SaveProgramToFile(model_, 0, Path("one.vsp"), true).ok);
+  EXPECT_TRUE(ReadAll(Path("one.vsp")).startsWith("[Program]\r\nCurrent=20\r\n"));
+  ASSERT_TRUE(LoadProgramFromFile(model_, 2, Path("one.vsp"), true).ok);
+  EXPECT_EQ(DescribeProgram(model_, 2), DescribeProgram(model_, 0));
+}
+
+TEST_F(ProgramFiles, SingleProgramSaveKeepsEverythingElseInTheFile) {
+  const QByteArray before =
+      "; kept comment\r\n[Program]\r\nCurrent=100\r\nNote=kept\r\nFail=3\r\n\r\n"
+      "[Extra]\r\nCurrent=7\r\n";
+  WriteAll(Path("one.vsp"), before);
+  ASSERT_TRUE(SaveProgramToFile(model_, 1, Path("one.vsp"), true).ok);
+  EXPECT_EQ(ReadAll(Path("one.vsp")),
+            "; kept comment\r\n[Program]\r\nCurrent=5\r\nNote=kept\r\nFail=1000\r\n"
+            "Frequency=2\r\nPulseWidth=200\r\nMode=2\r\nDuration=30\r\nPass=150\r\n\r\n"
+            "[Extra]\r\nCurrent=7\r\n");
+}
+
+TEST_F(ProgramFiles, HandWrittenWindowsFileLoadsThroughTheEditorsRules) {
+  WriteAll(Path("hand.vap"),
+           "\r\n[general]\r\nowner=lab 4\r\n\r\n[PROGRAM1]\r\ncurrent = 20\r\nFREQUENCY=150\r\n"
+           "PulseWidth= 205 \r\nMode=1\r\nduration=3725\r\nPass=12.5\r\nFail=13.5\r\n\r\n"
+           "[program2]\r\nMode=7\r\nCurrent=10\r\n\r\n[Program3]\r\nMode=2\r\nPass=abc\r\n"
+           "Duration=45\r\n");
+  const Outcome outcome = LoadAllProgramsFromFile(model_, Path("hand.vap"));
+  EXPECT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(DescribeProgram(model_, 0),
+            "20mA 150Hz 200us(200) duration 1h 125s(02:05) pass 12(12) fail 14(14)");
+  // Mode=7 selects neither option; the keys that are missing leave their controls alone.
+  EXPECT_EQ(DescribeProgram(model_, 1),
+            "10mA 2Hz 200us(200) single 0h 30s(00:30) pass 150(150) fail 1000(1000)");
+  // Duration=45 is written into the disabled controls of a single-measure program.
+  EXPECT_EQ(DescribeProgram(model_, 2),
+            "5mA 2Hz 200us(200) single 0h 45s(00:45) pass 150(150) fail 1000(1000)");
+  EXPECT_TRUE(outcome.warnings.contains("Program2: Mode 7 refused"))
+      << outcome.warnings.join("; ").toStdString();
+  EXPECT_TRUE(outcome.warnings.contains("Program2: PulseWidth missing"));
+  EXPECT_TRUE(outcome.warnings.contains("Program3: Pass \"abc\" is not a number"));
+}
+
+TEST_F(ProgramFiles, DurationIsSavedFromTheSliders) {
+  model_.SelectMode(0, ProgramMode::Duration);
+  model_.SetSliderValue(0, ProgramSlider::DurationHr, 2);
+  model_.SetSliderValue(0, ProgramSlider::Duration, 90);
+  ASSERT_TRUE(SaveProgramToFile(model_, 0, Path("one.vsp"), true).ok);
+  EXPECT_TRUE(ReadAll(Path("one.vsp")).contains("\r\nMode=1\r\nDuration=7290\r\n"));
+}
+
+TEST_F(ProgramFiles, ALoadThatFindsNoneOfTheKeysFailsAndChangesNothing) {
+  WriteAll(Path("other.vsp"), "[Something]\r\nCurrent=100\r\n");
+  const QString before = DescribeProgram(model_, 0);
+  for (const QString& name : {QStringLiteral("other.vsp"), QStringLiteral("missing.vsp")}) {
+    const Outcome outcome = LoadProgramFromFile(model_, 0, Path(name), true);
+    EXPECT_FALSE(outcome.ok) << name.toStdString();
+    EXPECT_TRUE(outcome.error.contains(name)) << outcome.error.toStdString();
+    EXPECT_TRUE(outcome.error.contains("[Program]")) << outcome.error.toStdString();
+    EXPECT_EQ(DescribeProgram(model_, 0), before);
+  }
+}
+
+TEST_F(ProgramFiles, ASaveThatCannotBeWrittenFailsAndLeavesTheOldFileWhole) {
+  const QByteArray old = "[Program1]\r\nCurrent=100\r\n";
+  WriteAll(Path("locked.vap"), old);
+  QFile::setPermissions(Path("locked.vap"), QFile::ReadOwner | QFile::ReadGroup);
+  for (bool all : {true, false}) {
+    const Outcome outcome = all ? SaveAllProgramsToFile(model_, Path("locked.vap"))
+                                : SaveProgramToFile(model_, 0, Path("locked.vap"), false);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(outcome.error.contains("locked.vap")) << outcome.error.toStdString();
+    EXPECT_EQ(ReadAll(Path("locked.vap")), old);
+  }
+  // A folder that does not exist cannot take the file either.
+  EXPECT_FALSE(SaveAllProgramsToFile(model_, Path("no/such/folder/all.vap")).ok);
+}
+
+}  // namespace
