@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+#include "program_transfer_state.h"
+
+class D2xx;
+class OperatorPrompts;
+class ProgramTab;
+class QPushButton;
+class QTabWidget;
+class TestProgramsModel;
+class ctlVELD32UsbComm;
+
+// The test program editor window ("Test Options"): the link's status strip, one tab per
+// program and the upload button. It owns the one device link of the utility and is its only
+// user: it downloads all programs whenever the link connects, one program on its tab's
+// button, uploads all three after checking the limits and the link, logs the transfer and
+// asks the operator to replug the tester when the link fails. Its size is fixed.
+class frmTestOptions : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 330;
+
+  // Builds the window and runs Form_Load; it does not connect.
+  frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& prompts, QWidget* parent = nullptr);
+  ~frmTestOptions() override;
+
+  // Start-up: no Close command, the defaults, then the derived values of every program.
+  void Form_Load();
+  // The window goes away: a connected link is disconnected. Never cancels.
+  void Form_QueryUnload();
+
+  void cmdSave_Click();
+  void cmdReload_Click(int Index);
+
+  ctlVELD32UsbComm& ctlVELD32UsbComm1() { return *link_; }
+  TestProgramsModel& Model() { return *model_; }
+  const ProgramTransferState& Transfer() const { return transfer_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void InitializeEditor();
+
+  void ctlVELD32UsbComm1_RXData(const QString& vData);
+  void ctlVELD32UsbComm1_RXDataInBuffer(const QString& vBufferData);
+  void ctlVELD32UsbComm1_TXData(const QString& vData);
+  void ctlVELD32UsbComm1_RXProgramValues(qint16 vProgramIndex, qint16 vCurrentIndex,
+                                         qint16 vFrequencyIndex, qint16 vPW, qint16 vDuration,
+                                         qint16 vDurationHr, qint16 vMode, qint16 vAvgmA,
+                                         qint16 vAvguA, qint16 vCharge, qint16 vPassValue,
+                                         qint16 vFailValue, double vAverageCurrent, qint16 vPWValue,
+                                         const QString& vCommandText);
+  void ctlVELD32UsbComm1_UsbConnected(qint32 vHandleID);
+  void ctlVELD32UsbComm1_UsbClosed();
+  void ctlVELD32UsbComm1_UsbError(const QString& vErrorString);
+
+  OperatorPrompts& prompts_;
+  TestProgramsModel* model_;
+  ctlVELD32UsbComm* link_;
+  ProgramTransferState transfer_;
+  QTabWidget* SSTab1;
+  std::array<ProgramTab*, 3> tabs_{};
+  QPushButton* cmdSave;
+};
