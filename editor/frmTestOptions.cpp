@@ -1,8 +1,11 @@
 #include "frmTestOptions.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QLocale>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -48,11 +51,16 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   }
   connect(cmdSave, &QPushButton::clicked, this, &frmTestOptions::cmdSave_Click);
 
+  SSTab1->setUsesScrollButtons(false);
+  // Slim tabs, so that all three captions stand side by side within the window's width.
+  SSTab1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(new ctlVELD32UsbCommStrip(*link_, this), 0, Qt::AlignLeft);
   layout->addWidget(SSTab1);
   layout->addWidget(cmdSave, 0, Qt::AlignHCenter);
-  setFixedSize(kWidth, layout->sizeHint().height());
+  // Larger desktop fonts widen the window rather than clip it.
+  setFixedSize(std::max(kWidth, layout->minimumSize().width()), layout->sizeHint().height());
 
   connect(link_, &ctlVELD32UsbComm::RXData, this, &frmTestOptions::ctlVELD32UsbComm1_RXData);
   connect(link_, &ctlVELD32UsbComm::RXDataInBuffer, this,

@@ -20,7 +20,8 @@ class ctlVELD32UsbComm;
 // program and the upload button. It owns the one device link of the utility and is its only
 // user: it downloads all programs whenever the link connects, one program on its tab's
 // button, uploads all three after checking the limits and the link, logs the transfer and
-// asks the operator to replug the tester when the link fails. Its size is fixed.
+// asks the operator to replug the tester when the link fails. Its size is fixed once built:
+// kWidth wide unless the desktop's fonts need more, so width() is what neighbours go by.
 class frmTestOptions : public QWidget {
   Q_OBJECT
 

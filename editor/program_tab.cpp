@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -77,17 +76,18 @@ ProgramTab::ProgramTab(TestProgramsModel& model, int vIndex, QWidget* parent)
   auto* rows = new QGridLayout;
   const auto addRow = [&](int row, const QString& caption, QWidget* control, QWidget* box) {
     rows->addWidget(new QLabel(caption, this), row, 0);
-    rows->addWidget(control, row, 1, 1, box == nullptr ? 2 : 1, Qt::AlignLeft);
+    rows->addWidget(control, row, 1, 1, box == nullptr ? 2 : 1);
     if (box != nullptr) rows->addWidget(box, row, 2);
   };
   const auto slider = [&](ProgramSlider s) { return sliders_[Ordinal(s)]; };
   const auto box = [&](ProgramBox b) { return boxes_[Ordinal(b)]; };
+  rows->setHorizontalSpacing(6);
   addRow(0, QStringLiteral("Current (mA)"), lists_[Ordinal(ProgramList::Current)], nullptr);
   addRow(1, QStringLiteral("Frequency (Hz)"), lists_[Ordinal(ProgramList::Frequency)], nullptr);
   addRow(2, QStringLiteral("Pulse Width (uSec)"), slider(ProgramSlider::PulseWidth),
          box(ProgramBox::PulseWidth));
   auto* modes = new QWidget(this);
-  auto* modeLayout = new QHBoxLayout(modes);
+  auto* modeLayout = new QVBoxLayout(modes);
   modeLayout->setContentsMargins(0, 0, 0, 0);
   modeLayout->addWidget(optSingleMeasure_);
   modeLayout->addWidget(optDuration_);
@@ -111,6 +111,7 @@ ProgramTab::ProgramTab(TestProgramsModel& model, int vIndex, QWidget* parent)
   frameLayout->addWidget(box(ProgramBox::AverageCurrent), 1, 1);
 
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
   layout->addLayout(rows);
   layout->addWidget(frame);
   layout->addWidget(cmdReload_, 0, Qt::AlignHCenter);
