@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -86,23 +87,42 @@ void StatusWindowForm::cmdPause_Click() {
 
 void StatusWindowForm::ShowWholeLog() {
   box_.Reset(modMain::StatusLogText);
+  pendingCut_ = 0;
+  pendingText_.clear();
   txtComm->setPlainText(modMain::StatusLogText);
   CaretToEnd();
 }
 
 void StatusWindowForm::ShowStatusLine(const QString& line) {
-  // Trimming the front and appending keep each line's cost small, where replacing the whole
-  // text would lay out up to 100000 characters again for every line.
-  const qsizetype cut = box_.AddLine(line);
-  QTextCursor cursor(txtComm->document());
-  cursor.beginEditBlock();
-  if (cut > 0) {
-    cursor.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
+  // The box's content follows its rule line by line in box_; the document catches up once per
+  // turn of the event loop, trimming its front and appending, so that a burst of lines costs
+  // one layout and one scroll rather than one per line.
+  pendingCut_ += box_.AddLine(line);
+  pendingText_.append(line).append(u"\r\n");
+  if (updatePending_) return;
+  updatePending_ = true;
+  QMetaObject::invokeMethod(this, &StatusWindowForm::UpdateBox, Qt::QueuedConnection);
+}
+
+void StatusWindowForm::UpdateBox() {
+  updatePending_ = false;
+  QTextDocument* document = txtComm->document();
+  if (pendingCut_ > document->characterCount() - 1) {
+    // The burst was long enough to cut into lines not yet shown.
+    txtComm->setPlainText(box_.Text());
+  } else {
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    if (pendingCut_ > 0) {
+      cursor.setPosition(static_cast<int>(pendingCut_), QTextCursor::KeepAnchor);
+      cursor.removeSelectedText();
+    }
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(pendingText_);
+    cursor.endEditBlock();
   }
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(line + QStringLiteral("\r\n"));
-  cursor.endEditBlock();
+  pendingCut_ = 0;
+  pendingText_.clear();
   CaretToEnd();
 }
 

@@ -13,7 +13,8 @@ class QPushButton;
 // The communication log window "Status": the log as it grows, a Pause button and, in
 // diagnostic mode only, the two filters of frame logging. Building it loads it (Form_Load) and
 // destroying it unloads it (Form_Unload); while loaded it takes the log's lines through
-// AddStatusMessage. It cannot be closed on its own.
+// AddStatusMessage; the box shows them, with its caret and view at the newest line, from the
+// next turn of the event loop. It cannot be closed on its own.
 class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   Q_OBJECT
  public:
@@ -36,5 +37,9 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   void ShowStatusLine(const QString& line) override;
   void ShowWholeLog();
   void CaretToEnd();
+  void UpdateBox();
   status_log::BoxText box_;
+  qsizetype pendingCut_ = 0;  // document positions still to trim from the front
+  QString pendingText_;       // lines still to append
+  bool updatePending_ = false;
 };

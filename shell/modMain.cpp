@@ -12,7 +12,7 @@
 namespace modMain {
 
 namespace {
-// The command line replaced for tests; the process's own when empty.
+// The command line replaced for tests; the process's own when unset.
 std::optional<QString> commandLineOverride;
 // The loaded log window, registered by itself.
 StatusLogView* statusLogView = nullptr;
@@ -32,7 +32,12 @@ void InitSharedFlags() {
 
 bool IsDiagnosticMode() { return CommandLine().toLower().contains(u"/kovda"); }
 
-void SetCommandLine(const QString& commandLine) { commandLineOverride = commandLine; }
+void SetCommandLine(const QString& commandLine) {
+  if (commandLine.isNull())
+    commandLineOverride.reset();
+  else
+    commandLineOverride = commandLine;
+}
 
 bool DisableCloseButton(QWidget* form) {
   if (form == nullptr) return false;

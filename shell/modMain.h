@@ -19,7 +19,8 @@ void InitSharedFlags();
 
 // True when the process's command line, lower-cased, holds "/kovda" anywhere.
 bool IsDiagnosticMode();
-// The command line that IsDiagnosticMode reads: the process's own unless replaced (tests).
+// The command line that IsDiagnosticMode reads: the process's own unless replaced (tests); a
+// null text goes back to the process's own.
 void SetCommandLine(const QString& commandLine);
 
 // Keeps the operator from closing a child window on its own: its MDI frame loses the close
