@@ -19,6 +19,7 @@ struct ProgramWrite {
   std::int16_t mode = 2;        // 1 duration, 2 single measure
   std::int16_t pass = 150;
   std::int16_t fail = 1000;
+  bool operator==(const ProgramWrite&) const = default;
 };
 
 // The twelve comma-separated fields that follow "MP0" in a program write (and "MP0"/"MP1" in the

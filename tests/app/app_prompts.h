@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+#include "operator_prompts.h"
+
+// Answers the operator's dialogs from a script and records every question asked.
+class AppPrompts : public OperatorPrompts {
+ public:
+  QStringList shown;              // every message box text, in order
+  QStringList filters;            // every file dialog's filter, in order
+  std::deque<QString> fileNames;  // answers of the file dialogs; empty means cancelled
+  std::function<bool()> answerOkCancel = [] { return false; };
+
+  void Inform(const QString& text) override { shown << text; }
+  bool AskOkCancel(const QString& text) override {
+    shown << text;
+    return answerOkCancel();
+  }
+  QString OpenFileName(const QString& filter, const QString&) override { return Next(filter); }
+  QString SaveFileName(const QString& filter, const QString&) override { return Next(filter); }
+
+ private:
+  QString Next(const QString& filter) {
+    filters << filter;
+    if (fileNames.empty()) return {};
+    QString name = fileNames.front();
+    fileNames.pop_front();
+    return name;
+  }
+};

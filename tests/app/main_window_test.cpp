@@ -1,0 +1,228 @@
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "BackgroundForm.h"
+#include "ParentMDIForm.h"
+#include "StatusWindowForm.h"
+#include "app_prompts.h"
+#include "ctlVELD32UsbComm.h"
+#include "frmTestOptions.h"
+#include "modMain.h"
+#include "program_description.h"
+#include "qt_printers.h"
+#include "simulated_tester.h"
+
+namespace {
+
+constexpr int kTwips = 15;
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+// The log lines since the test began.
+QStringList LogLines() {
+  QStringList lines = modMain::StatusLogText.split(QStringLiteral("\r\n"));
+  lines.removeLast();
+  return lines;
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    modMain::SetCommandLine(QStringLiteral("veld32 --simulate /kovda"));
+    modMain::StatusLogText.clear();
+    modMain::StatusPaused = false;
+    modMain::InitSharedFlags();
+    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
+    // The protocol's own pacing is 500 ms a frame; the tests keep the same order faster.
+    Link().SetPollingTimerInterval(20);
+  }
+  void TearDown() override { window_.reset(); }
+
+  ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
+  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
+  QCheckBox& ConnectButton() {
+    return *window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"));
+  }
+  // The tester goes away as soon as the link is up, before the download's replies.
+  void UnplugOnFirstConnection() {
+    QObject::connect(&Link(), &ctlVELD32UsbComm::UsbConnected, [this] {
+      if (unplugged_++ == 0) tester_->Unplug();
+    });
+  }
+  bool Logged(const QString& line, qsizetype times = 1) {
+    return WaitUntil([&] { return LogLines().count(line) >= times; });
+  }
+
+  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
+  AppPrompts prompts_;
+  std::unique_ptr<ParentMDIForm> window_;
+  int unplugged_ = 0;
+};
+
+TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
+  EXPECT_EQ(window_->windowTitle(), "VELD32 Configurator");
+  EXPECT_EQ(window_->findChild<QLabel*>("VELD32VersionLabel")->text(), "VELD32 v1.1.0");
+  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+  EXPECT_NEAR(window_->width() * kTwips, 11000, kTwips);
+  EXPECT_NEAR(window_->height() * kTwips, 10000, kTwips);
+
+  const QMdiSubWindow* editor = window_->ChildWindow(window_->TestOptions());
+  const QMdiSubWindow* log = window_->ChildWindow(window_->StatusWindow());
+  const QMdiSubWindow* background = window_->ChildWindow(window_->Background());
+  ASSERT_TRUE(editor && log && background);
+  EXPECT_EQ(editor->pos(), QPoint(0, 0));
+  EXPECT_EQ(log->pos(), QPoint(editor->width(), 0));
+  EXPECT_EQ(background->size(), QSize(215, 135));
+  EXPECT_NEAR(background->x() * kTwips, 7275, kTwips);
+  EXPECT_NEAR(background->y() * kTwips, 6175, kTwips);
+  EXPECT_EQ(window_->StatusWindow().windowTitle(), "Status");
+  EXPECT_EQ(window_->TestOptions().windowTitle(), "Test Options");
+}
+
+TEST_F(MainWindow, MenusHoldTheirItemsInOrder) {
+  QStringList items;
+  for (QAction* menu : window_->menuBar()->actions()) {
+    items << menu->text();
+    for (QAction* item : menu->menu()->actions()) items << item->objectName() + "=" + item->text();
+  }
+  EXPECT_EQ(
+      items,
+      QStringList({"Load", "menuLoadAll=Load All Programs...", "menuLoadProgram0=Load Program 1...",
+                   "menuLoadProgram1=Load Program 2...", "menuLoadProgram2=Load Program 3...",
+                   "Save", "menuSaveAll=Save All Programs...", "menuSaveProgram0=Save Program 1...",
+                   "menuSaveProgram1=Save Program 2...", "menuSaveProgram2=Save Program 3..."}));
+}
+
+TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
+  ProgramWrite program2{2, 4, 8, 100, 125, 1, 1, 12, 14};
+  ASSERT_TRUE(tester_->SetProgram(program2));
+  ConnectButton().click();
+  ASSERT_TRUE(Logged("Program data load complete."));
+  const QStringList lines = LogLines();
+  // Replies are decoded on later ticks, so TX and RX lines may interleave; each keeps its order.
+  const auto only = [&](const QString& prefix) {
+    return lines.filter(QRegularExpression("^" + QRegularExpression::escape(prefix)));
+  };
+  EXPECT_EQ(lines.mid(0, 4), QStringList({"TX -> (*)", "RX <- (*)", "* VELD32 Connected",
+                                          "Loading program data..."}));
+  EXPECT_EQ(only("TX -> "),
+            QStringList({"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)", "TX -> (MP13)"}));
+  EXPECT_EQ(only("RX <- ("),
+            QStringList({"RX <- (*)", "RX <- (MP11,1,1,19,0030,2,000,002,010,0150,0000,1000)",
+                         "RX <- (MP12,4,8,09,0125,1,000,750,050,0012,0001,0014)",
+                         "RX <- (MP13,1,1,19,0030,2,000,002,010,0150,0000,1000)"}));
+  EXPECT_GE(only("RXBuffer <- ").size(), 3);
+  EXPECT_EQ(lines.last(), "Program data load complete.");
+  EXPECT_EQ(lines.count("Program data load complete."), 1);
+  EXPECT_EQ(DescribeProgram(Model(), 1),
+            "50mA 150Hz 100us(100) duration 1h 125s(02:05) pass 12(12) fail 14(14)");
+}
+
+TEST_F(MainWindow, UploadLeavesTheTesterHoldingWhatWasSent) {
+  ConnectButton().click();
+  ASSERT_TRUE(Logged("Program data load complete."));
+  Model().PickListPosition(0, ProgramList::Current, 4);
+  Model().SetSliderValue(0, ProgramSlider::PulseWidth, 300);
+  Model().SelectMode(0, ProgramMode::Duration);
+  Model().SetSliderValue(0, ProgramSlider::DurationHr, 2);
+  Model().SetSliderValue(0, ProgramSlider::Duration, 600);
+  Model().SetSliderValue(2, ProgramSlider::FailOhms, 500);
+  window_->TestOptions().findChild<QPushButton*>("cmdSave")->click();
+  ASSERT_TRUE(Logged("Program data save complete."));
+  EXPECT_EQ(tester_->Program(1), (ProgramWrite{1, 5, 1, 300, 600, 2, 1, 150, 1000}));
+  EXPECT_EQ(tester_->Program(2), (ProgramWrite{2, 1, 1, 200, 0, 0, 2, 150, 1000}));
+  EXPECT_EQ(tester_->Program(3), (ProgramWrite{3, 1, 1, 200, 0, 0, 2, 150, 500}));
+}
+
+TEST_F(MainWindow, UnplugDuringADownloadAsksToReplugAndOkDownloadsAgain) {
+  const QString replug =
+      "There is an error communicating with the VELD32 device. \r\n\r\n"
+      "Please disconnect and reconnect the VELD32 device, and then click 'OK'";
+  prompts_.answerOkCancel = [this] {
+    tester_->Replug();
+    return true;
+  };
+  UnplugOnFirstConnection();
+  ConnectButton().click();
+  ASSERT_TRUE(Logged("Program data load complete."));
+  EXPECT_EQ(prompts_.shown, QStringList({replug}));
+  EXPECT_EQ(LogLines().count("* VELD32 Connected"), 2);
+  EXPECT_TRUE(Link().Connected());
+}
+
+TEST_F(MainWindow, UnplugAnsweredWithCancelDoesNotReconnect) {
+  UnplugOnFirstConnection();
+  ConnectButton().click();
+  ASSERT_TRUE(WaitUntil([&] { return !prompts_.shown.isEmpty(); }));
+  tester_->Replug();
+  WaitUntil([] { return false; }, 200);
+  EXPECT_FALSE(Link().Connected());
+  EXPECT_EQ(LogLines().count("* VELD32 Connected"), 1);
+  // The failed tick still tries its queued frame, whose failed write asks once more.
+  EXPECT_GE(prompts_.shown.size(), 1);
+  EXPECT_EQ(prompts_.shown.filter("Please disconnect and reconnect").size(), prompts_.shown.size());
+}
+
+TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
+  QTemporaryDir dir;
+  const QString all = dir.filePath("programs.vap");
+  const QString one = dir.filePath("program.vsp");
+  prompts_.fileNames = {QString(), all, all, one, one};
+  window_->menuSaveAll_Click();  // cancelled
+  window_->menuSaveAll_Click();
+  window_->menuLoadAll_Click();
+  window_->menuSaveProgram_Click(1);
+  window_->menuLoadProgram_Click(2);
+  EXPECT_EQ(prompts_.filters,
+            QStringList({"VELD32 All Programs (*.vap)", "VELD32 All Programs (*.vap)",
+                         "VELD32 All Programs (*.vap)", "VELD32 Single Program (*.vsp)",
+                         "VELD32 Single Program (*.vsp)"}));
+  EXPECT_EQ(
+      LogLines(),
+      QStringList({"Saving all Program configurations to file...", "Save to file complete.",
+                   "Loading all Program configurations from file...", "Load from file complete.",
+                   "Saving Program 2 configuration to file...", "Save to file complete.",
+                   "Loading Program 3 configuration from file...", "Load from file complete."}));
+  EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+TEST_F(MainWindow, FailedFileOperationsAreReportedAsFailed) {
+  QTemporaryDir dir;
+  prompts_.fileNames = {dir.filePath("no/such/folder/all.vap"), dir.filePath("absent.vsp")};
+  window_->menuSaveAll_Click();
+  window_->menuLoadProgram_Click(0);
+  EXPECT_EQ(
+      LogLines(),
+      QStringList({"Saving all Program configurations to file...", "Save to file failed.",
+                   "Loading Program 1 configuration from file...", "Load from file failed."}));
+  ASSERT_EQ(prompts_.shown.size(), 2);
+  EXPECT_TRUE(prompts_.shown[0].contains("all.vap"));
+  EXPECT_TRUE(prompts_.shown[1].contains("absent.vsp"));
+  EXPECT_TRUE(prompts_.shown[1].contains("[Program]"));
+}
+
+TEST_F(MainWindow, ClosingTheMainWindowClosesTheLink) {
+  ConnectButton().click();
+  ASSERT_TRUE(Logged("Program data load complete."));
+  window_->close();
+  EXPECT_FALSE(Link().Connected());
+  EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
+}
+
+}  // namespace
