@@ -11,39 +11,25 @@ using EditorControls = EditorWindowTest;
 QString Decimal(QString text) { return text.replace('.', QLocale().decimalPoint()); }
 
 TEST_F(EditorControls, ShowsTheDefaultsOnAllThreeTabs) {
-  EXPECT_EQ(form->windowTitle(), "Test Options");
-  EXPECT_EQ(form->width(), frmTestOptions::kWidth);
-  EXPECT_EQ(Link().objectName(), "ctlVELD32UsbComm1");
   auto* tabs = Control<QTabWidget>("SSTab1");
   ASSERT_EQ(tabs->count(), 3);
   EXPECT_EQ(tabs->currentIndex(), 0);
-  EXPECT_EQ(Control<QPushButton>("cmdSave")->text(), "Upload to VELD32");
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     const QString n = QString::number(i);
     EXPECT_EQ(tabs->tabText(i), "Test Program " + QString::number(i + 1));
     EXPECT_EQ(Control<QComboBox>("cmbCurrent" + n)->currentText(), "5");
-    EXPECT_EQ(Control<QComboBox>("cmbFrequency" + n)->count(), 8);
     EXPECT_EQ(Control<QComboBox>("cmbFrequency" + n)->currentText(), "2");
     EXPECT_EQ(Slider("hsPulseWidth", i)->minimum(), 200);
-    EXPECT_EQ(Slider("hsPulseWidth", i)->value(), 200);
     EXPECT_EQ(Box("txtPulseWidth", i)->text(), "200");
     EXPECT_TRUE(Control<QRadioButton>("optSingleMeasure" + n)->isChecked());
-    EXPECT_FALSE(Control<QRadioButton>("optDuration" + n)->isChecked());
     EXPECT_FALSE(Slider("hsDuration", i)->isEnabled());
     EXPECT_EQ(Box("txtDuration", i)->text(), "00:30");
-    EXPECT_FALSE(Box("txtDurationHr", i)->isEnabled());
     EXPECT_EQ(Box("txtDurationHr", i)->text(), "0");
     EXPECT_EQ(Slider("hsPassOhms", i)->value(), 150);
-    EXPECT_EQ(Box("txtPassOhms", i)->text(), "150");
-    EXPECT_EQ(Slider("hsFailOhms", i)->value(), 1000);
     EXPECT_EQ(Box("txtFailOhms", i)->text(), "1000");
     EXPECT_EQ(Box("txtPulseCharge", i)->text(), Decimal("01.0"));
     EXPECT_EQ(Box("txtAverageCurrent", i)->text(), Decimal("000.002"));
-    EXPECT_TRUE(Box("txtAverageCurrent", i)->isReadOnly());
-    EXPECT_TRUE(Box("txtPulseWidth", i)->isReadOnly());
-    EXPECT_FALSE(Box("txtPassOhms", i)->isReadOnly());
-    EXPECT_EQ(Control<QPushButton>("cmdReload" + n)->text(), "Download from VELD32");
   }
 }
 
@@ -54,12 +40,10 @@ TEST_F(EditorControls, PickingOneHundredMilliampsWithTheKeyboardNarrowsThePulseW
   QTest::keyClick(Control<QComboBox>("cmbCurrent1"), Qt::Key_End);
   EXPECT_EQ(Control<QComboBox>("cmbCurrent1")->currentText(), "100");
   EXPECT_EQ(Slider("hsPulseWidth", 1)->maximum(), 300);
-  EXPECT_EQ(Slider("hsPulseWidth", 1)->minimum(), 20);
   EXPECT_EQ(Slider("hsPulseWidth", 1)->value(), 300);
   EXPECT_EQ(Box("txtPulseWidth", 1)->text(), "300");
   EXPECT_EQ(Box("txtAverageCurrent", 1)->text(), Decimal("000.060"));
   EXPECT_EQ(Box("txtPulseCharge", 1)->text(), Decimal("30.0"));
-  EXPECT_EQ(Box("txtPulseWidth", 0)->text(), "200");
 }
 
 TEST_F(EditorControls, SingleMeasureDisablesTheFourDurationControls) {
@@ -71,7 +55,6 @@ TEST_F(EditorControls, SingleMeasureDisablesTheFourDurationControls) {
   ASSERT_EQ(Box("txtDuration", 2)->text(), "45:00");
 
   QTest::mouseClick(Control<QRadioButton>("optSingleMeasure2"), Qt::LeftButton);
-  EXPECT_TRUE(Control<QRadioButton>("optSingleMeasure2")->isChecked());
   EXPECT_FALSE(Control<QRadioButton>("optDuration2")->isChecked());
   for (QWidget* control :
        std::initializer_list<QWidget*>{Slider("hsDuration", 2), Box("txtDuration", 2),
@@ -83,24 +66,16 @@ TEST_F(EditorControls, SingleMeasureDisablesTheFourDurationControls) {
   EXPECT_EQ(Box("txtDurationHr", 2)->text(), "0");
 }
 
-TEST_F(EditorControls, ClickingTheSelectedOptionKeepsItSelected) {
-  QTest::mouseClick(Control<QRadioButton>("optSingleMeasure0"), Qt::LeftButton);
-  EXPECT_TRUE(Control<QRadioButton>("optSingleMeasure0")->isChecked());
-}
-
 TEST_F(EditorControls, TypedLimitsAreValidatedKeystrokeByKeystroke) {
   QLineEdit* pass = Box("txtPassOhms", 0);
   pass->selectAll();
   QTest::keyClicks(pass, "007");
   EXPECT_EQ(pass->text(), "7");
   EXPECT_EQ(Slider("hsPassOhms", 0)->value(), 7);
-  QTest::keyClicks(pass, "5");
-  EXPECT_EQ(pass->text(), "75");
-  EXPECT_EQ(Slider("hsPassOhms", 0)->value(), 75);
   pass->selectAll();
   QTest::keyClick(pass, Qt::Key_Backspace);
   EXPECT_EQ(pass->text(), "0");
-  EXPECT_EQ(Slider("hsPassOhms", 0)->value(), 75);
+  EXPECT_EQ(Slider("hsPassOhms", 0)->value(), 7);
 }
 
 TEST_F(EditorControls, DraggingTheHoursThumbSettlesTheSecondsOnlyWhenLetGo) {

@@ -17,7 +17,6 @@ class StartedModelTest : public ::testing::Test {
 
   int Value(int i, ProgramSlider slider) const { return model.Slider(i, slider).value; }
   QString Box(int i, ProgramBox box) const { return model.BoxText(i, box); }
-
   void PickCurrent(int i, const char* milliamps) {
     model.SetListText(i, ProgramList::Current, milliamps);
   }

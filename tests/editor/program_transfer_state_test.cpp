@@ -53,13 +53,4 @@ INSTANTIATE_TEST_SUITE_P(
                       TransferCase{"DrUrrrrr", {"-", "-", "-", kLoad, "-", "-"}, false, true},
                       TransferCase{"DrrDrrr", {"-", "-", "-", "-", kLoad}, false, false}));
 
-TEST(ProgramTransferStateTest, ResetEndsADownloadButNotAnUpload) {
-  ProgramTransferState state;
-  RunSteps(state, "DUr");
-  state.Reset();
-  EXPECT_FALSE(state.LoadingPrograms());
-  EXPECT_TRUE(state.SavingPrograms());
-  EXPECT_EQ(state.ProgramReplyCount(), 0);
-}
-
 }  // namespace
