@@ -206,9 +206,9 @@ FT_STATUS LibftdiBackend::FT_Read(std::int32_t handle, char* buffer, std::int32_
     return FT_IO_ERROR;
   }
   // Like a D2XX read that times out: whatever arrived, possibly less than wanted.
-  const std::size_t n = std::min(want, link->received.size());
-  std::memcpy(buffer, link->received.data(), n);
-  link->received.erase(link->received.begin(), link->received.begin() + static_cast<long>(n));
+  const auto n = static_cast<std::ptrdiff_t>(std::min(want, link->received.size()));
+  std::copy_n(link->received.begin(), n, buffer);
+  link->received.erase(link->received.begin(), link->received.begin() + n);
   read = static_cast<std::int32_t>(n);
   return FT_OK;
 }
