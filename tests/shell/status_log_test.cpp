@@ -104,19 +104,4 @@ TEST_F(StatusLogText, FailingWindowDoesNotReachTheCaller) {
   EXPECT_EQ(modMain::StatusLogText, QStringLiteral("kept\r\n"));
 }
 
-TEST(BoxText, AtTheCapCutsTo50001BeforeAppending) {
-  status_log::BoxText box;
-  const QString full = Filler(100000);
-  box.Reset(full);
-  EXPECT_EQ(box.AddLine(u"next"), 49999);
-  EXPECT_EQ(box.Text(), full.mid(49999) + QStringLiteral("next\r\n"));
-}
-
-TEST(BoxText, BelowTheCapOnlyAppends) {
-  status_log::BoxText box;
-  box.Reset(Filler(99999));
-  EXPECT_EQ(box.AddLine(u"next"), 0);
-  EXPECT_EQ(box.Text().size(), 99999 + 6);
-}
-
 }  // namespace
