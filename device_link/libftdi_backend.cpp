@@ -136,8 +136,12 @@ FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* bu
                                           kDescriptionScratch, nullptr, 0);
   if (result < 0) {
     permissionRefused_ = RefusedForPermission(result, api_->SavedErrno());
-    return Failed(result == kOpenFailed ? FT_DEVICE_NOT_OPENED : FT_IO_ERROR,
-                  "ftdi_usb_get_strings2", result, ftdi);
+    const FT_STATUS status = Failed(result == kOpenFailed ? FT_DEVICE_NOT_OPENED : FT_IO_ERROR,
+                                    "ftdi_usb_get_strings2", result, ftdi);
+    // Some failures leave the device open on the context, and later reads would then return
+    // that device's strings whatever device they name: start the next listing afresh.
+    listing_.reset();
+    return status;
   }
   permissionRefused_ = false;
   scratch.back() = '\0';

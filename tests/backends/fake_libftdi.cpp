@@ -6,6 +6,7 @@
 namespace {
 // libusb's code for a vanished device, which ftdi_read_data and ftdi_write_data pass on.
 constexpr int kLibusbNoDevice = -4;
+constexpr int kDescriptorFailed = -11;
 
 libusb_device* DeviceHandle(std::size_t index) {
   return reinterpret_cast<libusb_device*>(static_cast<std::uintptr_t>(index + 1));
@@ -77,6 +78,11 @@ int FakeLibftdi::UsbGetStrings2(ftdi_context* ftdi, libusb_device* dev, char*, i
   if (context == nullptr) return -1;
   const std::size_t index = context->openDevice.value_or(DeviceIndex(dev));
   const Device& device = devices.at(index);
+  if (device.stringsResult == kDescriptorFailed) {
+    // libftdi returns here without closing the device it opened to read the strings.
+    context->openDevice = index;
+    return Fail(*context, kDescriptorFailed, "libusb_get_device_descriptor() failed");
+  }
   if (device.stringsResult < 0) {
     errno_ = device.openErrno;
     return Fail(*context, device.stringsResult, "libusb_open() failed");

@@ -208,4 +208,11 @@ TEST_F(LibftdiBackendTest, ARefusedDescriptionReadTellsAMissingPermission) {
   EXPECT_TRUE(backend->PermissionRefused());
   EXPECT_THAT(backend->LastErrorText(), HasSubstr("libusb_open() failed"));
 }
+TEST_F(LibftdiBackendTest, AFailedDescriptionReadDoesNotSpoilLaterListings) {
+  fake->devices[0].stringsResult = -11;
+  std::array<char, kDescriptionBufferSize> buffer{};
+  EXPECT_EQ(backend->FT_ListDevicesDescription(0, buffer.data()), FT_IO_ERROR);
+  EXPECT_EQ(Description(1), "VELD32");
+  EXPECT_THAT(fake->misuse, IsEmpty());
+}
 }  // namespace
