@@ -151,9 +151,9 @@ TEST_F(IniFiles, MissingFileIsCreated) {
 
 TEST_F(IniFiles, Latin1RoundTrips) {
   const QString path = PathOf(QStringLiteral("latin.vsp"));
+  // Every 8-bit character above the blank, in slices short enough to escape the 49-character cut.
   QString every;
   for (int c = 0x21; c <= 0xFF; ++c) every.append(QChar(c));
-  every.remove(u'=');  // ReadINIString cuts at 49, so check in slices
   for (qsizetype at = 0; at < every.size(); at += 40) {
     const QString slice = every.mid(at, 40);
     ASSERT_TRUE(WriteINIString("P", "A", slice, path));
