@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "d2xx.h"
@@ -47,7 +48,6 @@ class SimulatedTester : public D2xx {
   // `clock` empty means the steady clock.
   explicit SimulatedTester(std::vector<std::string> descriptions, Clock clock = {});
 
-  std::size_t DeviceCount() const { return ports_.size(); }
   SimulatedTesterModel& Tester(std::size_t device = 0);
   const SimulatedTesterModel& Tester(std::size_t device = 0) const;
   const WireSettings& Settings(std::size_t device = 0) const;
@@ -66,7 +66,6 @@ class SimulatedTester : public D2xx {
   // fails with FT_IO_ERROR, also after Replug, except FT_Close, which releases it.
   void Unplug();
   void Replug();
-  bool Plugged() const { return plugged_; }
   // A silent tester takes every write and answers nothing.
   void SetSilent(bool silent) { silent_ = silent; }
   // Reports and delivers at most `bytes` per FT_GetQueueStatus / FT_Read; 0 lifts the limit.

@@ -139,16 +139,6 @@ TEST_F(SimulatedTesterTest, RefusesHandlesItNeverGaveOrHasClosed) {
   }
 }
 
-TEST_F(SimulatedTesterTest, RecordsTheWireSettingsTheHostChose) {
-  const std::int32_t handle = Open();
-  ASSERT_EQ(sim.FT_SetLatencyTimer(handle, 16), FT_OK);
-  ASSERT_EQ(sim.FT_SetBaudRate(handle, 19200), FT_OK);
-  ASSERT_EQ(sim.FT_SetBitMode(handle, 0, 0), FT_OK);
-  EXPECT_EQ(sim.Settings().latencyMs, 16);
-  EXPECT_EQ(sim.Settings().baud, 19200u);
-  EXPECT_EQ(sim.Settings().bitMode, (std::pair<std::uint8_t, std::uint8_t>{0, 0}));
-}
-
 TEST_F(SimulatedTesterTest, AReplyArrivesByteByByteAtNineteenThousandTwoHundredBaud) {
   const std::int32_t handle = Open();
   Write(handle, "(MV1)");  // the reply "(MV101.02)" is 10 bytes: 5.21 ms on the wire
