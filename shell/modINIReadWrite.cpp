@@ -32,9 +32,9 @@ bool SaveIniFile(const IniDocument& document, const QString& fileName) {
   // first, with the caller's own rights.
   if (QFile existing(fileName); existing.exists() && !existing.open(QIODevice::Append))
     return false;
+  // Never written in place: a write that fails halfway must leave the old file whole, so a
+  // folder that takes no temporary file fails the save.
   QSaveFile file(fileName);
-  // In a folder that takes no new files, the file itself may still be writable in place.
-  file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly)) return false;
   const QByteArray bytes = document.ToBytes();
   if (file.write(bytes) != bytes.size()) {

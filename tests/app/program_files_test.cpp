@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_rights.h"
 #include "program_description.h"
 #include "program_files.h"
 #include "qt_printers.h"
@@ -151,6 +152,7 @@ TEST_F(ProgramFiles, ASaveThatCannotBeWrittenFailsAndLeavesTheOldFileWhole) {
   const QByteArray old = "[Program1]\r\nCurrent=100\r\n";
   WriteAll(Path("locked.vap"), old);
   QFile::setPermissions(Path("locked.vap"), QFile::ReadOwner | QFile::ReadGroup);
+  const WithoutPermissionOverride asTheOperator;
   for (bool all : {true, false}) {
     const Outcome outcome = all ? SaveAllProgramsToFile(model_, Path("locked.vap"))
                                 : SaveProgramToFile(model_, 0, Path("locked.vap"), false);
