@@ -1,0 +1,37 @@
+#include "command_context.h"
+
+#include "test_programs_model.h"
+
+TesterSession::Settings SessionSettings(const CtlOptions& options) {
+  return {options.intervalMs, options.timeoutMs};
+}
+
+std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,
+                                         const FileInput& input) {
+  for (std::size_t i = 0; i < programs.size(); ++i) programs[i].warnings = input.warnings[i];
+  return programs;
+}
+
+void PrintPrograms(const CommandContext& context, const std::vector<ProgramSummary>& programs) {
+  if (context.options.json) {
+    context.out << ProgramsJson(programs) << '\n';
+    return;
+  }
+  context.out << ProgramTable(programs);
+  for (const ProgramSummary& program : programs) {
+    for (const QString& warning : program.warnings) {
+      context.err << "veld32ctl: warning: " << warning << '\n';
+    }
+  }
+}
+
+CommandResult CheckPassFailLimits(const TestProgramsModel& model,
+                                  const std::vector<ProgramSummary>& programs,
+                                  const QString& consequence) {
+  if (model.ValidatePassFailLimits()) return {};
+  QStringList lines = PassFailFaults(programs);
+  if (!consequence.isEmpty()) {
+    for (QString& line : lines) line += QLatin1String(", ") + consequence;
+  }
+  return CommandResult::Failure(ExitStatus::CheckFailed, lines.join(u'\n'));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTextStream>
+
+#include <vector>
+
+#include "backend_options.h"
+#include "command_result.h"
+#include "ctl_options.h"
+#include "program_file_input.h"
+#include "program_summary.h"
+#include "status_log.h"
+#include "tester_session.h"
+
+class TestProgramsModel;
+
+// What a command works with: the parsed command line, the driver (for the commands that talk
+// to a tester), the log for --verbose, and where results and warnings go.
+struct CommandContext {
+  const CtlOptions& options;
+  const Backend& backend;
+  StatusLog log;
+  QTextStream& out;
+  QTextStream& err;
+};
+
+// The polling interval and reply time-out of the command line.
+TesterSession::Settings SessionSettings(const CtlOptions& options);
+
+// The programs with the warnings of loading them from a file, by program index.
+std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,
+                                         const FileInput& input);
+
+// The programs as a table (warnings then on standard error) or, with --json, as one object.
+void PrintPrograms(const CommandContext& context, const std::vector<ProgramSummary>& programs);
+
+// The editor's check before an upload; CheckFailed names each program whose pass limit is not
+// below its fail limit, each line ending in `consequence` when it is not empty.
+CommandResult CheckPassFailLimits(const TestProgramsModel& model,
+                                  const std::vector<ProgramSummary>& programs,
+                                  const QString& consequence);
+
+// The commands; each prints its result on success and returns what failed otherwise.
+CommandResult ListDevices(const CommandContext& context);
+CommandResult ShowIdentity(const CommandContext& context);
+CommandResult DownloadPrograms(const CommandContext& context);
+CommandResult UploadPrograms(const CommandContext& context);
+// show, and check when the options say so.
+CommandResult ShowFile(const CommandContext& context);

@@ -1,0 +1,205 @@
+#include "ctl_options.h"
+
+#include <QFileInfo>
+
+#include <limits>
+#include <map>
+
+namespace {
+
+const QString kSimulateWithState = QStringLiteral("--simulate=");
+
+const std::map<QString, CtlCommand>& Commands() {
+  static const std::map<QString, CtlCommand> commands = {
+      {QStringLiteral("list"), CtlCommand::List},
+      {QStringLiteral("info"), CtlCommand::Info},
+      {QStringLiteral("download"), CtlCommand::Download},
+      {QStringLiteral("upload"), CtlCommand::Upload},
+      {QStringLiteral("show"), CtlCommand::Show},
+      {QStringLiteral("check"), CtlCommand::Check},
+  };
+  return commands;
+}
+
+CommandResult UsageError(const QString& reason) {
+  return CommandResult::Failure(ExitStatus::Usage, reason);
+}
+
+// The number of "--name=N" when it lies within minimum..maximum.
+std::optional<int> BoundedNumber(const QString& text, int minimum, int maximum) {
+  bool ok = false;
+  const int value = text.toInt(&ok);
+  if (!ok || value < minimum || value > maximum) return std::nullopt;
+  return value;
+}
+
+class LineParser {
+ public:
+  explicit LineParser(CtlOptions& options) : options_(options) {}
+
+  // Takes the tool's own options and the words of the command; false with result_ set on the
+  // first thing not understood.
+  bool Take(const QStringList& arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+      const QString& argument = arguments[i];
+      if (argument == QLatin1String("-o")) {
+        if (++i == arguments.size()) return Fail(QStringLiteral("Option -o needs a FILE"));
+        options_.outputFile = arguments[i];
+        outputGiven_ = true;
+      } else if (argument.startsWith(QLatin1String("-")) && argument.size() > 1) {
+        if (!TakeOption(argument)) return false;
+      } else {
+        words_ << argument;
+      }
+    }
+    return true;
+  }
+
+  // Checks the command and its arguments against the usage.
+  bool Finish() {
+    if (help_) {
+      options_.command = CtlCommand::Help;
+      return true;
+    }
+    if (words_.isEmpty()) return Fail(QStringLiteral("No command given"));
+    const auto command = Commands().find(words_.front());
+    if (command == Commands().end()) {
+      return Fail(QStringLiteral("Unknown command '%1'").arg(words_.front()));
+    }
+    options_.command = command->second;
+    const QString name = words_.takeFirst();
+    const bool takesFile = options_.command == CtlCommand::Upload ||
+                           options_.command == CtlCommand::Show ||
+                           options_.command == CtlCommand::Check;
+    if (takesFile) {
+      if (words_.isEmpty()) return Fail(QStringLiteral("Command %1 needs a FILE").arg(name));
+      options_.file = words_.takeFirst();
+    }
+    if (!words_.isEmpty()) {
+      return Fail(QStringLiteral("Unexpected argument '%1' after %2").arg(words_.front(), name));
+    }
+    if (outputGiven_ && options_.command != CtlCommand::Download) {
+      return Fail(QStringLiteral("Option -o belongs to download"));
+    }
+    if (options_.program && options_.command != CtlCommand::Upload) {
+      return Fail(QStringLiteral("Option --program belongs to upload"));
+    }
+    if (options_.program && !IsSingleProgramFile(options_.file)) {
+      return Fail(QStringLiteral("Option --program applies to a single-program file (.vsp)"));
+    }
+    return true;
+  }
+
+  CommandResult Result() const { return result_; }
+
+ private:
+  bool TakeOption(const QString& argument) {
+    const qsizetype equals = argument.indexOf(u'=');
+    const QString name = argument.left(equals);
+    const QString value = equals < 0 ? QString() : argument.mid(equals + 1);
+    const bool hasValue = equals >= 0;
+    if (!hasValue && (name == QLatin1String("--help") || name == QLatin1String("-h"))) {
+      help_ = true;
+    } else if (!hasValue && name == QLatin1String("--json")) {
+      options_.json = true;
+    } else if (!hasValue && name == QLatin1String("--verbose")) {
+      options_.verbose = true;
+    } else if (name == QLatin1String("--interval")) {
+      const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
+      if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
+      options_.intervalMs = static_cast<qint16>(*ms);
+    } else if (name == QLatin1String("--timeout")) {
+      const auto ms = BoundedNumber(value, 1, std::numeric_limits<int>::max());
+      if (!ms) return Fail(QStringLiteral("--timeout needs a positive number of milliseconds"));
+      options_.timeoutMs = *ms;
+    } else if (name == QLatin1String("--program")) {
+      options_.program = BoundedNumber(value, 1, 3);
+      if (!options_.program)
+        return Fail(QStringLiteral("--program needs a program number 1, 2 or 3"));
+    } else {
+      return Fail(QStringLiteral("Unknown option '%1'").arg(argument));
+    }
+    return true;
+  }
+
+  bool Fail(const QString& reason) {
+    result_ = UsageError(reason);
+    return false;
+  }
+
+  CtlOptions& options_;
+  QStringList words_;
+  bool help_ = false;
+  bool outputGiven_ = false;
+  CommandResult result_;
+};
+
+}  // namespace
+
+bool IsSingleProgramFile(const QString& fileName) {
+  return QFileInfo(fileName).suffix().compare(QLatin1String("vsp"), Qt::CaseInsensitive) == 0;
+}
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
+  ParsedCommandLine parsed;
+  // "--simulate=STATE" is the simulator with a state file; the backend choice sees "--simulate".
+  std::vector<std::string> forBackend;
+  for (const QString& argument : arguments) {
+    if (argument.startsWith(kSimulateWithState)) {
+      parsed.options.stateFile = argument.mid(kSimulateWithState.size());
+      if (parsed.options.stateFile.isEmpty()) {
+        parsed.result = UsageError(QStringLiteral("--simulate= needs a STATE file"));
+        return parsed;
+      }
+      forBackend.push_back("--simulate");
+    } else {
+      forBackend.push_back(argument.toStdString());
+    }
+  }
+  const BackendArguments backend = ParseBackendOptions(forBackend);
+  if (!backend.error.empty()) {
+    parsed.result = UsageError(QString::fromStdString(backend.error));
+    return parsed;
+  }
+  parsed.options.backend = backend.options;
+  // A later --backend overrides the simulator, and with it the state file.
+  if (backend.options.kind != BackendKind::Simulated) parsed.options.stateFile.clear();
+
+  QStringList remaining;
+  for (const std::string& argument : backend.remaining)
+    remaining << QString::fromStdString(argument);
+  LineParser parser(parsed.options);
+  if (!parser.Take(remaining) || !parser.Finish()) parsed.result = parser.Result();
+  return parsed;
+}
+
+QString UsageText() {
+  return QStringLiteral(
+             "Usage: veld32ctl [OPTION]... COMMAND [ARGS]\n"
+             "Configure and check a VELD32 electrode tester from the command line.\n\n"
+             "Commands:\n"
+             "  list                       the attached FTDI devices; * marks the one a connection "
+             "would open\n"
+             "  info                       the tester's firmware version, serial number and "
+             "calibration date\n"
+             "  download [-o FILE]         the tester's three programs; with -o also saved as an "
+             "all-programs file\n"
+             "  upload FILE [--program=N]  load FILE (.vap, or .vsp into program N, default 1), "
+             "upload all three\n"
+             "                             programs and verify the tester's replies\n"
+             "  show FILE                  the programs of FILE as the editor would load them\n"
+             "  check FILE                 like show; exit status 1 if a pass limit is not below "
+             "its fail limit\n\n"
+             "Options:\n"
+             "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
+             "kept in STATE\n"
+             "%1"
+             "  --interval=MS           polling interval (default 500)\n"
+             "  --timeout=MS            longest wait for each expected reply (default 5000)\n"
+             "  --json                  print JSON instead of a table\n"
+             "  --verbose               print frames and status lines on standard error\n"
+             "  --help                  show this help and exit\n\n"
+             "Exit status: 0 success, 1 pass/fail check failed or upload not confirmed, 2 usage,\n"
+             "3 no tester found, 4 link failure or reply time-out, 5 file error.\n")
+      .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1));
+}

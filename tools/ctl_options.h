@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+#include "backend_options.h"
+#include "command_result.h"
+
+// The command line of veld32ctl:
+//   veld32ctl [--simulate[=STATE]] [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
+//             [--timeout=MS] [--json] [--verbose] COMMAND [ARGS]
+// Options may stand anywhere on the line; --help prints the usage and nothing else runs.
+
+enum class CtlCommand { Help, List, Info, Download, Upload, Show, Check };
+
+struct CtlOptions {
+  CtlCommand command = CtlCommand::Help;
+  BackendOptions backend;
+  QString stateFile;           // --simulate=STATE; empty without one
+  QString file;                // FILE of upload, show and check
+  QString outputFile;          // -o FILE of download; empty without one
+  std::optional<int> program;  // --program=N of upload (1..3)
+  qint16 intervalMs = 500;     // the window's polling interval
+  int timeoutMs = 5000;
+  bool json = false;
+  bool verbose = false;
+};
+
+struct ParsedCommandLine {
+  CtlOptions options;
+  CommandResult result;  // ExitStatus::Usage with the reason when the line is not understood
+};
+
+// A .vsp file holds one program (section "Program"); any other FILE holds all three.
+bool IsSingleProgramFile(const QString& fileName);
+
+// `arguments` without the program's own name.
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+QString UsageText();

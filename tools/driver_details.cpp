@@ -1,0 +1,16 @@
+#include "driver_details.h"
+
+#include <QStringList>
+
+#include "driver_diagnostics.h"
+
+QString DriverDetails(const DriverDiagnostics* diagnostics) {
+  if (!diagnostics) return {};
+  QStringList details;
+  if (!diagnostics->LastErrorText().empty()) {
+    details << QString::fromStdString(diagnostics->LastErrorText());
+  }
+  if (diagnostics->PermissionRefused()) details << QString::fromStdString(PermissionHint());
+  if (details.isEmpty()) return {};
+  return QStringLiteral(" (%1)").arg(details.join(QLatin1String("; ")));
+}

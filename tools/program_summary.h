@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "program_controls.h"
+
+class TestProgramsModel;
+
+// One program as the tool reports it: the values of the sliders and lists (what an upload or
+// a save uses) and the derived texts exactly as the editor's boxes show them.
+struct ProgramSummary {
+  QString section;  // "Program1".."Program3", or "Program" for a single-program file
+  int currentMa = 0;
+  int frequencyHz = 0;
+  int pulseWidthUs = 0;
+  ProgramMode mode = ProgramMode::None;
+  int durationHr = 0;
+  int durationSeconds = 0;  // the seconds part, 0..3599
+  int passOhms = 0;
+  int failOhms = 0;
+  QString pulseCharge;     // "00.0"
+  QString averageCurrent;  // "000.000"
+  QStringList warnings;    // keys of the file that were missing or refused
+
+  // Hours x 3600 + seconds, as a save writes "Duration".
+  int TotalSeconds() const { return durationHr * 3600 + durationSeconds; }
+};
+
+ProgramSummary SummarizeProgram(const TestProgramsModel& model, int index, const QString& section);
+
+// Programs 1..3 of the model under their all-programs section names.
+std::vector<ProgramSummary> SummarizeAllPrograms(const TestProgramsModel& model);
+
+// One row per program under a header line: current (mA), frequency (Hz), pulse width (us),
+// mode, duration (h:mm:ss), pass and fail (ohms), pulse charge (uC), average current (mA).
+QString ProgramTable(const std::vector<ProgramSummary>& programs);
+
+// {"programs": [{"section": ..., "current_mA": ..., ..., "warnings": [...]}]}
+QString ProgramsJson(const std::vector<ProgramSummary>& programs);
+
+// Programs whose pass limit is not below their fail limit, in words, for the error line.
+QStringList PassFailFaults(const std::vector<ProgramSummary>& programs);

@@ -1,0 +1,70 @@
+#include "simulator_state.h"
+
+#include <QFileInfo>
+
+#include "command_frames.h"
+#include "editor_start_up.h"
+#include "program_file_input.h"
+#include "program_files.h"
+#include "reply_decoder.h"
+#include "simulated_tester.h"
+
+namespace {
+
+// The program-values replies of a decoded frame; everything else is of no interest here.
+class ProgramValuesCollector : public ReplyEvents {
+ public:
+  explicit ProgramValuesCollector(TestProgramsModel& model) : model_(model) {}
+
+  void RXProgramValues(const ProgramValuesReply& r) override {
+    model_.ApplyReceivedProgram({r.programIndex, r.currentIndex, r.frequencyIndex, r.pw, r.duration,
+                                 r.durationHr, r.mode, r.passValue, r.failValue});
+  }
+  void RXData(const std::string&) override {}
+  void RXDataInBuffer(const std::string&) override {}
+  void RXIdle() override {}
+  void RXRunningTest() override {}
+  void RXCurrentSetpoint(std::int16_t, std::int16_t) override {}
+  void RXAllCurrentSetpoints(std::int16_t, std::int16_t, std::int16_t, std::int16_t,
+                             std::int16_t) override {}
+  void RXLastData(std::int16_t, std::int16_t, std::int16_t, std::int16_t, double) override {}
+  void RXCalibrationDate(const std::string&, const std::string&, const std::string&) override {}
+  void RXFirmwareVersion(const std::string&) override {}
+  void RXSerialNumber(const std::string&) override {}
+
+ private:
+  TestProgramsModel& model_;
+};
+
+}  // namespace
+
+CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
+  if (!QFileInfo::exists(stateFile)) return {};
+  TestProgramsModel model(QLocale::c());
+  StartEditor(model);
+  const FileInput input = LoadFileIntoEditor(model, stateFile, 0, [](const QString&) {});
+  if (!input.result.Ok()) return input.result;
+  for (int i = 0; i < kProgramCount; ++i) {
+    const UploadArguments a = model.UploadArgumentsFor(i);
+    simulator.SetProgram({a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW, a.vDuration,
+                          a.vDurationHr, a.vMode, a.vPass, a.vFail});
+  }
+  return {};
+}
+
+CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
+  TestProgramsModel model(QLocale::c());
+  StartEditor(model);
+  // Each program as the tester reports it when asked over the wire.
+  ProgramValuesCollector collector(model);
+  ReplyDecoder decoder;
+  for (qint16 number = 1; number <= kProgramCount; ++number) {
+    for (const TimedReply& reply :
+         simulator.Tester().Answer(*frames::GetProgramValues(number), SimTime{0})) {
+      decoder.Decode(reply.frame, collector);
+    }
+  }
+  const program_files::Outcome saved = program_files::SaveAllProgramsToFile(model, stateFile);
+  if (saved.ok) return {};
+  return CommandResult::Failure(ExitStatus::FileFailure, saved.error);
+}

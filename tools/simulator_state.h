@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include "command_result.h"
+
+class SimulatedTester;
+
+// The simulated tester's three programs kept between runs in an all-programs file, so that
+// consecutive runs see the same tester. The file goes through the editor as the window would
+// take it: read with "Load All Programs..." and sent as an upload sends it; written from the
+// programs the tester reports, with "Save All Programs...".
+
+// Nothing to do when `stateFile` does not exist yet.
+CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile);
+CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile);

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "command_result.h"
+#include "program_transfer_state.h"
+#include "status_log.h"
+#include "upload_confirmation.h"
+
+class D2xx;
+class DriverDiagnostics;
+class QEventLoop;
+class TestProgramsModel;
+class ctlVELD32UsbComm;
+
+// The tester's identity texts, as received.
+struct TesterIdentity {
+  std::optional<QString> firmware;
+  std::optional<QString> serial;
+  std::optional<QString> calibrationYear;
+  std::optional<QString> calibrationMonth;
+  std::optional<QString> calibrationDay;
+
+  bool Complete() const { return firmware && serial && calibrationYear; }
+};
+
+// One connection to the tester for one command, over the device link as the window drives it:
+// the same open sequence, the same requests and the same handling of the program-values
+// replies. Unlike the window it waits for the replies it expects, each wait bounded by the
+// reply time-out, because a command-line run must end. Logs what the window would log, frames
+// included. Closes the link when destroyed.
+class TesterSession : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Settings {
+    qint16 pollingIntervalMs = 500;
+    int replyTimeoutMs = 5000;
+  };
+
+  // `diagnostics` may be null.
+  TesterSession(std::shared_ptr<D2xx> driver, std::shared_ptr<DriverDiagnostics> diagnostics,
+                Settings settings, StatusLog log);
+  ~TesterSession() override;
+
+  // Opens the first device described "VELD32" and checks it with the handshake: NoTester when
+  // none is attached, LinkFailure when it cannot be opened or does not acknowledge.
+  CommandResult Open();
+  // The window's full download: programs 1..3 applied to `model` as they arrive.
+  CommandResult DownloadAll(TestProgramsModel& model);
+  // The window's upload of all three programs with `model`'s upload arguments. The replies are
+  // applied to `model` as the window applies them; CheckFailed when they do not hold what was
+  // sent.
+  CommandResult UploadAll(TestProgramsModel& model);
+  CommandResult ReadIdentity(TesterIdentity& identity);
+
+ private:
+  void OnProgramValues(const ProgramReply& reply);
+  // An awaited reply arrived: the time-out starts again, and the wait ends once `finished_`.
+  void Progress();
+  CommandResult Await(const std::function<QString()>& awaited, std::function<bool()> finished);
+  CommandResult LinkFailure(const QString& what) const;
+
+  std::shared_ptr<DriverDiagnostics> diagnostics_;
+  Settings settings_;
+  StatusLog log_;
+  std::unique_ptr<ctlVELD32UsbComm> link_;
+  ProgramTransferState transfer_;
+  TestProgramsModel* applyTo_ = nullptr;  // the programs a transfer in progress fills
+  RepliesByProgram replies_;
+  TesterIdentity* identity_ = nullptr;
+  QString linkError_;  // the text of the link's first UsbError
+  QEventLoop* loop_ = nullptr;
+  std::function<bool()> finished_;
+  QTimer deadline_;
+};

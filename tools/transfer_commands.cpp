@@ -1,0 +1,81 @@
+#include <QLocale>
+
+#include "command_context.h"
+#include "editor_start_up.h"
+#include "program_file_input.h"
+#include "program_files.h"
+#include "tester_session.h"
+
+namespace {
+
+const StatusLog kQuiet = [](const QString&) {};
+
+CommandResult SaveDownload(const CommandContext& context, const TestProgramsModel& model) {
+  context.log(QStringLiteral("Saving all Program configurations to file..."));
+  const program_files::Outcome saved =
+      program_files::SaveAllProgramsToFile(model, context.options.outputFile);
+  context.log(saved.ok ? QStringLiteral("Save to file complete.")
+                       : QStringLiteral("Save to file failed."));
+  if (saved.ok) return {};
+  return CommandResult::Failure(ExitStatus::FileFailure, saved.error);
+}
+
+}  // namespace
+
+CommandResult DownloadPrograms(const CommandContext& context) {
+  TestProgramsModel model(QLocale::c());
+  StartEditor(model);
+  {
+    TesterSession session(context.backend.driver, context.backend.diagnostics,
+                          SessionSettings(context.options), context.log);
+    CommandResult result = session.Open();
+    if (result.Ok()) result = session.DownloadAll(model);
+    if (!result.Ok()) return result;
+  }
+  PrintPrograms(context, SummarizeAllPrograms(model));
+  if (context.options.outputFile.isEmpty()) return {};
+  return SaveDownload(context, model);
+}
+
+// An all-programs file is loaded and checked before the tester is touched. A single-program
+// file fills one program of what the tester holds, so the programs are downloaded first; the
+// file is read once beforehand so that a bad one never reaches the tester.
+CommandResult UploadPrograms(const CommandContext& context) {
+  const QString& file = context.options.file;
+  const bool single = IsSingleProgramFile(file);
+  const int index = context.options.program.value_or(1) - 1;
+  const QString aborted = QStringLiteral("nothing uploaded");
+
+  TestProgramsModel model(QLocale::c());
+  StartEditor(model);
+  FileInput input;
+  if (single) {
+    TestProgramsModel probe(QLocale::c());
+    StartEditor(probe);
+    input = LoadFileIntoEditor(probe, file, index, kQuiet);
+  } else {
+    input = LoadFileIntoEditor(model, file, 0, context.log);
+    if (input.result.Ok()) {
+      input.result = CheckPassFailLimits(model, SummarizeAllPrograms(model), aborted);
+    }
+  }
+  if (!input.result.Ok()) return input.result;
+
+  {
+    TesterSession session(context.backend.driver, context.backend.diagnostics,
+                          SessionSettings(context.options), context.log);
+    CommandResult result = session.Open();
+    if (result.Ok() && single) {
+      result = session.DownloadAll(model);
+      if (result.Ok()) {
+        input = LoadFileIntoEditor(model, file, index, context.log);
+        result = input.result;
+      }
+      if (result.Ok()) result = CheckPassFailLimits(model, SummarizeAllPrograms(model), aborted);
+    }
+    if (result.Ok()) result = session.UploadAll(model);
+    if (!result.Ok()) return result;
+  }
+  PrintPrograms(context, WithWarnings(SummarizeAllPrograms(model), input));
+  return {};
+}
