@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
          !deadline.hasExpired()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
-  QCoreApplication::processEvents();
+  QDeadlineTimer settle(300);
+  while (!settle.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   return window.grab().save(app.arguments().at(1)) ? 0 : 1;
 }

@@ -74,12 +74,18 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
   chkConnect->setObjectName(QStringLiteral("chkConnect"));
   lblErrorMessage->setObjectName(QStringLiteral("lblErrorMessage"));
 
-  shpBorder->setGeometry(0, 0, Px(3315), Px(615));
-  lblStatus->setGeometry(Px(120), Px(60), Px(1515), Px(195) + 2);
-  shpStatus->setGeometry(Px(1980), Px(60), Px(225), Px(225));
+  // The twips layout was drawn for an 8-point face; the status text and the button get a
+  // little more room for the wider faces of other desktops.
+  QFont small = font();
+  small.setPointSize(8);
+  setFont(small);
+  constexpr int kExtra = 16;
+  shpBorder->setGeometry(0, 0, Px(3315) + 2 * kExtra, Px(615));
+  lblStatus->setGeometry(Px(120), Px(60), Px(1515) + kExtra, Px(195) + 2);
+  shpStatus->setGeometry(Px(1980) + kExtra, Px(60), Px(225), Px(225));
   // A check box drawn as a push button that stays pressed in while connected.
-  chkConnect->setGeometry(Px(2160) + 4, Px(60) - 2, Px(1065), Px(255) + 4);
-  lblErrorMessage->setGeometry(Px(120), Px(300), Px(3135), Px(255));
+  chkConnect->setGeometry(Px(2160) + kExtra + 4, Px(60) - 2, Px(1065) + kExtra, Px(255) + 4);
+  lblErrorMessage->setGeometry(Px(120), Px(300), Px(3135) + kExtra, Px(255));
   lblErrorMessage->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
   // The control's own size follows its border.
   setFixedSize(shpBorder->size());

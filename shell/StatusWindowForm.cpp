@@ -34,9 +34,16 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   txtComm->setReadOnly(true);
   // The log is rewritten line by line for the whole run; an undo history would only grow.
   txtComm->setUndoRedoEnabled(false);
+  // One log line, one row: with wrapped rows the view could not be kept on the newest line.
+  txtComm->setLineWrapMode(QPlainTextEdit::NoWrap);
 
   calTabCommFrame->setObjectName(QStringLiteral("calTabCommFrame"));
   calTabCommFrame->setGeometry(TwipsRect(60, 4200, 3135, 435));
+  // The frame's twips layout was drawn for a narrow 8-point face; the wider faces of other
+  // desktops need a smaller size to keep the two captions apart.
+  QFont small = calTabCommFrame->font();
+  small.setPointSizeF(7);
+  calTabCommFrame->setFont(small);
   chkShowVerbose->setObjectName(QStringLiteral("chkShowVerbose"));
   chkShowVerbose->setGeometry(TwipsRect(60, 120, 1695, 255));
   chkShowBuffer->setObjectName(QStringLiteral("chkShowBuffer"));
