@@ -19,7 +19,6 @@ constexpr std::uint8_t kLatencyMs = 16;
 constexpr std::uint32_t kBaudRate = 19200;
 constexpr std::int32_t kInitialPollingMs = 150;
 constexpr std::int32_t kMaxDelayMs = 32767;
-const std::string kTesterDescription = "VELD32";
 
 std::int64_t SteadyMilliseconds() {
   using namespace std::chrono;
@@ -322,6 +321,10 @@ void ctlVELD32UsbComm::chkConnect_Click(bool pressed) {
 
 // ---------------------------------------------------------------- lifecycle
 
+bool ctlVELD32UsbComm::IsTesterDescription(const std::string& description) {
+  return description == "VELD32";
+}
+
 qint32 ctlVELD32UsbComm::QuietExit() {
   RefreshStatusDisplay();
   opening = false;
@@ -363,7 +366,7 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
   for (std::int32_t index = 0; index < deviceCount; ++index) {
     const std::string description = GetFTDeviceDescription(index);
     if (lastStatus != FT_OK) return ErrorExit();
-    if (description == kTesterDescription) {
+    if (IsTesterDescription(description)) {
       match = index;
       break;
     }

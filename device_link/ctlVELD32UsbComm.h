@@ -79,6 +79,9 @@ class ctlVELD32UsbComm : public QObject {
 
   const StatusStripState& Strip() const { return strip_; }
 
+  // The tester is the first device whose description is exactly this (case and blanks count).
+  static bool IsTesterDescription(const std::string& description);
+
   // The strip's connect button changed value (pressed in or released).
   void chkConnect_Click(bool pressed);
   // One polling tick: decode what arrived, then send at most one queued frame.

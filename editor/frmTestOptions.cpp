@@ -14,6 +14,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_tab.h"
+#include "program_transfer.h"
 #include "test_programs_model.h"
 
 namespace {
@@ -36,6 +37,9 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
       prompts_(prompts),
       model_(new TestProgramsModel(QLocale(), this)),
       link_(new ctlVELD32UsbComm(std::move(driver), this)),
+      transfer_(new ProgramTransfer(
+          *link_, *model_, modMain::AddStatusMessage, [] { return modMain::ShowVerbose; },
+          [] { return modMain::ShowRXBuffer; }, this)),
       SSTab1(new QTabWidget(this)),
       cmdSave(new QPushButton(QStringLiteral("Upload to VELD32"), this)) {
   setObjectName(QStringLiteral("frmTestOptions"));
@@ -62,15 +66,8 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   // Larger desktop fonts widen the window rather than clip it.
   setFixedSize(std::max(kWidth, layout->minimumSize().width()), layout->sizeHint().height());
 
-  connect(link_, &ctlVELD32UsbComm::RXData, this, &frmTestOptions::ctlVELD32UsbComm1_RXData);
-  connect(link_, &ctlVELD32UsbComm::RXDataInBuffer, this,
-          &frmTestOptions::ctlVELD32UsbComm1_RXDataInBuffer);
-  connect(link_, &ctlVELD32UsbComm::TXData, this, &frmTestOptions::ctlVELD32UsbComm1_TXData);
-  connect(link_, &ctlVELD32UsbComm::RXProgramValues, this,
-          &frmTestOptions::ctlVELD32UsbComm1_RXProgramValues);
   connect(link_, &ctlVELD32UsbComm::UsbConnected, this,
           &frmTestOptions::ctlVELD32UsbComm1_UsbConnected);
-  connect(link_, &ctlVELD32UsbComm::UsbClosed, this, &frmTestOptions::ctlVELD32UsbComm1_UsbClosed);
   connect(link_, &ctlVELD32UsbComm::UsbError, this, &frmTestOptions::ctlVELD32UsbComm1_UsbError);
 
   Form_Load();
@@ -83,10 +80,13 @@ frmTestOptions::~frmTestOptions() {
 
 void frmTestOptions::Form_Load() {
   modMain::DisableCloseButton(this);
-  InitializeEditor();
-  model_->SetEditorReady(true);
-  for (int i = 0; i < kProgramCount; ++i) model_->UpdateAverageCurrent(i);
+  link_->SetPollingTimerInterval(kPollingIntervalMs);
+  SSTab1->setCurrentIndex(0);
+  transfer_->Reset();
+  model_->StartUp();
 }
+
+const ProgramTransferState& frmTestOptions::Transfer() const { return transfer_->State(); }
 
 void frmTestOptions::Form_QueryUnload() {
   if (link_->Connected()) link_->Disconnect();
@@ -95,13 +95,6 @@ void frmTestOptions::Form_QueryUnload() {
 void frmTestOptions::closeEvent(QCloseEvent* event) {
   Form_QueryUnload();
   event->accept();
-}
-
-void frmTestOptions::InitializeEditor() {
-  link_->SetPollingTimerInterval(kPollingIntervalMs);
-  SSTab1->setCurrentIndex(0);
-  model_->InitializeEditor();
-  transfer_.Reset();
 }
 
 void frmTestOptions::cmdSave_Click() {
@@ -113,70 +106,14 @@ void frmTestOptions::cmdSave_Click() {
     prompts_.Inform(kNotConnectedMessage);
     return;
   }
-  modMain::AddStatusMessage(QStringLiteral("Saving All Program Data to VELD32..."));
-  transfer_.BeginUpload();
-  for (int i = 0; i < kProgramCount; ++i) {
-    const UploadArguments a = model_->UploadArgumentsFor(i);
-    link_->TXSetProgramValues(a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW, a.vDuration,
-                              a.vDurationHr, a.vMode, a.vPass, a.vFail);
-  }
+  transfer_->UploadAll();
 }
 
-void frmTestOptions::cmdReload_Click(int Index) {
-  if (!link_->Connected()) return;
-  modMain::AddStatusMessage(
-      QStringLiteral("Reloading Program %1 data from VELD32.").arg(Index + 1));
-  link_->TXGetProgramValues(static_cast<qint16>(Index + 1));
-}
+void frmTestOptions::cmdReload_Click(int Index) { transfer_->Reload(Index); }
 
-void frmTestOptions::ctlVELD32UsbComm1_RXData(const QString& vData) {
-  if (modMain::ShowVerbose) modMain::AddStatusMessage(QStringLiteral("RX <- ") + vData);
-}
-
-void frmTestOptions::ctlVELD32UsbComm1_RXDataInBuffer(const QString& vBufferData) {
-  if (modMain::ShowRXBuffer) {
-    modMain::AddStatusMessage(QStringLiteral("RXBuffer <- ") + vBufferData);
-  }
-}
-
-void frmTestOptions::ctlVELD32UsbComm1_TXData(const QString& vData) {
-  if (modMain::ShowVerbose) modMain::AddStatusMessage(QStringLiteral("TX -> ") + vData);
-}
-
-// The averages, the charge and the command text of the reply are the tester's own view; the
-// editor derives its own from the settings.
-void frmTestOptions::ctlVELD32UsbComm1_RXProgramValues(
-    qint16 vProgramIndex, qint16 vCurrentIndex, qint16 vFrequencyIndex, qint16 vPW,
-    qint16 vDuration, qint16 vDurationHr, qint16 vMode, qint16 /*vAvgmA*/, qint16 /*vAvguA*/,
-    qint16 /*vCharge*/, qint16 vPassValue, qint16 vFailValue, double /*vAverageCurrent*/,
-    qint16 /*vPWValue*/, const QString& /*vCommandText*/) {
-  transfer_.CountReply();
-  model_->ApplyReceivedProgram({.vProgramIndex = vProgramIndex,
-                                .vCurrentIndex = vCurrentIndex,
-                                .vFrequencyIndex = vFrequencyIndex,
-                                .vPW = vPW,
-                                .vDuration = vDuration,
-                                .vDurationHr = vDurationHr,
-                                .vMode = vMode,
-                                .vPassValue = vPassValue,
-                                .vFailValue = vFailValue});
-  if (const auto line = transfer_.CompletionLine()) modMain::AddStatusMessage(*line);
-}
-
-void frmTestOptions::ctlVELD32UsbComm1_UsbConnected(qint32 /*vHandleID*/) {
-  modMain::AddStatusMessage(QStringLiteral("* VELD32 Connected"));
-  modMain::AddStatusMessage(QStringLiteral("Loading program data..."));
-  transfer_.BeginDownload();
-  for (qint16 program = 1; program <= kProgramCount; ++program) {
-    link_->TXGetProgramValues(program);
-  }
-}
-
-void frmTestOptions::ctlVELD32UsbComm1_UsbClosed() {
-  modMain::AddStatusMessage(QStringLiteral("* VELD32 Disconnected"));
-}
+void frmTestOptions::ctlVELD32UsbComm1_UsbConnected() { transfer_->DownloadAll(); }
 
 // The link's text is for diagnosis; the operator is only asked to replug and confirm.
-void frmTestOptions::ctlVELD32UsbComm1_UsbError(const QString& /*vErrorString*/) {
+void frmTestOptions::ctlVELD32UsbComm1_UsbError() {
   if (prompts_.AskOkCancel(kReplugMessage)) link_->Connect();
 }

@@ -11,6 +11,7 @@
 class D2xx;
 class OperatorPrompts;
 class ProgramTab;
+class ProgramTransfer;
 class QPushButton;
 class QTabWidget;
 class TestProgramsModel;
@@ -42,31 +43,19 @@ class frmTestOptions : public QWidget {
 
   ctlVELD32UsbComm& ctlVELD32UsbComm1() { return *link_; }
   TestProgramsModel& Model() { return *model_; }
-  const ProgramTransferState& Transfer() const { return transfer_; }
+  const ProgramTransferState& Transfer() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void InitializeEditor();
-
-  void ctlVELD32UsbComm1_RXData(const QString& vData);
-  void ctlVELD32UsbComm1_RXDataInBuffer(const QString& vBufferData);
-  void ctlVELD32UsbComm1_TXData(const QString& vData);
-  void ctlVELD32UsbComm1_RXProgramValues(qint16 vProgramIndex, qint16 vCurrentIndex,
-                                         qint16 vFrequencyIndex, qint16 vPW, qint16 vDuration,
-                                         qint16 vDurationHr, qint16 vMode, qint16 vAvgmA,
-                                         qint16 vAvguA, qint16 vCharge, qint16 vPassValue,
-                                         qint16 vFailValue, double vAverageCurrent, qint16 vPWValue,
-                                         const QString& vCommandText);
-  void ctlVELD32UsbComm1_UsbConnected(qint32 vHandleID);
-  void ctlVELD32UsbComm1_UsbClosed();
-  void ctlVELD32UsbComm1_UsbError(const QString& vErrorString);
+  void ctlVELD32UsbComm1_UsbConnected();
+  void ctlVELD32UsbComm1_UsbError();
 
   OperatorPrompts& prompts_;
   TestProgramsModel* model_;
   ctlVELD32UsbComm* link_;
-  ProgramTransferState transfer_;
+  ProgramTransfer* transfer_;
   QTabWidget* SSTab1;
   std::array<ProgramTab*, 3> tabs_{};
   QPushButton* cmdSave;

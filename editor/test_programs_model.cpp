@@ -208,11 +208,20 @@ void TestProgramsModel::UpdateDurationControls(int vIndex) {
 
 bool TestProgramsModel::ValidatePassFailLimits() const {
   for (int i = 0; i < kProgramCount; ++i) {
-    if (Slider(i, ProgramSlider::PassOhms).value >= Slider(i, ProgramSlider::FailOhms).value) {
-      return false;
-    }
+    if (!PassBelowFail(i)) return false;
   }
   return true;
+}
+
+bool TestProgramsModel::PassBelowFail(int vIndex) const {
+  return Slider(vIndex, ProgramSlider::PassOhms).value <
+         Slider(vIndex, ProgramSlider::FailOhms).value;
+}
+
+void TestProgramsModel::StartUp() {
+  InitializeEditor();
+  SetEditorReady(true);
+  for (int i = 0; i < kProgramCount; ++i) UpdateAverageCurrent(i);
 }
 
 void TestProgramsModel::ApplyReceivedProgram(const ReceivedProgram& received) {

@@ -30,6 +30,9 @@ class TestProgramsModel : public QObject {
   // 0 h, pass 150, fail 1000). Derived values stay untouched until EditorReady is raised.
   void InitializeEditor();
   void SetEditorReady(bool ready);
+  // The editor's whole start-up: the defaults, then EditorReady and the derived values of
+  // every program computed once.
+  void StartUp();
   bool EditorReady() const { return editorReady_; }
 
   // Control events. A list position, list text or option that does not exist is refused.
@@ -47,6 +50,8 @@ class TestProgramsModel : public QObject {
   void UpdatePulseCharge(int vIndex);
   void UpdateDurationControls(int vIndex);
   bool ValidatePassFailLimits() const;
+  // The upload rule for one program: its pass limit lies strictly below its fail limit.
+  bool PassBelowFail(int vIndex) const;
 
   // A program-values reply written into the tab of its program number, step by step through
   // the controls; a step a control refuses is skipped.

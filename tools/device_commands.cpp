@@ -4,15 +4,14 @@
 #include <array>
 
 #include "command_context.h"
+#include "ctlVELD32UsbComm.h"
 #include "driver_details.h"
 #include "ft_status.h"
 #include "json_text.h"
+#include "test_programs_model.h"
 #include "tester_session.h"
 
 namespace {
-
-// The description a connection looks for, and takes the first device that has it.
-const std::string kTesterDescription = "VELD32";
 
 struct Device {
   int index = 0;
@@ -45,7 +44,7 @@ CommandResult ListDevices(const CommandContext& context) {
     }
     // A description that fills the whole buffer comes without a NUL.
     const std::string description(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
-    const bool selected = !found && description == kTesterDescription;
+    const bool selected = !found && ctlVELD32UsbComm::IsTesterDescription(description);
     found = found || selected;
     devices.push_back({index, QString::fromLatin1(description.c_str()), selected});
   }
@@ -73,8 +72,10 @@ CommandResult ListDevices(const CommandContext& context) {
 }
 
 CommandResult ShowIdentity(const CommandContext& context) {
+  // Replies are applied as the window would; identity requests draw none.
+  TestProgramsModel programs(QLocale::c());
   TesterSession session(context.backend.driver, context.backend.diagnostics,
-                        SessionSettings(context.options), context.log);
+                        SessionSettings(context.options), context.log, programs);
   TesterIdentity identity;
   CommandResult result = session.Open();
   if (result.Ok()) result = session.ReadIdentity(identity);

@@ -1,15 +1,15 @@
 #include <QLocale>
 
 #include "command_context.h"
-#include "editor_start_up.h"
 #include "program_file_input.h"
 #include "program_files.h"
+#include "test_programs_model.h"
 
 // The programs of FILE as the editor holds them after loading it from its defaults; a
 // single-program file goes into program 1 and only that program is shown.
 CommandResult ShowFile(const CommandContext& context) {
   TestProgramsModel model(QLocale::c());
-  StartEditor(model);
+  model.StartUp();
   const QString& file = context.options.file;
   const FileInput input = LoadFileIntoEditor(model, file, 0, context.log);
   if (!input.result.Ok()) return input.result;

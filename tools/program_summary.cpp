@@ -82,6 +82,7 @@ ProgramSummary SummarizeProgram(const TestProgramsModel& model, int index, const
   summary.failOhms = value(ProgramSlider::FailOhms);
   summary.pulseCharge = model.BoxText(index, ProgramBox::PulseCharge);
   summary.averageCurrent = model.BoxText(index, ProgramBox::AverageCurrent);
+  summary.passBelowFail = model.PassBelowFail(index);
   return summary;
 }
 
@@ -122,7 +123,7 @@ QString ProgramsJson(const std::vector<ProgramSummary>& programs) {
 QStringList PassFailFaults(const std::vector<ProgramSummary>& programs) {
   QStringList faults;
   for (const ProgramSummary& p : programs) {
-    if (p.passOhms >= p.failOhms) {
+    if (!p.passBelowFail) {
       faults << QStringLiteral("%1: pass %2 ohms is not below fail %3 ohms")
                     .arg(p.section)
                     .arg(p.passOhms)

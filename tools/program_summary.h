@@ -21,9 +21,10 @@ struct ProgramSummary {
   int durationSeconds = 0;  // the seconds part, 0..3599
   int passOhms = 0;
   int failOhms = 0;
-  QString pulseCharge;     // "00.0"
-  QString averageCurrent;  // "000.000"
-  QStringList warnings;    // keys of the file that were missing or refused
+  QString pulseCharge;        // "00.0"
+  QString averageCurrent;     // "000.000"
+  QStringList warnings;       // keys of the file that were missing or refused
+  bool passBelowFail = true;  // the editor's upload rule for this program
 
   // Hours x 3600 + seconds, as a save writes "Duration".
   int TotalSeconds() const { return durationHr * 3600 + durationSeconds; }

@@ -3,11 +3,11 @@
 #include <QFileInfo>
 
 #include "command_frames.h"
-#include "editor_start_up.h"
 #include "program_file_input.h"
 #include "program_files.h"
 #include "reply_decoder.h"
 #include "simulated_tester.h"
+#include "test_programs_model.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ class ProgramValuesCollector : public ReplyEvents {
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
   if (!QFileInfo::exists(stateFile)) return {};
   TestProgramsModel model(QLocale::c());
-  StartEditor(model);
+  model.StartUp();
   const FileInput input = LoadFileIntoEditor(model, stateFile, 0, [](const QString&) {});
   if (!input.result.Ok()) return input.result;
   for (int i = 0; i < kProgramCount; ++i) {
@@ -54,7 +54,7 @@ CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& s
 
 CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
   TestProgramsModel model(QLocale::c());
-  StartEditor(model);
+  model.StartUp();
   // Each program as the tester reports it when asked over the wire.
   ProgramValuesCollector collector(model);
   ReplyDecoder decoder;

@@ -4,6 +4,7 @@
 
 #include "ctlVELD32UsbComm.h"
 #include "driver_details.h"
+#include "program_transfer.h"
 #include "test_programs_model.h"
 
 namespace {
@@ -17,38 +18,30 @@ const QString kNoDevicesFound = QStringLiteral("No devices found");
 
 TesterSession::TesterSession(std::shared_ptr<D2xx> driver,
                              std::shared_ptr<DriverDiagnostics> diagnostics, Settings settings,
-                             StatusLog log)
+                             StatusLog log, TestProgramsModel& model)
     : diagnostics_(std::move(diagnostics)),
       settings_(settings),
       log_(std::move(log)),
-      link_(std::make_unique<ctlVELD32UsbComm>(std::move(driver))) {
+      model_(model),
+      link_(std::make_unique<ctlVELD32UsbComm>(std::move(driver))),
+      transfer_(std::make_unique<ProgramTransfer>(
+          *link_, model_, log_, [] { return true; }, [] { return false; })) {
   deadline_.setSingleShot(true);
   connect(&deadline_, &QTimer::timeout, this, [this] {
     if (loop_) loop_->exit(kTimedOut);
   });
 
   ctlVELD32UsbComm* link = link_.get();
-  connect(link, &ctlVELD32UsbComm::TXData, this,
-          [this](const QString& frame) { log_(QStringLiteral("TX -> ") + frame); });
-  connect(link, &ctlVELD32UsbComm::RXData, this,
-          [this](const QString& frame) { log_(QStringLiteral("RX <- ") + frame); });
-  connect(link, &ctlVELD32UsbComm::UsbConnected, this,
-          [this] { log_(QStringLiteral("* VELD32 Connected")); });
-  connect(link, &ctlVELD32UsbComm::UsbClosed, this,
-          [this] { log_(QStringLiteral("* VELD32 Disconnected")); });
   connect(link, &ctlVELD32UsbComm::UsbError, this, [this](const QString& text) {
     // The first failure is the cause; the rest of a failing tick only follows from it.
     if (linkError_.isEmpty()) linkError_ = text;
     if (loop_) loop_->exit(kLinkLost);
   });
-  connect(
-      link, &ctlVELD32UsbComm::RXProgramValues, this,
-      [this](qint16 program, qint16 current, qint16 frequency, qint16 pw, qint16 duration,
-             qint16 durationHr, qint16 mode, qint16, qint16, qint16, qint16 pass, qint16 fail,
-             double, qint16 pwValue, const QString&) {
-        OnProgramValues(
-            {{program, current, frequency, pw, duration, durationHr, mode, pass, fail}, pwValue});
-      });
+  connect(transfer_.get(), &ProgramTransfer::ProgramReceived, this,
+          [this](const ReceivedProgram& program, qint16 pulseWidthUs) {
+            replies_[program.vProgramIndex] = {program, pulseWidthUs};
+            Progress();
+          });
   connect(link, &ctlVELD32UsbComm::RXFirmwareVersion, this, [this](const QString& version) {
     if (identity_) identity_->firmware = version;
     Progress();
@@ -89,39 +82,27 @@ CommandResult TesterSession::Open() {
           DriverDetails(diagnostics_.get()));
 }
 
-CommandResult TesterSession::DownloadAll(TestProgramsModel& model) {
-  log_(QStringLiteral("Loading program data..."));
-  applyTo_ = &model;
-  transfer_.BeginDownload();
-  for (qint16 program = 1; program <= kProgramCount; ++program) link_->TXGetProgramValues(program);
-  const CommandResult result = Await(
+CommandResult TesterSession::DownloadAll() {
+  transfer_->DownloadAll();
+  return Await(
       [this] {
         return QStringLiteral("program values (%1 of 3 received)")
-            .arg(transfer_.ProgramReplyCount());
+            .arg(transfer_->State().ProgramReplyCount());
       },
-      [this] { return !transfer_.LoadingPrograms(); });
-  applyTo_ = nullptr;
-  return result;
+      [this] { return !transfer_->State().LoadingPrograms(); });
 }
 
-CommandResult TesterSession::UploadAll(TestProgramsModel& model) {
-  log_(QStringLiteral("Saving All Program Data to VELD32..."));
+CommandResult TesterSession::UploadAll() {
   std::array<UploadArguments, kProgramCount> sent;
-  applyTo_ = &model;
+  for (int i = 0; i < kProgramCount; ++i) sent[i] = model_.UploadArgumentsFor(i);
   replies_.clear();
-  transfer_.BeginUpload();
-  for (int i = 0; i < kProgramCount; ++i) {
-    const UploadArguments a = sent[i] = model.UploadArgumentsFor(i);
-    link_->TXSetProgramValues(a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW, a.vDuration,
-                              a.vDurationHr, a.vMode, a.vPass, a.vFail);
-  }
+  transfer_->UploadAll();
   const CommandResult result = Await(
       [this] {
         return QStringLiteral("confirmation of the upload (%1 of 3 programs received)")
-            .arg(transfer_.ProgramReplyCount());
+            .arg(transfer_->State().ProgramReplyCount());
       },
-      [this] { return !transfer_.SavingPrograms(); });
-  applyTo_ = nullptr;
+      [this] { return !transfer_->State().SavingPrograms(); });
   if (!result.Ok()) return result;
   const QStringList unconfirmed = UnconfirmedPrograms(sent, replies_);
   if (unconfirmed.isEmpty()) return {};
@@ -144,14 +125,6 @@ CommandResult TesterSession::ReadIdentity(TesterIdentity& identity) {
       [&identity] { return identity.Complete(); });
   identity_ = nullptr;
   return result;
-}
-
-void TesterSession::OnProgramValues(const ProgramReply& reply) {
-  transfer_.CountReply();
-  replies_[reply.values.vProgramIndex] = reply;
-  if (applyTo_) applyTo_->ApplyReceivedProgram(reply.values);
-  if (const auto line = transfer_.CompletionLine()) log_(*line);
-  Progress();
 }
 
 void TesterSession::Progress() {

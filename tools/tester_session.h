@@ -9,11 +9,11 @@
 #include <optional>
 
 #include "command_result.h"
-#include "program_transfer_state.h"
 #include "status_log.h"
 #include "upload_confirmation.h"
 
 class D2xx;
+class ProgramTransfer;
 class DriverDiagnostics;
 class QEventLoop;
 class TestProgramsModel;
@@ -30,11 +30,11 @@ struct TesterIdentity {
   bool Complete() const { return firmware && serial && calibrationYear; }
 };
 
-// One connection to the tester for one command, over the device link as the window drives it:
-// the same open sequence, the same requests and the same handling of the program-values
-// replies. Unlike the window it waits for the replies it expects, each wait bounded by the
-// reply time-out, because a command-line run must end. Logs what the window would log, frames
-// included. Closes the link when destroyed.
+// One connection to the tester for one command, over the device link and the editor's transfer
+// as the window drives them: the same open sequence, the same requests and the same handling
+// of the program-values replies, applied to `model`. Unlike the window it waits for the replies it
+// expects, each wait bounded by the reply time-out, because a command-line run must end. Logs what
+// the window would log, frames included. Closes the link when destroyed.
 class TesterSession : public QObject {
   Q_OBJECT
 
@@ -46,22 +46,21 @@ class TesterSession : public QObject {
 
   // `diagnostics` may be null.
   TesterSession(std::shared_ptr<D2xx> driver, std::shared_ptr<DriverDiagnostics> diagnostics,
-                Settings settings, StatusLog log);
+                Settings settings, StatusLog log, TestProgramsModel& model);
   ~TesterSession() override;
 
   // Opens the first device described "VELD32" and checks it with the handshake: NoTester when
   // none is attached, LinkFailure when it cannot be opened or does not acknowledge.
   CommandResult Open();
-  // The window's full download: programs 1..3 applied to `model` as they arrive.
-  CommandResult DownloadAll(TestProgramsModel& model);
-  // The window's upload of all three programs with `model`'s upload arguments. The replies are
-  // applied to `model` as the window applies them; CheckFailed when they do not hold what was
-  // sent.
-  CommandResult UploadAll(TestProgramsModel& model);
+  // The window's full download: programs 1..3 applied to the model as they arrive.
+  CommandResult DownloadAll();
+  // The window's upload of all three programs with the model's upload arguments. The replies
+  // are applied to the model as the window applies them; CheckFailed when they do not hold
+  // what was sent.
+  CommandResult UploadAll();
   CommandResult ReadIdentity(TesterIdentity& identity);
 
  private:
-  void OnProgramValues(const ProgramReply& reply);
   // An awaited reply arrived: the time-out starts again, and the wait ends once `finished_`.
   void Progress();
   CommandResult Await(const std::function<QString()>& awaited, std::function<bool()> finished);
@@ -70,9 +69,9 @@ class TesterSession : public QObject {
   std::shared_ptr<DriverDiagnostics> diagnostics_;
   Settings settings_;
   StatusLog log_;
+  TestProgramsModel& model_;
   std::unique_ptr<ctlVELD32UsbComm> link_;
-  ProgramTransferState transfer_;
-  TestProgramsModel* applyTo_ = nullptr;  // the programs a transfer in progress fills
+  std::unique_ptr<ProgramTransfer> transfer_;
   RepliesByProgram replies_;
   TesterIdentity* identity_ = nullptr;
   QString linkError_;  // the text of the link's first UsbError

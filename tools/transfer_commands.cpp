@@ -1,9 +1,9 @@
 #include <QLocale>
 
 #include "command_context.h"
-#include "editor_start_up.h"
 #include "program_file_input.h"
 #include "program_files.h"
+#include "test_programs_model.h"
 #include "tester_session.h"
 
 namespace {
@@ -24,12 +24,12 @@ CommandResult SaveDownload(const CommandContext& context, const TestProgramsMode
 
 CommandResult DownloadPrograms(const CommandContext& context) {
   TestProgramsModel model(QLocale::c());
-  StartEditor(model);
+  model.StartUp();
   {
     TesterSession session(context.backend.driver, context.backend.diagnostics,
-                          SessionSettings(context.options), context.log);
+                          SessionSettings(context.options), context.log, model);
     CommandResult result = session.Open();
-    if (result.Ok()) result = session.DownloadAll(model);
+    if (result.Ok()) result = session.DownloadAll();
     if (!result.Ok()) return result;
   }
   PrintPrograms(context, SummarizeAllPrograms(model));
@@ -47,11 +47,11 @@ CommandResult UploadPrograms(const CommandContext& context) {
   const QString aborted = QStringLiteral("nothing uploaded");
 
   TestProgramsModel model(QLocale::c());
-  StartEditor(model);
+  model.StartUp();
   FileInput input;
   if (single) {
     TestProgramsModel probe(QLocale::c());
-    StartEditor(probe);
+    probe.StartUp();
     input = LoadFileIntoEditor(probe, file, index, kQuiet);
   } else {
     input = LoadFileIntoEditor(model, file, 0, context.log);
@@ -63,17 +63,17 @@ CommandResult UploadPrograms(const CommandContext& context) {
 
   {
     TesterSession session(context.backend.driver, context.backend.diagnostics,
-                          SessionSettings(context.options), context.log);
+                          SessionSettings(context.options), context.log, model);
     CommandResult result = session.Open();
     if (result.Ok() && single) {
-      result = session.DownloadAll(model);
+      result = session.DownloadAll();
       if (result.Ok()) {
         input = LoadFileIntoEditor(model, file, index, context.log);
         result = input.result;
       }
       if (result.Ok()) result = CheckPassFailLimits(model, SummarizeAllPrograms(model), aborted);
     }
-    if (result.Ok()) result = session.UploadAll(model);
+    if (result.Ok()) result = session.UploadAll();
     if (!result.Ok()) return result;
   }
   PrintPrograms(context, WithWarnings(SummarizeAllPrograms(model), input));

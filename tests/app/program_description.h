@@ -21,10 +21,3 @@ inline QString DescribeProgram(const TestProgramsModel& model, int index) {
       .arg(value(ProgramSlider::FailOhms))
       .arg(model.BoxText(index, ProgramBox::FailOhms));
 }
-
-// A model after the editor's start-up.
-inline void StartUp(TestProgramsModel& model) {
-  model.InitializeEditor();
-  model.SetEditorReady(true);
-  for (int i = 0; i < kProgramCount; ++i) model.UpdateAverageCurrent(i);
-}

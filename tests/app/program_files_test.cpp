@@ -28,7 +28,7 @@ class ProgramFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    StartUp(model_);
+    model_.StartUp();
   }
   QString Path(const QString& name) const { return dir_.filePath(name); }
 
@@ -61,7 +61,7 @@ TEST_F(ProgramFiles, SaveAllThenLoadAllGivesBackTheSamePrograms) {
   ASSERT_TRUE(SaveAllProgramsToFile(model_, Path("all.vap")).ok);
 
   TestProgramsModel loaded{QLocale::c()};
-  StartUp(loaded);
+  loaded.StartUp();
   const Outcome outcome = LoadAllProgramsFromFile(loaded, Path("all.vap"));
   EXPECT_TRUE(outcome.ok);
   EXPECT_TRUE(outcome.warnings.isEmpty()) << outcome.warnings.join("; ").toStdString();

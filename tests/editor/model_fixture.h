@@ -10,9 +10,7 @@
 class StartedModelTest : public ::testing::Test {
  protected:
   explicit StartedModelTest(QLocale locale = QLocale::c()) : model(std::move(locale)) {
-    model.InitializeEditor();
-    model.SetEditorReady(true);
-    for (int i = 0; i < kProgramCount; ++i) model.UpdateAverageCurrent(i);
+    model.StartUp();
   }
 
   int Value(int i, ProgramSlider slider) const { return model.Slider(i, slider).value; }

@@ -66,8 +66,7 @@ TEST_F(CtlTest, DownloadFileIsByteIdenticalToTheWindowsSaveOfTheSamePrograms) {
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
 
   TestProgramsModel window{QLocale::c()};
-  window.InitializeEditor();
-  window.SetEditorReady(true);
+  window.StartUp();
   ASSERT_TRUE(program_files::LoadAllProgramsFromFile(window, file).ok);
   ASSERT_TRUE(program_files::SaveAllProgramsToFile(window, Path("window.vap")).ok);
   EXPECT_EQ(Read(Path("out.vap")), Read(Path("window.vap")));
