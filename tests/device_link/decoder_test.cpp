@@ -11,12 +11,15 @@ struct DecodeCase {
   const char* name;
   std::vector<std::string> reads;
   std::vector<std::string> events;
-  std::string remainder;
+  std::string remainder = {};
 };
 
-class DecoderTable : public ::testing::TestWithParam<DecodeCase> {};
+std::string CaseName(const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; }
 
-TEST_P(DecoderTable, RaisesEventsInOrderAndKeepsTheTail) {
+// How received text is cut into frames and kept between reads, pass by pass.
+class DecoderPasses : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecoderPasses, RaiseBufferAndFrameEventsAndKeepTheTail) {
   const DecodeCase& c = GetParam();
   ReplyDecoder decoder;
   RecordingEvents events;
@@ -25,15 +28,9 @@ TEST_P(DecoderTable, RaisesEventsInOrderAndKeepsTheTail) {
   EXPECT_EQ(decoder.remainder(), c.remainder);
 }
 
-const std::string kProgramBody = "MP11,5,3,09,0030,1,000,100,100,0100,0000,1000";
-
 INSTANTIATE_TEST_SUITE_P(
-    Replies, DecoderTable,
+    Reads, DecoderPasses,
     ::testing::Values(
-        DecodeCase{"FirmwareVersion",
-                   {"(MV101.02)"},
-                   {"RXDataInBuffer((MV101.02))", "RXData((MV101.02))", "RXFirmwareVersion(01.02)"},
-                   ""},
         DecodeCase{"SplitAcrossReads",
                    {"(MV1", "01.02)"},
                    {"RXDataInBuffer((MV1)", "RXDataInBuffer((MV101.02))", "RXData((MV101.02))",
@@ -63,83 +60,66 @@ INSTANTIATE_TEST_SUITE_P(
                    {"RXDataInBuffer(x)(MV1)", "RXDataInBuffer((MV1)", "RXDataInBuffer((MV101.02))",
                     "RXData((MV101.02))", "RXFirmwareVersion(01.02)"},
                    ""},
-        DecodeCase{
-            "ProgramValuesRead",
-            {"(" + kProgramBody + ")"},
-            {"RXDataInBuffer((" + kProgramBody + "))", "RXData((" + kProgramBody + "))",
-             "RXProgramValues(1,5,3,9,30,0,1,0,100,100,100,1000,0.1,100," + kProgramBody + ")"},
-            ""},
-        DecodeCase{"ProgramValuesWriteEchoHasNoCommandText",
-                   {"(MP01,5,3,09,0030,1,000,100,100,0100,0007,1000)"},
-                   {"RXDataInBuffer((MP01,5,3,09,0030,1,000,100,100,0100,0007,1000))",
-                    "RXData((MP01,5,3,09,0030,1,000,100,100,0100,0007,1000))",
-                    "RXProgramValues(1,5,3,9,30,7,1,0,100,100,100,1000,0.1,100,)"},
-                   ""},
-        DecodeCase{"ShortProgramBodyUsesZeroSlots",
-                   {"(MP1)"},
-                   {"RXDataInBuffer((MP1))", "RXData((MP1))",
-                    "RXProgramValues(0,0,0,0,0,0,0,0,0,0,0,0,0,10,MP1)"},
-                   ""},
-        DecodeCase{
-            "FailedConversionKeepsEarlierFrameSlot",
-            {"(" + kProgramBody + ")(MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"},
-            {"RXDataInBuffer((" + kProgramBody +
-                 ")(MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
-             "RXData((" + kProgramBody + "))",
-             "RXProgramValues(1,5,3,9,30,0,1,0,100,100,100,1000,0.1,100," + kProgramBody + ")",
-             "RXDataInBuffer((MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
-             "RXData((MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
-             "RXProgramValues(2,5,3,9,30,0,1,0,100,100,100,1000,0.1,100,"
-             "MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"},
-            ""},
-        DecodeCase{"UnknownProgramSelectorRaisesOnlyRXData",
-                   {"(MP2)"},
-                   {"RXDataInBuffer((MP2))", "RXData((MP2))"},
-                   ""},
-        DecodeCase{"LastDataImpedance",
-                   {"(G10100,0004,0001)"},
-                   {"RXDataInBuffer((G10100,0004,0001))", "RXData((G10100,0004,0001))",
-                    "RXLastData(1,100,4,1,62.5)"},
-                   ""},
-        DecodeCase{"LastDataDivideByZeroIsInfinite",
-                   {"(G10100,0000,0001)"},
-                   {"RXDataInBuffer((G10100,0000,0001))", "RXData((G10100,0000,0001))",
-                    "RXLastData(1,100,0,1,inf)"},
-                   ""},
-        DecodeCase{"LastDataZeroOverZeroIsNaN",
-                   {"(G10000,0000,0000)"},
-                   {"RXDataInBuffer((G10000,0000,0000))", "RXData((G10000,0000,0000))",
-                    "RXLastData(1,0,0,0,nan)"},
-                   ""},
-        DecodeCase{
-            "SetpointsByLength",
-            {"(I13,205)(I005,010,020,050,100)(I123456789)"},
-            {"RXDataInBuffer((I13,205)(I005,010,020,050,100)(I123456789))", "RXData((I13,205))",
-             "RXCurrentSetpoint(3,205)", "RXDataInBuffer((I005,010,020,050,100)(I123456789))",
-             "RXData((I005,010,020,050,100))", "RXAllCurrentSetpoints(5,10,20,50,100)",
-             "RXDataInBuffer((I123456789))", "RXData((I123456789))"},
-            ""},
-        DecodeCase{"OneBadSetpointSuppressesAll",
-                   {"(I005,010,0x0,050,100)"},
-                   {"RXDataInBuffer((I005,010,0x0,050,100))", "RXData((I005,010,0x0,050,100))"},
-                   ""},
-        DecodeCase{"DateAndSerialTextsAsReceived",
-                   {"(MD12020,01,05)(MS0 0042)(MD0 20)"},
-                   {"RXDataInBuffer((MD12020,01,05)(MS0 0042)(MD0 20))", "RXData((MD12020,01,05))",
-                    "RXCalibrationDate(2020|01|05)", "RXDataInBuffer((MS0 0042)(MD0 20))",
-                    "RXData((MS0 0042))", "RXSerialNumber( 0042)", "RXDataInBuffer((MD0 20))",
-                    "RXData((MD0 20))", "RXCalibrationDate( 20||)"},
-                   ""},
-        DecodeCase{"UnknownKindsRaiseOnlyRXData",
-                   {"(MX1)(Z)()"},
-                   {"RXDataInBuffer((MX1)(Z)())", "RXData((MX1))", "RXDataInBuffer((Z)())",
-                    "RXData((Z))", "RXDataInBuffer(())", "RXData(())"},
-                   ""},
         DecodeCase{"TextWithoutOpeningWaits",
                    {"abc", "def"},
                    {"RXDataInBuffer(abc)", "RXDataInBuffer(abcdef)"},
                    "abcdef"}),
-    [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
+    CaseName);
+
+// What each reply kind raises, read in one piece (the buffer events left out).
+class DecoderKinds : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecoderKinds, RaiseTheirEventWithTheDecodedFields) {
+  const DecodeCase& c = GetParam();
+  ReplyDecoder decoder;
+  RecordingEvents events;
+  events.recordBuffer = false;
+  for (const std::string& read : c.reads) decoder.Decode(read, events);
+  EXPECT_EQ(events.lines, c.events);
+}
+
+const std::string kProgramBody = "MP11,5,3,09,0030,1,000,100,100,0100,0000,1000";
+const std::string kProgramEvent = "RXProgramValues(1,5,3,9,30,0,1,0,100,100,100,1000,0.1,100,";
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, DecoderKinds,
+    ::testing::Values(
+        DecodeCase{"ProgramValuesRead",
+                   {"(" + kProgramBody + ")"},
+                   {"RXData((" + kProgramBody + "))", kProgramEvent + kProgramBody + ")"}},
+        DecodeCase{"ProgramValuesWriteEchoHasNoCommandText",
+                   {"(MP01,5,3,09,0030,1,000,100,100,0100,0007,1000)"},
+                   {"RXData((MP01,5,3,09,0030,1,000,100,100,0100,0007,1000))",
+                    "RXProgramValues(1,5,3,9,30,7,1,0,100,100,100,1000,0.1,100,)"}},
+        DecodeCase{"ShortProgramBodyUsesZeroSlots",
+                   {"(MP1)"},
+                   {"RXData((MP1))", "RXProgramValues(0,0,0,0,0,0,0,0,0,0,0,0,0,10,MP1)"}},
+        DecodeCase{"FailedConversionKeepsEarlierFrameSlot",
+                   {"(" + kProgramBody + ")(MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"},
+                   {"RXData((" + kProgramBody + "))", kProgramEvent + kProgramBody + ")",
+                    "RXData((MP12,x,3,09,0030,1,000,100,100,0100,0000,1000))",
+                    "RXProgramValues(2,5,3,9,30,0,1,0,100,100,100,1000,0.1,100,"
+                    "MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"}},
+        DecodeCase{"UnknownProgramSelectorRaisesOnlyRXData", {"(MP2)"}, {"RXData((MP2))"}},
+        DecodeCase{"LastDataImpedance",
+                   {"(G10100,0004,0001)(G10100,0000,0001)(G10000,0000,0000)"},
+                   {"RXData((G10100,0004,0001))", "RXLastData(1,100,4,1,62.5)",
+                    "RXData((G10100,0000,0001))", "RXLastData(1,100,0,1,inf)",
+                    "RXData((G10000,0000,0000))", "RXLastData(1,0,0,0,nan)"}},
+        DecodeCase{"SetpointsByLength",
+                   {"(I13,205)(I005,010,020,050,100)(I123456789)(I005,010,0x0,050,100)"},
+                   {"RXData((I13,205))", "RXCurrentSetpoint(3,205)",
+                    "RXData((I005,010,020,050,100))", "RXAllCurrentSetpoints(5,10,20,50,100)",
+                    "RXData((I123456789))", "RXData((I005,010,0x0,050,100))"}},
+        DecodeCase{"DateVersionAndSerialTextsAsReceived",
+                   {"(MV101.02)(MD12020,01,05)(MS0 0042)(MD0 20)"},
+                   {"RXData((MV101.02))", "RXFirmwareVersion(01.02)", "RXData((MD12020,01,05))",
+                    "RXCalibrationDate(2020|01|05)", "RXData((MS0 0042))", "RXSerialNumber( 0042)",
+                    "RXData((MD0 20))", "RXCalibrationDate( 20||)"}},
+        DecodeCase{"UnknownKindsRaiseOnlyRXData",
+                   {"(MX1)(Z)()"},
+                   {"RXData((MX1))", "RXData((Z))", "RXData(())"}}),
+    CaseName);
 
 TEST(Decoder, RemainderNeverGrowsPastItsBound) {
   ReplyDecoder decoder;
