@@ -1,143 +1,99 @@
+#include <functional>
+#include <string>
+
 #include "ctl_runner.h"
-#include "qt_printers.h"
 
 namespace {
 
-const QStringList kFast = {"--interval=20"};
+// A simulated tester that counts the opens, may garble every write on its way in (line noise),
+// and runs a fault once right after a given write reached it (the handshake is the first).
+class FaultyTester : public SimulatedTester {
+ public:
+  void After(int writes, std::function<void()> then) {
+    faultAfter = writes;
+    fault = std::move(then);
+  }
+  FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override {
+    ++opens;
+    return SimulatedTester::FT_Open(index, handle);
+  }
+  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                     std::int32_t& written) override {
+    std::string bytes(buffer, static_cast<std::size_t>(count));
+    if (garble) garble(bytes);
+    const FT_STATUS status = SimulatedTester::FT_Write(
+        handle, bytes.data(), static_cast<std::int32_t>(bytes.size()), written);
+    if (status == FT_OK && --faultAfter == 0) fault();
+    return status;
+  }
 
-struct UsageCase {
-  const char* name;
-  QStringList arguments;
-  const char* complaint;
+  int opens = 0;
+  std::function<void(std::string&)> garble;
+  int faultAfter = 0;
+  std::function<void()> fault;
 };
 
-void PrintTo(const UsageCase& usage, std::ostream* out) { *out << usage.name; }
+struct ExitCase {
+  QStringList arguments;
+  int status;
+  QString error;  // what standard error names
+  int opens = 0;  // a bad command line or file, or failed limits, never reach the tester
+  std::function<void(FaultyTester&)> setup = {};
+};
 
-class BadUsage : public ::testing::TestWithParam<UsageCase> {};
-
-TEST_P(BadUsage, ExitsWithTwoAndSaysWhy) {
-  const CtlRun run = RunCtl(GetParam().arguments);
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(run.err.startsWith(QStringLiteral("veld32ctl: ") + GetParam().complaint))
-      << run.err.toStdString();
-  EXPECT_TRUE(run.out.isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, BadUsage,
-    ::testing::Values(
-        UsageCase{"NoCommand", {"--simulate"}, "No command given"},
-        UsageCase{"UnknownCommand", {"flash"}, "Unknown command 'flash'"},
-        UsageCase{"MissingFile", {"upload"}, "Command upload needs a FILE"},
-        UsageCase{"ExtraArgument", {"show", "a.vap", "b.vap"}, "Unexpected argument 'b.vap'"},
-        UsageCase{"ZeroInterval", {"--interval=0", "info"}, "--interval needs"},
-        UsageCase{"WordTimeout", {"--timeout=soon", "info"}, "--timeout needs"},
-        UsageCase{"ProgramFour", {"upload", "a.vsp", "--program=4"}, "--program needs"},
-        UsageCase{"ProgramWithAllPrograms", {"upload", "a.vap", "--program=2"}, "Option --program"},
-        UsageCase{"OutputOnShow", {"show", "a.vap", "-o", "b.vap"}, "Option -o belongs"},
-        UsageCase{"OutputWithoutFile", {"download", "-o"}, "Option -o needs"},
-        UsageCase{"UnknownBackend", {"--backend=serial", "info"}, "Unknown backend 'serial'"},
-        UsageCase{"EmptyState", {"--simulate=", "info"}, "--simulate= needs"},
-        UsageCase{"UnknownOption", {"--force", "info"}, "Unknown option '--force'"}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_F(CtlTest, UnreadableFilesExitWithFiveAndNeverReachTheTester) {
+TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   const QString noSections = Write("notes.vap", "[Notes]\r\nCurrent=20\r\n");
   const QString wrongKind = Write("one.vsp", kThreePrograms);
-  const struct {
-    QStringList arguments;
-    const char* complaint;
-  } cases[] = {
-      {{"show", Path("missing.vap")}, "veld32ctl: Cannot read "},
-      {{"check", noSections},
-       "veld32ctl: The file notes.vap holds no settings of section [Program1]."},
-      {{"upload", noSections},
-       "veld32ctl: The file notes.vap holds no settings of section [Program3]."},
-      {{"upload", wrongKind},
-       "veld32ctl: The file one.vsp holds no settings of section [Program]."},
-  };
-  for (const auto& c : cases) {
-    auto driver = std::make_shared<FaultAfterWrites>(std::make_shared<SimulatedTester>(), 0,
-                                                     [](SimulatedTester&) {});
-    const CtlRun run = RunCtl(kFast + c.arguments, Attached(driver, nullptr));
-    EXPECT_EQ(run.status, 5) << c.arguments.join(' ').toStdString();
-    EXPECT_TRUE(run.err.contains(c.complaint)) << run.err.toStdString();
-    EXPECT_EQ(driver->opens, 0);
-  }
-}
-
-TEST_F(CtlTest, UnwritableOutputFileExitsWithFive) {
-  const CtlRun run =
-      RunCtl(kFast + QStringList{"--simulate", "download", "-o", Path("no-such-folder/out.vap")});
-  EXPECT_EQ(run.status, 5);
-  EXPECT_TRUE(run.err.contains("could not be written")) << run.err.toStdString();
-}
-
-TEST_F(CtlTest, PassNotBelowFailExitsWithOneAndUploadsNothing) {
-  QByteArray equal = kThreePrograms;
-  equal.replace("Pass=999\r\nFail=1000", "Pass=999\r\nFail=999");
-  const QString file = Write("equal.vap", equal);
-
-  const CtlRun check = RunCtl({"check", file});
-  EXPECT_EQ(check.status, 1);
-  EXPECT_EQ(check.err, "veld32ctl: Program3: pass 999 ohms is not below fail 999 ohms\n");
-  EXPECT_EQ(check.out.count('\n'), 4) << "the table is printed all the same";
-
-  auto tester = std::make_shared<SimulatedTester>();
-  auto driver = std::make_shared<FaultAfterWrites>(tester, 0, [](SimulatedTester&) {});
-  const CtlRun upload = RunCtl(kFast + QStringList{"upload", file}, Attached(driver, tester));
-  EXPECT_EQ(upload.status, 1);
-  EXPECT_TRUE(upload.err.endsWith("nothing uploaded\n")) << upload.err.toStdString();
-  EXPECT_EQ(driver->opens, 0);
-}
-
-TEST_F(CtlTest, CorruptedProgramWriteIsNotConfirmedAndExitsWithOne) {
-  auto tester = std::make_shared<SimulatedTester>();
-  auto driver = std::make_shared<FaultAfterWrites>(tester, 0, [](SimulatedTester&) {});
-  // The write of program 2 arrives with its pass limit off by one.
-  driver->alterWrite = [](std::string& bytes) {
-    if (bytes.starts_with("(MP02,")) bytes.replace(bytes.find(",0150,"), 6, ",0151,");
-  };
-  const CtlRun run = RunCtl(kFast + QStringList{"upload", Write("three.vap", kThreePrograms)},
-                            Attached(driver, tester));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "veld32ctl: Program2 not confirmed: pass sent 150, held 151\n");
-}
-
-TEST_F(CtlTest, NoDeviceDescribedVeld32ExitsWithThree) {
-  auto tester =
-      std::make_shared<SimulatedTester>(std::vector<std::string>{"FT232R USB UART", "veld32"});
-  const CtlRun download = RunCtl(kFast + QStringList{"download"}, Attached(tester));
-  EXPECT_EQ(download.status, 3);
-  EXPECT_EQ(download.err, "veld32ctl: No tester found: no FTDI device is described \"VELD32\"\n");
-
-  const CtlRun list = RunCtl({"list"}, Attached(tester));
-  EXPECT_EQ(list.status, 3);
-  EXPECT_EQ(list.out, "  0  FT232R USB UART\n  1  veld32\n");
-}
-
-TEST_F(CtlTest, UnplugDuringTheDownloadExitsWithFourNamingTheFailedCall) {
-  auto tester = std::make_shared<SimulatedTester>();
-  // After the handshake and the request for program 1.
-  auto driver =
-      std::make_shared<FaultAfterWrites>(tester, 2, [](SimulatedTester& t) { t.Unplug(); });
-  const CtlRun run = RunCtl(kFast + QStringList{"download"}, Attached(driver, tester));
-  EXPECT_EQ(run.status, 4);
-  EXPECT_EQ(run.err, "veld32ctl: Link failure: FT_GetQueueStatus - General IO Error\n");
-  EXPECT_TRUE(run.out.isEmpty());
-}
-
-TEST_F(CtlTest, SilentTesterHitsTheReplyTimeOutAndExitsWithFour) {
-  auto tester = std::make_shared<SimulatedTester>();
+  const QString three = Write("three.vap", kThreePrograms);
+  QByteArray equalLimits = kThreePrograms;
+  const QString equal = Write("equal.vap", equalLimits.replace("Fail=1000\r\n", "Fail=999\r\n"));
+  const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
+  // Unplugged after the handshake and the request for program 1.
+  const auto lostMidway = [](FaultyTester& t) { t.After(2, [&t] { t.Unplug(); }); };
   // Acknowledges the handshake, then answers nothing.
-  auto driver =
-      std::make_shared<FaultAfterWrites>(tester, 1, [](SimulatedTester& t) { t.SetSilent(true); });
-  const CtlRun run =
-      RunCtl({"--interval=20", "--timeout=150", "download"}, Attached(driver, tester));
-  EXPECT_EQ(run.status, 4);
-  EXPECT_EQ(run.err,
-            "veld32ctl: No reply from the tester within 150 ms: no program values (0 of 3 "
-            "received)\n");
+  const auto silent = [](FaultyTester& t) { t.After(1, [&t] { t.SetSilent(true); }); };
+  // The write of program 2 arrives with its pass limit off by one.
+  const auto garbled = [](FaultyTester& t) {
+    t.garble = [](std::string& bytes) {
+      if (bytes.starts_with("(MP02,")) bytes.replace(bytes.find(",0150,"), 6, ",0151,");
+    };
+  };
+  const ExitCase cases[] = {
+      {{"--simulate"}, 2, "No command given"},
+      {{"flash"}, 2, "Unknown command 'flash'"},
+      {{"upload"}, 2, "Command upload needs a FILE"},
+      {{"show", "a.vap", "b.vap"}, 2, "Unexpected argument 'b.vap'"},
+      {{"--interval=0", "info"}, 2, "--interval needs"},
+      {{"--timeout=soon", "info"}, 2, "--timeout needs"},
+      {{"upload", "a.vsp", "--program=4"}, 2, "--program needs"},
+      {{"upload", "a.vap", "--program=2"}, 2, "Option --program applies"},
+      {{"show", "a.vap", "-o", "b.vap"}, 2, "Option -o belongs"},
+      {{"download", "-o"}, 2, "Option -o needs"},
+      {{"--backend=serial", "info"}, 2, "Unknown backend 'serial'"},
+      {{"--simulate=", "info"}, 2, "--simulate= needs"},
+      {{"--force", "info"}, 2, "Unknown option '--force'"},
+      {{"show", Path("missing.vap")}, 5, "Cannot read "},
+      {{"upload", noSections}, 5, "The file notes.vap holds no settings of section [Program3]."},
+      {{"upload", wrongKind}, 5, "The file one.vsp holds no settings of section [Program]."},
+      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "could not be written", 1},
+      {{"check", equal}, 1, "Program3: pass 999 ohms is not below fail 999 ohms\n"},
+      {{"upload", equal}, 1, "not below fail 999 ohms, nothing uploaded\n"},
+      {{"upload", three}, 1, "Program2 not confirmed: pass sent 150, held 151\n", 1, garbled},
+      {{"download"}, 3, "No tester found: no FTDI device is described \"VELD32\"", 0, unplugged},
+      {{"list"}, 3, "No tester found: no FTDI device is attached", 0, unplugged},
+      {{"download"}, 4, "Link failure: FT_GetQueueStatus - General IO Error\n", 1, lostMidway},
+      {{"--timeout=150", "download"}, 4, "within 150 ms: no program values (0 of 3", 1, silent},
+  };
+  for (const ExitCase& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    auto tester = std::make_shared<FaultyTester>();
+    if (c.setup) c.setup(*tester);
+    const CtlRun run = RunCtl(c.arguments, Attached(tester));
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_TRUE(run.err.startsWith("veld32ctl: ") && run.err.contains(c.error))
+        << run.err.toStdString();
+    EXPECT_EQ(tester->opens, c.opens);
+  }
 }
 
 }  // namespace
