@@ -3,19 +3,148 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <set>
 #include <string>
-
-#include "fake_libftdi.h"
+#include <vector>
 
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
 namespace {
+// libftdi1 over scripted FTDI devices. Contexts and list nodes are real allocations, so one the
+// backend leaks or uses after freeing it is caught. As in libftdi, a context holds the device
+// open on it in usb_dev and its last error in error_str, and reading strings on a context with a
+// device open reads that device's strings.
+class FakeLibftdi : public LibftdiApi {
+ public:
+  struct Device {
+    std::string description;
+    int stringsResult = 0;  // ftdi_usb_get_strings2's result when negative
+    int openResult = 0;     // ftdi_usb_open_dev's result when negative
+    int err = 0;            // errno left by either
+  };
+
+  std::vector<Device> devices;
+  std::deque<std::string> reads;  // what each ftdi_read_data call finds; "" finds nothing
+  bool unplugged = false;         // every transfer fails as after a removal
+  std::string log;                // what the backend set and wrote
+  std::set<ftdi_context*> live;
+  int misuse = 0;  // calls on contexts never made or already freed
+  int nodes = 0;   // list nodes not yet freed
+
+  ftdi_context* New() override { return *live.insert(new ftdi_context{}).first; }
+  void Free(ftdi_context* ftdi) override {
+    if (Use(ftdi)) delete ftdi;
+    live.erase(ftdi);
+  }
+  int UsbFindAll(ftdi_context* ftdi, ftdi_device_list** list, int, int) override {
+    for (std::size_t i = devices.size(); i-- > 0; ++nodes) {
+      *list = new ftdi_device_list{*list, reinterpret_cast<libusb_device*>(i + 1)};
+    }
+    return Use(ftdi) ? static_cast<int>(devices.size()) : -1;
+  }
+  void ListFree(ftdi_device_list** list) override {
+    for (ftdi_device_list* node; (node = *list) != nullptr; --nodes) {
+      *list = node->next;
+      delete node;
+    }
+  }
+  int UsbGetStrings2(ftdi_context* ftdi, libusb_device* dev, char*, int, char* description,
+                     int length, char*, int) override {
+    if (!Use(ftdi)) return -1;
+    if (ftdi->usb_dev != nullptr) dev = reinterpret_cast<libusb_device*>(ftdi->usb_dev);
+    const Device& device = At(dev);
+    if (device.stringsResult == -11) Hold(ftdi, dev);  // libftdi returns without closing it
+    if (device.stringsResult < 0) return Fail(ftdi, device.stringsResult, device.err);
+    std::snprintf(description, static_cast<std::size_t>(length), "%s", device.description.c_str());
+    return 0;
+  }
+  int UsbOpenDev(ftdi_context* ftdi, libusb_device* dev) override {
+    if (!Use(ftdi)) return -1;
+    if (At(dev).openResult < 0) return Fail(ftdi, At(dev).openResult, At(dev).err);
+    Hold(ftdi, dev);
+    return 0;
+  }
+  int UsbClose(ftdi_context* ftdi) override {
+    if (Use(ftdi)) ftdi->usb_dev = nullptr;
+    return 0;
+  }
+  int SetLatencyTimer(ftdi_context* ftdi, unsigned char ms) override {
+    return Set(ftdi, "latency " + std::to_string(ms));
+  }
+  int SetBaudrate(ftdi_context* ftdi, int baud) override {
+    return Set(ftdi, "baud " + std::to_string(baud));
+  }
+  int SetLineProperty(ftdi_context* ftdi, ftdi_bits_type bits, ftdi_stopbits_type stop,
+                      ftdi_parity_type parity) override {
+    return Set(ftdi, bits == BITS_8 && stop == STOP_BIT_1 && parity == NONE ? "8N1" : "other");
+  }
+  int SetBitmode(ftdi_context* ftdi, unsigned char mask, unsigned char mode) override {
+    return Set(ftdi, "bitmode " + std::to_string(mask) + " " + std::to_string(mode));
+  }
+  int ReadData(ftdi_context* ftdi, unsigned char* buffer, int size) override {
+    if (const int failed = Set(ftdi, ""); failed != 0 || reads.empty()) return failed;
+    const std::size_t n = std::min(reads.front().size(), static_cast<std::size_t>(size));
+    std::memcpy(buffer, reads.front().data(), n);
+    reads.front().erase(0, n);
+    if (reads.front().empty()) reads.pop_front();
+    return static_cast<int>(n);
+  }
+  int WriteData(ftdi_context* ftdi, const unsigned char* buffer, int size) override {
+    const int failed = Set(ftdi, "write " + std::string(reinterpret_cast<const char*>(buffer),
+                                                        static_cast<std::size_t>(size)));
+    return failed != 0 ? failed : size;
+  }
+  const char* GetErrorString(ftdi_context* ftdi) override {
+    return Use(ftdi) ? ftdi->error_str : "";
+  }
+  int SavedErrno() const override { return errno_; }
+
+ private:
+  const Device& At(libusb_device* dev) {
+    return devices.at(reinterpret_cast<std::size_t>(dev) - 1);
+  }
+  void Hold(ftdi_context* ftdi, libusb_device* dev) {
+    ftdi->usb_dev = reinterpret_cast<libusb_device_handle*>(dev);
+  }
+  bool Use(ftdi_context* ftdi) {
+    misuse += live.contains(ftdi) ? 0 : 1;
+    return live.contains(ftdi);
+  }
+  int Fail(ftdi_context* ftdi, int result, int err) {
+    ftdi->error_str = "libusb call failed";
+    errno_ = err;
+    return result;
+  }
+  // A transfer or setting on the open device: 0, or libusb's code for a vanished device.
+  int Set(ftdi_context* ftdi, const std::string& what) {
+    if (!Use(ftdi)) return -1;
+    if (unplugged) return Fail(ftdi, -4, 0);
+    if (!what.empty()) log += what + ";";
+    return 0;
+  }
+
+  int errno_ = 0;
+};
+
 class LibftdiBackendTest : public ::testing::Test {
  protected:
-  LibftdiBackendTest() { fake->devices = {{"FT232R USB UART"}, {"VELD32"}}; }
+  LibftdiBackendTest() {
+    fake->devices = {{"FT232R USB UART"}, {"VELD32"}, {std::string(50, 'a') + "bbbbbbbbbb"}};
+  }
+
+  // Whatever a test did, the backend frees all it took and touches nothing it freed.
+  void TearDown() override {
+    backend.reset();
+    EXPECT_EQ(fake->live.size(), 0u);
+    EXPECT_EQ(fake->nodes, 0);
+    EXPECT_EQ(fake->misuse, 0);
+  }
 
   std::int32_t Open(std::int32_t index = 1) {
     std::int32_t handle = 0;
@@ -24,195 +153,91 @@ class LibftdiBackendTest : public ::testing::Test {
   }
 
   std::string Description(std::int32_t index) {
-    std::array<char, kDescriptionBufferSize + 1> buffer{};
-    EXPECT_EQ(backend->FT_ListDevicesDescription(index, buffer.data()), FT_OK);
-    return buffer.data();
+    std::array<char, kDescriptionBufferSize + 2> description;
+    description.fill('#');
+    description.back() = '\0';
+    EXPECT_EQ(backend->FT_ListDevicesDescription(index, description.data()), FT_OK);
+    return description.data();
   }
 
   std::shared_ptr<FakeLibftdi> fake = std::make_shared<FakeLibftdi>();
   std::unique_ptr<LibftdiBackend> backend = std::make_unique<LibftdiBackend>(fake);
+  std::int32_t n = 0;
+  std::array<char, 16> buffer{};
 };
 
-TEST_F(LibftdiBackendTest, ListsTheAttachedDevicesWithTheirDescriptions) {
-  std::int32_t count = 0;
-  ASSERT_EQ(backend->FT_ListDevicesCount(count), FT_OK);
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(Description(0), "FT232R USB UART");
-  EXPECT_EQ(Description(1), "VELD32");
-  std::array<char, kDescriptionBufferSize> buffer{};
-  EXPECT_EQ(backend->FT_ListDevicesDescription(2, buffer.data()), FT_DEVICE_NOT_FOUND);
-  std::int32_t handle = 0;
-  EXPECT_EQ(backend->FT_Open(2, handle), FT_DEVICE_NOT_FOUND);
-  EXPECT_EQ(fake->LiveListNodes(), 0);
-}
-
-TEST_F(LibftdiBackendTest, ListingDoesNotReadTheOpenDeviceInsteadOfTheOneAskedFor) {
+TEST_F(LibftdiBackendTest, ListsDescriptionsCutAtFiftyBytesWithoutDisturbingAnOpenLink) {
+  ASSERT_EQ(backend->FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(n, 3);
   Open(1);
   EXPECT_EQ(Description(0), "FT232R USB UART");
+  EXPECT_EQ(Description(1), "VELD32");
+  EXPECT_EQ(Description(2), std::string(50, 'a') + "#");  // no NUL, nothing past 50 bytes
+  EXPECT_EQ(backend->FT_ListDevicesDescription(3, buffer.data()), FT_DEVICE_NOT_FOUND);
+  EXPECT_EQ(backend->FT_Open(3, n), FT_DEVICE_NOT_FOUND);
 }
 
-TEST_F(LibftdiBackendTest, CopiesTheFirstFiftyBytesOfALongerDescriptionWithoutNul) {
-  fake->devices = {{std::string(50, 'a') + std::string(10, 'b')}};
-  std::array<char, kDescriptionBufferSize + 1> buffer;
-  buffer.fill('#');
-  ASSERT_EQ(backend->FT_ListDevicesDescription(0, buffer.data()), FT_OK);
-  EXPECT_EQ(std::string(buffer.data(), kDescriptionBufferSize), std::string(50, 'a'));
-  EXPECT_EQ(buffer[kDescriptionBufferSize], '#');
-}
-
-TEST_F(LibftdiBackendTest, ConfiguresLatencyBaudRateWithEightNOneAndBitMode) {
-  const std::int32_t handle = Open();
-  EXPECT_NE(handle, 0);
-  ASSERT_EQ(backend->FT_SetLatencyTimer(handle, 16), FT_OK);
-  ASSERT_EQ(backend->FT_SetBaudRate(handle, 19200), FT_OK);
-  ASSERT_EQ(backend->FT_SetBitMode(handle, 0, 0), FT_OK);
-  EXPECT_EQ(fake->latency, 16);
-  EXPECT_EQ(fake->baud, 19200);
-  EXPECT_EQ(fake->line, std::tuple(BITS_8, STOP_BIT_1, NONE));
-  EXPECT_EQ(fake->bitmode, (std::pair<unsigned char, unsigned char>{0, 0}));
-}
-
-TEST_F(LibftdiBackendTest, MapsRefusedSettingsToTheirStatuses) {
-  const std::int32_t handle = Open();
-  EXPECT_EQ(backend->FT_SetBaudRate(handle, 0), FT_INVALID_BAUD_RATE);
-  EXPECT_EQ(backend->FT_SetBaudRate(handle, 0x80000000u), FT_INVALID_BAUD_RATE);
-  EXPECT_EQ(backend->FT_SetLatencyTimer(handle, 0), FT_INVALID_PARAMETER);
-  EXPECT_THAT(backend->LastErrorText(), HasSubstr("latency out of range"));
-}
-
-TEST_F(LibftdiBackendTest, CountsDataArrivingOverSeveralReads) {
+TEST_F(LibftdiBackendTest, CountsDataArrivingOverSeveralReadsThenAReadTimesOutWithNothing) {
   const std::int32_t handle = Open();
   fake->reads = {"(MV", "", "101.02)"};
-  std::int32_t waiting = 0;
-  ASSERT_EQ(backend->FT_GetQueueStatus(handle, waiting), FT_OK);
-  EXPECT_EQ(waiting, 3);
-  ASSERT_EQ(backend->FT_GetQueueStatus(handle, waiting), FT_OK);
-  EXPECT_EQ(waiting, 3);  // a poll that brought nothing new
-  ASSERT_EQ(backend->FT_GetQueueStatus(handle, waiting), FT_OK);
-  EXPECT_EQ(waiting, 10);
-
-  std::array<char, 16> buffer{};
+  for (const std::int32_t expected : {3, 3, 10}) {
+    ASSERT_EQ(backend->FT_GetQueueStatus(handle, n), FT_OK);
+    EXPECT_EQ(n, expected);
+  }
   std::int32_t read = 0;
-  ASSERT_EQ(backend->FT_Read(handle, buffer.data(), waiting, read), FT_OK);
+  ASSERT_EQ(backend->FT_Read(handle, buffer.data(), n, read), FT_OK);
   EXPECT_EQ(std::string(buffer.data(), static_cast<std::size_t>(read)), "(MV101.02)");
-  ASSERT_EQ(backend->FT_GetQueueStatus(handle, waiting), FT_OK);
-  EXPECT_EQ(waiting, 0);
-}
-
-TEST_F(LibftdiBackendTest, AReadFetchesWhatTheQueueCountHasNotYetSeen) {
-  const std::int32_t handle = Open();
-  fake->reads = {"(*)"};
-  std::array<char, 8> buffer{};
-  std::int32_t read = 0;
-  ASSERT_EQ(backend->FT_Read(handle, buffer.data(), 3, read), FT_OK);
-  EXPECT_EQ(std::string(buffer.data(), static_cast<std::size_t>(read)), "(*)");
-}
-
-TEST_F(LibftdiBackendTest, AReadThatTimesOutDeliversNothing) {
-  const std::int32_t handle = Open();
-  std::int32_t waiting = -1;
-  ASSERT_EQ(backend->FT_GetQueueStatus(handle, waiting), FT_OK);
-  EXPECT_EQ(waiting, 0);
-  std::array<char, 8> buffer{};
-  std::int32_t read = -1;
   ASSERT_EQ(backend->FT_Read(handle, buffer.data(), 5, read), FT_OK);
   EXPECT_EQ(read, 0);
 }
 
-TEST_F(LibftdiBackendTest, WritesReportWhatTheChipTook) {
+TEST_F(LibftdiBackendTest, SetsUpAndWritesThenAfterAnUnplugEveryCallIsAnIoErrorUntilClosed) {
   const std::int32_t handle = Open();
-  std::int32_t written = 0;
-  ASSERT_EQ(backend->FT_Write(handle, "(MP11)", 6, written), FT_OK);
-  EXPECT_EQ(written, 6);
-  fake->writeAccepts = 2;
-  ASSERT_EQ(backend->FT_Write(handle, "(*)", 3, written), FT_OK);
-  EXPECT_EQ(written, 2);
-  EXPECT_EQ(fake->written, "(MP11)(*");
-}
-
-TEST_F(LibftdiBackendTest, AfterAnUnplugEveryCallOnTheHandleIsAnIoErrorAndCloseReleasesIt) {
-  const std::int32_t handle = Open();
+  const auto calls = [&] {
+    return std::vector<FT_STATUS>{
+        backend->FT_SetLatencyTimer(handle, 16), backend->FT_SetBaudRate(handle, 19200),
+        backend->FT_SetBitMode(handle, 0, 0),    backend->FT_Write(handle, "(*)", 3, n),
+        backend->FT_GetQueueStatus(handle, n),   backend->FT_Read(handle, buffer.data(), 4, n)};
+  };
+  EXPECT_EQ(calls(), std::vector<FT_STATUS>(6, FT_OK));
+  EXPECT_EQ(fake->log, "latency 16;baud 19200;8N1;bitmode 0 0;write (*);");
   fake->unplugged = true;
-  std::int32_t n = 0;
-  std::array<char, 8> buffer{};
-  EXPECT_EQ(backend->FT_GetQueueStatus(handle, n), FT_IO_ERROR);
-  EXPECT_THAT(backend->LastErrorText(), HasSubstr("usb bulk read failed"));
-  EXPECT_EQ(backend->FT_Read(handle, buffer.data(), 4, n), FT_IO_ERROR);
-  EXPECT_EQ(backend->FT_Write(handle, "(*)", 3, n), FT_IO_ERROR);
-  EXPECT_THAT(backend->LastErrorText(), HasSubstr("usb bulk write failed"));
-  EXPECT_EQ(backend->FT_SetLatencyTimer(handle, 16), FT_IO_ERROR);
-  EXPECT_EQ(backend->FT_SetBaudRate(handle, 19200), FT_IO_ERROR);
-  EXPECT_EQ(backend->FT_SetBitMode(handle, 0, 0), FT_IO_ERROR);
-
+  EXPECT_EQ(calls(), std::vector<FT_STATUS>(6, FT_IO_ERROR));
+  EXPECT_THAT(backend->LastErrorText(), HasSubstr("ftdi_read_data"));
+  EXPECT_THAT(backend->LastErrorText(), HasSubstr("libusb call failed"));
   EXPECT_EQ(backend->FT_Close(handle), FT_OK);
-  EXPECT_EQ(fake->LiveContexts(), 0u);
+  EXPECT_EQ(fake->live.size(), 0u);
   EXPECT_EQ(backend->FT_GetQueueStatus(handle, n), FT_INVALID_HANDLE);
   EXPECT_EQ(backend->FT_Close(handle), FT_INVALID_HANDLE);
-  EXPECT_THAT(fake->misuse, IsEmpty());
 }
 
-TEST_F(LibftdiBackendTest, RefusesHandlesItNeverGave) {
-  std::int32_t n = 0;
-  EXPECT_EQ(backend->FT_GetQueueStatus(0, n), FT_INVALID_HANDLE);
-  EXPECT_EQ(backend->FT_Write(5, "x", 1, n), FT_INVALID_HANDLE);
-  EXPECT_EQ(backend->FT_Close(5), FT_INVALID_HANDLE);
-}
+TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSpoilNothingAfter) {
+  const struct {
+    bool listing;  // refused reading device 0's description, else opening device 1
+    int result, err;
+    FT_STATUS status;
+    bool permission;
+  } cases[] = {{false, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
+               {false, -4, ENODEV, FT_DEVICE_NOT_OPENED, false},
+               {false, -8, 0, FT_DEVICE_NOT_OPENED, true},
+               {false, -5, 0, FT_DEVICE_NOT_OPENED, false},
+               {false, -6, 0, FT_IO_ERROR, false},
+               {true, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
+               {true, -11, 0, FT_IO_ERROR, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE((c.listing ? "listing " : "opening ") + std::to_string(c.result));
+    FakeLibftdi::Device& device = fake->devices[c.listing ? 0 : 1];
+    (c.listing ? device.stringsResult : device.openResult) = c.result;
+    device.err = c.err;
+    EXPECT_EQ(
+        c.listing ? backend->FT_ListDevicesDescription(0, buffer.data()) : backend->FT_Open(1, n),
+        c.status);
+    EXPECT_EQ(backend->PermissionRefused(), c.permission);
 
-TEST_F(LibftdiBackendTest, ReleasesEveryContextAndDeviceItHolds) {
-  Open(0);
-  Open(1);
-  std::int32_t count = 0;
-  backend->FT_ListDevicesCount(count);
-  backend.reset();
-  EXPECT_EQ(fake->usbCloses, 2);
-  EXPECT_EQ(fake->LiveContexts(), 0u);
-  EXPECT_EQ(fake->LiveListNodes(), 0);
-  EXPECT_THAT(fake->misuse, IsEmpty());
-}
-
-struct Refusal {
-  int result;
-  int savedErrno;
-  FT_STATUS status;
-  bool permission;
-};
-
-class OpenRefusals : public LibftdiBackendTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(OpenRefusals, MapToADriverStatusAndTellAMissingPermission) {
-  fake->devices[1].openResult = GetParam().result;
-  fake->devices[1].openErrno = GetParam().savedErrno;
-  std::int32_t handle = 0;
-  EXPECT_EQ(backend->FT_Open(1, handle), GetParam().status);
-  EXPECT_EQ(backend->PermissionRefused(), GetParam().permission);
-  EXPECT_THAT(backend->LastErrorText(), HasSubstr("ftdi_usb_open_dev"));
-  EXPECT_EQ(fake->LiveContexts(), 0u);
-
-  fake->devices[1].openResult = 0;
-  EXPECT_EQ(backend->FT_Open(1, handle), FT_OK);
-  EXPECT_FALSE(backend->PermissionRefused());
-}
-
-INSTANTIATE_TEST_SUITE_P(Results, OpenRefusals,
-                         ::testing::Values(Refusal{-4, EACCES, FT_DEVICE_NOT_OPENED, true},
-                                           Refusal{-4, ENODEV, FT_DEVICE_NOT_OPENED, false},
-                                           Refusal{-8, 0, FT_DEVICE_NOT_OPENED, true},
-                                           Refusal{-5, 0, FT_DEVICE_NOT_OPENED, false},
-                                           Refusal{-6, 0, FT_IO_ERROR, false}));
-
-TEST_F(LibftdiBackendTest, ARefusedDescriptionReadTellsAMissingPermission) {
-  fake->devices[0].stringsResult = -4;
-  fake->devices[0].openErrno = EACCES;
-  std::array<char, kDescriptionBufferSize> buffer{};
-  EXPECT_EQ(backend->FT_ListDevicesDescription(0, buffer.data()), FT_DEVICE_NOT_OPENED);
-  EXPECT_TRUE(backend->PermissionRefused());
-  EXPECT_THAT(backend->LastErrorText(), HasSubstr("libusb_open() failed"));
-}
-TEST_F(LibftdiBackendTest, AFailedDescriptionReadDoesNotSpoilLaterListings) {
-  fake->devices[0].stringsResult = -11;
-  std::array<char, kDescriptionBufferSize> buffer{};
-  EXPECT_EQ(backend->FT_ListDevicesDescription(0, buffer.data()), FT_IO_ERROR);
-  EXPECT_EQ(Description(1), "VELD32");
-  EXPECT_THAT(fake->misuse, IsEmpty());
+    device = {device.description};
+    EXPECT_EQ(Description(1), "VELD32");
+    EXPECT_EQ(backend->FT_Close(Open(1)), FT_OK);
+    EXPECT_FALSE(backend->PermissionRefused());
+  }
 }
 }  // namespace

@@ -3,335 +3,240 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "ctlVELD32UsbComm.h"
 
 using namespace std::chrono_literals;
 using Call = SimulatedTester::Call;
 
 namespace {
+// One tester through a conversation: each request with what it answers, in turn, so that what
+// one request stores shows in the answers that follow.
+TEST(SimulatedTesterModel, AnswersAndStoresAsTheTester) {
+  const std::string kWritten2 = "(MP12,5,3,09,0030,1,000,100,100,0100,0004,0999)";
+  SimulatedTesterModel tester;
+  tester.setpoints = {0, 10, 20, 50, 999};
+  const std::vector<std::pair<std::string, std::string>> conversation{
+      {"(*)", "(*)"},
+      {"(MP14)", ""},
+      {"(I?)", "(I000,010,020,050,999)"},
+      {"(I3+)", "(I13,021)"},
+      {"(I1-)", "(I11,000)"},  // set-points stay within 0..999
+      {"(I5+)", "(I15,999)"},
+      {"(I6+)", ""},
+      {"(Z)", ""},
+      {frames::SetProgramValues({2, 5, 3, 100, 30, 4, 1, 100, 999}), kWritten2},
+      {frames::SetProgramValues({4, 5, 3, 100, 30, 4, 1, 100, 999}), ""},
+      {"(MP0garbage)", ""},
+      {frames::SetSerialNumber(42), "(MS100042)"},
+      {"(MS0123)", ""},
+      {"(MS1)", "(MS100042)"},
+      {frames::SetCalibrationDate(2025, 3, 9), "(MD12025,03,09)"},
+      {"(MD02024,1,5)", ""},
+      {"(MD1)", "(MD12025,03,09)"},
+  };
+  for (const auto& [request, expected] : conversation) {
+    std::string answered;
+    for (const TimedReply& reply : tester.Answer(request, SimTime{0})) answered += reply.frame;
+    EXPECT_EQ(answered, expected) << request;
+  }
+}
+
 class SimulatedTesterTest : public ::testing::Test {
  protected:
-  explicit SimulatedTesterTest(std::vector<std::string> devices = {"VELD32"})
-      : sim(std::move(devices), [this] { return now; }) {}
-
-  std::int32_t Open(std::int32_t index = 0) {
-    std::int32_t handle = 0;
-    EXPECT_EQ(sim.FT_Open(index, handle), FT_OK);
-    return handle;
+  void Write(const std::string& bytes) {
+    ASSERT_EQ(sim.FT_Write(h, bytes.data(), static_cast<std::int32_t>(bytes.size()), n), FT_OK);
   }
 
-  void Write(std::int32_t handle, const std::string& bytes) {
-    std::int32_t written = -1;
-    ASSERT_EQ(sim.FT_Write(handle, bytes.data(), static_cast<std::int32_t>(bytes.size()), written),
-              FT_OK);
-    ASSERT_EQ(written, static_cast<std::int32_t>(bytes.size()));
+  // What a read of up to 64 bytes gets now.
+  std::string Poll() {
+    std::array<char, 64> bytes;
+    EXPECT_EQ(sim.FT_Read(h, bytes.data(), 64, n), FT_OK);
+    return std::string(bytes.data(), static_cast<std::size_t>(n));
   }
 
-  // What a polling tick would read now.
-  std::string Poll(std::int32_t handle) {
-    std::int32_t waiting = -1;
-    EXPECT_EQ(sim.FT_GetQueueStatus(handle, waiting), FT_OK);
-    std::string bytes(static_cast<std::size_t>(std::max(waiting, 0)), '\0');
-    std::int32_t read = -1;
-    EXPECT_EQ(sim.FT_Read(handle, bytes.data(), waiting, read), FT_OK);
-    bytes.resize(static_cast<std::size_t>(std::max(read, 0)));
-    return bytes;
+  // Every call the driver seam has, on the handle `h` where it takes one.
+  std::vector<std::pair<Call, std::function<FT_STATUS()>>> Calls() {
+    return {
+        {Call::ListDevicesCount, [this] { return sim.FT_ListDevicesCount(n); }},
+        {Call::ListDevicesDescription, [this] { return sim.FT_ListDevicesDescription(0, buf); }},
+        {Call::GetQueueStatus, [this] { return sim.FT_GetQueueStatus(h, n); }},
+        {Call::Read, [this] { return sim.FT_Read(h, buf, 4, n); }},
+        {Call::Write, [this] { return sim.FT_Write(h, "(*)", 3, n); }},
+        {Call::SetLatencyTimer, [this] { return sim.FT_SetLatencyTimer(h, 16); }},
+        {Call::SetBaudRate, [this] { return sim.FT_SetBaudRate(h, 19200); }},
+        {Call::SetBitMode, [this] { return sim.FT_SetBitMode(h, 0, 0); }},
+        {Call::Close, [this] { return sim.FT_Close(h); }},
+    };
   }
 
   SimTime now{0};
-  SimulatedTester sim;
+  SimulatedTester sim{{"VELD32", std::string(60, 'x')}, [this] { return now; }};
+  std::int32_t h = [this] {
+    std::int32_t handle = 0;
+    EXPECT_EQ(sim.FT_Open(0, handle), FT_OK);
+    return handle;
+  }();
+  std::int32_t n = 0;
+  char buf[kDescriptionBufferSize];
 };
 
-TEST_F(SimulatedTesterTest, ListsOneTesterDescribedVeld32) {
-  std::int32_t count = 0;
-  ASSERT_EQ(sim.FT_ListDevicesCount(count), FT_OK);
-  EXPECT_EQ(count, 1);
-  std::array<char, kDescriptionBufferSize> buffer;
-  buffer.fill('#');
-  ASSERT_EQ(sim.FT_ListDevicesDescription(0, buffer.data()), FT_OK);
-  EXPECT_STREQ(buffer.data(), "VELD32");
-  EXPECT_EQ(sim.FT_ListDevicesDescription(1, buffer.data()), FT_DEVICE_NOT_FOUND);
+TEST_F(SimulatedTesterTest, RepliesArriveByteByByteOneAfterAnotherAt19200Baud) {
+  Write("(*)(MV1)");
+  EXPECT_EQ(SimulatedTester::WireTime(10), 5208334ns);  // 10 bits a byte
+  EXPECT_EQ(Poll(), "");
+  now = SimulatedTester::WireTime(3) - 1ns;
+  EXPECT_EQ(Poll(), "(*");
+  now = SimulatedTester::WireTime(13) - 1ns;  // the second reply waits for the first
+  EXPECT_EQ(Poll(), ")(MV101.02");
+  now = SimulatedTester::WireTime(13);
+  EXPECT_EQ(Poll(), ")");
 }
 
-class SeveralDevices : public SimulatedTesterTest {
- protected:
-  SeveralDevices() : SimulatedTesterTest({"FT232R USB UART", "VELD32", std::string(60, 'x')}) {}
-};
-
-TEST_F(SeveralDevices, ListsEveryDescriptionAndCutsALongOneAtFiftyBytes) {
-  std::int32_t count = 0;
-  ASSERT_EQ(sim.FT_ListDevicesCount(count), FT_OK);
-  EXPECT_EQ(count, 3);
-  std::array<char, kDescriptionBufferSize + 1> buffer;
-  buffer.fill('#');
-  ASSERT_EQ(sim.FT_ListDevicesDescription(1, buffer.data()), FT_OK);
-  EXPECT_STREQ(buffer.data(), "VELD32");
-  buffer.fill('#');
-  ASSERT_EQ(sim.FT_ListDevicesDescription(2, buffer.data()), FT_OK);
-  EXPECT_EQ(std::string(buffer.data(), kDescriptionBufferSize), std::string(50, 'x'));
-  EXPECT_EQ(buffer[kDescriptionBufferSize], '#');  // nothing written past the 50 bytes
-}
-
-TEST_F(SeveralDevices, EachDeviceIsATesterOfItsOwn) {
-  sim.Tester(1).firmwareVersion = "09.99";
-  const std::int32_t first = Open(0);
-  const std::int32_t second = Open(1);
-  EXPECT_NE(first, second);
-  Write(first, "(MV1)");
-  Write(second, "(MV1)");
-  now += 1s;
-  EXPECT_EQ(Poll(first), "(MV101.02)");
-  EXPECT_EQ(Poll(second), "(MV109.99)");
-}
-
-TEST_F(SimulatedTesterTest, OpensADeviceOnceUntilItIsClosed) {
-  const std::int32_t handle = Open();
-  EXPECT_NE(handle, 0);
-  std::int32_t again = 0;
-  EXPECT_EQ(sim.FT_Open(0, again), FT_DEVICE_NOT_OPENED);
-  EXPECT_EQ(sim.FT_Open(1, again), FT_DEVICE_NOT_FOUND);
-  EXPECT_EQ(sim.FT_Close(handle), FT_OK);
-  EXPECT_NE(Open(), handle);
-}
-
-struct HandleCall {
-  const char* name;
-  std::function<FT_STATUS(SimulatedTester&, std::int32_t)> call;
-};
-
-std::vector<HandleCall> HandleCalls() {
-  return {
-      {"FT_GetQueueStatus",
-       [](SimulatedTester& s, std::int32_t h) {
-         std::int32_t n = 0;
-         return s.FT_GetQueueStatus(h, n);
-       }},
-      {"FT_Read",
-       [](SimulatedTester& s, std::int32_t h) {
-         char b[4];
-         std::int32_t n = 0;
-         return s.FT_Read(h, b, 4, n);
-       }},
-      {"FT_Write",
-       [](SimulatedTester& s, std::int32_t h) {
-         std::int32_t n = 0;
-         return s.FT_Write(h, "(*)", 3, n);
-       }},
-      {"FT_SetLatencyTimer",
-       [](SimulatedTester& s, std::int32_t h) { return s.FT_SetLatencyTimer(h, 16); }},
-      {"FT_SetBaudRate",
-       [](SimulatedTester& s, std::int32_t h) { return s.FT_SetBaudRate(h, 19200); }},
-      {"FT_SetBitMode",
-       [](SimulatedTester& s, std::int32_t h) { return s.FT_SetBitMode(h, 0, 0); }},
-      {"FT_Close", [](SimulatedTester& s, std::int32_t h) { return s.FT_Close(h); }},
-  };
-}
-
-TEST_F(SimulatedTesterTest, RefusesHandlesItNeverGaveOrHasClosed) {
-  const std::int32_t closed = Open();
-  ASSERT_EQ(sim.FT_Close(closed), FT_OK);
-  for (const HandleCall& c : HandleCalls()) {
-    EXPECT_EQ(c.call(sim, closed), FT_INVALID_HANDLE) << c.name << " on a closed handle";
-    EXPECT_EQ(c.call(sim, 0), FT_INVALID_HANDLE) << c.name << " on handle 0";
-    EXPECT_EQ(c.call(sim, 777), FT_INVALID_HANDLE) << c.name << " on handle 777";
-  }
-}
-
-TEST_F(SimulatedTesterTest, AReplyArrivesByteByByteAtNineteenThousandTwoHundredBaud) {
-  const std::int32_t handle = Open();
-  Write(handle, "(MV1)");  // the reply "(MV101.02)" is 10 bytes: 5.21 ms on the wire
-  EXPECT_EQ(SimulatedTester::WireTime(10), 5208334ns);
-  EXPECT_EQ(Poll(handle), "");
-  now += 520834ns;  // one byte time
-  EXPECT_EQ(Poll(handle), "(");
-  now = SimulatedTester::WireTime(10) - 1ns;
-  EXPECT_EQ(Poll(handle), "MV101.02");
-  now = SimulatedTester::WireTime(10);
-  EXPECT_EQ(Poll(handle), ")");
-}
-
-TEST_F(SimulatedTesterTest, AnswersEveryFrameOfOneWriteInTurnOnTheLine) {
-  const std::int32_t handle = Open();
-  Write(handle, "(*)(MV1)(MS1)");
-  now = SimulatedTester::WireTime(3);
-  EXPECT_EQ(Poll(handle), "(*)");
-  now += SimulatedTester::WireTime(10);
-  EXPECT_EQ(Poll(handle), "(MV101.02)");
-  now += SimulatedTester::WireTime(10);
-  EXPECT_EQ(Poll(handle), "(MS100001)");
-}
-
-TEST_F(SimulatedTesterTest, JoinsAFrameSplitAcrossWritesAndSkipsTextOutsideFrames) {
-  const std::int32_t handle = Open();
-  Write(handle, "xx(MV");
-  Write(handle, "1)yy)(*");
-  Write(handle, ")");
-  now += 1s;
-  EXPECT_EQ(Poll(handle), "(MV101.02)(*)");
-}
-
-TEST_F(SimulatedTesterTest, DeliversALastDataReplyWhenTheTestEnds) {
+TEST_F(SimulatedTesterTest, ATestReportsRunningThenSendsItsLastDataWhenItEnds) {
   sim.Tester().testDuration = 2s;
-  const std::int32_t handle = Open();
-  Write(handle, "(G1)");
+  Write("(G1)");
   now = 1s;
-  EXPECT_EQ(Poll(handle), "(!)");
+  EXPECT_EQ(Poll(), "(!)");
+  Write("(?)(G2)(L)");  // one test at a time; no last data while it runs
   now = 2s + SimulatedTester::WireTime(18) - 1ns;
-  EXPECT_EQ(Poll(handle), "(G10120,0010,0004");
+  EXPECT_EQ(Poll(), "(!)(!)(G10120,0010,0004");
   now = 2s + SimulatedTester::WireTime(18);
-  EXPECT_EQ(Poll(handle), ")");
-}
-
-TEST_F(SimulatedTesterTest, ReadsNoMoreThanWanted) {
-  const std::int32_t handle = Open();
-  Write(handle, "(MV1)");
+  EXPECT_EQ(Poll(), ")");
+  Write("(?)(L)");
   now += 1s;
-  std::array<char, 10> buffer{};
-  std::int32_t read = 0;
-  ASSERT_EQ(sim.FT_Read(handle, buffer.data(), 4, read), FT_OK);
-  EXPECT_EQ(std::string(buffer.data(), 4), "(MV1");
-  EXPECT_EQ(read, 4);
-  EXPECT_EQ(Poll(handle), "01.02)");
-  EXPECT_EQ(sim.FT_Read(handle, buffer.data(), -1, read), FT_INVALID_PARAMETER);
+  EXPECT_EQ(Poll(), "(*)(G10120,0010,0004)");
 }
 
-struct InjectedFailure {
-  Call call;
-  std::function<FT_STATUS(SimulatedTester&, std::int32_t)> run;
-};
-
-std::vector<InjectedFailure> EveryCall() {
-  std::vector<InjectedFailure> all{
-      {Call::ListDevicesCount,
-       [](SimulatedTester& s, std::int32_t) {
-         std::int32_t n = 0;
-         return s.FT_ListDevicesCount(n);
-       }},
-      {Call::ListDevicesDescription,
-       [](SimulatedTester& s, std::int32_t) {
-         char b[kDescriptionBufferSize];
-         return s.FT_ListDevicesDescription(0, b);
-       }},
-  };
-  const std::vector<HandleCall> handleCalls = HandleCalls();
-  const std::array<Call, 7> calls{
-      Call::GetQueueStatus, Call::Read,       Call::Write, Call::SetLatencyTimer,
-      Call::SetBaudRate,    Call::SetBitMode, Call::Close};
-  for (std::size_t i = 0; i < calls.size(); ++i) all.push_back({calls[i], handleCalls[i].call});
-  return all;
+TEST_F(SimulatedTesterTest, NeverWritesPastTheCallersBuffer) {
+  std::array<char, kDescriptionBufferSize + 1> description;
+  description.fill('#');
+  ASSERT_EQ(sim.FT_ListDevicesDescription(1, description.data()), FT_OK);
+  EXPECT_EQ(std::string(description.data(), description.size()), std::string(50, 'x') + "#");
+  Write("(MV1)");
+  now += 1s;
+  std::array<char, 4> buffer{};
+  ASSERT_EQ(sim.FT_Read(h, buffer.data(), 4, n), FT_OK);
+  EXPECT_EQ(std::string(buffer.data(), static_cast<std::size_t>(n)), "(MV1");
+  EXPECT_EQ(Poll(), "01.02)");
+  EXPECT_EQ(sim.FT_Read(h, buffer.data(), -1, n), FT_INVALID_PARAMETER);
 }
 
 TEST_F(SimulatedTesterTest, FailsTheNextCallOfAFunctionOnceWithTheGivenStatus) {
-  for (const InjectedFailure& f : EveryCall()) {
-    const std::int32_t handle = Open();
-    sim.FailNext(f.call, FT_OTHER_ERROR);
-    EXPECT_EQ(f.run(sim, handle), FT_OTHER_ERROR) << static_cast<int>(f.call);
-    EXPECT_EQ(f.run(sim, handle), FT_OK) << static_cast<int>(f.call);
-    sim.FT_Close(handle);
+  for (const auto& [call, run] : Calls()) {
+    sim.FailNext(call, FT_OTHER_ERROR);
+    EXPECT_EQ(run(), FT_OTHER_ERROR) << static_cast<int>(call);
+    EXPECT_EQ(run(), FT_OK) << static_cast<int>(call);
   }
   sim.FailNext(Call::Open, FT_DEVICE_NOT_OPENED);
-  std::int32_t handle = 0;
-  EXPECT_EQ(sim.FT_Open(0, handle), FT_DEVICE_NOT_OPENED);
-  EXPECT_EQ(sim.FT_Open(0, handle), FT_OK);
+  EXPECT_EQ(sim.FT_Open(0, n), FT_DEVICE_NOT_OPENED);
+  EXPECT_EQ(sim.FT_Open(0, n), FT_OK);
+  EXPECT_EQ(sim.FT_Open(0, n), FT_DEVICE_NOT_OPENED);  // already open
 }
 
-TEST_F(SimulatedTesterTest, AFailedWriteReachesNoTester) {
-  const std::int32_t handle = Open();
-  sim.FailNext(Call::Write, FT_IO_ERROR);
-  std::int32_t written = 0;
-  EXPECT_EQ(sim.FT_Write(handle, "(MV1)", 5, written), FT_IO_ERROR);
-  now += 1s;
-  EXPECT_EQ(Poll(handle), "");
-}
-
-TEST_F(SimulatedTesterTest, UnpluggedListsNothingAndFailsEveryCallOnItsHandles) {
-  const std::int32_t handle = Open();
-  Write(handle, "(MV1)");
+TEST_F(SimulatedTesterTest, UnpluggedFailsEveryCallOnItsHandlesAndReplugGivesAFreshDevice) {
+  ASSERT_TRUE(sim.SetProgram({3, 1, 1, 200, 0, 0, 2, 321, 1000}));
+  Write("(MV1)");
   sim.Unplug();
   now += 1s;
-
-  std::int32_t count = -1;
-  EXPECT_EQ(sim.FT_ListDevicesCount(count), FT_OK);
-  EXPECT_EQ(count, 0);
-  char buffer[kDescriptionBufferSize];
-  EXPECT_EQ(sim.FT_ListDevicesDescription(0, buffer), FT_DEVICE_NOT_FOUND);
-  std::int32_t other = 0;
-  EXPECT_EQ(sim.FT_Open(0, other), FT_DEVICE_NOT_FOUND);
-  for (const HandleCall& c : HandleCalls()) {
-    if (std::string(c.name) == "FT_Close") continue;
-    EXPECT_EQ(c.call(sim, handle), FT_IO_ERROR) << c.name;
+  EXPECT_EQ(sim.FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(sim.FT_ListDevicesDescription(0, buf), FT_DEVICE_NOT_FOUND);
+  EXPECT_EQ(sim.FT_Open(0, n), FT_DEVICE_NOT_FOUND);
+  for (const bool closed : {false, true}) {
+    for (const auto& [call, run] : Calls()) {
+      if (call <= Call::Open) continue;
+      const FT_STATUS lost = call == Call::Close ? FT_OK : FT_IO_ERROR;
+      EXPECT_EQ(run(), closed ? FT_INVALID_HANDLE : lost) << int(call) << (closed ? " closed" : "");
+    }
   }
-  EXPECT_EQ(sim.FT_Close(handle), FT_OK);
-  EXPECT_EQ(sim.FT_Close(handle), FT_INVALID_HANDLE);
-}
 
-TEST_F(SimulatedTesterTest, ReplugGivesAFreshDeviceThatStillHoldsItsPrograms) {
-  ProgramWrite program;
-  program.programId = 3;
-  program.pass = 321;
-  ASSERT_TRUE(sim.SetProgram(program));
-  const std::int32_t lost = Open();
-  sim.Unplug();
   sim.Replug();
-
-  std::int32_t count = 0;
-  ASSERT_EQ(sim.FT_ListDevicesCount(count), FT_OK);
-  EXPECT_EQ(count, 1);
-  std::int32_t waiting = 0;
-  EXPECT_EQ(sim.FT_GetQueueStatus(lost, waiting), FT_IO_ERROR);
-  const std::int32_t handle = Open();
-  Write(handle, "(MP13)");
+  ASSERT_EQ(sim.FT_Open(0, h), FT_OK);
+  Write("(MP13)");
   now += 1s;
-  EXPECT_EQ(Poll(handle), "(MP13,1,1,19,0000,2,000,002,010,0321,0000,1000)");
-  EXPECT_EQ(sim.Program(3)->pass, 321);
+  EXPECT_EQ(Poll(), "(MP13,1,1,19,0000,2,000,002,010,0321,0000,1000)");
 }
 
-TEST_F(SimulatedTesterTest, ASilentTesterTakesWritesAndAnswersNothing) {
-  const std::int32_t handle = Open();
-  sim.SetSilent(true);
-  ProgramWrite program;
-  program.programId = 1;
-  program.pass = 500;
-  Write(handle, "(*)");
-  Write(handle, frames::SetProgramValues(program));
-  now += 10s;
-  EXPECT_EQ(Poll(handle), "");
-  EXPECT_EQ(sim.Program(1)->pass, 150);
-
-  sim.SetSilent(false);
-  Write(handle, "(*)");
-  now += 1s;
-  EXPECT_EQ(Poll(handle), "(*)");
+TEST_F(SimulatedTesterTest, SilenceSplitReadsAndNoiseShapeWhatArrivesUntilLifted) {
+  const std::vector<std::pair<std::function<void(bool)>, std::vector<std::string>>> faults{
+      {[this](bool on) { sim.SetSilent(on); }, {"", ""}},
+      {[this](bool on) { sim.SetMaxBytesPerRead(on ? 4 : 0); }, {"(MV1", "01.0", "2)(*", ")"}},
+      {[this](bool on) { sim.SetNoise(on ? "~#" : ""); }, {"~#(MV101.02)~#(*)"}},
+  };
+  for (const auto& [set, expected] : faults) {
+    set(true);
+    Write("(MV1)(*)");
+    std::vector<std::string> polls;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      now += 1s;  // every poll a second apart
+      polls.push_back(Poll());
+    }
+    EXPECT_EQ(polls, expected);
+    set(false);
+    Write("(*)");
+    now += 1s;
+    EXPECT_EQ(Poll(), "(*)");
+  }
 }
 
-TEST_F(SimulatedTesterTest, SplitsRepliesAcrossReads) {
-  const std::int32_t handle = Open();
-  sim.SetMaxBytesPerRead(4);
-  Write(handle, "(MV1)(*)");
-  now += 1s;
-  EXPECT_EQ(Poll(handle), "(MV1");
-  EXPECT_EQ(Poll(handle), "01.0");
-  EXPECT_EQ(Poll(handle), "2)(*");
-  EXPECT_EQ(Poll(handle), ")");
-  sim.SetMaxBytesPerRead(0);
-  Write(handle, "(MV1)");
-  now += 1s;
-  EXPECT_EQ(Poll(handle), "(MV101.02)");
+// The real link against the simulated tester.
+class LinkAgainstSimulator : public ::testing::Test {
+ protected:
+  LinkAgainstSimulator() {
+    using L = ctlVELD32UsbComm;
+    // Each frame sent moves the clock past the few milliseconds a reply takes on the wire.
+    QObject::connect(&link, &L::TXData, [this] { now += 20ms; });
+    QObject::connect(
+        &link, &L::RXProgramValues,
+        [this](qint16 program, qint16 current, qint16 frequency, qint16 pw, qint16 duration,
+               qint16 hours, qint16 mode, qint16, qint16, qint16, qint16 pass, qint16 fail) {
+          programs.push_back({program, current, frequency, pw, duration, hours, mode, pass, fail});
+        });
+    QObject::connect(&link, &L::UsbError, [this] { ++errors; });
+    link.OpenDevice();
+    EXPECT_TRUE(link.Connected()) << link.Strip().errorMessage.toStdString();
+    link.DisablePolling();  // the test drives the ticks
+    for (qint16 n : {1, 2, 3}) link.TXGetProgramValues(n);
+  }
+
+  void Tick(int ticks) {
+    for (int i = 0; i < ticks; ++i) {
+      now += 500ms;
+      link.PollingTimer_Timer();
+    }
+  }
+
+  SimTime now{0};
+  std::shared_ptr<SimulatedTester> sim = std::make_shared<SimulatedTester>(
+      std::vector<std::string>{"FT232R USB UART", "VELD32"}, [this] { return now; });
+  ctlVELD32UsbComm link{sim};
+  int errors = 0;
+  // Program, current, frequency, pulse-width code, duration, hours, mode, pass, fail.
+  std::vector<std::array<int, 9>> programs;
+};
+
+TEST_F(LinkAgainstSimulator, ConnectsDownloadsAndUploadsAProgramTheTesterThenEchoes) {
+  link.TXSetProgramValues(2, 5, 3, 100, 600, 1, 1, 100, 999);
+  Tick(6);
+  EXPECT_EQ(programs, (std::vector<std::array<int, 9>>{{1, 1, 1, 19, 30, 0, 2, 150, 1000},
+                                                       {2, 1, 1, 19, 30, 0, 2, 150, 1000},
+                                                       {3, 1, 1, 19, 30, 0, 2, 150, 1000},
+                                                       {2, 5, 3, 9, 600, 1, 1, 100, 999}}));
+  EXPECT_EQ(errors, 0);
 }
 
-TEST_F(SimulatedTesterTest, PutsNoiseBetweenRepliesAndItTakesWireTimeToo) {
-  const std::int32_t handle = Open();
-  sim.SetNoise("~#");
-  Write(handle, "(*)(*)");
-  now = SimulatedTester::WireTime(5);
-  EXPECT_EQ(Poll(handle), "~#(*)");
-  now += SimulatedTester::WireTime(5);
-  EXPECT_EQ(Poll(handle), "~#(*)");
-  sim.SetNoise("");
-  Write(handle, "(*)");
-  now += 1s;
-  EXPECT_EQ(Poll(handle), "(*)");
+TEST_F(LinkAgainstSimulator, AnUnplugMidTransferTakesTheLinkDown) {
+  Tick(1);
+  sim->Unplug();
+  Tick(3);
+  EXPECT_FALSE(link.Connected());
+  EXPECT_EQ(errors, 2);  // the tick's read and its queued write; later ticks do nothing
+  EXPECT_TRUE(programs.empty());
 }
 }  // namespace
