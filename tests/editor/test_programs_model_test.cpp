@@ -1,140 +1,177 @@
-#include <ostream>
+#include <QLocale>
 
-#include "model_fixture.h"
+#include <gtest/gtest.h>
+#include <array>
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "program_transfer_state.h"
+#include "program_values.h"
+#include "test_programs_model.h"
 
 namespace {
 
-using Model = StartedModelTest;
+// Average current: whole microamperes, a half to the even neighbour. Charge: tenths, a half up.
+TEST(DerivedValueTexts, RoundAndUseTheLocalesDecimalSeparator) {
+  // mA, Hz, us, average current and pulse charge with "." for the decimal separator
+  const std::tuple<int, int, int, QString, QString> cases[] = {{5, 2, 250, "000.002", "01.3"},
+                                                               {5, 2, 350, "000.004", "01.8"},
+                                                               {5, 2, 210, "000.002", "01.1"},
+                                                               {100, 150, 300, "004.500", "30.0"}};
+  for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German)}) {
+    const QChar separator = locale.decimalPoint().at(0);
+    for (auto [milliamps, hertz, width, average, charge] : cases) {
+      EXPECT_EQ(AverageCurrentText(milliamps, hertz, width, locale),
+                average.replace('.', separator))
+          << milliamps << " mA " << hertz << " Hz " << width << " us";
+      EXPECT_EQ(PulseChargeText(milliamps, width, locale), charge.replace('.', separator)) << width;
+    }
+  }
+}
 
-struct ClampCase {
-  const char* fromCurrent;
-  int fromWidth;
-  const char* toCurrent;
-  int minimum, maximum, width;
-  const char* charge;
+// A model after the editor's start-up: defaults on all three programs, derived values shown.
+class Model : public ::testing::Test {
+ protected:
+  void SetUp() override { StartAgain(); }
+  void StartAgain() {
+    model = std::make_unique<TestProgramsModel>(QLocale::c());
+    model->StartUp();
+  }
+  int Value(int i, ProgramSlider slider) const { return model->Slider(i, slider).value; }
+  QString Box(int i, ProgramBox box) const { return model->BoxText(i, box); }
+  // Program i in Duration mode at the given hours and seconds.
+  void SetDuration(int i, int hours, int seconds) {
+    model->SelectMode(i, ProgramMode::Duration);
+    model->SetSliderValue(i, ProgramSlider::DurationHr, hours);
+    model->SetSliderValue(i, ProgramSlider::Duration, seconds);
+  }
+  std::unique_ptr<TestProgramsModel> model;
 };
-void PrintTo(const ClampCase& c, std::ostream* out) {
-  *out << c.fromCurrent << "mA at " << c.fromWidth << "us, then " << c.toCurrent << "mA";
+
+TEST_F(Model, CurrentLevelSetsThePulseWidthRangeAndMovesTheSnappedWidthIntoIt) {
+  // from mA at us, to mA: the width's minimum and maximum, the width, the pulse charge
+  const std::tuple<const char*, int, const char*, int, int, int, const char*> cases[] = {
+      {"50", 30, "5", 200, 500, 200, "01.0"},
+      {"10", 500, "100", 20, 300, 300, "30.0"},
+      {"100", 250, "50", 20, 500, 250, "12.5"},
+      {"5", 200, "10", 100, 500, 200, "02.0"},
+      {"5", 200, "20", 50, 500, 200, "04.0"},
+      {"5", 205, "5", 200, 500, 200, "01.0"}};  // the slider snaps down to a multiple of 10
+  for (const auto& [from, fromWidth, to, minimum, maximum, width, charge] : cases) {
+    model->SetListText(1, ProgramList::Current, from);
+    model->SetSliderValue(1, ProgramSlider::PulseWidth, fromWidth);
+    model->SetListText(1, ProgramList::Current, to);
+    EXPECT_EQ(model->Slider(1, ProgramSlider::PulseWidth),
+              (SliderState{width, minimum, maximum, true}))
+        << from << " mA at " << fromWidth << " us, then " << to << " mA";
+    EXPECT_EQ(Box(1, ProgramBox::PulseWidth), QString::number(width));
+    EXPECT_EQ(Box(1, ProgramBox::PulseCharge), charge);
+  }
 }
 
-class CurrentLevelRule : public StartedModelTest,
-                         public ::testing::WithParamInterface<ClampCase> {};
-
-TEST_P(CurrentLevelRule, SetsThePulseWidthRangeAndMovesTheWidthIntoIt) {
-  const ClampCase& c = GetParam();
-  PickCurrent(1, c.fromCurrent);
-  model.SetSliderValue(1, ProgramSlider::PulseWidth, c.fromWidth);
-  PickCurrent(1, c.toCurrent);
-  EXPECT_EQ(model.Slider(1, ProgramSlider::PulseWidth),
-            (SliderState{c.width, c.minimum, c.maximum, true}));
-  EXPECT_EQ(Box(1, ProgramBox::PulseWidth), QString::number(c.width));
-  EXPECT_EQ(Box(1, ProgramBox::PulseCharge), c.charge);
+TEST_F(Model, TypedBoxesSettleTheirTextAndSlider) {
+  using enum ProgramBox;
+  // at mA, the box given a text: the text it settles on and its slider's value
+  const std::tuple<const char*, ProgramBox, const char*, const char*, int> cases[] = {
+      {"5", PassOhms, "", "0", 150},        {"5", PassOhms, "007", "7", 7},
+      {"5", PassOhms, "2000", "2000", 150}, {"5", FailOhms, "1,5", "1000", 1000},
+      {"5", PulseWidth, "600", "500", 500}, {"5", PulseWidth, "99999", "500", 500},
+      {"50", PulseWidth, "10", "10", 200}};
+  for (const auto& [current, box, text, shown, value] : cases) {
+    StartAgain();
+    model->SetListText(2, ProgramList::Current, current);
+    model->SetSliderValue(2, ProgramSlider::FailOhms, 500);
+    model->SetBoxText(2, box, text);
+    EXPECT_EQ(Box(2, box), shown) << "\"" << text << "\" at " << current << " mA";
+    EXPECT_EQ(Value(2, static_cast<ProgramSlider>(box)), value) << text;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(, CurrentLevelRule,
-                         ::testing::Values(ClampCase{"50", 30, "5", 200, 500, 200, "01.0"},
-                                           ClampCase{"10", 500, "100", 20, 300, 300, "30.0"},
-                                           ClampCase{"100", 250, "50", 20, 500, 250, "12.5"},
-                                           ClampCase{"5", 200, "10", 100, 500, 200, "02.0"},
-                                           ClampCase{"5", 200, "20", 50, 500, 200, "04.0"}));
-
-TEST_F(Model, PulseWidthSliderSnapsDownToAMultipleOfTen) {
-  model.SetSliderValue(0, ProgramSlider::PulseWidth, 205);
-  EXPECT_EQ(Value(0, ProgramSlider::PulseWidth), 200);
-  EXPECT_EQ(Box(0, ProgramBox::PulseWidth), "200");
-}
-
-struct BoxCase {
-  const char* current;
-  ProgramBox box;
-  const char* text;
-  const char* shown;
-  int value;
-};
-void PrintTo(const BoxCase& c, std::ostream* out) {
-  *out << "box " << static_cast<int>(c.box) << " at " << c.current << "mA given \"" << c.text
-       << '"';
-}
-
-class BoxValidation : public StartedModelTest, public ::testing::WithParamInterface<BoxCase> {};
-
-TEST_P(BoxValidation, SettlesBoxAndSlider) {
-  const BoxCase& c = GetParam();
-  PickCurrent(2, c.current);
-  model.SetSliderValue(2, ProgramSlider::FailOhms, 500);
-  model.SetBoxText(2, c.box, QString::fromUtf8(c.text));
-  EXPECT_EQ(Box(2, c.box), c.shown);
-  EXPECT_EQ(Value(2, static_cast<ProgramSlider>(c.box)), c.value);
-}
-
-constexpr auto kPulse = ProgramBox::PulseWidth;
-constexpr auto kPass = ProgramBox::PassOhms;
-constexpr auto kFail = ProgramBox::FailOhms;
-
-INSTANTIATE_TEST_SUITE_P(, BoxValidation,
-                         ::testing::Values(BoxCase{"5", kPass, "", "0", 150},
-                                           BoxCase{"5", kPass, "007", "7", 7},
-                                           BoxCase{"5", kPass, "2000", "2000", 150},
-                                           BoxCase{"5", kPass, "99999", "99999", 150},
-                                           BoxCase{"5", kFail, "1,5", "1000", 1000},
-                                           BoxCase{"5", kFail, " 600 ", "600", 600},
-                                           BoxCase{"5", kPulse, "", "0", 200},
-                                           BoxCase{"5", kPulse, "600", "500", 500},
-                                           BoxCase{"5", kPulse, "99999", "500", 500},
-                                           BoxCase{"50", kPulse, "10", "10", 200},
-                                           BoxCase{"100", kPulse, "0250", "250", 250}));
-
-TEST_F(Model, HoursBackToZeroLiftTheSecondsToThirty) {
-  SetDuration(0, 1, 10);
-  model.SetSliderValue(0, ProgramSlider::DurationHr, 0);
-  EXPECT_EQ(model.Slider(0, ProgramSlider::Duration).minimum, 30);
+TEST_F(Model, SecondsGoDownToZeroOnlyWhileTheHoursAreAboveZero) {
+  SetDuration(0, 1, 0);
+  EXPECT_EQ(Box(0, ProgramBox::Duration), "00:00");
+  model->SetSliderValue(0, ProgramSlider::DurationHr, 0);
   EXPECT_EQ(Value(0, ProgramSlider::Duration), 30);
   EXPECT_EQ(Box(0, ProgramBox::Duration), "00:30");
 }
 
-TEST_F(Model, HoursAboveZeroLetTheSecondsGoDownToZero) {
-  SetDuration(0, 1, 0);
-  EXPECT_EQ(Value(0, ProgramSlider::Duration), 0);
-  EXPECT_EQ(Box(0, ProgramBox::Duration), "00:00");
-}
-
 TEST_F(Model, SingleMeasureDisablesAndResetsTheDurationAndDurationEnablesIt) {
   SetDuration(1, 2, 45 * 60);
-  model.SelectMode(1, ProgramMode::SingleMeasure);
-  EXPECT_FALSE(model.Slider(1, ProgramSlider::Duration).enabled);
-  EXPECT_FALSE(model.BoxEnabled(1, ProgramBox::DurationHr));
+  model->SelectMode(1, ProgramMode::SingleMeasure);
+  EXPECT_FALSE(model->Slider(1, ProgramSlider::Duration).enabled);
+  EXPECT_FALSE(model->BoxEnabled(1, ProgramBox::DurationHr));
   EXPECT_EQ(Value(1, ProgramSlider::Duration), 30);
-  EXPECT_EQ(Value(1, ProgramSlider::DurationHr), 0);
-  EXPECT_EQ(Box(1, ProgramBox::Duration), "00:30");
-  EXPECT_EQ(Box(1, ProgramBox::DurationHr), "0");
-  model.SelectMode(1, ProgramMode::Duration);
-  EXPECT_TRUE(model.Slider(1, ProgramSlider::DurationHr).enabled);
-  EXPECT_TRUE(model.BoxEnabled(1, ProgramBox::Duration));
-  EXPECT_EQ(Box(1, ProgramBox::Duration), "00:30");
+  EXPECT_EQ(Box(1, ProgramBox::Duration) + ' ' + Box(1, ProgramBox::DurationHr), "00:30 0");
+  model->SelectMode(1, ProgramMode::Duration);
+  EXPECT_TRUE(model->Slider(1, ProgramSlider::DurationHr).enabled);
+  EXPECT_TRUE(model->BoxEnabled(1, ProgramBox::Duration));
 }
 
 TEST_F(Model, PassFailLimitsHoldOnlyWhenEveryPassIsBelowItsFail) {
-  const std::vector<std::pair<std::array<int, 6>, bool>> table{
-      {{150, 1000, 999, 1000, 10, 2}, false},
-      {{150, 1000, 999, 1000, 998, 999}, true},
-      {{150, 1000, 999, 1000, 999, 999}, false},
-  };
-  for (const auto& [limits, valid] : table) {
-    for (int i = 0; i < kProgramCount; ++i) {
-      model.SetSliderValue(i, ProgramSlider::PassOhms, limits[2 * i]);
-      model.SetSliderValue(i, ProgramSlider::FailOhms, limits[2 * i + 1]);
-    }
-    EXPECT_EQ(model.ValidatePassFailLimits(), valid) << limits[4] << "/" << limits[5];
+  model->SetSliderValue(1, ProgramSlider::PassOhms, 999);  // program 2 at 999 / 1000
+  const std::tuple<int, int, bool> cases[] = {{10, 2, false}, {998, 999, true}, {999, 999, false}};
+  for (const auto& [pass, fail, valid] : cases) {  // program 3
+    model->SetSliderValue(2, ProgramSlider::PassOhms, pass);
+    model->SetSliderValue(2, ProgramSlider::FailOhms, fail);
+    EXPECT_EQ(model->ValidatePassFailLimits(), valid) << pass << " / " << fail;
   }
 }
 
-TEST_F(Model, UploadSendsSlidersAndListsWithSingleMeasureDurationsZero) {
-  PickCurrent(0, "20");
-  model.SetListText(0, ProgramList::Frequency, "50");
-  SetDuration(0, 2, 600);
-  model.SetSliderValue(1, ProgramSlider::DurationHr, 3);
-  EXPECT_EQ(model.UploadArgumentsFor(0), (UploadArguments{1, 3, 5, 200, 600, 2, 1, 150, 1000}));
-  EXPECT_EQ(model.UploadArgumentsFor(1), (UploadArguments{2, 1, 1, 200, 0, 0, 2, 150, 1000}));
+// A reply is written into the tab of its program number step by step through the controls;
+// steps the controls refuse are skipped.
+TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
+  const std::tuple<ReceivedProgram, UploadArguments, const char*> cases[] = {
+      // Single Measure resets the duration, also where it was selected already.
+      {{1, 5, 3, 9, 600, 3, 2, 100, 900}, {1, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
+      {{3, 5, 3, 9, 600, 3, 2, 100, 900}, {3, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
+      // Without hours, fewer than 30 seconds become 30.
+      {{1, 5, 3, 9, 12, 0, 1, 100, 900}, {1, 5, 3, 100, 30, 0, 1, 100, 900}, "00:30 0"},
+      // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s
+      // and pass 0 are outside their sliders.
+      {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "83:20 1"}};
+  for (const auto& [received, upload, durationBoxes] : cases) {
+    StartAgain();
+    SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure
+    model->ApplyReceivedProgram(received);
+    const int i = received.vProgramIndex - 1;
+    EXPECT_EQ(model->UploadArgumentsFor(i), upload) << "program " << i + 1;
+    EXPECT_EQ(Box(i, ProgramBox::Duration) + ' ' + Box(i, ProgramBox::DurationHr), durationBoxes);
+  }
+}
+
+TEST_F(Model, ReceivedProgramNumberOutsideOneToThreeChangesNothing) {
+  for (const qint16 program : {0, 4}) model->ApplyReceivedProgram({program, 5, 3, 9, 600, 2, 1});
+  for (int i = 0; i < kProgramCount; ++i)
+    EXPECT_EQ(model->UploadArgumentsFor(i),
+              (UploadArguments{static_cast<qint16>(i + 1), 1, 1, 200, 0, 0, 2, 150, 1000}));
+}
+
+// The editor's bookkeeping of a full download ('D') and upload ('U'): a transfer completes after
+// three program-values replies ('r') whatever their program numbers.
+TEST(ProgramTransferState, CountsRepliesAsTheEditorDoes) {
+  const QString load = "Program data load complete.";
+  // steps, what each reply completes ("-" for nothing), loading and saving afterwards
+  const std::tuple<std::string, QStringList, bool, bool> cases[] = {
+      // A reply after the third completes a single program's download.
+      {"Drrrr", {"-", "-", load, load}, false, false},
+      // An upload during a download restarts the count; the download takes the completion and
+      // the upload is never reported complete.
+      {"DrUrrrrr", {"-", "-", "-", load, "-", "-"}, false, true},
+      {"DrrDrrr", {"-", "-", "-", "-", load}, false, false}};
+  for (const auto& [steps, lines, loading, saving] : cases) {
+    ProgramTransferState state;
+    QStringList completed;
+    for (const char step : steps) {
+      if (step == 'D') state.BeginDownload();
+      if (step == 'U') state.BeginUpload();
+      if (step == 'r') state.CountReply();
+      if (step == 'r') completed << state.CompletionLine().value_or("-");
+    }
+    EXPECT_EQ(completed, lines) << steps;
+    EXPECT_EQ(state.LoadingPrograms(), loading) << steps;
+    EXPECT_EQ(state.SavingPrograms(), saving) << steps;
+  }
 }
 
 }  // namespace

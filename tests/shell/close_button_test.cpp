@@ -7,7 +7,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
@@ -29,100 +28,57 @@ class ClosingMainWindow : public QMainWindow {
   }
 };
 
-// The title bar as the frame's style lays it out, with the frame's flags.
-bool TitleBarHasCloseButton(QMdiSubWindow* frame) {
+// A close button in the title bar as the frame's style lays it out, or a Close item in its
+// system menu.
+bool OffersClose(QMdiSubWindow* frame) {
   QStyleOptionTitleBar option;
   option.initFrom(frame);
   option.rect = QRect(0, 0, frame->width(), 24);
   option.subControls = QStyle::SC_All;
   option.titleBarFlags = frame->windowFlags();
-  return frame->style()
-      ->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, frame)
-      .isValid();
-}
-
-bool OffersClose(QMdiSubWindow* frame) {
-  if (TitleBarHasCloseButton(frame)) return true;
+  bool offered =
+      frame->style()
+          ->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, frame)
+          .isValid();
   for (const QAction* action : frame->systemMenu()->actions())
-    if (action->shortcut() == QKeySequence(QKeySequence::Close)) return true;
-  return false;
+    offered = offered || action->shortcut() == QKeySequence(QKeySequence::Close);
+  return offered;
 }
 
+// The form is guarded before it is wrapped into its frame, after, or before it is wrapped into
+// a frame asked for with a close button.
 enum class Wrapped { Before, After, BeforeIntoDecoratedFrame };
+const char* const kWrapped[] = {"guarded before", "guarded after", "guarded before, decorated"};
+void PrintTo(Wrapped w, std::ostream* os) { *os << kWrapped[static_cast<int>(w)]; }
 
-void PrintTo(Wrapped wrapped, std::ostream* os) {
-  switch (wrapped) {
-    case Wrapped::Before:
-      *os << "guarded before wrapping";
-      return;
-    case Wrapped::After:
-      *os << "guarded after wrapping";
-      return;
-    case Wrapped::BeforeIntoDecoratedFrame:
-      *os << "guarded before wrapping into a frame with a close button";
-      return;
-  }
-}
+class DisableCloseButton : public ::testing::TestWithParam<Wrapped> {};
 
-class DisableCloseButton : public ::testing::TestWithParam<Wrapped> {
- protected:
-  // The form inside its frame, guarded before or after it was wrapped.
-  QMdiSubWindow* Guarded(QWidget* form) {
-    const Qt::WindowFlags decorated = Qt::SubWindow | Qt::CustomizeWindowHint |
-                                      Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                      Qt::WindowCloseButtonHint;
-    switch (GetParam()) {
-      case Wrapped::Before:
-        modMain::DisableCloseButton(form);
-        return main_.area->addSubWindow(form);
-      case Wrapped::After: {
-        QMdiSubWindow* frame = main_.area->addSubWindow(form);
-        modMain::DisableCloseButton(form);
-        return frame;
-      }
-      case Wrapped::BeforeIntoDecoratedFrame:
-        modMain::DisableCloseButton(form);
-        return main_.area->addSubWindow(form, decorated);
-    }
-    return nullptr;
-  }
-  ClosingMainWindow main_;
-};
-
-TEST_P(DisableCloseButton, FrameOffersNoCloseAndRefusesIt) {
-  QPointer<QWidget> form = new QWidget;
-  QMdiSubWindow* frame = Guarded(form);
-  main_.show();
+TEST_P(DisableCloseButton, ChildRefusesToCloseOnItsOwnButClosesWithItsHolder) {
+  ClosingMainWindow main;
+  auto* form = new QWidget;
+  if (GetParam() != Wrapped::After) modMain::DisableCloseButton(form);
+  const Qt::WindowFlags decorated = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  QMdiSubWindow* frame = main.area->addSubWindow(
+      form, GetParam() == Wrapped::BeforeIntoDecoratedFrame ? decorated : Qt::WindowFlags());
+  if (GetParam() == Wrapped::After) modMain::DisableCloseButton(form);
+  frame->setAttribute(Qt::WA_DeleteOnClose, false);
+  main.show();
   EXPECT_FALSE(OffersClose(frame));
   EXPECT_FALSE(frame->close());
   EXPECT_FALSE(form->close());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_FALSE(form.isNull());
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(main_.area->subWindowList().size(), 1);
-}
 
-TEST_P(DisableCloseButton, MainWindowStillClosesWithItsChildren) {
-  QPointer<QWidget> form = new QWidget;
-  Guarded(form);
-  main_.show();
-  EXPECT_TRUE(main_.close());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(form.isNull());
-}
-
-TEST_P(DisableCloseButton, RefusedMainWindowCloseLeavesTheGuardArmed) {
-  QPointer<QWidget> form = new QWidget;
-  QMdiSubWindow* frame = Guarded(form);
-  main_.show();
-  main_.refuse = true;
-  frame->setAttribute(Qt::WA_DeleteOnClose, false);
-  EXPECT_FALSE(main_.close());
+  // A refused close of the holder leaves the guard armed.
+  main.refuse = true;
+  EXPECT_FALSE(main.close());
   QCoreApplication::sendPostedEvents();
   frame->show();
   form->show();
   EXPECT_FALSE(frame->close());
-  EXPECT_TRUE(form->isVisible());
+
+  main.refuse = false;
+  EXPECT_TRUE(main.close());
+  EXPECT_TRUE(frame->isHidden());
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, DisableCloseButton,
@@ -130,14 +86,5 @@ INSTANTIATE_TEST_SUITE_P(Forms, DisableCloseButton,
                                            Wrapped::BeforeIntoDecoratedFrame));
 
 TEST(DisableCloseButtonOnce, NoFormNoEffect) { EXPECT_FALSE(modMain::DisableCloseButton(nullptr)); }
-
-TEST(DisableCloseButtonOnce, FormOnItsOwnRefusesToClose) {
-  QWidget form;
-  EXPECT_TRUE(modMain::DisableCloseButton(&form));
-  EXPECT_TRUE(modMain::DisableCloseButton(&form));
-  form.show();
-  EXPECT_FALSE(form.close());
-  EXPECT_TRUE(form.isVisible());
-}
 
 }  // namespace

@@ -10,4 +10,9 @@ TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
   modMain::InitSharedFlags();
   EXPECT_TRUE(modMain::ShowVerbose);
   EXPECT_TRUE(modMain::ShowRXBuffer);
+  // Read afresh at every call: a replaced command line counts until it is dropped again.
+  modMain::SetCommandLine(QStringLiteral("veld32.exe"));
+  EXPECT_FALSE(modMain::IsDiagnosticMode());
+  modMain::SetCommandLine(QString());
+  EXPECT_TRUE(modMain::IsDiagnosticMode());
 }
