@@ -4,29 +4,27 @@
 #include <cstdio>
 #include <cstring>
 
-namespace lib = d2xx_library;
+using namespace d2xx_library;
 using Device = FakeFtd2xx::Device;
 
 namespace {
 // D2XX's status codes, as the library returns them.
-constexpr lib::FT_STATUS kOk = 0;
-constexpr lib::FT_STATUS kInvalidHandle = 1;
-constexpr lib::FT_STATUS kDeviceNotFound = 2;
-constexpr lib::FT_STATUS kInvalidParameter = 6;
+constexpr FT_STATUS kOk = 0;
+constexpr FT_STATUS kInvalidHandle = 1;
+constexpr FT_STATUS kDeviceNotFound = 2;
+constexpr FT_STATUS kInvalidParameter = 6;
 
-Device* Of(lib::FT_HANDLE handle) {
+// Appends the call with its arguments to the log of the open device `handle` points to.
+template <typename... Arguments>
+FT_STATUS Log(FT_HANDLE handle, std::string call, Arguments... arguments) {
   for (Device& device : FakeFtd2xxState().devices) {
-    if (&device == handle && device.open) return &device;
+    if (&device != handle || !device.open) continue;
+    ((call += " " + std::to_string(arguments)), ...);
+    device.log += call + ";";
+    return kOk;
   }
   ++FakeFtd2xxState().unknownHandles;
-  return nullptr;
-}
-
-lib::FT_STATUS Log(lib::FT_HANDLE handle, const std::string& entry) {
-  Device* device = Of(handle);
-  if (device == nullptr) return kInvalidHandle;
-  device->log += entry + ";";
-  return kOk;
+  return kInvalidHandle;
 }
 }  // namespace
 
@@ -36,21 +34,21 @@ FakeFtd2xx& FakeFtd2xxState() {
 }
 
 extern "C" {
-lib::FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2, lib::DWORD flags) {
+FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
   const std::vector<Device>& devices = FakeFtd2xxState().devices;
-  if (flags == lib::FT_LIST_NUMBER_ONLY) {
-    *static_cast<lib::DWORD*>(arg1) = static_cast<lib::DWORD>(devices.size());
+  if (flags == FT_LIST_NUMBER_ONLY) {
+    *static_cast<DWORD*>(arg1) = static_cast<DWORD>(devices.size());
     return kOk;
   }
-  if (flags != (lib::FT_LIST_BY_INDEX | lib::FT_OPEN_BY_DESCRIPTION)) return kInvalidParameter;
+  if (flags != (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)) return kInvalidParameter;
   const auto index = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(arg1));
   if (index >= devices.size()) return kDeviceNotFound;
-  std::snprintf(static_cast<char*>(arg2), lib::kDescriptionScratch, "%s",
+  std::snprintf(static_cast<char*>(arg2), kDescriptionScratch, "%s",
                 devices[index].description.c_str());
   return kOk;
 }
 
-lib::FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, lib::FT_HANDLE* handle) {
+FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
   std::vector<Device>& devices = FakeFtd2xxState().devices;
   if (deviceNumber < 0 || deviceNumber >= static_cast<int>(devices.size())) return kDeviceNotFound;
   Device& device = devices[static_cast<std::size_t>(deviceNumber)];
@@ -59,44 +57,40 @@ lib::FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, lib::FT_HANDLE* handle)
   return kOk;
 }
 
-lib::FT_STATUS VELD32_D2XX_API FT_GetQueueStatus(lib::FT_HANDLE handle, lib::DWORD* rxBytes) {
+FT_STATUS VELD32_D2XX_API FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
   *rxBytes = 7;
   return Log(handle, "queue");
 }
 
 // Fills all it was asked for, as when that much has arrived.
-lib::FT_STATUS VELD32_D2XX_API FT_Read(lib::FT_HANDLE handle, void* buffer, lib::DWORD bytesToRead,
-                                       lib::DWORD* bytesReturned) {
-  std::memset(buffer, 'r', bytesToRead);
-  *bytesReturned = bytesToRead;
-  return Log(handle, "read " + std::to_string(bytesToRead));
+FT_STATUS VELD32_D2XX_API FT_Read(FT_HANDLE handle, void* buffer, DWORD wanted, DWORD* got) {
+  std::memset(buffer, 'r', wanted);
+  *got = wanted;
+  return Log(handle, "read", wanted);
 }
 
-lib::FT_STATUS VELD32_D2XX_API FT_Write(lib::FT_HANDLE handle, void* buffer,
-                                        lib::DWORD bytesToWrite, lib::DWORD* bytesWritten) {
-  *bytesWritten = bytesToWrite;
-  return Log(handle, "write " + std::string(static_cast<const char*>(buffer), bytesToWrite));
+FT_STATUS VELD32_D2XX_API FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) {
+  *written = count;
+  return Log(handle, "write " + std::string(static_cast<const char*>(buffer), count));
 }
 
-lib::FT_STATUS VELD32_D2XX_API FT_SetLatencyTimer(lib::FT_HANDLE handle, lib::UCHAR latency) {
-  return Log(handle, "latency " + std::to_string(latency));
+FT_STATUS VELD32_D2XX_API FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
+  return Log(handle, "latency", ms);
 }
 
-lib::FT_STATUS VELD32_D2XX_API FT_SetBaudRate(lib::FT_HANDLE handle, lib::ULONG baudRate) {
-  return Log(handle, "baud " + std::to_string(baudRate));
+FT_STATUS VELD32_D2XX_API FT_SetBaudRate(FT_HANDLE handle, ULONG baud) {
+  return Log(handle, "baud", baud);
 }
 
 #ifndef FAKE_FTD2XX_WITHOUT_SET_BIT_MODE
-lib::FT_STATUS VELD32_D2XX_API FT_SetBitMode(lib::FT_HANDLE handle, lib::UCHAR mask,
-                                             lib::UCHAR mode) {
-  return Log(handle, "bitmode " + std::to_string(mask) + " " + std::to_string(mode));
+FT_STATUS VELD32_D2XX_API FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
+  return Log(handle, "bitmode", mask, mode);
 }
 #endif
 
-lib::FT_STATUS VELD32_D2XX_API FT_Close(lib::FT_HANDLE handle) {
-  Device* device = Of(handle);
-  if (device == nullptr) return kInvalidHandle;
-  device->open = false;
-  return kOk;
+FT_STATUS VELD32_D2XX_API FT_Close(FT_HANDLE handle) {
+  const FT_STATUS status = Log(handle, "close");
+  if (status == kOk) static_cast<Device*>(handle)->open = false;
+  return status;
 }
 }

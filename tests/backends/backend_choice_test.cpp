@@ -1,0 +1,120 @@
+#include "backend_options.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "d2xx_library_backend.h"
+#include "fake_ftd2xx.h"
+#include "libftdi_backend.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+TEST(BackendOptions, TakeTheirOwnArgumentsTheLastOneCountingAndLeaveTheRest) {
+  using K = BackendKind;
+  const K kDefault = BackendOptions::DefaultBackendKind();
+  const struct {
+    std::vector<std::string> arguments;
+    K kind;
+    std::string libraryPath;
+    std::vector<std::string> remaining;
+    std::string error;  // a part of it; empty: none
+  } cases[] = {
+      {{"veld32", "--backends-listed"}, kDefault, "", {"veld32", "--backends-listed"}, ""},
+      {{"--simulate", "/kovda"}, K::Simulated, "", {"/kovda"}, ""},
+      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", {}, ""},
+      {{"--backend=d2xx:/x.so", "-platform"}, K::D2xxLibrary, "/x.so", {"-platform"}, ""},
+      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", {}, ""},
+      {{"--backend=d2xx:"}, kDefault, "", {}, "Unknown backend 'd2xx:'"},
+      {{"--backend"}, kDefault, "", {}, "--backend needs a value"},
+  };
+  for (const auto& c : cases) {
+    const BackendArguments parsed = ParseBackendOptions(c.arguments);
+    const std::string first = c.arguments.front();
+    EXPECT_EQ(parsed.options.kind, c.kind) << first;
+    EXPECT_EQ(parsed.options.libraryPath, c.libraryPath) << first;
+    EXPECT_EQ(parsed.remaining, c.remaining) << first;
+    EXPECT_EQ(parsed.error.empty(), c.error.empty()) << first;
+    EXPECT_THAT(parsed.error, HasSubstr(c.error));
+  }
+}
+
+TEST(CreateBackend, GivesLibftdiWithItsDiagnosticsAndAnUnavailableLibraryAsAnErrorSayingWhy) {
+  const Backend libftdi = CreateBackend({BackendKind::Libftdi, {}});
+  ASSERT_NE(libftdi.driver, nullptr);
+  EXPECT_EQ(dynamic_cast<D2xx*>(libftdi.diagnostics.get()), libftdi.driver.get());
+  const std::pair<std::string, std::string> unavailable[] = {
+      {"/nonexistent/ftd2xx.so", "/nonexistent/ftd2xx.so"},
+      {FAKE_FTD2XX_INCOMPLETE_PATH, "FT_SetBitMode"}};  // lacks one of the nine functions
+  for (const auto& [path, why] : unavailable) {
+    const Backend backend = CreateBackend({BackendKind::D2xxLibrary, path});
+    EXPECT_EQ(backend.driver, nullptr);
+    EXPECT_THAT(backend.error, HasSubstr("D2XX library unavailable"));
+    EXPECT_THAT(backend.error, HasSubstr(why));
+  }
+}
+
+TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) {
+  FakeFtd2xx& fake = FakeFtd2xxState();
+  fake.devices = {{std::string(50, 'a') + std::string(10, 'b')}, {"VELD32"}};
+  auto loaded = D2xxLibraryBackend::Load(FAKE_FTD2XX_PATH);
+  ASSERT_NE(loaded.backend, nullptr) << loaded.error;
+  D2xxLibraryBackend& backend = *loaded.backend;
+
+  std::int32_t n = 0;
+  ASSERT_EQ(backend.FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(n, 2);
+  std::array<char, kDescriptionBufferSize + 1> buffer;
+  buffer.fill('#');
+  ASSERT_EQ(backend.FT_ListDevicesDescription(0, buffer.data()), FT_OK);
+  EXPECT_EQ(std::string(buffer.data(), buffer.size()), std::string(50, 'a') + "#");
+  ASSERT_EQ(backend.FT_ListDevicesDescription(1, buffer.data()), FT_OK);
+  EXPECT_STREQ(buffer.data(), "VELD32");
+  EXPECT_EQ(backend.FT_Open(2, n), FT_DEVICE_NOT_FOUND);  // the library's own status
+
+  std::int32_t first = 0, second = 0, written = 0, queued = 0, read = 0;
+  ASSERT_EQ(backend.FT_Open(0, first), FT_OK);
+  ASSERT_EQ(backend.FT_Open(1, second), FT_OK);
+  const std::vector<FT_STATUS> statuses{backend.FT_SetLatencyTimer(second, 16),
+                                        backend.FT_SetBaudRate(second, 19200),
+                                        backend.FT_SetBitMode(second, 0, 0),
+                                        backend.FT_Write(second, "(*)", 3, written),
+                                        backend.FT_GetQueueStatus(second, queued),
+                                        backend.FT_Read(second, buffer.data(), queued, read)};
+  EXPECT_EQ(statuses, std::vector<FT_STATUS>(6, FT_OK));
+  EXPECT_EQ(fake.devices[1].log, "latency 16;baud 19200;bitmode 0 0;write (*);queue;read 7;");
+  EXPECT_EQ(std::pair(written, read), std::pair(3, 7));
+
+  // A closed handle never reaches the library; those still open are closed with the backend.
+  ASSERT_EQ(backend.FT_Close(second), FT_OK);
+  EXPECT_EQ(backend.FT_GetQueueStatus(second, n), FT_INVALID_HANDLE);
+  EXPECT_EQ(backend.FT_Close(second), FT_INVALID_HANDLE);
+  EXPECT_EQ(fake.unknownHandles, 0);
+  loaded.backend.reset();
+  EXPECT_EQ(fake.devices[0].log, "close;");  // nothing but the backend's closing reached it
+}
+
+// The udev rule lets the user at the seat, or plugdev, open every bridge the libftdi backend lists.
+TEST(UdevRule, GrantsTheSeatAndPlugdevEveryListedBridgeAndKeepsModemManagerAway) {
+  std::ifstream file(std::string(VELD32_SOURCE_DIR) + "/" + std::string(kUdevRuleSource));
+  std::string usbRule;
+  for (std::string line; std::getline(file, line);) {
+    if (line.starts_with("SUBSYSTEM==\"usb\"")) usbRule = line;
+  }
+  std::vector<std::string> parts{"TAG+=\"uaccess\"", "MODE=\"0660\"", "GROUP=\"plugdev\"",
+                                 "ENV{ID_MM_DEVICE_IGNORE}=\"1\"", "ATTR{idVendor}==\"0403\""};
+  for (int product : kFtdiProductIds) {
+    char id[8];
+    std::snprintf(id, sizeof id, "%04x", product);
+    parts.push_back(id);
+  }
+  for (const std::string& part : parts) EXPECT_THAT(usbRule, HasSubstr(part));
+}
+}  // namespace
