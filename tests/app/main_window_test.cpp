@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QMdiSubWindow>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -93,20 +92,6 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
   EXPECT_NEAR(background->y() * kTwips, 6175, kTwips);
   EXPECT_EQ(window_->StatusWindow().windowTitle(), "Status");
   EXPECT_EQ(window_->TestOptions().windowTitle(), "Test Options");
-}
-
-TEST_F(MainWindow, MenusHoldTheirItemsInOrder) {
-  QStringList items;
-  for (QAction* menu : window_->menuBar()->actions()) {
-    items << menu->text();
-    for (QAction* item : menu->menu()->actions()) items << item->objectName() + "=" + item->text();
-  }
-  EXPECT_EQ(
-      items,
-      QStringList({"Load", "menuLoadAll=Load All Programs...", "menuLoadProgram0=Load Program 1...",
-                   "menuLoadProgram1=Load Program 2...", "menuLoadProgram2=Load Program 3...",
-                   "Save", "menuSaveAll=Save All Programs...", "menuSaveProgram0=Save Program 1...",
-                   "menuSaveProgram1=Save Program 2...", "menuSaveProgram2=Save Program 3..."}));
 }
 
 TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
