@@ -12,12 +12,12 @@
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
-#include "app_prompts.h"
 #include "ctlVELD32UsbComm.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "program_description.h"
 #include "qt_printers.h"
+#include "scripted_prompts.h"
 #include "simulated_tester.h"
 
 namespace {
@@ -68,7 +68,7 @@ class MainWindow : public ::testing::Test {
   }
 
   std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
-  AppPrompts prompts_;
+  ScriptedPrompts prompts_;
   std::unique_ptr<ParentMDIForm> window_;
   int unplugged_ = 0;
 };

@@ -128,14 +128,6 @@ TEST_F(ProgramFiles, HandWrittenWindowsFileLoadsThroughTheEditorsRules) {
   EXPECT_TRUE(outcome.warnings.contains("Program3: Pass \"abc\" is not a number"));
 }
 
-TEST_F(ProgramFiles, DurationIsSavedFromTheSliders) {
-  model_.SelectMode(0, ProgramMode::Duration);
-  model_.SetSliderValue(0, ProgramSlider::DurationHr, 2);
-  model_.SetSliderValue(0, ProgramSlider::Duration, 90);
-  ASSERT_TRUE(SaveProgramToFile(model_, 0, Path("one.vsp"), true).ok);
-  EXPECT_TRUE(ReadAll(Path("one.vsp")).contains("\r\nMode=1\r\nDuration=7290\r\n"));
-}
-
 TEST_F(ProgramFiles, ALoadThatFindsNoneOfTheKeysFailsAndChangesNothing) {
   WriteAll(Path("other.vsp"), "[Something]\r\nCurrent=100\r\n");
   const QString before = DescribeProgram(model_, 0);

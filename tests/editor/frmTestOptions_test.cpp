@@ -13,26 +13,11 @@
 #include "ctlVELD32UsbComm.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
-#include "operator_prompts.h"
 #include "scripted_d2xx.h"
+#include "scripted_prompts.h"
 #include "test_programs_model.h"
 
 namespace {
-
-// Answers the operator's message boxes and records every one shown.
-class ScriptedPrompts : public OperatorPrompts {
- public:
-  QStringList shown;
-  bool answerOk = false;  // the answer of an OK/Cancel box
-
-  void Inform(const QString& text) override { shown << text; }
-  bool AskOkCancel(const QString& text) override {
-    shown << text;
-    return answerOk;
-  }
-  QString OpenFileName(const QString&, const QString&) override { return {}; }
-  QString SaveFileName(const QString&, const QString&) override { return {}; }
-};
 
 // The editor window over a scripted driver, with an empty log and frame logging off. The full
 // download and the upload with their log lines, and the unplug and replug through the real
@@ -159,20 +144,5 @@ TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
   EXPECT_TRUE(LogLines().isEmpty());
   EXPECT_TRUE(driver->writes.empty());
 }
-
-// A link error asks the operator to replug the tester; OK connects again, Cancel does nothing.
-class LinkError : public EditorWindow, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(LinkError, AsksToReplugAndOkConnectsAgain) {
-  Link().OpenDevice();
-  prompts.answerOk = GetParam();
-  driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
-  Tick(1);
-  ASSERT_EQ(prompts.shown.size(), 1);  // its text is checked with the main window
-  EXPECT_TRUE(prompts.shown[0].contains("Please disconnect and reconnect the VELD32 device"));
-  EXPECT_EQ(Link().Connected(), GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(OkOrCancel, LinkError, ::testing::Bool());
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "operator_prompts.h"
 
 // Answers the operator's dialogs from a script and records every question asked.
-class AppPrompts : public OperatorPrompts {
+class ScriptedPrompts : public OperatorPrompts {
  public:
   QStringList shown;              // every message box text, in order
   QStringList filters;            // every file dialog's filter, in order
