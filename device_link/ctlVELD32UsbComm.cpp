@@ -259,23 +259,18 @@ void ctlVELD32UsbComm::SetStrip(const StatusStripState& next) {
   emit StripChanged();
 }
 
-void ctlVELD32UsbComm::SetConnectButtonOn() {
+void ctlVELD32UsbComm::SetConnectButton(bool pressed) {
+  // The strip follows at once, while the guard keeps the change from counting as a click.
   settingCheck = true;
   StatusStripState next = strip_;
-  next.connectPressed = true;
-  next.connectColour = StripColour::Green;
+  next.connectPressed = pressed;
+  next.connectColour = pressed ? StripColour::Green : StripColour::Red;
   SetStrip(next);
   settingCheck = false;
 }
 
-void ctlVELD32UsbComm::SetConnectButtonOff() {
-  settingCheck = true;
-  StatusStripState next = strip_;
-  next.connectPressed = false;
-  next.connectColour = StripColour::Red;
-  SetStrip(next);
-  settingCheck = false;
-}
+void ctlVELD32UsbComm::SetConnectButtonOn() { SetConnectButton(true); }
+void ctlVELD32UsbComm::SetConnectButtonOff() { SetConnectButton(false); }
 
 void ctlVELD32UsbComm::RefreshStatusDisplay() {
   StatusStripState next = strip_;

@@ -143,6 +143,7 @@ class ctlVELD32UsbComm : public QObject {
   qint32 ErrorExit();
   void ReleaseFailedOpen();
   void RefreshStatusDisplay();
+  void SetConnectButton(bool pressed);
   void SetConnectButtonOn();
   void SetConnectButtonOff();
   void PaintFailure(const QString& text);

@@ -30,24 +30,26 @@ struct ProgramValuesReply {
   std::string commandText;    // the whole body of an "MP1" reply, empty for "MP0"
 };
 
+// Every event does nothing unless a listener overrides it.
 class ReplyEvents {
  public:
   virtual ~ReplyEvents() = default;
-  virtual void RXData(const std::string& frame) = 0;
-  virtual void RXDataInBuffer(const std::string& text) = 0;
-  virtual void RXIdle() = 0;
-  virtual void RXRunningTest() = 0;
-  virtual void RXCurrentSetpoint(std::int16_t index, std::int16_t value) = 0;
-  virtual void RXAllCurrentSetpoints(std::int16_t value5, std::int16_t value10,
-                                     std::int16_t value20, std::int16_t value50,
-                                     std::int16_t value100) = 0;
-  virtual void RXLastData(std::int16_t programId, std::int16_t avgM, std::int16_t divideBy,
-                          std::int16_t scaleFactor, double impedance) = 0;
-  virtual void RXCalibrationDate(const std::string& year, const std::string& month,
-                                 const std::string& day) = 0;
-  virtual void RXFirmwareVersion(const std::string& version) = 0;
-  virtual void RXSerialNumber(const std::string& serialNumber) = 0;
-  virtual void RXProgramValues(const ProgramValuesReply& reply) = 0;
+  virtual void RXData(const std::string& /*frame*/) {}
+  virtual void RXDataInBuffer(const std::string& /*text*/) {}
+  virtual void RXIdle() {}
+  virtual void RXRunningTest() {}
+  virtual void RXCurrentSetpoint(std::int16_t /*index*/, std::int16_t /*value*/) {}
+  virtual void RXAllCurrentSetpoints(std::int16_t /*value5*/, std::int16_t /*value10*/,
+                                     std::int16_t /*value20*/, std::int16_t /*value50*/,
+                                     std::int16_t /*value100*/) {}
+  virtual void RXLastData(std::int16_t /*programId*/, std::int16_t /*avgM*/,
+                          std::int16_t /*divideBy*/, std::int16_t /*scaleFactor*/,
+                          double /*impedance*/) {}
+  virtual void RXCalibrationDate(const std::string& /*year*/, const std::string& /*month*/,
+                                 const std::string& /*day*/) {}
+  virtual void RXFirmwareVersion(const std::string& /*version*/) {}
+  virtual void RXSerialNumber(const std::string& /*serialNumber*/) {}
+  virtual void RXProgramValues(const ProgramValuesReply& /*reply*/) {}
 };
 
 class ReplyDecoder {

@@ -23,16 +23,6 @@ constexpr int kMainWidthTwips = 11000;
 constexpr int kMainHeightTwips = 10000;
 constexpr int kStatusBarHeightTwips = 375;
 
-void Report(const program_files::Outcome& outcome, const QString& done, const QString& failed,
-            OperatorPrompts& prompts) {
-  if (outcome.ok) {
-    modMain::AddStatusMessage(done);
-    return;
-  }
-  modMain::AddStatusMessage(failed);
-  prompts.Inform(outcome.error);
-}
-
 const QString kLoadComplete = QStringLiteral("Load from file complete.");
 const QString kLoadFailed = QStringLiteral("Load from file failed.");
 const QString kSaveComplete = QStringLiteral("Save to file complete.");
@@ -150,40 +140,53 @@ void ParentMDIForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void ParentMDIForm::menuLoadAll_Click() {
-  const QString fileName =
-      prompts_.OpenFileName(program_files::kAllProgramsFilter, modMain::GetDesktopFolder());
+void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
+                                     const QString& before, const FileOperation& operation) {
+  const QString startFolder = modMain::GetDesktopFolder();
+  const QString fileName = dialog == FileDialog::Open ? prompts_.OpenFileName(filter, startFolder)
+                                                      : prompts_.SaveFileName(filter, startFolder);
   if (fileName.isEmpty()) return;
-  modMain::AddStatusMessage(QStringLiteral("Loading all Program configurations from file..."));
-  Report(program_files::LoadAllProgramsFromFile(testOptions_->Model(), fileName), kLoadComplete,
-         kLoadFailed, prompts_);
+  modMain::AddStatusMessage(before);
+  const program_files::Outcome outcome = operation(fileName);
+  const bool load = dialog == FileDialog::Open;
+  if (outcome.ok) {
+    modMain::AddStatusMessage(load ? kLoadComplete : kSaveComplete);
+    return;
+  }
+  modMain::AddStatusMessage(load ? kLoadFailed : kSaveFailed);
+  prompts_.Inform(outcome.error);
+}
+
+void ParentMDIForm::menuLoadAll_Click() {
+  RunFileOperation(FileDialog::Open, program_files::kAllProgramsFilter,
+                   QStringLiteral("Loading all Program configurations from file..."),
+                   [this](const QString& fileName) {
+                     return program_files::LoadAllProgramsFromFile(testOptions_->Model(), fileName);
+                   });
 }
 
 void ParentMDIForm::menuLoadProgram_Click(int Index) {
-  const QString fileName =
-      prompts_.OpenFileName(program_files::kSingleProgramFilter, modMain::GetDesktopFolder());
-  if (fileName.isEmpty()) return;
-  modMain::AddStatusMessage(
-      QStringLiteral("Loading Program %1 configuration from file...").arg(Index + 1));
-  Report(program_files::LoadProgramFromFile(testOptions_->Model(), Index, fileName, true),
-         kLoadComplete, kLoadFailed, prompts_);
+  RunFileOperation(FileDialog::Open, program_files::kSingleProgramFilter,
+                   QStringLiteral("Loading Program %1 configuration from file...").arg(Index + 1),
+                   [this, Index](const QString& fileName) {
+                     return program_files::LoadProgramFromFile(testOptions_->Model(), Index,
+                                                               fileName, true);
+                   });
 }
 
 void ParentMDIForm::menuSaveAll_Click() {
-  const QString fileName =
-      prompts_.SaveFileName(program_files::kAllProgramsFilter, modMain::GetDesktopFolder());
-  if (fileName.isEmpty()) return;
-  modMain::AddStatusMessage(QStringLiteral("Saving all Program configurations to file..."));
-  Report(program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName), kSaveComplete,
-         kSaveFailed, prompts_);
+  RunFileOperation(FileDialog::SaveAs, program_files::kAllProgramsFilter,
+                   QStringLiteral("Saving all Program configurations to file..."),
+                   [this](const QString& fileName) {
+                     return program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName);
+                   });
 }
 
 void ParentMDIForm::menuSaveProgram_Click(int Index) {
-  const QString fileName =
-      prompts_.SaveFileName(program_files::kSingleProgramFilter, modMain::GetDesktopFolder());
-  if (fileName.isEmpty()) return;
-  modMain::AddStatusMessage(
-      QStringLiteral("Saving Program %1 configuration to file...").arg(Index + 1));
-  Report(program_files::SaveProgramToFile(testOptions_->Model(), Index, fileName, true),
-         kSaveComplete, kSaveFailed, prompts_);
+  RunFileOperation(FileDialog::SaveAs, program_files::kSingleProgramFilter,
+                   QStringLiteral("Saving Program %1 configuration to file...").arg(Index + 1),
+                   [this, Index](const QString& fileName) {
+                     return program_files::SaveProgramToFile(testOptions_->Model(), Index, fileName,
+                                                             true);
+                   });
 }

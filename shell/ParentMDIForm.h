@@ -2,7 +2,10 @@
 
 #include <QMainWindow>
 
+#include "program_files.h"
+
 #include <array>
+#include <functional>
 #include <memory>
 
 class BackgroundForm;
@@ -40,7 +43,14 @@ class ParentMDIForm : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  enum class FileDialog { Open, SaveAs };
+  using FileOperation = std::function<program_files::Outcome(const QString& fileName)>;
+
   void MDIForm_Load();
+  // A file menu's whole course: the dialog, then (unless cancelled) the log line before, the
+  // operation, and the log line after; a failure is also shown to the operator.
+  void RunFileOperation(FileDialog dialog, const QString& filter, const QString& before,
+                        const FileOperation& operation);
   void CreateMenus();
   QMdiSubWindow* AddChild(QWidget* form, Qt::WindowFlags flags);
 

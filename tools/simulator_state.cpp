@@ -20,17 +20,6 @@ class ProgramValuesCollector : public ReplyEvents {
     model_.ApplyReceivedProgram({r.programIndex, r.currentIndex, r.frequencyIndex, r.pw, r.duration,
                                  r.durationHr, r.mode, r.passValue, r.failValue});
   }
-  void RXData(const std::string&) override {}
-  void RXDataInBuffer(const std::string&) override {}
-  void RXIdle() override {}
-  void RXRunningTest() override {}
-  void RXCurrentSetpoint(std::int16_t, std::int16_t) override {}
-  void RXAllCurrentSetpoints(std::int16_t, std::int16_t, std::int16_t, std::int16_t,
-                             std::int16_t) override {}
-  void RXLastData(std::int16_t, std::int16_t, std::int16_t, std::int16_t, double) override {}
-  void RXCalibrationDate(const std::string&, const std::string&, const std::string&) override {}
-  void RXFirmwareVersion(const std::string&) override {}
-  void RXSerialNumber(const std::string&) override {}
 
  private:
   TestProgramsModel& model_;

@@ -16,15 +16,6 @@ class CheckingEvents : public ReplyEvents {
   void RXDataInBuffer(const std::string& text) override {
     if (text.empty()) std::abort();
   }
-  void RXIdle() override {}
-  void RXRunningTest() override {}
-  void RXCurrentSetpoint(std::int16_t, std::int16_t) override {}
-  void RXAllCurrentSetpoints(std::int16_t, std::int16_t, std::int16_t, std::int16_t,
-                             std::int16_t) override {}
-  void RXLastData(std::int16_t, std::int16_t, std::int16_t, std::int16_t, double) override {}
-  void RXCalibrationDate(const std::string&, const std::string&, const std::string&) override {}
-  void RXFirmwareVersion(const std::string&) override {}
-  void RXSerialNumber(const std::string&) override {}
   void RXProgramValues(const ProgramValuesReply& reply) override {
     if (reply.commandText.size() > 1024 * 2) std::abort();
   }
