@@ -105,29 +105,30 @@ FT_STATUS LibftdiBackend::Failed(FT_STATUS status, const std::string& call, int 
   return status;
 }
 
-FT_STATUS LibftdiBackend::FT_ListDevicesCount(std::int32_t& count) {
-  ftdi_context* ftdi = ListingContext();
+FT_STATUS LibftdiBackend::ListDevices(DeviceList& devices, ftdi_context*& ftdi, int& found) {
+  ftdi = ListingContext();
   if (ftdi == nullptr) return Failed(FT_INSUFFICIENT_RESOURCES, "ftdi_new", 0, nullptr);
+  found = devices.Find(ftdi);
+  if (found >= 0) return FT_OK;
+  return Failed(found == -3 ? FT_INSUFFICIENT_RESOURCES : FT_IO_ERROR, "ftdi_usb_find_all", found,
+                ftdi);
+}
+
+FT_STATUS LibftdiBackend::FT_ListDevicesCount(std::int32_t& count) {
   DeviceList devices(*api_);
-  const int found = devices.Find(ftdi);
-  if (found < 0) {
-    return Failed(found == -3 ? FT_INSUFFICIENT_RESOURCES : FT_IO_ERROR, "ftdi_usb_find_all", found,
-                  ftdi);
-  }
+  ftdi_context* ftdi = nullptr;
+  int found = 0;
+  if (FT_STATUS status = ListDevices(devices, ftdi, found)) return status;
   count = found;
   return FT_OK;
 }
 
 FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
   if (buffer50 == nullptr) return FT_INVALID_PARAMETER;
-  ftdi_context* ftdi = ListingContext();
-  if (ftdi == nullptr) return Failed(FT_INSUFFICIENT_RESOURCES, "ftdi_new", 0, nullptr);
   DeviceList devices(*api_);
-  const int found = devices.Find(ftdi);
-  if (found < 0) {
-    return Failed(found == -3 ? FT_INSUFFICIENT_RESOURCES : FT_IO_ERROR, "ftdi_usb_find_all", found,
-                  ftdi);
-  }
+  ftdi_context* ftdi = nullptr;
+  int found = 0;
+  if (FT_STATUS status = ListDevices(devices, ftdi, found)) return status;
   libusb_device* device = devices.At(index);
   if (device == nullptr) return FT_DEVICE_NOT_FOUND;
 

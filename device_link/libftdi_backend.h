@@ -55,6 +55,9 @@ class LibftdiBackend final : public D2xx, public DriverDiagnostics {
   struct Link;
 
   ftdi_context* ListingContext();
+  // Lists the FTDI devices on the listing context: FT_OK with their number in `found`, or the
+  // failure, already remembered.
+  FT_STATUS ListDevices(DeviceList& devices, ftdi_context*& ftdi, int& found);
   Link* Find(std::int32_t handle);
   // Reads once from the chip into the link's buffer; false (with the error kept) on failure.
   bool Drain(Link& link, std::size_t atMost);

@@ -70,7 +70,11 @@ std::optional<FT_STATUS> SimulatedTester::Injected(Call call) {
   return status;
 }
 
-SimulatedTester::Port* SimulatedTester::PortOf(std::int32_t handle, FT_STATUS& status) {
+SimulatedTester::Port* SimulatedTester::Enter(Call call, std::int32_t handle, FT_STATUS& status) {
+  if (auto injected = Injected(call)) {
+    status = *injected;
+    return nullptr;
+  }
   if (auto it = openHandles_.find(handle); it != openHandles_.end()) {
     status = FT_OK;
     Port& port = ports_[it->second];
@@ -165,9 +169,8 @@ FT_STATUS SimulatedTester::FT_Open(std::int32_t index, std::int32_t& handle) {
 }
 
 FT_STATUS SimulatedTester::FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) {
-  if (auto s = Injected(Call::GetQueueStatus)) return *s;
   FT_STATUS status = FT_OK;
-  Port* port = PortOf(handle, status);
+  Port* port = Enter(Call::GetQueueStatus, handle, status);
   if (port == nullptr) return status;
   rxBytes = Deliverable(*port);
   return FT_OK;
@@ -175,9 +178,8 @@ FT_STATUS SimulatedTester::FT_GetQueueStatus(std::int32_t handle, std::int32_t& 
 
 FT_STATUS SimulatedTester::FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
                                    std::int32_t& read) {
-  if (auto s = Injected(Call::Read)) return *s;
   FT_STATUS status = FT_OK;
-  Port* port = PortOf(handle, status);
+  Port* port = Enter(Call::Read, handle, status);
   if (port == nullptr) return status;
   if (wanted < 0 || (wanted > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
   const std::int32_t n = std::min(wanted, Deliverable(*port));
@@ -189,9 +191,8 @@ FT_STATUS SimulatedTester::FT_Read(std::int32_t handle, char* buffer, std::int32
 
 FT_STATUS SimulatedTester::FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
                                     std::int32_t& written) {
-  if (auto s = Injected(Call::Write)) return *s;
   FT_STATUS status = FT_OK;
-  Port* port = PortOf(handle, status);
+  Port* port = Enter(Call::Write, handle, status);
   if (port == nullptr) return status;
   if (count < 0 || (count > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
   Receive(*port, buffer, count);
@@ -200,18 +201,16 @@ FT_STATUS SimulatedTester::FT_Write(std::int32_t handle, const char* buffer, std
 }
 
 FT_STATUS SimulatedTester::FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) {
-  if (auto s = Injected(Call::SetLatencyTimer)) return *s;
   FT_STATUS status = FT_OK;
-  Port* port = PortOf(handle, status);
+  Port* port = Enter(Call::SetLatencyTimer, handle, status);
   if (port == nullptr) return status;
   port->settings.latencyMs = milliseconds;
   return FT_OK;
 }
 
 FT_STATUS SimulatedTester::FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) {
-  if (auto s = Injected(Call::SetBaudRate)) return *s;
   FT_STATUS status = FT_OK;
-  Port* port = PortOf(handle, status);
+  Port* port = Enter(Call::SetBaudRate, handle, status);
   if (port == nullptr) return status;
   port->settings.baud = baud;
   return FT_OK;
@@ -219,9 +218,8 @@ FT_STATUS SimulatedTester::FT_SetBaudRate(std::int32_t handle, std::uint32_t bau
 
 FT_STATUS SimulatedTester::FT_SetBitMode(std::int32_t handle, std::uint8_t mask,
                                          std::uint8_t mode) {
-  if (auto s = Injected(Call::SetBitMode)) return *s;
   FT_STATUS status = FT_OK;
-  Port* port = PortOf(handle, status);
+  Port* port = Enter(Call::SetBitMode, handle, status);
   if (port == nullptr) return status;
   port->settings.bitMode = std::pair{mask, mode};
   return FT_OK;

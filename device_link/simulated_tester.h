@@ -104,8 +104,9 @@ class SimulatedTester : public D2xx {
   };
 
   std::optional<FT_STATUS> Injected(Call call);
-  // The port of an open handle, or the status a call on `handle` gets.
-  Port* PortOf(std::int32_t handle, FT_STATUS& status);
+  // The port a call of `call` on `handle` works on, or none with the status the call gets (an
+  // injected failure, a lost or an unknown handle).
+  Port* Enter(Call call, std::int32_t handle, FT_STATUS& status);
   void Deliver(Port& port);
   void Receive(Port& port, const char* bytes, std::int32_t count);
   void Send(Port& port, const TimedReply& reply);
