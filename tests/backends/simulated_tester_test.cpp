@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "ctlVELD32UsbComm.h"
-
 using namespace std::chrono_literals;
 using Call = SimulatedTester::Call;
 
@@ -173,49 +171,4 @@ TEST_F(SimulatedTesterTest, SilenceSplitReadsAndNoiseShapeWhatArrivesUntilLifted
   }
 }
 
-// The real link against the simulated tester.
-class LinkAgainstSimulator : public ::testing::Test {
- protected:
-  LinkAgainstSimulator() {
-    using L = ctlVELD32UsbComm;
-    // Each frame sent moves the clock past the few milliseconds a reply takes on the wire.
-    QObject::connect(&link, &L::TXData, [this] { now += 20ms; });
-    QObject::connect(&link, &L::RXProgramValues, [this](qint16 n) { programs.push_back(n); });
-    QObject::connect(&link, &L::UsbError, [this] { ++errors; });
-    link.OpenDevice();
-    EXPECT_TRUE(link.Connected()) << link.Strip().errorMessage.toStdString();
-    link.DisablePolling();  // the test drives the ticks
-  }
-
-  void Tick(int ticks) {
-    for (int i = 0; i < ticks; ++i) {
-      now += 500ms;
-      link.PollingTimer_Timer();
-    }
-  }
-
-  SimTime now{0};
-  std::shared_ptr<SimulatedTester> sim =
-      std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32"}, [this] { return now; });
-  ctlVELD32UsbComm link{sim};
-  int errors = 0;
-  std::vector<int> programs;  // the program number of each program-values reply
-};
-
-TEST_F(LinkAgainstSimulator, DownloadsAndUploadsThenAnUnplugMidTransferTakesTheLinkDown) {
-  for (qint16 n : {1, 2, 3}) link.TXGetProgramValues(n);
-  link.TXSetProgramValues(2, 5, 3, 100, 600, 1, 1, 100, 999);
-  Tick(6);
-  EXPECT_EQ(programs, (std::vector<int>{1, 2, 3, 2}));  // the upload comes back as its echo
-  EXPECT_EQ(sim->Program(2), (ProgramWrite{2, 5, 3, 100, 600, 1, 1, 100, 999}));
-  EXPECT_EQ(errors, 0);
-
-  for (qint16 n : {1, 2, 3}) link.TXGetProgramValues(n);
-  Tick(1);
-  sim->Unplug();
-  Tick(3);
-  EXPECT_FALSE(link.Connected());
-  EXPECT_EQ(errors, 2);  // the tick's read and its queued write; later ticks do nothing
-  EXPECT_EQ(programs.size(), 4u);
-}
 }  // namespace
