@@ -192,55 +192,32 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
     return std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Read");
   };
   const QString closeFailed = "UsbError(FT_Close - General IO Error)";
+  // clang-format off
   const Case cases[] = {
-      {"failed close in CloseUSB",
-       true,
+      {"failed close in CloseUSB", true,
        [](LinkHarness& h) {
          h.driver->FailNext("FT_Close", FT_IO_ERROR);
          h.link.CloseUSB(kHandle);
        },
-       {closeFailed},
-       "Close attempt failed",
-       false,
+       {closeFailed}, "Close attempt failed", false,
        [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Green; }},
-      {"close resets the status caption",
-       true,
-       [](LinkHarness& h) { h.link.Disconnect(); },
-       {"UsbClosed"},
-       "USB Port Closed",
-       false,
+      {"close resets the status caption", true, [](LinkHarness& h) { h.link.Disconnect(); },
+       {"UsbClosed"}, "USB Port Closed", false,
        [](LinkHarness& h) { return h.link.Strip().status == "VELD32"; }},
-      {"Disconnect while closed",
-       false,
-       [](LinkHarness& h) {
-         h.link.TXQuery();
-         h.link.Disconnect();
-       },
-       {"UsbError(FT_Close - Invalid Handle)"},
-       "Close attempt failed",
-       false,
+      {"Disconnect while closed", false,
+       [](LinkHarness& h) { h.link.TXQuery(); h.link.Disconnect(); },
+       {"UsbError(FT_Close - Invalid Handle)"}, "Close attempt failed", false,
        [](LinkHarness& h) { return h.driver->writes.empty(); }},
-      {"termination close in Deactivate",
-       true,
-       [](LinkHarness& h) { h.link.Deactivate(); },
-       {},
-       "",
-       true,
+      {"termination close in Deactivate", true, [](LinkHarness& h) { h.link.Deactivate(); },
+       {}, "", true,
        [&](LinkHarness& h) {
          return !polling(h) && h.driver->closedHandles == std::vector<std::int32_t>{kHandle};
        }},
-      {"failed termination close",
-       true,
-       [](LinkHarness& h) {
-         h.driver->FailNext("FT_Close", FT_IO_ERROR);
-         h.link.Deactivate();
-       },
-       {closeFailed},
-       "Close attempt failed",
-       false,
+      {"failed termination close", true,
+       [](LinkHarness& h) { h.driver->FailNext("FT_Close", FT_IO_ERROR); h.link.Deactivate(); },
+       {closeFailed}, "Close attempt failed", false,
        [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Red; }},
-      {"failed queue check skips the read",
-       true,
+      {"failed queue check skips the read", true,
        [](LinkHarness& h) {
          h.driver->calls.clear();
          h.driver->rx = "(*";
@@ -249,12 +226,9 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
          h.link.PollingTimer_Timer();
        },
-       {"UsbError(FT_GetQueueStatus - General IO Error)"},
-       "",
-       false,
+       {"UsbError(FT_GetQueueStatus - General IO Error)"}, "", false,
        [&](LinkHarness& h) { return reads(h) == 1; }},
-      {"receive buffer cleared after a read",
-       true,
+      {"receive buffer cleared after a read", true,
        [](LinkHarness& h) {
          h.driver->rx = "(*)";
          h.link.PollingTimer_Timer();
@@ -262,21 +236,15 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.driver->FailNext("FT_Read", FT_IO_ERROR);
          h.link.PollingTimer_Timer();
        },
-       {"RXData((*))", "RXIdle", "UsbError(FT_Read - General IO Error)"},
-       "",
-       false},
-      {"receive buffer cleared after a handshake read",
-       true,
+       {"RXData((*))", "RXIdle", "UsbError(FT_Read - General IO Error)"}, "", false},
+      {"receive buffer cleared after a handshake read", true,
        [](LinkHarness& h) {
          h.driver->FailNext("FT_Read", FT_IO_ERROR);
          h.events << h.link.SendDataAndPoll("(*)").toLatin1().toHex();
        },
        {"TXData((*))", "UsbError(FT_Read - General IO Error)",
-        "RXData(" + QString(3, QChar(0)) + ")", "000000"},
-       "",
-       false},
-      {"open empties the unfinished reply",
-       true,
+        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "", false},
+      {"open empties the unfinished reply", true,
        [](LinkHarness& h) {
          h.driver->rx = "(MV1";
          h.link.PollingTimer_Timer();
@@ -285,17 +253,11 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.driver->rx = "01.02)";
          h.link.PollingTimer_Timer();
        },
-       {},
-       "",
-       true},
-      {"polling runs again after SendDataAndPoll",
-       true,
-       [](LinkHarness& h) { h.link.SendDataAndPoll("(?)"); },
-       {"TXData((?))"},
-       "",
-       true,
-       polling},
+       {}, "", true},
+      {"polling runs again after SendDataAndPoll", true,
+       [](LinkHarness& h) { h.link.SendDataAndPoll("(?)"); }, {"TXData((?))"}, "", true, polling},
   };
+  // clang-format on
   for (const Case& c : cases) {
     LinkHarness h;
     if (c.connectFirst) h.Connect();
