@@ -228,15 +228,20 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
        },
        {"UsbError(FT_GetQueueStatus - General IO Error)"}, "", false,
        [&](LinkHarness& h) { return reads(h) == 1; }},
+      // Every position a read filled is cleared, also when unfinished text stood before it;
+      // a failed read then finds NULs, not the old frame.
       {"receive buffer cleared after a read", true,
        [](LinkHarness& h) {
+         h.driver->rx = "xxxx";
+         h.link.PollingTimer_Timer();
          h.driver->rx = "(*)";
          h.link.PollingTimer_Timer();
          h.driver->rx = "(*)";
          h.driver->FailNext("FT_Read", FT_IO_ERROR);
-         h.link.PollingTimer_Timer();
+         h.events << h.link.SendDataAndPoll("(?)").toLatin1().toHex();
        },
-       {"RXData((*))", "RXIdle", "UsbError(FT_Read - General IO Error)"}, "", false},
+       {"RXData((*))", "RXIdle", "TXData((?))", "UsbError(FT_Read - General IO Error)",
+        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "", false},
       {"receive buffer cleared after a handshake read", true,
        [](LinkHarness& h) {
          h.driver->FailNext("FT_Read", FT_IO_ERROR);
