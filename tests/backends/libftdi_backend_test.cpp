@@ -240,6 +240,8 @@ TEST_F(LibftdiBackendTest, OpensTheDeviceTheListingDescribedWhateverOrderAnother
   fake->devices[1].location = {1, 4, 3};
   EXPECT_EQ(backend->FT_Open(1, n), FT_DEVICE_NOT_FOUND);
   EXPECT_EQ(backend->FT_ListDevicesDescription(1, buffer.data()), FT_DEVICE_NOT_FOUND);
+  fake->devices.clear();
+  EXPECT_EQ(backend->FT_Open(0, n), FT_DEVICE_NOT_FOUND);
 }
 
 TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSpoilNothingAfter) {
@@ -252,6 +254,7 @@ TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSp
                {false, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
                {false, -4, ENODEV, FT_DEVICE_NOT_OPENED, false},
                {false, -8, 0, FT_DEVICE_NOT_OPENED, true},
+               {false, -3, 0, FT_DEVICE_NOT_OPENED, false},
                {false, -6, 0, FT_IO_ERROR, false},
                {true, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
                {true, -11, 0, FT_IO_ERROR, false}};
