@@ -65,7 +65,7 @@ TEST_F(IniFiles, WriteChangesOnlyItsKey) {
     ASSERT_TRUE(WriteINIString(section, key, value, path)) << key.toStdString();
   EXPECT_EQ(Content(),
             Bytes("\0\xff junk\r\n[Other]\r\nCurrent=1\r\n; [Program]\r\nCurrent=9\r\n\r\n"
-                  "[Program]\r\nCurrent=20\nFail=50\r\nFail=7\r\n\tweird\rline\r\r\nNew=3\r\n\r\n"
+                  "[Program]\r\nCurrent=20\nFail=50\r\nFail=7\r\n\tweird\rline\rNew=3\r\n\r\n\r\n"
                   "[Empty]\r\nA=1\r\n[Last]\nA=1\r\nB=2\r\n\r\n[Q]\r\nB=2\r\n"s));
 }
 
