@@ -39,7 +39,9 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
   ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-const QByteArray kOld = "[Program]\r\nCurrent=100\r\nNote=kept\r\n";
+// Longer than a lock file, so that a write limit between the two fails the save itself.
+const QByteArray kOld =
+    "; " + QByteArray(250, '-') + "\r\n[Program]\r\nCurrent=100\r\nNote=kept\r\n";
 
 // Every way the window and the tool write a configuration file; each gives the failure text.
 struct Save {
@@ -84,11 +86,12 @@ TEST_F(FileFaults, AFailedWriteLeavesTheOldFileWholeAndSaysWhy) {
     WriteAll(Path("p.vap"), kOld);
     QString error;
     {
-      const WriteLimit limit(8);
+      const WriteLimit limit(200);
       error = save.run(model_, Path("p.vap"));
     }
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_TRUE(error.contains("may not grow that large")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith("Cannot save ") && error.contains("may not grow that large"))
+        << error.toStdString();
     EXPECT_EQ(ReadAll(Path("p.vap")), kOld);
     EXPECT_EQ(Files(), QStringList{"p.vap"});
   }
