@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -219,6 +220,27 @@ TEST_F(FileFaults, ALoadThatCannotUseItsFileSaysWhy) {
     EXPECT_FALSE(outcome.ok);
     EXPECT_TRUE(outcome.error.contains(cause)) << outcome.error.toStdString();
   }
+}
+
+// A lock whose holder has died, as after a crash, is taken over at once.
+TEST_F(FileFaults, ALockLeftByADeadProgramIsTakenOver) {
+  QProcess gone;
+  gone.start("true", QStringList());
+  ASSERT_TRUE(gone.waitForStarted());
+  const qint64 deadPid = gone.processId();
+  ASSERT_TRUE(gone.waitForFinished());
+  // A lock file as this Qt writes it, with the dead program's number in it.
+  QByteArray held;
+  {
+    QLockFile live(Path("other.lock"));
+    ASSERT_TRUE(live.tryLock());
+    held = ReadAll(Path("other.lock"));
+  }
+  held.replace(0, held.indexOf('\n'), QByteArray::number(deadPid));
+  WriteAll(Path("p.vap.lock"), held);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(program_files::SaveProgramToFile(model_, 0, Path("p.vap"), true).ok);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 // Two programs save their own program into one file many times at once: every last write is
