@@ -126,11 +126,12 @@ ReadResult ReadWholeFile(const QString& fileName) {
     return {ReadResult::Status::Failed, {}, TooLarge(name, st.st_size)};
   if (!standardInput) ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
 
-  // One byte more than the bound tells an input that is too large.
-  QByteArray bytes(kMaxFileBytes + 1, Qt::Uninitialized);
-  qint64 filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+  // Read in pieces up to one piece past the bound, so that a small file takes little memory and
+  // an endless input no more than the bound.
+  QByteArray bytes;
+  char piece[64 * 1024];
+  while (bytes.size() <= kMaxFileBytes) {
+    const ssize_t got = ::read(fd.get(), piece, sizeof piece);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -138,11 +139,9 @@ ReadResult ReadWholeFile(const QString& fileName) {
               {},
               QStringLiteral("The file %1 cannot be read: %2.").arg(name, SystemText(errno))};
     }
-    filled += got;
+    bytes.append(piece, got);
   }
-  if (filled > kMaxFileBytes) return {ReadResult::Status::Failed, {}, TooLarge(name, 0)};
-  bytes.truncate(filled);
-  bytes.squeeze();
+  if (bytes.size() > kMaxFileBytes) return {ReadResult::Status::Failed, {}, TooLarge(name, 0)};
   return {ReadResult::Status::Read, std::move(bytes), {}};
 }
 

@@ -1,3 +1,4 @@
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -112,6 +113,17 @@ TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
   ASSERT_EQ(programs.size(), 3);
   EXPECT_EQ(programs[0].toObject()["pass_ohms"], 21);
   EXPECT_EQ(programs[2].toObject()["pass_ohms"], 23);
+}
+
+// A state file that another run holds beyond the time-out is in use, and nothing is done.
+TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
+  QLockFile held(Path("state.vap.lock"));
+  ASSERT_TRUE(held.tryLock());
+  const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_TRUE(run.err.contains("state.vap is in use by another program (waited 100 ms)"))
+      << run.err.toStdString();
+  EXPECT_TRUE(run.out.isEmpty());
 }
 
 // Standard input is read once, under either name.
