@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ctl_runner.h"
+#include "driver_diagnostics.h"
 
 namespace {
 
@@ -104,6 +105,40 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
         << run.err.toStdString();
     EXPECT_EQ(tester->opens, c.opens);
   }
+}
+
+// A tester whose driver gives its own account of each failed call.
+class AccountingTester : public FaultyTester, public DriverDiagnostics {
+ public:
+  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override {
+    return Account("queue check failed", FaultyTester::FT_GetQueueStatus(handle, rxBytes));
+  }
+  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                     std::int32_t& written) override {
+    return Account("write failed", FaultyTester::FT_Write(handle, buffer, count, written));
+  }
+  std::string LastErrorText() const override { return failure_; }
+  bool PermissionRefused() const override { return false; }
+
+ private:
+  FT_STATUS Account(const char* what, FT_STATUS status) {
+    if (status != FT_OK) failure_ = what;
+    return status;
+  }
+  std::string failure_;
+};
+
+TEST_F(CtlTest, ALinkFailureCarriesTheDriversAccountOfTheCallThatFailedFirst) {
+  auto tester = std::make_shared<AccountingTester>();
+  // Unplugged after the request for program 1: the next tick's queue check fails, and the
+  // same tick's write of the request for program 2 fails after it.
+  tester->After(2, [&t = *tester] { t.Unplug(); });
+  const CtlRun run = RunCtl({"download"}, [tester](const BackendOptions&) {
+    return Backend{tester, tester, tester, {}};
+  });
+  EXPECT_EQ(run.status, 4);
+  EXPECT_TRUE(run.err.contains("FT_GetQueueStatus - General IO Error (queue check failed)"))
+      << run.err.toStdString();
 }
 
 }  // namespace
