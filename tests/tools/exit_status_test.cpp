@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <functional>
 #include <string>
 
@@ -46,6 +47,9 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   const QString noSections = Write("notes.vap", "[Notes]\r\nCurrent=20\r\n");
   const QString wrongKind = Write("one.vsp", kThreePrograms);
   const QString three = Write("three.vap", kThreePrograms);
+  const QString fifo = Path("fifo.vap");
+  ::mkfifo(QFile::encodeName(fifo).constData(), 0644);
+  const QString wide = Write("wide.vap", QByteArray("\xFF\xFE[\0P\0", 6));
   QByteArray equalLimits = kThreePrograms;
   const QString equal = Write("equal.vap", equalLimits.replace("Fail=1000\r\n", "Fail=999\r\n"));
   const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
@@ -73,10 +77,16 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--backend=serial", "info"}, 2, "Unknown backend 'serial'"},
       {{"--simulate=", "info"}, 2, "--simulate= needs"},
       {{"--force", "info"}, 2, "Unknown option '--force'"},
-      {{"show", Path("missing.vap")}, 5, "Cannot read "},
+      {{"download", "-o", ""}, 2, "Option -o needs a FILE"},
+      {{"download", "-o", "x.VSP"}, 2, "download writes all three programs"},
+      {{"show", Path("missing.vap")}, 5, "missing.vap does not exist."},
+      {{"show", dir_.path()}, 5, "is a folder, not a configuration file"},
+      {{"show", wide}, 5, "wide.vap is UTF-16 text: save it as 8-bit text."},
+      {{"check", "/dev/zero"}, 5, "/dev/zero is too large for a configuration file"},
+      {{"download", "-o", fifo}, 5, "it is a FIFO, which a save never replaces", 1},
       {{"upload", noSections}, 5, "The file notes.vap holds no settings of section [Program3]."},
       {{"upload", wrongKind}, 5, "The file one.vsp holds no settings of section [Program]."},
-      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "could not be written", 1},
+      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "no-such-folder does not exist", 1},
       {{"check", equal}, 1, "Program3: pass 999 ohms is not below fail 999 ohms\n"},
       {{"upload", equal}, 1, "not below fail 999 ohms, nothing uploaded\n"},
       {{"upload", three}, 1, "Program2 not confirmed: pass sent 150, held 151\n", 1, garbled},
