@@ -1,11 +1,14 @@
 #pragma once
 
+// While alive, the calling thread lacks the right to override file permissions, so that a
+// read-only file refuses writing even to root, as it does to the operator. Windows has no such
+// override: a read-only file refuses every writer there, and this does nothing.
+
+#ifdef __linux__
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// While alive, the calling thread lacks the right to override file permissions, so that a
-// read-only file refuses writing even to root, as it does to the operator.
 class WithoutPermissionOverride {
  public:
   WithoutPermissionOverride() {
@@ -27,3 +30,11 @@ class WithoutPermissionOverride {
   __user_cap_data_struct saved_[2]{};
   bool restore_ = false;
 };
+#else
+class WithoutPermissionOverride {
+ public:
+  WithoutPermissionOverride() = default;
+  WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+  WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+};
+#endif
