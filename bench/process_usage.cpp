@@ -1,7 +1,9 @@
 #include "process_usage.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <psapi.h>

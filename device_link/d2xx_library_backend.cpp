@@ -9,7 +9,9 @@
 #include "d2xx_library_functions.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -82,7 +84,8 @@ class SharedLibrary {
   template <typename Fn>
   bool Find(const char* name, Fn& function) const {
 #ifdef _WIN32
-    function = reinterpret_cast<Fn>(::GetProcAddress(module_, name));
+    // Through the generic function pointer type, which any function pointer may be cast to.
+    function = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module_, name)));
 #else
     function = reinterpret_cast<Fn>(::dlsym(module_, name));
 #endif

@@ -33,7 +33,7 @@ class WithoutPermissionOverride {
 #else
 class WithoutPermissionOverride {
  public:
-  WithoutPermissionOverride() = default;
+  WithoutPermissionOverride() {}  // user-provided: a guard is not an unused variable
   WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
   WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
 };
