@@ -1,8 +1,9 @@
 #pragma once
 
-// While alive, the calling thread lacks the right to override file permissions, so that a
-// read-only file refuses writing even to root, as it does to the operator. Windows has no such
-// override: a read-only file refuses every writer there, and this does nothing.
+// While alive, the calling thread lacks the rights to override file permissions, so that a
+// read-only file refuses writing and an unreadable one reading even to root, as they do to the
+// operator. Windows has no such override: a read-only file refuses every writer there, and this
+// does nothing.
 
 #ifdef __linux__
 #include <linux/capability.h>
@@ -16,7 +17,7 @@ class WithoutPermissionOverride {
     header_.pid = 0;
     if (syscall(SYS_capget, &header_, saved_) != 0) return;
     __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
     restore_ = syscall(SYS_capset, &header_, reduced) == 0;
   }
   ~WithoutPermissionOverride() {
