@@ -2,34 +2,16 @@
 // rate and the process's memory, to show that the log's cap keeps both steady over long runs.
 // Usage: bench_status_log [lines of the long burst, default 50000]
 //                         [lines logged one per turn of the event loop, default 10000]
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
 #include "StatusWindowForm.h"
 #include "modMain.h"
+#include "process_usage.h"
 
 namespace {
-
-// Peak resident memory of the process so far, in KiB.
-long PeakRssKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
-// Resident memory right now, in KiB.
-long CurrentRssKiB() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  return -1;
-}
 
 QString FrameLine(int i) {
   return QStringLiteral("RX <- (MP1%1,5,3,09,0030,1,000,100,100,0100,0000,1000)").arg(i % 3 + 1);

@@ -10,8 +10,6 @@
 #include <QProcess>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <memory>
 
@@ -19,16 +17,10 @@
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
+#include "process_usage.h"
 #include "simulated_tester.h"
 
 namespace {
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 void RunFor(int ms) {
   QEventLoop loop;

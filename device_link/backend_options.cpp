@@ -3,7 +3,9 @@
 #include <string_view>
 
 #include "d2xx_library_backend.h"
+#ifdef VELD32_WITH_LIBFTDI
 #include "libftdi_backend.h"
+#endif
 
 namespace {
 constexpr std::string_view kSimulate = "--simulate";
@@ -57,7 +59,9 @@ BackendArguments ParseBackendOptions(const std::vector<std::string>& arguments) 
 
 std::string BackendOptionsHelp() {
   return "  --simulate              talk to the built-in simulated tester\n"
+#ifdef VELD32_WITH_LIBFTDI
          "  --backend=libftdi       reach the tester through libftdi1\n"
+#endif
          "  --backend=d2xx[:PATH]   reach the tester through FTDI's D2XX library (" +
          std::string(D2xxLibraryBackend::DefaultLibraryName()) + " unless PATH is given)\n";
 }
@@ -72,9 +76,13 @@ Backend CreateBackend(const BackendOptions& options) {
       break;
     }
     case BackendKind::Libftdi: {
+#ifdef VELD32_WITH_LIBFTDI
       auto libftdi = std::make_shared<LibftdiBackend>();
       backend.driver = libftdi;
       backend.diagnostics = std::move(libftdi);
+#else
+      backend.error = "This build has no libftdi1 backend: use --backend=d2xx[:PATH]";
+#endif
       break;
     }
     case BackendKind::D2xxLibrary: {

@@ -4,11 +4,14 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "d2xx_library_functions.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -17,14 +20,43 @@
 namespace lib = d2xx_library;
 
 namespace {
+#ifdef _WIN32
+// A UTF-8 path as the loader takes it: wide characters, backslashes (it refuses a path with
+// forward slashes).
+std::wstring WindowsPath(const std::string& path) {
+  std::wstring wide(path.size(), L'\0');
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                      wide.data(), static_cast<int>(wide.size()));
+  wide.resize(static_cast<std::size_t>(std::max(n, 0)));
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide;
+}
+
+// "Windows error 126: The specified module could not be found."
+std::string WindowsErrorText(DWORD code) {
+  std::string text = "Windows error " + std::to_string(code);
+  char* words = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&words), 0, nullptr);
+  if (length > 0) {
+    std::string said(words, length);
+    while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
+    text += ": " + said;
+  }
+  ::LocalFree(words);
+  return text;
+}
+#endif
+
 // An open shared library; closed when destroyed.
 class SharedLibrary {
  public:
   static std::unique_ptr<SharedLibrary> Open(const std::string& path, std::string& error) {
 #ifdef _WIN32
-    HMODULE module = ::LoadLibraryA(path.c_str());
+    HMODULE module = ::LoadLibraryW(WindowsPath(path).c_str());
     if (module == nullptr) {
-      error = "Windows error " + std::to_string(::GetLastError());
+      error = WindowsErrorText(::GetLastError());
       return nullptr;
     }
     return std::unique_ptr<SharedLibrary>(new SharedLibrary(module));
@@ -52,7 +84,8 @@ class SharedLibrary {
   template <typename Fn>
   bool Find(const char* name, Fn& function) const {
 #ifdef _WIN32
-    function = reinterpret_cast<Fn>(::GetProcAddress(module_, name));
+    // Through the generic function pointer type, which any function pointer may be cast to.
+    function = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module_, name)));
 #else
     function = reinterpret_cast<Fn>(::dlsym(module_, name));
 #endif
@@ -68,6 +101,17 @@ class SharedLibrary {
   void* module_;
 #endif
 };
+
+// What the operator is told to do when the library cannot be loaded.
+#ifdef _WIN32
+constexpr const char* kInstallAdvice =
+    "install FTDI's CDM driver package (D2XX and VCP drivers together), which puts ftd2xx.dll "
+    "in the system folder, or give the library's path with --backend=d2xx:PATH";
+#else
+constexpr const char* kInstallAdvice =
+    "install FTDI's D2XX driver package for Linux (libftd2xx.so) or give the library's path "
+    "with --backend=d2xx:PATH";
+#endif
 
 // The library's 32-bit unsigned status as the seam's signed one.
 FT_STATUS Status(lib::FT_STATUS status) { return static_cast<FT_STATUS>(status); }
@@ -114,7 +158,8 @@ D2xxLibraryBackend::LoadResult D2xxLibraryBackend::Load(const std::string& path)
   auto library = std::make_unique<Library>();
   library->module = SharedLibrary::Open(name, why);
   if (!library->module) {
-    return {nullptr, "D2XX library unavailable: cannot load " + name + " (" + why + ")"};
+    return {nullptr,
+            "D2XX library unavailable: cannot load " + name + " (" + why + "); " + kInstallAdvice};
   }
   if (const char* missing = library->Bind()) {
     return {nullptr, "D2XX library unavailable: " + name + " has no function " + missing};

@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "d2xx_library_backend.h"
 #include "fake_ftd2xx.h"
-#include "libftdi_backend.h"
 
 using ::testing::HasSubstr;
 
@@ -46,19 +43,40 @@ TEST(BackendOptions, TakeTheirOwnArgumentsTheLastOneCountingAndLeaveTheRest) {
   }
 }
 
-TEST(CreateBackend, GivesLibftdiWithItsDiagnosticsAndAnUnavailableLibraryAsAnErrorSayingWhy) {
+TEST(CreateBackend, GivesLibftdiWhereBuiltAndAnUnavailableLibraryAsAnErrorSayingWhy) {
   const Backend libftdi = CreateBackend({BackendKind::Libftdi, {}});
+#ifdef VELD32_WITH_LIBFTDI
   ASSERT_NE(libftdi.driver, nullptr);
   EXPECT_EQ(dynamic_cast<D2xx*>(libftdi.diagnostics.get()), libftdi.driver.get());
-  const std::pair<std::string, std::string> unavailable[] = {
-      {"/nonexistent/ftd2xx.so", "/nonexistent/ftd2xx.so"},
-      {FAKE_FTD2XX_INCOMPLETE_PATH, "FT_SetBitMode"}};  // lacks one of the nine functions
-  for (const auto& [path, why] : unavailable) {
-    const Backend backend = CreateBackend({BackendKind::D2xxLibrary, path});
+#else
+  EXPECT_EQ(libftdi.driver, nullptr);
+  EXPECT_THAT(libftdi.error, HasSubstr("no libftdi1 backend"));
+#endif
+  const struct {
+    std::string path;
+    std::string why;
+    bool advisesDriver;  // a library missing altogether: FTDI's driver package is the remedy
+  } unavailable[] = {{"/nonexistent/ftd2xx.dll", "cannot load /nonexistent/ftd2xx.dll", true},
+                     {FAKE_FTD2XX_INCOMPLETE_PATH, "has no function FT_SetBitMode", false}};
+  for (const auto& c : unavailable) {
+    const Backend backend = CreateBackend({BackendKind::D2xxLibrary, c.path});
     EXPECT_EQ(backend.driver, nullptr);
     EXPECT_THAT(backend.error, HasSubstr("D2XX library unavailable"));
-    EXPECT_THAT(backend.error, HasSubstr(why));
+    EXPECT_THAT(backend.error, HasSubstr(c.why));
+    EXPECT_EQ(backend.error.find("install FTDI's") != std::string::npos, c.advisesDriver)
+        << backend.error;
   }
+}
+
+// Without a path the platform's loader looks for the library's own name along its search
+// order, where this test program carries the stand-in.
+TEST(CreateBackend, FindsTheD2xxLibraryByItsOwnNameWithoutAPath) {
+  FakeFtd2xxState().devices = {{"VELD32"}};
+  const Backend backend = CreateBackend(ParseBackendOptions({"--backend=d2xx"}).options);
+  ASSERT_NE(backend.driver, nullptr) << backend.error;
+  std::int32_t n = 0;
+  EXPECT_EQ(backend.driver->FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(n, 1);
 }
 
 TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) {
@@ -101,20 +119,4 @@ TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) 
   EXPECT_EQ(fake.devices[0].log, "close;");  // nothing but the backend's closing reached it
 }
 
-// The udev rule lets the user at the seat, or plugdev, open every bridge the libftdi backend lists.
-TEST(UdevRule, GrantsTheSeatAndPlugdevEveryListedBridgeAndKeepsModemManagerAway) {
-  std::ifstream file(std::string(VELD32_SOURCE_DIR) + "/" + std::string(kUdevRuleSource));
-  std::string usbRule;
-  for (std::string line; std::getline(file, line);) {
-    if (line.starts_with("SUBSYSTEM==\"usb\"")) usbRule = line;
-  }
-  std::vector<std::string> parts{"TAG+=\"uaccess\"", "MODE=\"0660\"", "GROUP=\"plugdev\"",
-                                 "ENV{ID_MM_DEVICE_IGNORE}=\"1\"", "ATTR{idVendor}==\"0403\""};
-  for (int product : kFtdiProductIds) {
-    char id[8];
-    std::snprintf(id, sizeof id, "%04x", product);
-    parts.push_back(id);
-  }
-  for (const std::string& part : parts) EXPECT_THAT(usbRule, HasSubstr(part));
-}
 }  // namespace

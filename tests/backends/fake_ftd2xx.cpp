@@ -34,7 +34,7 @@ FakeFtd2xx& FakeFtd2xxState() {
 }
 
 extern "C" {
-FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
   const std::vector<Device>& devices = FakeFtd2xxState().devices;
   if (flags == FT_LIST_NUMBER_ONLY) {
     *static_cast<DWORD*>(arg1) = static_cast<DWORD>(devices.size());
@@ -48,7 +48,7 @@ FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
   return kOk;
 }
 
-FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
   std::vector<Device>& devices = FakeFtd2xxState().devices;
   if (deviceNumber < 0 || deviceNumber >= static_cast<int>(devices.size())) return kDeviceNotFound;
   Device& device = devices[static_cast<std::size_t>(deviceNumber)];
@@ -57,38 +57,40 @@ FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
   return kOk;
 }
 
-FT_STATUS VELD32_D2XX_API FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
   *rxBytes = 7;
   return Log(handle, "queue");
 }
 
 // Fills all it was asked for, as when that much has arrived.
-FT_STATUS VELD32_D2XX_API FT_Read(FT_HANDLE handle, void* buffer, DWORD wanted, DWORD* got) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Read(FT_HANDLE handle, void* buffer, DWORD wanted,
+                                                  DWORD* got) {
   std::memset(buffer, 'r', wanted);
   *got = wanted;
   return Log(handle, "read", wanted);
 }
 
-FT_STATUS VELD32_D2XX_API FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Write(FT_HANDLE handle, void* buffer, DWORD count,
+                                                   DWORD* written) {
   *written = count;
   return Log(handle, "write " + std::string(static_cast<const char*>(buffer), count));
 }
 
-FT_STATUS VELD32_D2XX_API FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
   return Log(handle, "latency", ms);
 }
 
-FT_STATUS VELD32_D2XX_API FT_SetBaudRate(FT_HANDLE handle, ULONG baud) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_SetBaudRate(FT_HANDLE handle, ULONG baud) {
   return Log(handle, "baud", baud);
 }
 
 #ifndef FAKE_FTD2XX_WITHOUT_SET_BIT_MODE
-FT_STATUS VELD32_D2XX_API FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
   return Log(handle, "bitmode", mask, mode);
 }
 #endif
 
-FT_STATUS VELD32_D2XX_API FT_Close(FT_HANDLE handle) {
+FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Close(FT_HANDLE handle) {
   const FT_STATUS status = Log(handle, "close");
   if (status == kOk) static_cast<Device*>(handle)->open = false;
   return status;

@@ -8,6 +8,15 @@
 // A stand-in for FTDI's D2XX library, built as a shared library that exports the nine
 // functions the D2XX backend loads. The test executable links the same library the backend
 // opens by path, so both see the one state below. A handle points to the device it opened.
+// Only what is marked is exported (the library is built with hidden symbols elsewhere too), so
+// a mark left off fails on Linux as it would under MSVC.
+#if defined(_WIN32) && defined(FAKE_FTD2XX_BUILDING)
+#define FAKE_FTD2XX_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define FAKE_FTD2XX_API __declspec(dllimport)
+#else
+#define FAKE_FTD2XX_API __attribute__((visibility("default")))
+#endif
 struct FakeFtd2xx {
   struct Device {
     std::string description;
@@ -19,4 +28,4 @@ struct FakeFtd2xx {
   int unknownHandles = 0;  // calls that named a handle the library never gave or has closed
 };
 
-FakeFtd2xx& FakeFtd2xxState();
+FAKE_FTD2XX_API FakeFtd2xx& FakeFtd2xxState();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -276,5 +277,22 @@ TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSp
     EXPECT_EQ(backend->FT_Close(Open(1)), FT_OK);
     EXPECT_FALSE(backend->PermissionRefused());
   }
+}
+
+// The udev rule lets the user at the seat, or plugdev, open every bridge the libftdi backend lists.
+TEST(UdevRule, GrantsTheSeatAndPlugdevEveryListedBridgeAndKeepsModemManagerAway) {
+  std::ifstream file(std::string(VELD32_SOURCE_DIR) + "/" + std::string(kUdevRuleSource));
+  std::string usbRule;
+  for (std::string line; std::getline(file, line);) {
+    if (line.starts_with("SUBSYSTEM==\"usb\"")) usbRule = line;
+  }
+  std::vector<std::string> parts{"TAG+=\"uaccess\"", "MODE=\"0660\"", "GROUP=\"plugdev\"",
+                                 "ENV{ID_MM_DEVICE_IGNORE}=\"1\"", "ATTR{idVendor}==\"0403\""};
+  for (int product : kFtdiProductIds) {
+    char id[8];
+    std::snprintf(id, sizeof id, "%04x", product);
+    parts.push_back(id);
+  }
+  for (const std::string& part : parts) EXPECT_THAT(usbRule, HasSubstr(part));
 }
 }  // namespace

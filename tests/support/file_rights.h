@@ -1,12 +1,15 @@
 #pragma once
 
+// While alive, the calling thread lacks the rights to override file permissions, so that a
+// read-only file refuses writing and an unreadable one reading even to root, as they do to the
+// operator. Windows has no such override: a read-only file refuses every writer there, and this
+// does nothing.
+
+#ifdef __linux__
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// While alive, the calling thread lacks the rights to override file permissions, so that a
-// read-only file refuses writing and an unreadable one reading even to root, as they do to the
-// operator.
 class WithoutPermissionOverride {
  public:
   WithoutPermissionOverride() {
@@ -28,3 +31,11 @@ class WithoutPermissionOverride {
   __user_cap_data_struct saved_[2]{};
   bool restore_ = false;
 };
+#else
+class WithoutPermissionOverride {
+ public:
+  WithoutPermissionOverride() {}  // user-provided: a guard is not an unused variable
+  WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+  WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+};
+#endif

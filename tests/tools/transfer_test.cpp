@@ -176,7 +176,8 @@ TEST(Veld32ctlExecutable, AnswersFromTheSimulatedTester) {
   process.start(QStringLiteral(VELD32CTL_PATH), {"--simulate", "--interval=20", "--json", "info"});
   ASSERT_TRUE(process.waitForFinished(10000));
   EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-  EXPECT_EQ(process.readAllStandardOutput(),
+  // Standard output ends lines the platform's way: "\r\n" on Windows.
+  EXPECT_EQ(process.readAllStandardOutput().replace("\r\n", "\n"),
             R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15"})"
             "\n");
 }
