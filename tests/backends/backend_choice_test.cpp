@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -63,7 +64,8 @@ TEST(CreateBackend, GivesLibftdiWithItsDiagnosticsAndAnUnavailableLibraryAsAnErr
 
 TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) {
   FakeFtd2xx& fake = FakeFtd2xxState();
-  fake.devices = {{std::string(50, 'a') + std::string(10, 'b')}, {"VELD32"}};
+  fake.devices = {{std::string(50, 'a') + std::string(10, 'b'), "FT6X9ABC"},
+                  {"VELD32", "SERIAL-OF-15-CH"}};
   auto loaded = D2xxLibraryBackend::Load(FAKE_FTD2XX_PATH);
   ASSERT_NE(loaded.backend, nullptr) << loaded.error;
   D2xxLibraryBackend& backend = *loaded.backend;
@@ -77,6 +79,14 @@ TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) 
   EXPECT_EQ(std::string(buffer.data(), buffer.size()), std::string(50, 'a') + "#");
   ASSERT_EQ(backend.FT_ListDevicesDescription(1, buffer.data()), FT_OK);
   EXPECT_STREQ(buffer.data(), "VELD32");
+  // The USB serial number: the whole 15 characters with their NUL, or the shorter one.
+  for (const auto& [index, serial] : {std::pair(0, "FT6X9ABC"), std::pair(1, "SERIAL-OF-15-CH")}) {
+    buffer.fill('#');
+    ASSERT_EQ(backend.FT_ListDevicesSerialNumber(index, buffer.data()), FT_OK);
+    EXPECT_EQ(std::string(buffer.data(), kSerialNumberBufferSize), serial + std::string(1, '\0') +
+                  std::string(kSerialNumberBufferSize - 1 - std::strlen(serial), '#'));
+  }
+  EXPECT_EQ(backend.FT_ListDevicesSerialNumber(2, buffer.data()), FT_DEVICE_NOT_FOUND);
   EXPECT_EQ(backend.FT_Open(2, n), FT_DEVICE_NOT_FOUND);  // the library's own status
 
   std::int32_t first = 0, second = 0, written = 0, queued = 0, read = 0;
