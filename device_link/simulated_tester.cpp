@@ -27,10 +27,10 @@ SimulatedTester::SimulatedTester(std::vector<std::string> descriptions, Clock cl
     Port& port = ports_[i];
     port.description = std::move(descriptions[i]);
     const std::string number = std::to_string(i + 1);
-    port.usbSerialNumber = "SIM" + std::string(4 - std::min<std::size_t>(number.size(), 4), '0') +
-                           number;
-    port.tester.serialNumber = std::string(5 - std::min<std::size_t>(number.size(), 5), '0') +
-                               number;
+    port.usbSerialNumber =
+        "SIM" + std::string(4 - std::min<std::size_t>(number.size(), 4), '0') + number;
+    port.tester.serialNumber =
+        std::string(5 - std::min<std::size_t>(number.size(), 5), '0') + number;
   }
 }
 

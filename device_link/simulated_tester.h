@@ -15,10 +15,11 @@
 
 // A D2XX driver with VELD32 testers behind it, for the demo and the tests. Each listed device
 // is a tester of its own: device n (from 0) has the USB serial number "SIM" and n + 1 in four
-// digits, and the tester serial number n + 1 in five. Replies travel a 19200-baud wire (10 bits a byte): a byte becomes
-// readable only once it has had time to arrive, measured on an injectable monotonic clock, so
-// replies show up on a later polling tick as from real hardware. Faults can be injected: a
-// failing call, an unplugged cable, a silent tester, replies split across reads, and line noise.
+// digits, and the tester serial number n + 1 in five. Replies travel a 19200-baud wire (10 bits a
+// byte): a byte becomes readable only once it has had time to arrive, measured on an injectable
+// monotonic clock, so replies show up on a later polling tick as from real hardware. Faults can be
+// injected: a failing call, an unplugged cable, a silent tester, replies split across reads, and
+// line noise.
 
 class SimulatedTester : public D2xx {
  public:

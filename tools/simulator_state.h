@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 #include "command_result.h"
 
 class SimulatedTester;
@@ -11,6 +13,8 @@ class SimulatedTester;
 // take it: read with "Load All Programs..." and sent as an upload sends it; written from the
 // programs the tester reports, with "Save All Programs...".
 
-// Nothing to do when `stateFile` does not exist yet.
-CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile);
-CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile);
+// Of the simulator's tester at `device`. Nothing to do when `stateFile` does not exist yet.
+CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
+                                    std::size_t device = 0);
+CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
+                                 std::size_t device = 0);

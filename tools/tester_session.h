@@ -42,6 +42,7 @@ class TesterSession : public QObject {
   struct Settings {
     qint16 pollingIntervalMs = 500;
     int replyTimeoutMs = 5000;
+    QString usbSerialNumber;  // the tester to open; empty opens the first described "VELD32"
   };
 
   // `diagnostics` may be null.
@@ -49,8 +50,9 @@ class TesterSession : public QObject {
                 Settings settings, StatusLog log, TestProgramsModel& model);
   ~TesterSession() override;
 
-  // Opens the first device described "VELD32" and checks it with the handshake: NoTester when
-  // none is attached, LinkFailure when it cannot be opened or does not acknowledge.
+  // Opens the first device described "VELD32" (with the chosen USB serial number, if any) and
+  // checks it with the handshake: NoTester when none is attached, LinkFailure when it cannot be
+  // opened or does not acknowledge.
   CommandResult Open();
   // The window's full download: programs 1..3 applied to the model as they arrive.
   CommandResult DownloadAll();

@@ -83,7 +83,8 @@ TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) 
   for (const auto& [index, serial] : {std::pair(0, "FT6X9ABC"), std::pair(1, "SERIAL-OF-15-CH")}) {
     buffer.fill('#');
     ASSERT_EQ(backend.FT_ListDevicesSerialNumber(index, buffer.data()), FT_OK);
-    EXPECT_EQ(std::string(buffer.data(), kSerialNumberBufferSize), serial + std::string(1, '\0') +
+    EXPECT_EQ(std::string(buffer.data(), kSerialNumberBufferSize),
+              serial + std::string(1, '\0') +
                   std::string(kSerialNumberBufferSize - 1 - std::strlen(serial), '#'));
   }
   EXPECT_EQ(backend.FT_ListDevicesSerialNumber(2, buffer.data()), FT_DEVICE_NOT_FOUND);

@@ -109,8 +109,8 @@ TEST_F(SimulatedTesterTest, ATestReportsRunningThenSendsItsLastDataWhenItEnds) {
 }
 
 TEST_F(SimulatedTesterTest, EachDeviceIsATesterWithItsOwnUsbAndTesterSerialNumbers) {
-  for (const auto& [device, usb, tester] : {std::tuple(0, "SIM0001", "00001"),
-                                            std::tuple(1, "SIM0002", "00002")}) {
+  for (const auto& [device, usb, tester] :
+       {std::tuple(0, "SIM0001", "00001"), std::tuple(1, "SIM0002", "00002")}) {
     std::array<char, kSerialNumberBufferSize> serial;
     serial.fill('#');
     ASSERT_EQ(sim.FT_ListDevicesSerialNumber(device, serial.data()), FT_OK);
