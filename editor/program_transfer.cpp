@@ -64,6 +64,8 @@ void ProgramTransfer::UploadAll() {
 void ProgramTransfer::Apply(const ReceivedProgram& program, qint16 pulseWidthUs) {
   state_.CountReply();
   model_.ApplyReceivedProgram(program);
-  if (const auto line = state_.CompletionLine()) log_(*line);
+  const auto line = state_.CompletionLine();
+  if (line) log_(*line);
   emit ProgramReceived(program, pulseWidthUs);
+  if (line == kDownloadCompleteLine) emit DownloadCompleted();
 }

@@ -60,9 +60,8 @@ void RunOne(const CommandContext& context, const Backend& backend, const TesterC
 QString Done(const CommandContext& context, const Outcome& o) {
   switch (context.options.command) {
     case CtlCommand::Info:
-      return QStringLiteral("firmware %1, calibrated %2-%3-%4")
-          .arg(*o.identity.firmware, *o.identity.calibrationYear, *o.identity.calibrationMonth,
-               *o.identity.calibrationDay);
+      return QStringLiteral("firmware %1, calibrated %2")
+          .arg(*o.identity.firmware, CalibrationDateText(o.identity));
     case CtlCommand::Download:
       return o.file.isEmpty() ? QStringLiteral("downloaded")
                               : QStringLiteral("downloaded, saved as %1").arg(o.file);

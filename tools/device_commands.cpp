@@ -79,9 +79,7 @@ CommandResult ShowIdentity(const CommandContext& context) {
   if (result.Ok()) result = session.ReadIdentity(identity);
   if (!result.Ok()) return result;
 
-  const QString date =
-      QStringList{*identity.calibrationYear, *identity.calibrationMonth, *identity.calibrationDay}
-          .join(u'-');
+  const QString date = CalibrationDateText(identity);
   if (context.options.json) {
     context.out << json_text::Object(
                        {{QStringLiteral("firmware"), json_text::String(*identity.firmware)},

@@ -10,6 +10,7 @@
 
 #include "command_result.h"
 #include "status_log.h"
+#include "tester_identity.h"
 #include "upload_confirmation.h"
 
 class D2xx;
@@ -18,17 +19,6 @@ class DriverDiagnostics;
 class QEventLoop;
 class TestProgramsModel;
 class ctlVELD32UsbComm;
-
-// The tester's identity texts, as received.
-struct TesterIdentity {
-  std::optional<QString> firmware;
-  std::optional<QString> serial;
-  std::optional<QString> calibrationYear;
-  std::optional<QString> calibrationMonth;
-  std::optional<QString> calibrationDay;
-
-  bool Complete() const { return firmware && serial && calibrationYear; }
-};
 
 // One connection to the tester for one command, over the device link and the editor's transfer
 // as the window drives them: the same open sequence, the same requests and the same handling
