@@ -124,7 +124,17 @@ FT_STATUS LibftdiBackend::FT_ListDevicesCount(std::int32_t& count) {
 }
 
 FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
-  if (buffer50 == nullptr) return FT_INVALID_PARAMETER;
+  return ListedString(index, ListedText::Description, buffer50, kDescriptionBufferSize);
+}
+
+FT_STATUS LibftdiBackend::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+  // At most 15 characters, always with their NUL.
+  return ListedString(index, ListedText::SerialNumber, buffer16, kSerialNumberBufferSize - 1);
+}
+
+FT_STATUS LibftdiBackend::ListedString(std::int32_t index, ListedText text, char* buffer,
+                                       std::size_t characters) {
+  if (buffer == nullptr) return FT_INVALID_PARAMETER;
   DeviceList devices(*api_);
   ftdi_context* ftdi = nullptr;
   int found = 0;
@@ -133,8 +143,11 @@ FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* bu
   if (device == nullptr) return FT_DEVICE_NOT_FOUND;
 
   std::array<char, kDescriptionScratch> scratch{};
-  const int result = api_->UsbGetStrings2(ftdi, device, nullptr, 0, scratch.data(),
-                                          kDescriptionScratch, nullptr, 0);
+  const bool description = text == ListedText::Description;
+  const int result = api_->UsbGetStrings2(
+      ftdi, device, nullptr, 0, description ? scratch.data() : nullptr,
+      description ? kDescriptionScratch : 0, description ? nullptr : scratch.data(),
+      description ? 0 : kDescriptionScratch);
   if (result < 0) {
     permissionRefused_ = RefusedForPermission(result, api_->SavedErrno());
     const FT_STATUS status = Failed(result == kOpenFailed ? FT_DEVICE_NOT_OPENED : FT_IO_ERROR,
@@ -146,11 +159,12 @@ FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* bu
   }
   permissionRefused_ = false;
   scratch.back() = '\0';
-  // D2XX fills the caller's 50 bytes: a longer description arrives cut, without its NUL.
+  // D2XX fills the caller's 50 bytes: a longer description arrives cut, without its NUL; a
+  // serial number keeps room for its NUL.
   const std::size_t length = std::strlen(scratch.data());
-  const std::size_t n = std::min<std::size_t>(length, kDescriptionBufferSize);
-  std::memcpy(buffer50, scratch.data(), n);
-  if (n < kDescriptionBufferSize) buffer50[n] = '\0';
+  const std::size_t n = std::min<std::size_t>(length, characters);
+  std::memcpy(buffer, scratch.data(), n);
+  if (n < kDescriptionBufferSize) buffer[n] = '\0';
   return FT_OK;
 }
 
