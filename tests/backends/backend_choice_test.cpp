@@ -27,20 +27,24 @@ TEST(BackendOptions, TakeTheirOwnArgumentsTheLastOneCountingAndLeaveTheRest) {
     std::string libraryPath;
     std::vector<std::string> remaining;
     std::string error;  // a part of it; empty: none
+    int simulatedTesters = 1;
   } cases[] = {
-      {{"veld32", "--backends-listed"}, kDefault, "", {"veld32", "--backends-listed"}, ""},
-      {{"--simulate", "/kovda"}, K::Simulated, "", {"/kovda"}, ""},
-      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", {}, ""},
-      {{"--backend=d2xx:/x.so", "-platform"}, K::D2xxLibrary, "/x.so", {"-platform"}, ""},
-      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", {}, ""},
-      {{"--backend=d2xx:"}, kDefault, "", {}, "Unknown backend 'd2xx:'"},
-      {{"--backend"}, kDefault, "", {}, "--backend needs a value"},
+      {{"veld32", "--backends-listed"}, kDefault, "", {"veld32", "--backends-listed"}, "", 1},
+      {{"--simulate", "/kovda"}, K::Simulated, "", {"/kovda"}, "", 1},
+      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", {}, "", 1},
+      {{"--backend=d2xx:/x.so", "-platform"}, K::D2xxLibrary, "/x.so", {"-platform"}, "", 1},
+      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", {}, "", 1},
+      {{"--backend=d2xx:"}, kDefault, "", {}, "Unknown backend 'd2xx:'", 1},
+      {{"--backend"}, kDefault, "", {}, "--backend needs a value", 1},
+      {{"--simulate", "--simulate", "--simulate"}, K::Simulated, "", {}, "", 3},
+      {{"--simulate", "--backend=libftdi", "--simulate"}, K::Simulated, "", {}, "", 1},
   };
   for (const auto& c : cases) {
     const BackendArguments parsed = ParseBackendOptions(c.arguments);
     const std::string first = c.arguments.front();
     EXPECT_EQ(parsed.options.kind, c.kind) << first;
     EXPECT_EQ(parsed.options.libraryPath, c.libraryPath) << first;
+    EXPECT_EQ(parsed.options.simulatedTesters, c.simulatedTesters) << first;
     EXPECT_EQ(parsed.remaining, c.remaining) << first;
     EXPECT_EQ(parsed.error.empty(), c.error.empty()) << first;
     EXPECT_THAT(parsed.error, HasSubstr(c.error));
