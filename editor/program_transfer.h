@@ -43,7 +43,7 @@ class ProgramTransfer : public QObject {
  signals:
   // A program-values reply was applied to the model (its program may not exist).
   void ProgramReceived(const ReceivedProgram& program, qint16 pulseWidthUs);
-  // A download completed: "Program data load complete." has just been logged.
+  // The full download completed: "Program data load complete." has just been logged.
   void DownloadCompleted();
 
  private:
