@@ -73,13 +73,12 @@ Bench ListBench(const CommandContext& context) {
     bench.result = ListingFailed(context, listing);
     return bench;
   }
-  const ListedDevice* first = FirstTester(listing.devices);
+  // Alone on the bench, a tester needs no serial number: the plain rule opens it.
+  const bool alone = std::count_if(listing.devices.begin(), listing.devices.end(), IsTester) == 1;
   for (const ListedDevice& device : listing.devices) {
     if (!IsTester(device)) continue;
     BenchTester tester{device, Latin1(device.usbSerialNumber), {}};
-    // Alone on the bench, a tester needs no serial number: the plain rule opens it.
-    const bool alone = std::count_if(listing.devices.begin(), listing.devices.end(), IsTester) == 1;
-    if (alone && &device == first) {
+    if (alone) {
       tester.openBy.clear();
     } else if (!OpenableBySerial(listing.devices, device)) {
       tester.unreachable =

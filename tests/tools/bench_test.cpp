@@ -76,7 +76,8 @@ TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
 
 TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
   struct NoSerials : SimulatedTester {
-    NoSerials() : SimulatedTester({"FT232R", "VELD32", "VELD32"}) {}
+    explicit NoSerials(std::vector<std::string> descriptions = {"FT232R", "VELD32", "VELD32"})
+        : SimulatedTester(std::move(descriptions)) {}
     FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override {
       return D2xx::FT_ListDevicesSerialNumber(index, buffer16);
     }
@@ -89,6 +90,12 @@ TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
   EXPECT_TRUE(second.err.contains("device 2 has no USB serial number of its own"));
   const CtlRun all = RunCtl({"--all", "info"}, Attached(bench));
   EXPECT_EQ(all.status, 3);
+  // Alone on the bench, it needs none.
+  const CtlRun alone =
+      RunCtl({"--all", "info"},
+             Attached(std::make_shared<NoSerials>(std::vector<std::string>{"FT232R", "VELD32"})));
+  EXPECT_EQ(alone.status, 0) << alone.err.toStdString();
+  EXPECT_EQ(alone.out, "-  00002  firmware 01.02, calibrated 2024-01-15\n");
   EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
       << all.out.toStdString();
 }
