@@ -3,8 +3,8 @@
 #include <QStringList>
 
 QString CalibrationDateText(const TesterIdentity& identity) {
-  if (!identity.calibrationYear) return {};
-  return QStringList{*identity.calibrationYear, identity.calibrationMonth.value_or(QString()),
+  return QStringList{identity.calibrationYear.value_or(QString()),
+                     identity.calibrationMonth.value_or(QString()),
                      identity.calibrationDay.value_or(QString())}
       .join(u'-');
 }

@@ -15,7 +15,7 @@ struct TesterIdentity {
   bool Complete() const { return firmware && serial && calibrationYear; }
 };
 
-// The calibration date as year-month-day ("2024-01-15"); empty until it arrived.
+// The calibration date of a complete identity as year-month-day ("2024-01-15").
 QString CalibrationDateText(const TesterIdentity& identity);
 
 // One line naming the tester for the operator, with the USB serial number of its bridge when

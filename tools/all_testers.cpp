@@ -41,7 +41,6 @@ QString SavedFile(const CommandContext& context, const BenchTester& tester) {
 void RunOne(const CommandContext& context, const Backend& backend, const TesterCommand& command,
             std::mutex& logLock, Outcome& outcome) {
   CtlOptions options = context.options;
-  options.all = false;
   options.usbSerialNumber = outcome.tester.openBy;
   options.outputFile = outcome.file;
   options.json = false;
