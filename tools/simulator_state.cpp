@@ -1,7 +1,5 @@
 #include "simulator_state.h"
 
-#include <QFileInfo>
-
 #include "command_frames.h"
 #include "program_file_input.h"
 #include "program_files.h"
@@ -29,10 +27,12 @@ class ProgramValuesCollector : public ReplyEvents {
 
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
                                     std::size_t device) {
-  if (!QFileInfo::exists(stateFile)) return {};
+  // The state is an all-programs file whatever its name says.
+  const ProgramFileText file = ReadProgramFile(stateFile, ProgramFileKind::AllPrograms);
+  if (file.missing) return {};
   TestProgramsModel model(QLocale::c());
   model.StartUp();
-  const FileInput input = LoadFileIntoEditor(model, stateFile, 0, [](const QString&) {});
+  const FileInput input = LoadFileIntoEditor(model, file, 0, [](const QString&) {});
   if (!input.result.Ok()) return input.result;
   for (int i = 0; i < kProgramCount; ++i) {
     const UploadArguments a = model.UploadArgumentsFor(i);

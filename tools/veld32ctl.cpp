@@ -1,7 +1,10 @@
 #include "veld32ctl.h"
 
+#include <memory>
+
 #include "all_testers.h"
 #include "command_context.h"
+#include "file_access.h"
 #include "simulator_state.h"
 #include "tester_choice.h"
 
@@ -54,10 +57,15 @@ std::vector<std::pair<std::size_t, QString>> StateFiles(const CtlOptions& option
 }
 
 // The command against the simulators' programs kept in their state files: restored before it,
-// written after it whatever became of the command.
+// written after it whatever became of the command, each file locked all the while so that runs
+// at the same time take their turns. Another run's turn may last up to the reply time-out.
 CommandResult RunWithState(const CommandContext& context, SimulatedTester& simulator) {
   const auto states = StateFiles(context.options);
+  std::vector<std::unique_ptr<file_access::FileLock>> locks;
   for (const auto& [device, stateFile] : states) {
+    locks.push_back(std::make_unique<file_access::FileLock>(stateFile));
+    if (QString busy = locks.back()->Acquire(context.options.timeoutMs); !busy.isEmpty())
+      return CommandResult::Failure(ExitStatus::FileFailure, busy);
     const CommandResult restored = RestoreSimulatorState(simulator, stateFile, device);
     if (!restored.Ok()) return restored;
   }
