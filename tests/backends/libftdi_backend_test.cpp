@@ -28,10 +28,10 @@ class FakeLibftdi : public LibftdiApi {
  public:
   struct Device {
     std::string description;
-    std::string serial{};
     int refused = 0;  // when negative, ftdi_usb_get_strings2's and ftdi_usb_open_dev's result
     int err = 0;      // errno a refusal leaves
     std::vector<std::uint8_t> location = {};  // bus and ports; by default {1, position + 1}
+    std::string serial{};
   };
 
   std::vector<Device> devices;
@@ -161,9 +161,9 @@ class FakeLibftdi : public LibftdiApi {
 class LibftdiBackendTest : public ::testing::Test {
  protected:
   LibftdiBackendTest() {
-    fake->devices = {{"FT232R USB UART", "A50285BI"},
-                     {"VELD32", "FT6X9ABC"},
-                     {std::string(50, 'a') + "bbbbbbbbbb", "SERIAL-LONGER-THAN-15"}};
+    fake->devices = {{"FT232R USB UART", 0, 0, {}, "A50285BI"},
+                     {"VELD32", 0, 0, {}, "FT6X9ABC"},
+                     {std::string(50, 'a') + "bbbbbbbbbb", 0, 0, {}, "SERIAL-LONGER-THAN-15"}};
   }
 
   // Whatever a test did, the backend frees all it took and touches nothing it freed.
