@@ -45,8 +45,11 @@ void PrepareProgramTab(QWidget& tab) {
     auto* control = tab.findChild<QWidget*>(QLatin1String(name) + Suffix(tab));
     if (control == nullptr) continue;
     control->setToolTip(QString::fromUtf8(tip));
-    if (qobject_cast<QAbstractSlider*>(control) != nullptr)
-      control->setFocusPolicy(Qt::StrongFocus);
+    if (auto* slider = qobject_cast<QAbstractSlider*>(control)) {
+      slider->setFocusPolicy(Qt::StrongFocus);
+      // Right and Page Up raise the value (a scroll bar's keys run the other way by default).
+      slider->setInvertedControls(false);
+    }
     const auto* box = qobject_cast<QLineEdit*>(control);
     if (box != nullptr && box->isReadOnly()) control->setFocusPolicy(Qt::NoFocus);
   }

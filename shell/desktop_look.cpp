@@ -9,19 +9,34 @@
 
 namespace {
 
-// Fusion, with a focus ring around a focused slider (Fusion draws none) and a thumb that is
-// darker than its groove.
+// Fusion with a plain focus ring on every button and slider (Fusion marks a focused slider not
+// at all, a focused button only after a Tab) and a slider thumb darker than its groove.
 class DesktopStyle : public QProxyStyle {
  public:
   DesktopStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
-  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                          QPainter* painter, const QWidget* widget) const override {
-    if (control != CC_ScrollBar) {
-      QProxyStyle::drawComplexControl(control, option, painter, widget);
+  // Buttons show the focus however it came, as a ring in the highlight colour; check boxes and
+  // option buttons get the same ring around their caption.
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    if (element == CE_PushButton && (option->state & State_HasFocus))
+      DrawRing(option->rect.adjusted(1, 1, -1, -1), option->palette, painter);
+  }
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element == PE_FrameFocusRect) {
+      DrawRing(option->rect, option->palette, painter);
       return;
     }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+  }
+
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override {
     QProxyStyle::drawComplexControl(control, option, painter, widget);
+    if (control != CC_ScrollBar) return;
     // A solid thumb, dark on the light groove (and paler while disabled).
     const QRect thumb = subControlRect(control, option, SC_ScrollBarSlider, widget);
     const bool enabled = option->state & State_Enabled;
@@ -31,13 +46,16 @@ class DesktopStyle : public QProxyStyle {
     painter->setBrush(enabled ? QColor(112, 112, 112) : QColor(200, 200, 200));
     painter->drawRoundedRect(QRectF(thumb).adjusted(1.5, 1.5, -1.5, -1.5), 2, 2);
     painter->restore();
-    if (option->state & State_HasFocus) {
-      painter->save();
-      painter->setPen(QPen(option->palette.color(QPalette::Highlight), 2));
-      painter->setBrush(Qt::NoBrush);
-      painter->drawRect(QRectF(option->rect).adjusted(1, 1, -1, -1));
-      painter->restore();
-    }
+    if (option->state & State_HasFocus) DrawRing(option->rect, option->palette, painter);
+  }
+
+ private:
+  static void DrawRing(const QRect& rect, const QPalette& palette, QPainter* painter) {
+    painter->save();
+    painter->setPen(QPen(palette.color(QPalette::Highlight), 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(QRectF(rect).adjusted(1, 1, -1, -1));
+    painter->restore();
   }
 };
 
