@@ -60,6 +60,12 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   chkShowBuffer->setGeometry(TwipsRect(1560, 120, 1515, 255));
 
   cmdPause->setObjectName(QStringLiteral("cmdPause"));
+  txtComm->setToolTip(
+      QStringLiteral("The communication log; right-click to copy, clear or save it"));
+  chkShowVerbose->setToolTip(
+      QStringLiteral("Log every frame sent to and received from the tester"));
+  chkShowBuffer->setToolTip(QStringLiteral("Log the raw receive buffer as it is read"));
+  cmdPause->setToolTip(QStringLiteral("Stop or resume showing new lines (the log keeps them)"));
   cmdPause->setGeometry(TwipsRect(3720, 4260, 1215, 375));
 
   // A box set from the program reports its new value just as an operator's click does.

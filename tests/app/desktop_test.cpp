@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QLabel>
@@ -166,6 +167,36 @@ TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
   EXPECT_EQ(titles, QStringList({"Load", "Save", "Window", "Help"}));
   const QStringList letters = mnemonics(window_->menuBar()->actions());
   EXPECT_EQ(letters, QStringList({"l", "s", "w", "h"}));
+}
+
+TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
+  for (const QWidget* control : window_->findChildren<QWidget*>()) {
+    const bool isControl =
+        qobject_cast<const QAbstractButton*>(control) ||
+        qobject_cast<const QAbstractSlider*>(control) || qobject_cast<const QLineEdit*>(control) ||
+        qobject_cast<const QComboBox*>(control) || qobject_cast<const QPlainTextEdit*>(control);
+    // The toolkit's own parts: unnamed scroll bars, hidden tab scroll buttons.
+    if (!isControl || control->isHidden() || control->objectName().isEmpty() ||
+        control->objectName().startsWith("qt_"))
+      continue;
+    EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
+  }
+  const std::pair<const char*, QStringList> settings[] = {
+      {"cmbCurrent1", {"mA", "5", "100"}},
+      {"cmbFrequency1", {"Hz", "2", "150"}},
+      {"hsPulseWidth1", {"µs", "20", "500"}},
+      {"hsDurationHr1", {"hours", "0", "99"}},
+      {"hsDuration1", {"seconds", "00:30", "59:59"}},
+      {"hsPassOhms1", {"ohms", "1", "999"}},
+      {"hsFailOhms1", {"ohms", "2", "1000"}},
+      {"txtAverageCurrent1", {"mA"}},
+      {"txtPulseCharge1", {"µC"}},
+  };
+  for (const auto& [name, parts] : settings) {
+    const QString tip = Find(QString::fromLatin1(name))->toolTip();
+    for (const QString& part : parts)
+      EXPECT_TRUE(tip.contains(part)) << name << ": " << tip.toStdString();
+  }
 }
 
 TEST_F(Desktop, FocusIsVisibleOnSlidersAndTheStripButton) {

@@ -54,7 +54,8 @@ int Shortfall(const QWidget& widget) {
   if (const auto* bar = qobject_cast<const QTabBar*>(&widget)) {
     int worst = 0;
     for (int i = 0; i < bar->count(); ++i)
-      worst = std::max(worst, metrics.horizontalAdvance(bar->tabText(i)) + 8 - bar->tabRect(i).width());
+      worst =
+          std::max(worst, metrics.horizontalAdvance(bar->tabText(i)) + 8 - bar->tabRect(i).width());
     return worst;
   }
   return 0;
@@ -62,7 +63,8 @@ int Shortfall(const QWidget& widget) {
 
 bool WaitUntil(const std::function<bool()>& done) {
   QDeadlineTimer deadline(10000);
-  while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (!done() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   return done();
 }
 
@@ -76,9 +78,9 @@ TEST(TextFit, EveryTextFitsItsControlInEveryStripState) {
   ctlVELD32UsbComm& link = window.TestOptions().ctlVELD32UsbComm1();
   link.SetPollingTimerInterval(20);
   window.show();
-  for (QWidget* form : {static_cast<QWidget*>(&window.Background()),
-                        static_cast<QWidget*>(&window.TestOptions()),
-                        static_cast<QWidget*>(&window.StatusWindow())}) {
+  for (QWidget* form :
+       {static_cast<QWidget*>(&window.Background()), static_cast<QWidget*>(&window.TestOptions()),
+        static_cast<QWidget*>(&window.StatusWindow())}) {
     window.ChildWindow(*form)->show();
   }
   auto* connect = window.findChild<QCheckBox*>(QStringLiteral("chkConnect"));
@@ -89,13 +91,16 @@ TEST(TextFit, EveryTextFitsItsControlInEveryStripState) {
       {"connected",
        [&] {
          connect->click();
-         return WaitUntil([&] { return modMain::StatusLogText.contains("Program data load complete."); });
+         return WaitUntil(
+             [&] { return modMain::StatusLogText.contains("Program data load complete."); });
        }},
-      {"closed", [&] {
+      {"closed",
+       [&] {
          connect->click();
          return WaitUntil([&] { return !link.Connected(); });
        }},
-      {"no tester", [&] {
+      {"no tester",
+       [&] {
          tester->Unplug();
          connect->click();
          return WaitUntil([&] { return link.Strip().errorMessage == "No devices found"; });
