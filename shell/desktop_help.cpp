@@ -22,15 +22,12 @@ QString MissingRuleAdvice() {
 }  // namespace
 
 QStringList UdevRuleCandidates() {
-  QStringList candidates = {QStringLiteral("/etc/udev/rules.d/") + kRuleName,
-                            QStringLiteral("/usr/lib/udev/rules.d/") + kRuleName,
-                            QStringLiteral("/lib/udev/rules.d/") + kRuleName};
-  // An installation under another prefix keeps the rule beside its bin folder.
-  if (QCoreApplication::instance() != nullptr) {
-    candidates << QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                  QStringLiteral("/../lib/udev/rules.d/") + kRuleName);
-  }
-  return candidates;
+  return {QStringLiteral("/etc/udev/rules.d/") + kRuleName,
+          QStringLiteral("/usr/lib/udev/rules.d/") + kRuleName,
+          QStringLiteral("/lib/udev/rules.d/") + kRuleName,
+          // An installation under another prefix keeps the rule beside its bin folder.
+          QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                          QStringLiteral("/../lib/udev/rules.d/") + kRuleName)};
 }
 
 QString InstalledUdevRule(const QStringList& candidates) {

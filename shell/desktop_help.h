@@ -7,7 +7,8 @@ struct BackendOptions;
 
 // What the utility tells a newcomer about itself and about reaching the tester.
 
-// The places a udev rule for the tester is installed, the administrator's first.
+// The places a udev rule for the tester is installed, the administrator's first, then the
+// system's and the installation prefix's. Needs the application to exist.
 QStringList UdevRuleCandidates();
 // The first of `candidates` that exists; empty when the rule is nowhere.
 QString InstalledUdevRule(const QStringList& candidates = UdevRuleCandidates());

@@ -279,6 +279,11 @@ TEST_F(Desktop, TheUdevRuleIsFoundInTheFirstPlaceThatHoldsIt) {
       {{dir.path()}, QString()},  // a folder is no rule
   };
   for (const auto& [candidates, found] : cases) EXPECT_EQ(InstalledUdevRule(candidates), found);
+  const QString prefix = QFileInfo(QCoreApplication::applicationDirPath()).path();
+  EXPECT_EQ(UdevRuleCandidates(), QStringList({"/etc/udev/rules.d/60-veld32.rules",
+                                               "/usr/lib/udev/rules.d/60-veld32.rules",
+                                               "/lib/udev/rules.d/60-veld32.rules",
+                                               prefix + "/lib/udev/rules.d/60-veld32.rules"}));
 }
 
 TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
