@@ -58,7 +58,6 @@ void PrepareProgramTab(QWidget& tab) {
 void PrepareEditorKeys(QWidget& window, QTabWidget& tabs) {
   QWidget* previous = nullptr;
   const auto follow = [&previous](QWidget* next) {
-    if (next == nullptr) return;
     if (previous != nullptr) QWidget::setTabOrder(previous, next);
     previous = next;
   };
