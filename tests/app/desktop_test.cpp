@@ -214,14 +214,16 @@ TEST_F(Desktop, FocusIsVisibleOnSlidersAndTheStripButton) {
 TEST_F(Desktop, AFrameLargerThanTheScreenScrollsAndOneThatFitsStaysAsSpecified) {
   const QSize specified = window_->size();
   window_->FitInto(QRect(0, 0, 1920, 1080));
+  Show();
+  auto* area = Find<QScrollArea>("scrollArea");
   EXPECT_EQ(window_->size(), specified);
+  EXPECT_FALSE(area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible());
 
   const QRect screen(0, 0, 640, 512);  // a 1280 x 1024 screen at twice the scale
   window_->FitInto(screen);
-  Show();
+  QCoreApplication::processEvents();
   EXPECT_LE(window_->frameGeometry().width(), screen.width());
   EXPECT_LE(window_->frameGeometry().height(), screen.height());
-  auto* area = Find<QScrollArea>("scrollArea");
   for (const char* name : {"cmdSave", "cmdPause", "VELD32VersionLabel"}) {
     QWidget* control = Find(QString::fromLatin1(name));
     area->ensureWidgetVisible(control);
