@@ -30,7 +30,9 @@ TEST(CommandLine, EachArgumentIsTakenOrRefused) {
       {{"--version"}, Action::Version, byDefault},
       {{"--bogus"}, Action::UsageError, byDefault},
       {{"stray"}, Action::UsageError, byDefault},
+      {{"-platform", "offscreen"}, Action::Run, byDefault},
       {{"-platform"}, Action::UsageError, byDefault},
+      {{"-reverse", "-platform"}, Action::UsageError, byDefault},
       {{"--backend=serial"}, Action::UsageError, byDefault},
       {{"--backend"}, Action::UsageError, byDefault},
   };
