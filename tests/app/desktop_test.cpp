@@ -157,14 +157,20 @@ TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
     return letters;
   };
   QStringList titles;
+  QStringList captions;
   for (const QAction* menu : window_->menuBar()->actions()) {
     titles << menu->text().remove(u'&');
+    for (const QAction* item : menu->menu()->actions()) captions << item->text().remove(u'&');
     const QStringList items = mnemonics(menu->menu()->actions());
     EXPECT_EQ(QSet<QString>(items.begin(), items.end()).size(), items.size())
         << items.join(u',').toStdString();
     EXPECT_FALSE(items.contains(QString())) << menu->text().toStdString();
   }
   EXPECT_EQ(titles, QStringList({"Load", "Save", "Window", "Help"}));
+  EXPECT_EQ(captions, QStringList({"Load All Programs...", "Load Program 1...", "Load Program 2...",
+                                   "Load Program 3...", "Save All Programs...", "Save Program 1...",
+                                   "Save Program 2...", "Save Program 3...", "Arrange Windows",
+                                   "About VELD32 Configurator"}));
   const QStringList letters = mnemonics(window_->menuBar()->actions());
   EXPECT_EQ(letters, QStringList({"l", "s", "w", "h"}));
 }
