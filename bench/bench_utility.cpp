@@ -1,5 +1,6 @@
 // Figures of the whole utility against the simulated tester, with the windows offscreen:
 //   start-up   time from process start to the main window shown (a child process)
+//   close      time from closing the connected main window to the end of its process
 //   download   time from Connect to "Program data load complete." at the window's 500 ms pacing
 //   idle CPU   processor time used while connected and idle for 30 s
 #include <QApplication>
@@ -10,10 +11,12 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "ParentMDIForm.h"
+#include "ctlVELD32UsbComm.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
@@ -46,6 +49,40 @@ int StartupChild() {
   return 0;
 }
 
+// Runs the utility connected to the simulated tester, then closes its main window as the
+// operator would and leaves main as the utility does.
+int CloseChild(QApplication& app) {
+  modMain::InitSharedFlags();
+  QtOperatorPrompts prompts;
+  ParentMDIForm window(std::make_shared<SimulatedTester>(), prompts);
+  window.TestOptions().ctlVELD32UsbComm1().SetPollingTimerInterval(50);
+  window.show();
+  window.TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"))->click();
+  if (!WaitForLog(QStringLiteral("Program data load complete."), 20000)) return 1;
+  QTimer::singleShot(0, &window, [&window] {
+    std::printf("closing\n");
+    std::fflush(stdout);
+    window.close();
+  });
+  return app.exec();
+}
+
+double CloseSeconds(const QString& self) {
+  constexpr int kRuns = 5;
+  double worst = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    QProcess child;
+    child.start(self, {QStringLiteral("--close-child")});
+    while (!child.readAllStandardOutput().contains("closing") && child.waitForReadyRead(20000)) {
+    }
+    QElapsedTimer clock;
+    clock.start();
+    child.waitForFinished(10000);
+    worst = std::max(worst, clock.nsecsElapsed() / 1e9);
+  }
+  return worst;
+}
+
 double StartupSeconds(const QString& self) {
   constexpr int kRuns = 5;
   double best = 1e9;
@@ -67,9 +104,12 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (app.arguments().contains(QStringLiteral("--startup-child"))) return StartupChild();
+  if (app.arguments().contains(QStringLiteral("--close-child"))) return CloseChild(app);
 
   std::printf("start-up to main window shown: %.3f s (best of 5)\n",
               StartupSeconds(app.applicationFilePath()));
+  std::printf("close of the connected main window to process end: %.3f s (worst of 5)\n",
+              CloseSeconds(app.applicationFilePath()));
 
   modMain::InitSharedFlags();
   QtOperatorPrompts prompts;

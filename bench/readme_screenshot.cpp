@@ -1,9 +1,11 @@
 // Takes the README's picture of the main window: the utility against the simulated tester,
-// connected, with the three programs downloaded and the log in diagnostic mode.
+// connected, with the three programs downloaded and the log in diagnostic mode. With --dark the
+// desktop's palette is dark before the utility applies its own look; QT_SCALE_FACTOR scales it.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QMdiSubWindow>
+#include <QPalette>
 #include <QScreen>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
 #include "ctlVELD32UsbComm.h"
+#include "desktop_look.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
@@ -19,10 +22,23 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (app.arguments().size() != 2) {
-    std::fprintf(stderr, "usage: readme_screenshot FILE.png\n");
+  const QStringList arguments = app.arguments();
+  const bool dark = arguments.contains(QStringLiteral("--dark"));
+  // --screen=WxH: the frame fitted into a screen of that many logical pixels.
+  const QStringList screen =
+      arguments.filter(QStringLiteral("--screen=")).value(0).mid(9).split(u'x');
+  if (arguments.size() != 2 + (dark ? 1 : 0) + (screen.size() == 2 ? 1 : 0)) {
+    std::fprintf(stderr, "usage: readme_screenshot [--dark] [--screen=WxH] FILE.png\n");
     return 2;
   }
+  if (dark) {
+    QPalette palette(QColor(53, 53, 53), QColor(35, 35, 35));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    QApplication::setPalette(palette);
+  }
+  ApplyDesktopLook();
   modMain::SetCommandLine(QStringLiteral("veld32 --simulate /kovda"));
   modMain::InitSharedFlags();
   auto tester = std::make_shared<SimulatedTester>();
@@ -31,6 +47,7 @@ int main(int argc, char** argv) {
   QtOperatorPrompts prompts;
   ParentMDIForm window(tester, prompts);
   window.TestOptions().ctlVELD32UsbComm1().SetPollingTimerInterval(100);
+  if (screen.size() == 2) window.FitInto(QRect(0, 0, screen[0].toInt(), screen[1].toInt()));
   window.show();
   for (QWidget* child :
        {static_cast<QWidget*>(&window.Background()), static_cast<QWidget*>(&window.TestOptions()),
@@ -45,5 +62,5 @@ int main(int argc, char** argv) {
   }
   QDeadlineTimer settle(300);
   while (!settle.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return window.grab().save(app.arguments().at(1)) ? 0 : 1;
+  return window.grab().save(arguments.last()) ? 0 : 1;
 }

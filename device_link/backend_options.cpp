@@ -4,6 +4,7 @@
 
 #include "d2xx_library_backend.h"
 #ifdef VELD32_WITH_LIBFTDI
+#include "libftdi_api.h"
 #include "libftdi_backend.h"
 #endif
 
@@ -98,4 +99,12 @@ Backend CreateBackend(const BackendOptions& options) {
     }
   }
   return backend;
+}
+
+const char* LibftdiVersionText() {
+#ifdef VELD32_WITH_LIBFTDI
+  return LibftdiVersion();
+#else
+  return "not built in";
+#endif
 }

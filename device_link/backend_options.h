@@ -14,6 +14,9 @@
 //   --backend=d2xx[:PATH]       FTDI's D2XX library (the default on Windows), from PATH if given
 // When several are given the last one counts. Every other argument is left for the caller.
 
+// The version of the libftdi1 library built in, or "not built in" where this build has none.
+const char* LibftdiVersionText();
+
 enum class BackendKind { Simulated, Libftdi, D2xxLibrary };
 
 struct BackendOptions {

@@ -87,6 +87,9 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
   chkConnect->setGeometry(Px(2160) + kExtra + 4, Px(60) - 2, Px(1065) + kExtra, Px(255) + 4);
   lblErrorMessage->setGeometry(Px(120), Px(300), Px(3135) + kExtra, Px(255));
   lblErrorMessage->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+  lblStatus->setStyleSheet(QStringLiteral("color: black;"));
+  chkConnect->setToolTip(QStringLiteral("Connect to the VELD32 tester, or disconnect from it"));
+  shpStatus->setToolTip(QStringLiteral("Green while connected, red otherwise"));
   // The control's own size follows its border.
   setFixedSize(shpBorder->size());
 
@@ -103,11 +106,14 @@ void ctlVELD32UsbCommStrip::Refresh() {
   // not count as the operator's click.
   chkConnect->setChecked(state.connectPressed);
   chkConnect->setText(state.connectCaption);
+  // Black text on the specified colours whatever the desktop's palette, and a plain ring when
+  // the button has the focus.
   chkConnect->setStyleSheet(
       QStringLiteral("QCheckBox::indicator { width: 0; height: 0; }"
                      "QCheckBox { border: 1px solid gray; border-radius: 2px; padding-left: 6px;"
-                     " background-color: %1; }"
-                     "QCheckBox:checked { border-style: inset; }")
+                     " background-color: %1; color: black; }"
+                     "QCheckBox:checked { border-style: inset; }"
+                     "QCheckBox:focus { border: 2px solid rgb(0, 84, 227); }")
           .arg(ToColor(state.connectColour).name()));
   lblErrorMessage->setText(state.errorMessage);
 }

@@ -67,3 +67,5 @@ class SystemApi final : public LibftdiApi {
 }  // namespace
 
 std::shared_ptr<LibftdiApi> SystemLibftdi() { return std::make_shared<SystemApi>(); }
+
+const char* LibftdiVersion() { return ftdi_get_library_version().version_str; }

@@ -39,3 +39,6 @@ class LibftdiApi {
 };
 
 std::shared_ptr<LibftdiApi> SystemLibftdi();
+
+// The version of the libftdi1 the process runs with, e.g. "1.5".
+const char* LibftdiVersion();

@@ -11,6 +11,7 @@
 
 #include "ctlVELD32UsbComm.h"
 #include "ctlVELD32UsbCommStrip.h"
+#include "editor_keyboard.h"
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_tab.h"
@@ -51,9 +52,12 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   for (int i = 0; i < kProgramCount; ++i) {
     tabs_[i] = new ProgramTab(*model_, i, SSTab1);
     SSTab1->addTab(tabs_[i], QStringLiteral("Test Program %1").arg(i + 1));
+    PrepareProgramTab(*tabs_[i]);
     connect(tabs_[i]->cmdReload(), &QPushButton::clicked, this, [this, i] { cmdReload_Click(i); });
   }
   connect(cmdSave, &QPushButton::clicked, this, &frmTestOptions::cmdSave_Click);
+  cmdSave->setToolTip(QStringLiteral(
+      "Send all three programs to the tester; every pass limit must be below its fail limit"));
 
   SSTab1->setUsesScrollButtons(false);
   // Slim tabs, so that all three captions stand side by side within the window's width.
@@ -65,6 +69,7 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   layout->addWidget(cmdSave, 0, Qt::AlignHCenter);
   // Larger desktop fonts widen the window rather than clip it.
   setFixedSize(std::max(kWidth, layout->minimumSize().width()), layout->sizeHint().height());
+  PrepareEditorKeys(*this, *SSTab1);
 
   connect(link_, &ctlVELD32UsbComm::UsbConnected, this,
           &frmTestOptions::ctlVELD32UsbComm1_UsbConnected);

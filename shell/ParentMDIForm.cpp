@@ -1,14 +1,25 @@
 #include "ParentMDIForm.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMoveEvent>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "BackgroundForm.h"
 #include "StatusWindowForm.h"
+#include "ctlVELD32UsbComm.h"
+#include "desktop_help.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
@@ -23,10 +34,21 @@ constexpr int kMainWidthTwips = 11000;
 constexpr int kMainHeightTwips = 10000;
 constexpr int kStatusBarHeightTwips = 375;
 
-const QString kLoadComplete = QStringLiteral("Load from file complete.");
+const QString kLoadComplete = QStringLiteral("Load from file complete: %1");
 const QString kLoadFailed = QStringLiteral("Load from file failed.");
-const QString kSaveComplete = QStringLiteral("Save to file complete.");
+const QString kSaveComplete = QStringLiteral("Save to file complete: %1");
 const QString kSaveFailed = QStringLiteral("Save to file failed.");
+const QString kNoDevicesFound = QStringLiteral("No devices found");
+
+// Room for the title bar and borders that the window system adds around the frame.
+constexpr QSize kDecoration(16, 48);
+
+// The desktop folder when it exists, else the home folder: a dialog pointed at a folder that
+// does not exist would offer the folder's name as the file name.
+QString DialogStartFolder() {
+  const QString desktop = modMain::GetDesktopFolder();
+  return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+}
 }  // namespace
 
 ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prompts,
@@ -34,6 +56,8 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
     : QMainWindow(parent),
       prompts_(prompts),
       mdiArea_(new QMdiArea),
+      scrollArea_(new QScrollArea),
+      client_(new QWidget),
       StatusBarPictureBox(new QWidget),
       VELD32VersionLabel(new QLabel(StatusBarPictureBox)),
       lblTesterIdentity(new QLabel(StatusBarPictureBox)),
@@ -59,44 +83,114 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   connect(testOptions_, &frmTestOptions::TesterIdentityChanged, lblTesterIdentity,
           &QLabel::setText);
 
-  auto* client = new QWidget;
-  auto* layout = new QVBoxLayout(client);
+  auto* layout = new QVBoxLayout(client_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(mdiArea_, 1);
   layout->addWidget(StatusBarPictureBox);
-  setCentralWidget(client);
+  // The frame keeps its specified size; only a screen too small for it shows scroll bars.
+  scrollArea_->setObjectName(QStringLiteral("scrollArea"));
+  scrollArea_->setFrameShape(QFrame::NoFrame);
+  scrollArea_->setWidgetResizable(true);
+  scrollArea_->setWidget(client_);
+  setCentralWidget(scrollArea_);
 
   CreateMenus();
+  CreateHelpMenus();
   MDIForm_Load();
+  WatchForMissingTester();
 }
 
 ParentMDIForm::~ParentMDIForm() = default;
 
 void ParentMDIForm::CreateMenus() {
-  QMenu* menuLoad = menuBar()->addMenu(QStringLiteral("Load"));
+  QMenu* menuLoad = menuBar()->addMenu(QStringLiteral("&Load"));
   menuLoad->setObjectName(QStringLiteral("menuLoad"));
-  menuLoadAll = menuLoad->addAction(QStringLiteral("Load All Programs..."), this,
+  menuLoadAll = menuLoad->addAction(QStringLiteral("Load &All Programs..."), this,
                                     &ParentMDIForm::menuLoadAll_Click);
   menuLoadAll->setObjectName(QStringLiteral("menuLoadAll"));
   for (int index = 0; index < 3; ++index) {
     menuLoadProgram[index] =
-        menuLoad->addAction(QStringLiteral("Load Program %1...").arg(index + 1), this,
+        menuLoad->addAction(QStringLiteral("Load Program &%1...").arg(index + 1), this,
                             [this, index] { menuLoadProgram_Click(index); });
     menuLoadProgram[index]->setObjectName(QStringLiteral("menuLoadProgram%1").arg(index));
   }
 
-  QMenu* menuSave = menuBar()->addMenu(QStringLiteral("Save"));
+  QMenu* menuSave = menuBar()->addMenu(QStringLiteral("&Save"));
   menuSave->setObjectName(QStringLiteral("menuSave"));
-  menuSaveAll = menuSave->addAction(QStringLiteral("Save All Programs..."), this,
+  menuSaveAll = menuSave->addAction(QStringLiteral("Save &All Programs..."), this,
                                     &ParentMDIForm::menuSaveAll_Click);
   menuSaveAll->setObjectName(QStringLiteral("menuSaveAll"));
   for (int index = 0; index < 3; ++index) {
     menuSaveProgram[index] =
-        menuSave->addAction(QStringLiteral("Save Program %1...").arg(index + 1), this,
+        menuSave->addAction(QStringLiteral("Save Program &%1...").arg(index + 1), this,
                             [this, index] { menuSaveProgram_Click(index); });
     menuSaveProgram[index]->setObjectName(QStringLiteral("menuSaveProgram%1").arg(index));
   }
+}
+
+void ParentMDIForm::CreateHelpMenus() {
+  QMenu* menuWindow = menuBar()->addMenu(QStringLiteral("&Window"));
+  menuWindow->setObjectName(QStringLiteral("menuWindow"));
+  menuWindow
+      ->addAction(QStringLiteral("&Arrange Windows"), this,
+                  &ParentMDIForm::menuArrangeWindows_Click)
+      ->setObjectName(QStringLiteral("menuArrangeWindows"));
+  QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+  menuHelp->setObjectName(QStringLiteral("menuHelp"));
+  menuHelp
+      ->addAction(QStringLiteral("&About VELD32 Configurator"), this,
+                  &ParentMDIForm::menuAbout_Click)
+      ->setObjectName(QStringLiteral("menuAbout"));
+  // F10 opens the menu bar, as on other desktops.
+  connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+          [this] { menuBar()->setActiveAction(menuBar()->actions().constFirst()); });
+}
+
+void ParentMDIForm::WatchForMissingTester() {
+  ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
+  connect(&link, &ctlVELD32UsbComm::StripChanged, this, [this, &link] {
+    const bool noTester = link.Strip().errorMessage == kNoDevicesFound;
+    if (noTester && !noTesterReported_)
+      modMain::AddStatusMessage(NoTesterHint(InstalledUdevRule()));
+    noTesterReported_ = noTester;
+  });
+}
+
+QString ParentMDIForm::AboutText() const {
+  return ::AboutText(backendDescription_, InstalledUdevRule());
+}
+
+void ParentMDIForm::menuAbout_Click() {
+  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("About VELD32 Configurator"),
+                              AboutText(), QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("frmAbout"));
+  box->setIconPixmap(windowIcon().pixmap(64, 64));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+void ParentMDIForm::menuArrangeWindows_Click() {
+  for (const auto& [child, position] : startPositions_) child->move(position);
+}
+
+bool ParentMDIForm::eventFilter(QObject* watched, QEvent* event) {
+  auto* child = qobject_cast<QMdiSubWindow*>(watched);
+  if (child != nullptr && event->type() == QEvent::Move) {
+    const QSize room = mdiArea_->viewport()->size() - child->size();
+    const QPoint inside(std::clamp(child->x(), 0, std::max(0, room.width())),
+                        std::clamp(child->y(), 0, std::max(0, room.height())));
+    if (inside != child->pos()) child->move(inside);
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void ParentMDIForm::FitInto(const QRect& available) {
+  const QSize specified = client_->size() + QSize(0, menuBar()->sizeHint().height());
+  const QSize room = available.size() - kDecoration;
+  if (specified.width() <= room.width() && specified.height() <= room.height()) return;
+  setFixedSize(specified.boundedTo(room));
+  move(available.topLeft());
 }
 
 QMdiSubWindow* ParentMDIForm::AddChild(QWidget* form, Qt::WindowFlags flags) {
@@ -138,7 +232,12 @@ void ParentMDIForm::MDIForm_Load() {
   QMdiSubWindow* logChild = AddChild(statusWindow_, fixedChild);
   logChild->move(editorChild->width(), 0);
 
+  client_->setFixedSize(width(), height() - menuBar()->sizeHint().height());
   setFixedSize(size());
+  for (QMdiSubWindow* child : {backgroundChild, editorChild, logChild}) {
+    startPositions_.emplace_back(child, child->pos());
+    child->installEventFilter(this);
+  }
   testOptions_->setFocus();
   FormLoading = false;
 }
@@ -150,7 +249,7 @@ void ParentMDIForm::closeEvent(QCloseEvent* event) {
 
 void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
                                      const QString& before, const FileOperation& operation) {
-  const QString startFolder = modMain::GetDesktopFolder();
+  const QString startFolder = DialogStartFolder();
   const QString fileName = dialog == FileDialog::Open ? prompts_.OpenFileName(filter, startFolder)
                                                       : prompts_.SaveFileName(filter, startFolder);
   if (fileName.isEmpty()) return;
@@ -158,7 +257,7 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
   const program_files::Outcome outcome = operation(fileName);
   const bool load = dialog == FileDialog::Open;
   if (outcome.ok) {
-    modMain::AddStatusMessage(load ? kLoadComplete : kSaveComplete);
+    modMain::AddStatusMessage((load ? kLoadComplete : kSaveComplete).arg(fileName));
     return;
   }
   // The log keeps the cause beside the failure; the message box says it at once.

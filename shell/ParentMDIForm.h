@@ -7,6 +7,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class BackgroundForm;
 class D2xx;
@@ -15,6 +17,7 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QScrollArea;
 class StatusWindowForm;
 class frmTestOptions;
 
@@ -34,6 +37,17 @@ class ParentMDIForm : public QMainWindow {
   // The MDI child window that frames `form`.
   QMdiSubWindow* ChildWindow(const QWidget& form) const;
 
+  // The driver backend in use, for the About box.
+  void SetBackendDescription(const QString& backend) { backendDescription_ = backend; }
+  // Makes the frame no larger than `available` (a screen's free area): a frame that does not
+  // fit keeps its specified size inside a scrollable area; one that fits stays as specified.
+  void FitInto(const QRect& available);
+  // Puts the three child windows back where they start.
+  void menuArrangeWindows_Click();
+  // Shows "About VELD32 Configurator" without waiting for it to close.
+  void menuAbout_Click();
+  QString AboutText() const;
+
   void menuLoadAll_Click();
   void menuLoadProgram_Click(int Index);
   void menuSaveAll_Click();
@@ -41,6 +55,8 @@ class ParentMDIForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Keeps the child windows inside the frame.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class FileDialog { Open, SaveAs };
@@ -52,10 +68,18 @@ class ParentMDIForm : public QMainWindow {
   void RunFileOperation(FileDialog dialog, const QString& filter, const QString& before,
                         const FileOperation& operation);
   void CreateMenus();
+  void CreateHelpMenus();
+  // Adds one log line with what to check whenever the link newly reports no tester.
+  void WatchForMissingTester();
   QMdiSubWindow* AddChild(QWidget* form, Qt::WindowFlags flags);
 
   OperatorPrompts& prompts_;
   QMdiArea* mdiArea_;
+  QScrollArea* scrollArea_;
+  QWidget* client_;
+  QString backendDescription_;
+  std::vector<std::pair<QMdiSubWindow*, QPoint>> startPositions_;
+  bool noTesterReported_ = false;
   QWidget* StatusBarPictureBox;
   QLabel* VELD32VersionLabel;
   QLabel* lblTesterIdentity;

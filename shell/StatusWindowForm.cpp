@@ -1,9 +1,13 @@
 #include "StatusWindowForm.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -36,6 +40,12 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   txtComm->setUndoRedoEnabled(false);
   // One log line, one row: with wrapped rows the view could not be kept on the newest line.
   txtComm->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txtComm->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(txtComm, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = CreateLogMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(txtComm->viewport()->mapToGlobal(at));
+  });
 
   calTabCommFrame->setObjectName(QStringLiteral("calTabCommFrame"));
   calTabCommFrame->setGeometry(TwipsRect(60, 4200, 3135, 435));
@@ -50,6 +60,12 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   chkShowBuffer->setGeometry(TwipsRect(1560, 120, 1515, 255));
 
   cmdPause->setObjectName(QStringLiteral("cmdPause"));
+  txtComm->setToolTip(
+      QStringLiteral("The communication log; right-click to copy, clear or save it"));
+  chkShowVerbose->setToolTip(
+      QStringLiteral("Log every frame sent to and received from the tester"));
+  chkShowBuffer->setToolTip(QStringLiteral("Log the raw receive buffer as it is read"));
+  cmdPause->setToolTip(QStringLiteral("Stop or resume showing new lines (the log keeps them)"));
   cmdPause->setGeometry(TwipsRect(3720, 4260, 1215, 375));
 
   // A box set from the program reports its new value just as an operator's click does.
@@ -90,6 +106,48 @@ void StatusWindowForm::chkShowBuffer_Click() { modMain::ShowRXBuffer = chkShowBu
 void StatusWindowForm::cmdPause_Click() {
   modMain::StatusPaused = !modMain::StatusPaused;
   cmdPause->setText(modMain::StatusPaused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+}
+
+QMenu* StatusWindowForm::CreateLogMenu() {
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("menuLog"));
+  QAction* copy =
+      menu->addAction(QStringLiteral("&Copy"), QKeySequence::Copy, txtComm, &QPlainTextEdit::copy);
+  copy->setEnabled(txtComm->textCursor().hasSelection());
+  menu->addAction(QStringLiteral("Select &All"), QKeySequence::SelectAll, txtComm,
+                  &QPlainTextEdit::selectAll);
+  menu->addSeparator();
+  menu->addAction(QStringLiteral("C&lear"), this, &StatusWindowForm::ClearBox);
+  menu->addAction(QStringLiteral("&Save Log As..."), this, &StatusWindowForm::menuSaveLogAs_Click);
+  return menu;
+}
+
+void StatusWindowForm::ClearBox() {
+  box_.Reset(QString());
+  pendingCut_ = 0;
+  pendingText_.clear();
+  txtComm->clear();
+}
+
+QString StatusWindowForm::SaveLogAs(const QString& fileName) {
+  QSaveFile file(fileName);
+  const QByteArray bytes = modMain::StatusLogText.toUtf8();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    return file.errorString();
+  return {};
+}
+
+void StatusWindowForm::menuSaveLogAs_Click() {
+  const QString fileName = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Save Log As"), QStringLiteral("veld32-log.txt"),
+      QStringLiteral("Text files (*.txt);;All files (*)"));
+  if (fileName.isEmpty()) return;
+  const QString error = SaveLogAs(fileName);
+  if (!error.isEmpty()) {
+    QMessageBox::warning(
+        this, QStringLiteral("VELD32"),
+        QStringLiteral("The log could not be saved to %1: %2").arg(fileName, error));
+  }
 }
 
 void StatusWindowForm::ShowWholeLog() {

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QGroupBox;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -27,6 +28,12 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   void chkShowBuffer_Click();
   void cmdPause_Click();
 
+  // The box's context menu: Copy, Select All, Clear (the box only; the log keeps its lines)
+  // and Save Log As... (the whole log). The caller owns the menu.
+  QMenu* CreateLogMenu();
+  // Writes the whole log to `fileName`, all or nothing; the reason when it failed, else empty.
+  QString SaveLogAs(const QString& fileName);
+
   QPlainTextEdit* txtComm;
   QGroupBox* calTabCommFrame;
   QCheckBox* chkShowVerbose;
@@ -37,6 +44,8 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   void ShowStatusLine(const QString& line) override;
   void ShowWholeLog();
   void CaretToEnd();
+  void ClearBox();
+  void menuSaveLogAs_Click();
   void UpdateBox();
   status_log::BoxText box_;
   qsizetype pendingCut_ = 0;  // document positions still to trim from the front

@@ -2,14 +2,20 @@
 #include <QIcon>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QScreen>
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
 #include "backend_options.h"
+#include "command_line.h"
+#include "desktop_help.h"
+#include "desktop_look.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
@@ -18,39 +24,12 @@
 
 namespace {
 
-void PrintHelp() {
-  std::printf(
-      "Usage: veld32 [OPTION]...\n"
-      "Configure the test programs of a VELD32 electrode tester over USB.\n\n"
-      "%s"
-      "  --help                  show this help and exit\n",
-      BackendOptionsHelp().c_str());
-}
-
-std::vector<std::string> Arguments(const QStringList& arguments) {
-  std::vector<std::string> result;
-  for (qsizetype i = 1; i < arguments.size(); ++i) result.push_back(arguments[i].toStdString());
-  return result;
-}
-
 // Starts the utility: shared state, the main window with its three children, and the link
 // over the chosen driver.
-int Main(QApplication& app) {
-  const std::vector<std::string> arguments = Arguments(app.arguments());
-  for (const std::string& argument : arguments) {
-    if (argument == "--help" || argument == "-h") {
-      PrintHelp();
-      return 0;
-    }
-  }
-  const BackendArguments parsed = ParseBackendOptions(arguments);
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "veld32: %s\n", parsed.error.c_str());
-    return 2;
-  }
-
+int Main(QApplication& app, const CommandLine& commandLine) {
+  ApplyDesktopLook();
   modMain::InitSharedFlags();
-  const Backend backend = CreateBackend(parsed.options);
+  const Backend backend = CreateBackend(commandLine.backend);
   if (!backend.driver) {
     QMessageBox::critical(nullptr, QStringLiteral("VELD32"), QString::fromStdString(backend.error));
     return 1;
@@ -61,6 +40,8 @@ int Main(QApplication& app) {
 
   QtOperatorPrompts prompts;
   ParentMDIForm mainWindow(driver, prompts);
+  mainWindow.SetBackendDescription(BackendDescription(commandLine.backend));
+  if (const QScreen* screen = mainWindow.screen()) mainWindow.FitInto(screen->availableGeometry());
   mainWindow.show();
   for (QWidget* child : {static_cast<QWidget*>(&mainWindow.Background()),
                          static_cast<QWidget*>(&mainWindow.TestOptions()),
@@ -73,9 +54,24 @@ int Main(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Read before the application starts, so that help, version and usage errors need no display.
+  const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (commandLine.action) {
+    case CommandLine::Action::Help:
+      std::fputs(UsageText().c_str(), stdout);
+      return 0;
+    case CommandLine::Action::Version:
+      std::fputs(VersionText().c_str(), stdout);
+      return 0;
+    case CommandLine::Action::UsageError:
+      std::fprintf(stderr, "veld32: %s\n\n%s", commandLine.error.c_str(), UsageText().c_str());
+      return 2;
+    case CommandLine::Action::Run:
+      break;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral(VELD32_PRODUCT_NAME));
   QApplication::setApplicationVersion(QStringLiteral(VELD32_VERSION_TEXT));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/veld32/veld32-256.png")));
-  return Main(app);
+  return Main(app, commandLine);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 QWidget* DialogParent() { return QApplication::activeWindow(); }
@@ -24,6 +25,15 @@ QString QtOperatorPrompts::OpenFileName(const QString& filter, const QString& st
 }
 
 QString QtOperatorPrompts::SaveFileName(const QString& filter, const QString& startFolder) {
-  // The Save As dialog confirms an overwrite itself.
-  return QFileDialog::getSaveFileName(DialogParent(), QString(), startFolder, filter);
+  // The dialog adds the filter's extension to a name typed without one, before it confirms an
+  // overwrite, so that the file is both found by the Open dialog's filter and never replaced
+  // unasked.
+  QFileDialog dialog(DialogParent(), QString(), startFolder, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  static const QRegularExpression kExtension(QStringLiteral("\\(\\*\\.(\\w+)\\)"));
+  dialog.setDefaultSuffix(kExtension.match(filter).captured(1));
+  dialog.selectFile(QString());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
 }

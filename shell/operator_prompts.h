@@ -14,7 +14,8 @@ class OperatorPrompts {
   // An Open dialog that accepts only an existing file; `filter` like
   // "VELD32 All Programs (*.vap)". The chosen path, or empty when cancelled.
   virtual QString OpenFileName(const QString& filter, const QString& startFolder) = 0;
-  // A Save As dialog that asks before overwriting; the chosen path, or empty when cancelled.
+  // A Save As dialog that starts with an empty name, adds the filter's extension to a name
+  // typed without one and asks before overwriting; the chosen path, or empty when cancelled.
   virtual QString SaveFileName(const QString& filter, const QString& startFolder) = 0;
 };
 

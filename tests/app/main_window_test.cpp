@@ -186,10 +186,11 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
                          "VELD32 Single Program (*.vsp)"}));
   EXPECT_EQ(
       LogLines(),
-      QStringList({"Saving all Program configurations to file...", "Save to file complete.",
-                   "Loading all Program configurations from file...", "Load from file complete.",
-                   "Saving Program 2 configuration to file...", "Save to file complete.",
-                   "Loading Program 3 configuration from file...", "Load from file complete."}));
+      QStringList({"Saving all Program configurations to file...", "Save to file complete: " + all,
+                   "Loading all Program configurations from file...",
+                   "Load from file complete: " + all, "Saving Program 2 configuration to file...",
+                   "Save to file complete: " + one, "Loading Program 3 configuration from file...",
+                   "Load from file complete: " + one}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 

@@ -12,6 +12,7 @@ class ScriptedPrompts : public OperatorPrompts {
  public:
   QStringList shown;              // every message box text, in order
   QStringList filters;            // every file dialog's filter, in order
+  QStringList folders;            // every file dialog's start folder, in order
   std::deque<QString> fileNames;  // answers of the file dialogs; empty means cancelled
   std::function<bool()> answerOkCancel = [] { return false; };
 
@@ -20,12 +21,17 @@ class ScriptedPrompts : public OperatorPrompts {
     shown << text;
     return answerOkCancel();
   }
-  QString OpenFileName(const QString& filter, const QString&) override { return Next(filter); }
-  QString SaveFileName(const QString& filter, const QString&) override { return Next(filter); }
+  QString OpenFileName(const QString& filter, const QString& folder) override {
+    return Next(filter, folder);
+  }
+  QString SaveFileName(const QString& filter, const QString& folder) override {
+    return Next(filter, folder);
+  }
 
  private:
-  QString Next(const QString& filter) {
+  QString Next(const QString& filter, const QString& folder) {
     filters << filter;
+    folders << folder;
     if (fileNames.empty()) return {};
     QString name = fileNames.front();
     fileNames.pop_front();

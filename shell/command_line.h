@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "backend_options.h"
+
+// The utility's command line, read before any window exists so that --help, --version and a
+// mistyped option need no display. Besides its own options it accepts the driver backend's,
+// the diagnostic switch (any argument holding "/kovda" in any letter case) and the toolkit's
+// own options ("-platform offscreen", "-style=fusion", ...); anything else is a usage error.
+struct CommandLine {
+  enum class Action { Run, Help, Version, UsageError };
+  Action action = Action::Run;
+  BackendOptions backend;
+  std::string error;  // UsageError only: what was not understood
+};
+
+// `arguments` without the program's name.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+// The utility's name and version, and the libraries it runs on.
+std::string VersionText();

@@ -1,0 +1,374 @@
+// The main window as a desktop user works it: keyboard only, menus, a small screen, the help
+// it gives, its file dialogs and the log box's menu. Under the look the utility uses on Linux.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "BackgroundForm.h"
+#include "ParentMDIForm.h"
+#include "StatusWindowForm.h"
+#include "ctlVELD32UsbComm.h"
+#include "desktop_help.h"
+#include "desktop_look.h"
+#include "frmTestOptions.h"
+#include "libftdi_api.h"
+#include "modMain.h"
+#include "program_description.h"
+#include "qt_printers.h"
+#include "scripted_prompts.h"
+#include "simulated_tester.h"
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+QString FocusName() {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus == nullptr ? QString() : focus->objectName();
+}
+
+class Desktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ApplyFusionLook();
+    modMain::SetCommandLine(QStringLiteral("veld32 --simulate"));
+    modMain::StatusLogText.clear();
+    modMain::InitSharedFlags();
+    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
+    window_->TestOptions().ctlVELD32UsbComm1().SetPollingTimerInterval(20);
+  }
+  void TearDown() override { window_.reset(); }
+
+  void Show() {
+    window_->show();
+    for (QWidget* form : {static_cast<QWidget*>(&window_->Background()),
+                          static_cast<QWidget*>(&window_->TestOptions()),
+                          static_cast<QWidget*>(&window_->StatusWindow())}) {
+      window_->ChildWindow(*form)->show();
+    }
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  }
+  template <typename T = QWidget>
+  T* Find(const QString& name) {
+    return window_->findChild<T*>(name);
+  }
+  // Tabs forward until `name` has the focus.
+  bool TabTo(const QString& name) {
+    for (int presses = 0; presses < 40 && FocusName() != name; ++presses)
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    return FocusName() == name;
+  }
+  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
+  QMdiSubWindow* Child(QWidget& form) { return window_->ChildWindow(form); }
+
+  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
+  ScriptedPrompts prompts_;
+  std::unique_ptr<ParentMDIForm> window_;
+};
+
+TEST_F(Desktop, TabOrderFollowsTheRowsThenDownloadUploadAndTheStrip) {
+  Show();
+  Find("cmbCurrent0")->setFocus();
+  QStringList order = {FocusName()};
+  for (int i = 0; i < 12; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    order << FocusName();
+  }
+  // Single Measure leaves the duration sliders disabled, so they are skipped.
+  EXPECT_EQ(order, QStringList({"cmbCurrent0", "cmbFrequency0", "hsPulseWidth0",
+                                "optSingleMeasure0", "optDuration0", "hsPassOhms0", "txtPassOhms0",
+                                "hsFailOhms0", "txtFailOhms0", "cmdReload0", "cmdSave",
+                                "chkConnect", "qt_tabwidget_tabbar"}));
+}
+
+TEST_F(Desktop, EverySettingOfAProgramChangesFromTheKeyboardAlone) {
+  Show();
+  Find("cmbCurrent0")->setFocus();
+  const std::pair<const char*, std::vector<Qt::Key>> steps[] = {
+      {"cmbCurrent0", {Qt::Key_Down}},                     // 10 mA
+      {"cmbFrequency0", {Qt::Key_Down, Qt::Key_Down}},     // 10 Hz
+      {"hsPulseWidth0", {Qt::Key_Right, Qt::Key_PageUp}},  // 200 + 10 + 10
+      {"optDuration0", {Qt::Key_Space}},
+      {"hsDurationHr0", {Qt::Key_Right}},                 // 1 h
+      {"hsDuration0", {Qt::Key_PageUp, Qt::Key_Left}},    // 30 + 10 - 1 s
+      {"hsPassOhms0", {Qt::Key_Left}},                    // 149
+      {"hsFailOhms0", {Qt::Key_PageDown, Qt::Key_Left}},  // 1000 - 10 - 1
+      {"txtPassOhms0",
+       {Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_1, Qt::Key_2, Qt::Key_0}},
+  };
+  for (const auto& [name, keys] : steps) {
+    ASSERT_TRUE(TabTo(QString::fromLatin1(name))) << name << " is not reached by Tab";
+    for (const Qt::Key key : keys) QTest::keyClick(QApplication::focusWidget(), key);
+    // The next control may lie before this one in the tab order.
+    Find("cmbCurrent0")->setFocus();
+  }
+  EXPECT_EQ(DescribeProgram(Model(), 0),
+            "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
+}
+
+TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabs) {
+  Show();
+  auto* tabs = Find<QTabWidget>("SSTab1");
+  const std::pair<QKeyCombination, int> presses[] = {
+      {Qt::CTRL | Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_3, 2}, {Qt::CTRL | Qt::Key_PageDown, 0},
+      {Qt::CTRL | Qt::Key_PageUp, 2},   {Qt::CTRL | Qt::Key_1, 0}, {Qt::CTRL | Qt::Key_2, 1},
+  };
+  Find("txtPassOhms0")->setFocus();
+  for (const auto& [keys, tab] : presses) {
+    QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+    EXPECT_EQ(tabs->currentIndex(), tab) << QKeySequence(keys).toString().toStdString();
+  }
+}
+
+TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
+  const auto mnemonics = [](const QList<QAction*>& actions) {
+    QStringList letters;
+    for (const QAction* action : actions) {
+      if (action->isSeparator()) continue;
+      const qsizetype amp = action->text().indexOf(u'&');
+      letters << (amp < 0 ? QString() : action->text().mid(amp + 1, 1).toLower());
+    }
+    return letters;
+  };
+  QStringList titles;
+  QStringList captions;
+  for (const QAction* menu : window_->menuBar()->actions()) {
+    titles << menu->text().remove(u'&');
+    for (const QAction* item : menu->menu()->actions()) captions << item->text().remove(u'&');
+    const QStringList items = mnemonics(menu->menu()->actions());
+    EXPECT_EQ(QSet<QString>(items.begin(), items.end()).size(), items.size())
+        << items.join(u',').toStdString();
+    EXPECT_FALSE(items.contains(QString())) << menu->text().toStdString();
+  }
+  EXPECT_EQ(titles, QStringList({"Load", "Save", "Window", "Help"}));
+  EXPECT_EQ(captions, QStringList({"Load All Programs...", "Load Program 1...", "Load Program 2...",
+                                   "Load Program 3...", "Save All Programs...", "Save Program 1...",
+                                   "Save Program 2...", "Save Program 3...", "Arrange Windows",
+                                   "About VELD32 Configurator"}));
+  const QStringList letters = mnemonics(window_->menuBar()->actions());
+  EXPECT_EQ(letters, QStringList({"l", "s", "w", "h"}));
+}
+
+TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
+  for (const QWidget* control : window_->findChildren<QWidget*>()) {
+    const bool isControl =
+        qobject_cast<const QAbstractButton*>(control) ||
+        qobject_cast<const QAbstractSlider*>(control) || qobject_cast<const QLineEdit*>(control) ||
+        qobject_cast<const QComboBox*>(control) || qobject_cast<const QPlainTextEdit*>(control);
+    // The toolkit's own parts: unnamed scroll bars, hidden tab scroll buttons.
+    if (!isControl || control->isHidden() || control->objectName().isEmpty() ||
+        control->objectName().startsWith("qt_"))
+      continue;
+    EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
+  }
+  const std::pair<const char*, QStringList> settings[] = {
+      {"cmbCurrent1", {"mA", "5", "100"}},
+      {"cmbFrequency1", {"Hz", "2", "150"}},
+      {"hsPulseWidth1", {"µs", "20", "500"}},
+      {"hsDurationHr1", {"hours", "0", "99"}},
+      {"hsDuration1", {"seconds", "00:30", "59:59"}},
+      {"hsPassOhms1", {"ohms", "1", "999"}},
+      {"hsFailOhms1", {"ohms", "2", "1000"}},
+      {"txtAverageCurrent1", {"mA"}},
+      {"txtPulseCharge1", {"µC"}},
+  };
+  for (const auto& [name, parts] : settings) {
+    const QString tip = Find(QString::fromLatin1(name))->toolTip();
+    for (const QString& part : parts)
+      EXPECT_TRUE(tip.contains(part)) << name << ": " << tip.toStdString();
+  }
+}
+
+TEST_F(Desktop, FocusIsVisibleOnSlidersAndTheStripButton) {
+  Show();
+  for (const char* name : {"hsPassOhms0", "chkConnect", "cmdSave"}) {
+    QWidget* control = Find(QString::fromLatin1(name));
+    Find("txtPassOhms0")->setFocus(Qt::TabFocusReason);
+    const QImage before = control->grab().toImage();
+    control->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(control->hasFocus()) << name;
+    EXPECT_NE(control->grab().toImage(), before) << name << " looks the same with the focus";
+  }
+}
+
+TEST_F(Desktop, AFrameLargerThanTheScreenScrollsAndOneThatFitsStaysAsSpecified) {
+  const QSize specified = window_->size();
+  window_->FitInto(QRect(0, 0, 1920, 1080));
+  Show();
+  auto* area = Find<QScrollArea>("scrollArea");
+  EXPECT_EQ(window_->size(), specified);
+  EXPECT_FALSE(area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible());
+
+  const QRect screen(0, 0, 640, 512);  // a 1280 x 1024 screen at twice the scale
+  window_->FitInto(screen);
+  QCoreApplication::processEvents();
+  EXPECT_LE(window_->frameGeometry().width(), screen.width());
+  EXPECT_LE(window_->frameGeometry().height(), screen.height());
+  for (const char* name : {"cmdSave", "cmdPause", "VELD32VersionLabel"}) {
+    QWidget* control = Find(QString::fromLatin1(name));
+    area->ensureWidgetVisible(control);
+    const QRect shown(control->mapTo(area->viewport(), QPoint(0, 0)), control->size());
+    EXPECT_TRUE(area->viewport()->rect().contains(shown)) << name << " cannot be scrolled to";
+  }
+}
+
+TEST_F(Desktop, ChildWindowsStayInsideTheFrameAndArrangeWindowsPutsThemBack) {
+  Show();
+  QMdiSubWindow* editor = Child(window_->TestOptions());
+  QMdiSubWindow* log = Child(window_->StatusWindow());
+  QMdiSubWindow* background = Child(window_->Background());
+  const QPoint starts[] = {editor->pos(), log->pos(), background->pos()};
+  const QSize room = Find<QMdiArea>("mdiArea")->viewport()->size();
+  editor->move(-300, 5000);
+  log->move(5000, -40);
+  background->move(100, 80);
+  EXPECT_EQ(editor->pos(), QPoint(0, room.height() - editor->height()));
+  EXPECT_EQ(log->pos(), QPoint(room.width() - log->width(), 0));
+  EXPECT_EQ(background->pos(), QPoint(100, 80));
+  window_->menuArrangeWindows_Click();
+  EXPECT_EQ(editor->pos(), starts[0]);
+  EXPECT_EQ(log->pos(), starts[1]);
+  EXPECT_EQ(background->pos(), starts[2]);
+}
+
+TEST_F(Desktop, AboutNamesTheVersionsTheBackendAndTheUdevRule) {
+  window_->SetBackendDescription(QStringLiteral("libftdi1"));
+  const QString about = window_->AboutText();
+  const QString rule = InstalledUdevRule();
+  for (const QString& part :
+       {QStringLiteral("VELD32 Configurator 1.1.0"), QStringLiteral("Qt ") + qVersion(),
+        QStringLiteral("libftdi1 ") + LibftdiVersion(), QStringLiteral("Driver: libftdi1"),
+        rule.isEmpty() ? QStringLiteral("60-veld32.rules as /etc/udev/rules.d/") : rule}) {
+    EXPECT_TRUE(about.contains(part)) << part.toStdString() << " not in " << about.toStdString();
+  }
+  window_->menuAbout_Click();
+  auto* box = Find<QMessageBox>("frmAbout");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->windowTitle(), "About VELD32 Configurator");
+  EXPECT_EQ(box->text(), about);
+}
+
+TEST_F(Desktop, TheUdevRuleIsFoundInTheFirstPlaceThatHoldsIt) {
+  QTemporaryDir dir;
+  const QString absent = dir.filePath("absent.rules");
+  const QString first = dir.filePath("first.rules");
+  const QString second = dir.filePath("second.rules");
+  for (const QString& name : {first, second}) QFile(name).open(QIODevice::WriteOnly);
+  const std::pair<QStringList, QString> cases[] = {
+      {{absent, first, second}, first},
+      {{second, first}, second},
+      {{absent}, QString()},
+      {{dir.path()}, QString()},  // a folder is no rule
+  };
+  for (const auto& [candidates, found] : cases) EXPECT_EQ(InstalledUdevRule(candidates), found);
+  const QString prefix = QFileInfo(QCoreApplication::applicationDirPath()).path();
+  EXPECT_EQ(UdevRuleCandidates(), QStringList({"/etc/udev/rules.d/60-veld32.rules",
+                                               "/usr/lib/udev/rules.d/60-veld32.rules",
+                                               "/lib/udev/rules.d/60-veld32.rules",
+                                               prefix + "/lib/udev/rules.d/60-veld32.rules"}));
+}
+
+TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
+  tester_->Unplug();
+  auto* connect = Find<QCheckBox>("chkConnect");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    connect->click();
+    ASSERT_TRUE(WaitUntil([&] { return !connect->isChecked(); }));
+  }
+  const QStringList hints =
+      modMain::StatusLogText.split(QStringLiteral("\r\n")).filter("No VELD32");
+  ASSERT_EQ(hints.size(), 1) << modMain::StatusLogText.toStdString();
+  EXPECT_EQ(hints[0], NoTesterHint(InstalledUdevRule()));
+  EXPECT_TRUE(hints[0].contains("--simulate") && hints[0].contains("USB cable") &&
+              hints[0].contains("udev rule"));
+  EXPECT_EQ(window_->TestOptions().findChild<QLabel*>("lblErrorMessage")->text(),
+            "No devices found");
+}
+
+TEST_F(Desktop, FileDialogsStartOnTheDesktopWhenItExistsElseAtHome) {
+  QTemporaryDir home;
+  const QByteArray savedHome = qgetenv("HOME");
+  qputenv("HOME", home.path().toLocal8Bit());
+  window_->menuSaveAll_Click();
+  QDir(home.path()).mkdir(QStringLiteral("Desktop"));
+  window_->menuLoadAll_Click();
+  qputenv("HOME", savedHome);
+  EXPECT_EQ(prompts_.folders, QStringList({home.path(), home.filePath("Desktop")}));
+}
+
+TEST_F(Desktop, TheSaveDialogStartsWithAnEmptyNameAndAddsTheExtension) {
+  QTemporaryDir dir;
+  const std::pair<QString, QString> cases[] = {
+      {"line3", "line3.vsp"}, {"probe.vsp", "probe.vsp"}, {"v1.2", "v1.2"}};
+  for (const auto& [typed, saved] : cases) {
+    QString startName = QStringLiteral("unset");
+    QString startFolder;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      startFolder = dialog->directory().absolutePath();
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      startName = name->text();
+      name->setText(typed);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QtOperatorPrompts prompts;
+    EXPECT_EQ(prompts.SaveFileName(QStringLiteral("VELD32 Single Program (*.vsp)"), dir.path()),
+              dir.filePath(saved));
+    EXPECT_EQ(startFolder, dir.path());
+    EXPECT_EQ(startName, QString());
+  }
+}
+
+TEST_F(Desktop, TheLogBoxMenuCopiesClearsAndSavesTheLog) {
+  modMain::AddStatusMessage(QStringLiteral("first line"));
+  modMain::AddStatusMessage(QStringLiteral("second line"));
+  StatusWindowForm& log = window_->StatusWindow();
+  WaitUntil([&] { return log.txtComm->toPlainText().contains("second line"); });
+  std::unique_ptr<QMenu> menu(log.CreateLogMenu());
+  QStringList items;
+  for (const QAction* action : menu->actions()) items << action->text().remove(u'&');
+  EXPECT_EQ(items, QStringList({"Copy", "Select All", "", "Clear", "Save Log As..."}));
+
+  QTemporaryDir dir;
+  EXPECT_EQ(log.SaveLogAs(dir.filePath("log.txt")), QString());
+  QFile saved(dir.filePath("log.txt"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(saved.readAll()), modMain::StatusLogText);
+  EXPECT_NE(log.SaveLogAs(dir.filePath("no/such/folder/log.txt")), QString());
+
+  menu->actions()[3]->trigger();
+  EXPECT_EQ(log.txtComm->toPlainText(), QString());
+  EXPECT_TRUE(modMain::StatusLogText.contains("second line"));
+  modMain::AddStatusMessage(QStringLiteral("third line"));
+  EXPECT_TRUE(WaitUntil([&] { return log.txtComm->toPlainText() == "third line\n"; }))
+      << log.txtComm->toPlainText().toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include "command_line.h"
+#include "qt_printers.h"
+
+namespace {
+
+using Action = CommandLine::Action;
+
+struct LineCase {
+  std::vector<std::string> arguments;
+  Action action;
+  BackendKind backend;
+};
+
+TEST(CommandLine, EachArgumentIsTakenOrRefused) {
+  const BackendKind byDefault = BackendOptions::DefaultBackendKind();
+  const LineCase cases[] = {
+      {{}, Action::Run, byDefault},
+      {{"--simulate"}, Action::Run, BackendKind::Simulated},
+      {{"--backend=d2xx:/opt/x.so", "/KOVDA"}, Action::Run, BackendKind::D2xxLibrary},
+      {{"x/kovdax", "-platform", "offscreen", "-style=fusion", "--reverse"},
+       Action::Run,
+       byDefault},
+      {{"--simulate", "--help"}, Action::Help, BackendKind::Simulated},
+      {{"-h"}, Action::Help, byDefault},
+      {{"--version"}, Action::Version, byDefault},
+      {{"--bogus"}, Action::UsageError, byDefault},
+      {{"stray"}, Action::UsageError, byDefault},
+      {{"-platform", "offscreen"}, Action::Run, byDefault},
+      {{"-platform"}, Action::UsageError, byDefault},
+      {{"-reverse", "-platform"}, Action::UsageError, byDefault},
+      {{"--backend=serial"}, Action::UsageError, byDefault},
+      {{"--backend"}, Action::UsageError, byDefault},
+  };
+  for (const LineCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    const CommandLine line = ParseCommandLine(c.arguments);
+    EXPECT_EQ(line.action, c.action);
+    EXPECT_EQ(line.backend.kind, c.backend);
+    EXPECT_EQ(line.error.empty(), c.action != Action::UsageError);
+  }
+}
+
+struct ProcessCase {
+  QStringList arguments;
+  int exitCode;
+  QStringList stdoutHas;
+  QStringList stderrHas;
+};
+
+// The real program, where no display can be opened: help and errors must not need one.
+TEST(CommandLine, HelpVersionAndErrorsNeedNoDisplay) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("DISPLAY"));
+  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  const ProcessCase cases[] = {
+      {{"--help"}, 0, {"--simulate", "--backend=d2xx", "/kovda", "--version"}, {}},
+      {{"--version"}, 0, {"VELD32 Configurator 1.1.0", "Qt 6", "libftdi1 "}, {}},
+      {{"--simulate", "--frobnicate"}, 2, {}, {"Unknown option '--frobnicate'", "Usage: veld32"}},
+      {{"--backend=serial"}, 2, {}, {"Unknown backend 'serial'", "Usage: veld32"}},
+  };
+  for (const ProcessCase& c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    QProcess veld32;
+    veld32.setProcessEnvironment(environment);
+    veld32.start(QStringLiteral(VELD32_PROGRAM), c.arguments);
+    ASSERT_TRUE(veld32.waitForFinished(30000));
+    EXPECT_EQ(veld32.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(veld32.exitCode(), c.exitCode);
+    const QString out = QString::fromUtf8(veld32.readAllStandardOutput());
+    const QString err = QString::fromUtf8(veld32.readAllStandardError());
+    for (const QString& text : c.stdoutHas) EXPECT_TRUE(out.contains(text)) << out.toStdString();
+    for (const QString& text : c.stderrHas) EXPECT_TRUE(err.contains(text)) << err.toStdString();
+  }
+}
+
+}  // namespace
