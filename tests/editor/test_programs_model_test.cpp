@@ -127,9 +127,10 @@ TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
       {{3, 5, 3, 9, 600, 3, 2, 100, 900}, {3, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
       // Without hours, fewer than 30 seconds become 30.
       {{1, 5, 3, 9, 12, 0, 1, 100, 900}, {1, 5, 3, 100, 30, 0, 1, 100, 900}, "00:30 0"},
-      // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s
-      // and pass 0 are outside their sliders.
-      {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "83:20 1"}};
+      // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
+      // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
+      {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "00:30 1"},
+      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
   for (const auto& [received, upload, durationBoxes] : cases) {
     StartAgain();
     SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure
