@@ -10,7 +10,7 @@
 
 // The command line of veld32ctl:
 //   veld32ctl [--simulate[=STATE]] [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
-//             [--timeout=MS] [--json] [--verbose] COMMAND [ARGS]
+//             [--timeout=MS] [--json] [--verbose] [--lenient] COMMAND [ARGS]
 // Options may stand anywhere on the line; --help prints the usage and nothing else runs.
 
 enum class CtlCommand { Help, List, Info, Download, Upload, Show, Check };
@@ -26,6 +26,7 @@ struct CtlOptions {
   int timeoutMs = 5000;
   bool json = false;
   bool verbose = false;
+  bool lenient = false;  // upload and check: keys of FILE not applied are warnings, not failures
 };
 
 struct ParsedCommandLine {

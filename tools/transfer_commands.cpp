@@ -39,7 +39,8 @@ CommandResult DownloadPrograms(const CommandContext& context) {
 
 // An all-programs file is loaded and checked before the tester is touched. A single-program
 // file fills one program of what the tester holds, so the programs are downloaded first; the
-// file is read once beforehand so that a bad one never reaches the tester.
+// file is read once beforehand so that a bad one never reaches the tester. A file with a key
+// the editor does not apply is not uploaded at all, unless --lenient.
 CommandResult UploadPrograms(const CommandContext& context) {
   const QString& file = context.options.file;
   const bool single = IsSingleProgramFile(file);
@@ -53,8 +54,10 @@ CommandResult UploadPrograms(const CommandContext& context) {
     TestProgramsModel probe(QLocale::c());
     probe.StartUp();
     input = LoadFileIntoEditor(probe, file, index, kQuiet);
+    if (input.result.Ok()) input.result = CheckFileApplied(context, input, aborted);
   } else {
     input = LoadFileIntoEditor(model, file, 0, context.log);
+    if (input.result.Ok()) input.result = CheckFileApplied(context, input, aborted);
     if (input.result.Ok()) {
       input.result = CheckPassFailLimits(model, SummarizeAllPrograms(model), aborted);
     }
