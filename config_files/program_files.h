@@ -16,21 +16,26 @@ inline const QString kSingleProgramFilter = QStringLiteral("VELD32 Single Progra
 
 struct Outcome {
   bool ok = true;
-  QString error;         // for the operator when !ok: which file, which section
-  QStringList warnings;  // keys that were missing or that a control refused
+  QString error;  // for the operator when !ok: which file, which section
+  // One line per key not applied, in loading order:
+  // "Program 2: Pass=5000 not applied (1 to 999 ohms)", "Program 1: Mode missing, not applied
+  // (...)"
+  QStringList warnings;
 };
 
 // "Program" for a single-program file, else "Program" + (programIndex + 1).
 QString SectionName(int programIndex, bool singleProgram);
 
-// Loads the section into program programIndex (0..2). A missing, non-numeric or refused key
-// leaves its controls as they were and the load goes on; a section with none of the keys
-// (missing section, unreadable file) fails.
+// Loads the section into program programIndex (0..2). Each key applies whole or not at all: a
+// missing, non-numeric or refused key leaves all its controls as they were, is named in the
+// warnings, and the load goes on; a section with none of the keys (missing section,
+// unreadable file) fails.
 Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
                             bool singleProgram);
 Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName);
 
-// Writes program programIndex's seven keys into the file, keeping everything else in it.
+// Writes program programIndex's seven keys, as an upload would send them, into the file,
+// keeping everything else in it.
 Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
                           bool singleProgram);
 // Replaces the file by one holding exactly the three programs; the old file stays whole until

@@ -148,6 +148,7 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
   if (fileName.isEmpty()) return;
   modMain::AddStatusMessage(before);
   const program_files::Outcome outcome = operation(fileName);
+  for (const QString& line : outcome.warnings) modMain::AddStatusMessage(line);
   const bool load = dialog == FileDialog::Open;
   if (outcome.ok) {
     modMain::AddStatusMessage(load ? kLoadComplete : kSaveComplete);

@@ -19,10 +19,10 @@ CommandResult Readable(const QString& fileName) {
       QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
 }
 
-// The all-programs load words each warning after its section ("Program2: Pass missing").
+// Each warning begins with its program ("Program 2: Pass=5000 not applied ...").
 int ProgramOfWarning(const QString& warning) {
   for (int i = 0; i < kProgramCount; ++i) {
-    if (warning.startsWith(program_files::SectionName(i, false) + u':')) return i;
+    if (warning.startsWith(QStringLiteral("Program %1:").arg(i + 1))) return i;
   }
   return 0;
 }

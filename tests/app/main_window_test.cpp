@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -200,6 +201,38 @@ TEST_F(MainWindow, FailedFileOperationsAreReportedAsFailed) {
   EXPECT_TRUE(prompts_.shown[0].contains("all.vap"));
   EXPECT_TRUE(prompts_.shown[1].contains("absent.vsp"));
   EXPECT_TRUE(prompts_.shown[1].contains("[Program]"));
+}
+
+// A refused key changes none of its controls and is logged before the completion line; what was
+// applied is work the tester does not have, which Connect does not replace without asking.
+TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("bench.vsp");
+  QFile bench(file);
+  ASSERT_TRUE(bench.open(QIODevice::WriteOnly));
+  bench.write(
+      "[Program]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=100\r\nMode=1\r\n"
+      "Duration=10\r\nPass=5000\r\nFail=900\r\n");
+  bench.close();
+  prompts_.fileNames = {file};
+  window_->menuLoadProgram_Click(1);
+  EXPECT_EQ(LogLines(),
+            QStringList({"Loading Program 2 configuration from file...",
+                         "Program 2: PulseWidth=100 not applied (200 to 500 us at 5 mA)",
+                         "Program 2: Duration=10 not applied (30 to 359999 s)",
+                         "Program 2: Pass=5000 not applied (1 to 999 ohms)",
+                         "Load from file complete."}));
+  const auto box = [this](const char* name) {
+    return window_->TestOptions().findChild<QLineEdit*>(name)->text();
+  };
+  EXPECT_EQ(QStringList({box("txtPulseWidth1"), box("txtDuration1"), box("txtPassOhms1"),
+                         box("txtFailOhms1")}),
+            QStringList({"200", "00:30", "150", "900"}));
+  ConnectButton().click();
+  ASSERT_TRUE(Logged("Edited programs kept: nothing was downloaded from VELD32."));
+  EXPECT_EQ(prompts_.shown.size(), 1);
+  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 hold changes"));
+  EXPECT_EQ(box("txtFailOhms1"), "900");
 }
 
 TEST_F(MainWindow, ClosingTheMainWindowClosesTheLink) {
