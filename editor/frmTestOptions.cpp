@@ -108,6 +108,8 @@ void frmTestOptions::Form_Load() {
 
 const ProgramTransferState& frmTestOptions::Transfer() const { return transfer_->State(); }
 
+bool frmTestOptions::TransferInProgress() const { return transfer_->Busy(); }
+
 void frmTestOptions::Form_QueryUnload() {
   if (link_->Connected()) link_->Disconnect();
 }
@@ -172,6 +174,10 @@ void frmTestOptions::ShowTesterState() {
   }
   cmdSave->setEnabled(!transfer_->Busy());
   strip_->SetActivity(transfer_->Activity());
+  if (transferShown_ != transfer_->Busy()) {
+    transferShown_ = transfer_->Busy();
+    emit TransferInProgressChanged(transferShown_);
+  }
 }
 
 // The link's text is for diagnosis; the operator is only asked to replug and confirm.

@@ -49,7 +49,13 @@ class frmTestOptions : public QWidget {
   ctlVELD32UsbComm& ctlVELD32UsbComm1() { return *link_; }
   TestProgramsModel& Model() { return *model_; }
   const ProgramTransferState& Transfer() const;
+  // A download or upload awaits its replies; the programs must not be changed meanwhile.
+  bool TransferInProgress() const;
 
+ signals:
+  void TransferInProgressChanged(bool inProgress);
+
+ public:
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -70,4 +76,5 @@ class frmTestOptions : public QWidget {
   std::array<ProgramTab*, 3> tabs_{};
   QPushButton* cmdSave;
   ctlVELD32UsbCommStrip* strip_;
+  bool transferShown_ = false;
 };

@@ -77,6 +77,11 @@ void ParentMDIForm::CreateMenus() {
                             [this, index] { menuLoadProgram_Click(index); });
     menuLoadProgram[index]->setObjectName(QStringLiteral("menuLoadProgram%1").arg(index));
   }
+  // A load during a transfer would be overwritten by the tester's replies without a word.
+  connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this, [this](bool busy) {
+    menuLoadAll->setEnabled(!busy);
+    for (QAction* item : menuLoadProgram) item->setEnabled(!busy);
+  });
 
   QMenu* menuSave = menuBar()->addMenu(QStringLiteral("Save"));
   menuSave->setObjectName(QStringLiteral("menuSave"));

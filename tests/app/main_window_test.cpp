@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -98,8 +99,11 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
 TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   ProgramWrite program2{2, 4, 8, 100, 125, 1, 1, 12, 14};
   ASSERT_TRUE(tester_->SetProgram(program2));
+  QAction* loadAll = window_->findChild<QAction*>("menuLoadAll");
   ConnectButton().click();
+  EXPECT_FALSE(loadAll->isEnabled()) << "a load would be overwritten by the replies";
   ASSERT_TRUE(Logged("Program data load complete."));
+  EXPECT_TRUE(loadAll->isEnabled());
   const QStringList lines = LogLines();
   // Replies are decoded on later ticks, so TX and RX lines may interleave; each keeps its order.
   const auto only = [&](const QString& prefix) {
