@@ -55,7 +55,6 @@ class frmTestOptions : public QWidget {
  signals:
   void TransferInProgressChanged(bool inProgress);
 
- public:
  protected:
   void closeEvent(QCloseEvent* event) override;
 
