@@ -117,14 +117,6 @@ TEST_F(EditorWindow, SingleMeasureDisablesTheFourDurationControls) {
     EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
 }
 
-TEST_F(EditorWindow, TypedLimitsAreValidatedKeystrokeByKeystroke) {
-  QLineEdit* pass = Box("txtPassOhms0");
-  pass->selectAll();
-  QTest::keyClicks(pass, "007");
-  EXPECT_EQ(pass->text(), "7");
-  EXPECT_EQ(Slider("hsPassOhms0")->value(), 7);
-}
-
 // The hours follow the thumb while it is dragged; the seconds' minimum settles once it is let go.
 TEST_F(EditorWindow, DraggingTheHoursThumbSettlesTheSecondsOnlyWhenLetGo) {
   QTest::mouseClick(Control<QRadioButton>("optDuration0"), Qt::LeftButton);
