@@ -192,6 +192,10 @@ TEST_F(Model, SettingsFromFilesApplyWholeOrNotAtAll) {
           ProgramBox::PassOhms, ProgramBox::FailOhms})
       EXPECT_TRUE(model->BoxRefusal(1, box).isEmpty()) << value;
   }
+  // Any setting applied shows every box's value again, also one the operator left refused.
+  model->SetBoxText(1, ProgramBox::PassOhms, "2000");
+  model->ApplySetting(1, ProgramSetting::Fail, 500);
+  EXPECT_EQ(Box(1, ProgramBox::PassOhms), "150");
 }
 
 // A reply is written into the tab of its program number step by step through the controls;
