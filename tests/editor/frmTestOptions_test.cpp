@@ -280,6 +280,7 @@ TEST_F(EditorWindow, TransfersMakeTheTabsReadOnlyUntilTheLastReply) {
   Link().Disconnect();
   EXPECT_TRUE(Control<QWidget>("tabProgram1")->isEnabled());
   EXPECT_NE(Strip(), "Uploading…");
+  EXPECT_EQ(prompts.shown.size(), 1) << "only the first upload was answered, and differed";
 }
 
 // Each echo that differs from what was sent is logged; one message box follows the third reply.
