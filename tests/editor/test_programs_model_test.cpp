@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "program_comparison.h"
 #include "program_transfer_state.h"
 #include "program_values.h"
 #include "test_programs_model.h"
@@ -116,6 +117,27 @@ TEST_F(Model, PassFailLimitsHoldOnlyWhenEveryPassIsBelowItsFail) {
     model->SetSliderValue(2, ProgramSlider::FailOhms, fail);
     EXPECT_EQ(model->ValidatePassFailLimits(), valid) << pass << " / " << fail;
   }
+}
+
+// What the tester reports is compared in upload form; a Single Measure program without its
+// duration, which the tester does not use.
+TEST(ProgramComparison, NamesEachDifferingSettingInTheOperatorsWords) {
+  const auto differences = [](const UploadArguments& editor, const ReceivedProgram& reply) {
+    QStringList lines;
+    for (const SettingDifference& d : DifferingSettings(editor, HeldByTester(reply))) {
+      lines << SettingKey(d.setting) + ": " + SettingValueText(d.setting, d.editor) + " / " +
+                   SettingValueText(d.setting, d.tester);
+    }
+    return lines;
+  };
+  EXPECT_EQ(differences({1, 3, 8, 200, 125, 1, 1, 12, 14}, {1, 9, 8, 19, 5, 2, 1, 12, 15}),
+            (QStringList{"Current: 20 mA / index 9", "Duration: 3725 s / 7205 s",
+                         "Fail: 14 ohms / 15 ohms"}));
+  EXPECT_EQ(differences({1, 1, 2, 300, 0, 0, 2, 12, 14}, {1, 1, 2, 29, 600, 4, 3, 12, 14}),
+            QStringList{});
+  EXPECT_EQ(differences({1, 1, 2, 300, 0, 0, 2, 12, 14}, {1, 1, 1, 28, 600, 4, 1, 12, 14}),
+            (QStringList{"Frequency: 5 Hz / 2 Hz", "PulseWidth: 300 us / 290 us",
+                         "Mode: Single Measure / Duration", "Duration: 0 s / 15000 s"}));
 }
 
 TEST(ProgramLists, HoldTheLinksIndexOrder) {
