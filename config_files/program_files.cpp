@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "file_access.h"
 #include "modINIReadWrite.h"
 #include "program_comparison.h"
 #include "test_programs_model.h"
@@ -29,18 +30,24 @@ std::optional<qint32> WholeNumber(const QString& text) {
   return static_cast<qint32>(rounded);
 }
 
+QString ShortName(const QString& fileName) {
+  return fileName == file_access::kStandardStream ? file_access::DisplayName(fileName)
+                                                  : QFileInfo(fileName).fileName();
+}
+
 // Reads one section's keys and applies each whole or not at all, noting every key not applied.
 class SectionLoader {
  public:
-  SectionLoader(TestProgramsModel& model, int index, const QString& fileName,
-                const QString& section)
-      : model_(model), index_(index), fileName_(fileName), section_(section) {}
+  SectionLoader(TestProgramsModel& model, int index, const IniDocument& document,
+                const QString& fileName, const QString& section)
+      : model_(model), index_(index), document_(document), fileName_(fileName), section_(section) {}
 
   // The key's controls change only when the program can take its value as it stands; the
   // keys before it (the current level before the pulse width) are already applied.
   void Apply(ProgramSetting setting) {
     const QString key = SettingKey(setting);
-    const QString text = modINIReadWrite::ReadINIString(section_, key, fileName_);
+    const QString text =
+        document_.Value(section_, key).value_or(QString()).left(modINIReadWrite::kMaxValueChars);
     if (text.isEmpty()) {
       ++missing_;
       return NotApplied(setting, key + QStringLiteral(" missing,"));
@@ -60,7 +67,7 @@ class SectionLoader {
     if (missing_ == kSettingCount) {
       outcome.ok = false;
       outcome.error = QStringLiteral("The file %1 holds no settings of section [%2].")
-                          .arg(QFileInfo(fileName_).fileName(), section_);
+                          .arg(ShortName(fileName_), section_);
     }
     return outcome;
   }
@@ -74,6 +81,7 @@ class SectionLoader {
 
   TestProgramsModel& model_;
   const int index_;
+  const IniDocument& document_;
   const QString& fileName_;
   const QString section_;
   int missing_ = 0;
@@ -101,9 +109,7 @@ void WriteProgram(IniDocument& document, const TestProgramsModel& model, int ind
   set(ProgramSetting::Fail, slider(ProgramSlider::FailOhms));
 }
 
-Outcome NotWritten(const QString& fileName) {
-  return {false, QStringLiteral("The file %1 could not be written.").arg(fileName), {}};
-}
+Outcome Failed(const QString& error) { return {false, error, {}}; }
 
 }  // namespace
 
@@ -112,19 +118,22 @@ QString SectionName(int programIndex, bool singleProgram) {
                        : QStringLiteral("Program%1").arg(programIndex + 1);
 }
 
-Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
-                            bool singleProgram) {
-  SectionLoader load(model, programIndex, fileName, SectionName(programIndex, singleProgram));
+Outcome LoadProgramFromDocument(TestProgramsModel& model, int programIndex,
+                                const IniDocument& document, const QString& fileName,
+                                bool singleProgram) {
+  SectionLoader load(model, programIndex, document, fileName,
+                     SectionName(programIndex, singleProgram));
   for (int setting = 0; setting < kSettingCount; ++setting) {
     load.Apply(static_cast<ProgramSetting>(setting));
   }
   return load.Finish();
 }
 
-Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName) {
+Outcome LoadAllProgramsFromDocument(TestProgramsModel& model, const IniDocument& document,
+                                    const QString& fileName) {
   Outcome all;
   for (int index = 0; index < kProgramCount; ++index) {
-    Outcome one = LoadProgramFromFile(model, index, fileName, false);
+    Outcome one = LoadProgramFromDocument(model, index, document, fileName, false);
     all.warnings << one.warnings;
     if (!one.ok) {
       all.ok = false;
@@ -134,12 +143,26 @@ Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileNam
   return all;
 }
 
+Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
+                            bool singleProgram) {
+  const modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(fileName);
+  if (!load.document) return Failed(load.error);
+  return LoadProgramFromDocument(model, programIndex, *load.document, fileName, singleProgram);
+}
+
+Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName) {
+  const modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(fileName);
+  if (!load.document) return Failed(load.error);
+  return LoadAllProgramsFromDocument(model, *load.document, fileName);
+}
+
 Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
                           bool singleProgram) {
-  std::optional<IniDocument> document = modINIReadWrite::LoadIniFile(fileName);
-  if (!document) return NotWritten(fileName);
-  WriteProgram(*document, model, programIndex, SectionName(programIndex, singleProgram));
-  if (!modINIReadWrite::SaveIniFile(*document, fileName)) return NotWritten(fileName);
+  const QString error = modINIReadWrite::ChangeIniFile(fileName, [&](IniDocument& document) {
+    WriteProgram(document, model, programIndex, SectionName(programIndex, singleProgram));
+    return true;
+  });
+  if (!error.isEmpty()) return Failed(error);
   return {};
 }
 
@@ -152,11 +175,9 @@ QByteArray AllProgramsFileContent(const TestProgramsModel& model) {
 }
 
 Outcome SaveAllProgramsToFile(const TestProgramsModel& model, const QString& fileName) {
-  // The new content replaces the old file only once it is whole.
-  if (!modINIReadWrite::SaveIniFile(IniDocument::FromBytes(AllProgramsFileContent(model)),
-                                    fileName)) {
-    return NotWritten(fileName);
-  }
+  // Nothing of the old file is read, so the replacement alone makes it all-or-nothing.
+  const QString error = file_access::ReplaceFile(fileName, AllProgramsFileContent(model));
+  if (!error.isEmpty()) return Failed(error);
   return {};
 }
 

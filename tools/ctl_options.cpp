@@ -85,6 +85,14 @@ class LineParser {
         options_.command != CtlCommand::Check) {
       return Fail(QStringLiteral("Option --lenient belongs to upload and check"));
     }
+    if (outputGiven_ && options_.outputFile.isEmpty()) {
+      return Fail(QStringLiteral("Option -o needs a FILE, or - for standard output"));
+    }
+    if (outputGiven_ && IsSingleProgramFile(options_.outputFile)) {
+      return Fail(QStringLiteral("download writes all three programs: '%1' names a "
+                                 "single-program file (.vsp); give an all-programs file (.vap)")
+                      .arg(options_.outputFile));
+    }
     if (options_.program && options_.command != CtlCommand::Upload) {
       return Fail(QStringLiteral("Option --program belongs to upload"));
     }
@@ -188,8 +196,9 @@ QString UsageText() {
              "would open\n"
              "  info                       the tester's firmware version, serial number and "
              "calibration date\n"
-             "  download [-o FILE]         the tester's three programs; with -o also saved as an "
+             "  download [-o FILE]         the tester's three programs; with -o saved as an "
              "all-programs file\n"
+             "                             (-o - writes that file to standard output)\n"
              "  upload FILE [--program=N]  load FILE (.vap, or .vsp into program N, default 1), "
              "upload all three\n"
              "                             programs and verify the tester's replies; nothing is "
@@ -197,7 +206,9 @@ QString UsageText() {
              "                             of FILE is missing, not a number or refused\n"
              "  show FILE                  the programs of FILE as the editor would load them, "
              "with a warning\n"
-             "                             for every key not applied\n"
+             "                             for every key not applied; FILE - reads standard input "
+             "(upload\n"
+             "                             and check too)\n"
              "  check FILE                 like show; exit status 1 if a key is not applied or a "
              "pass limit\n"
              "                             is not below its fail limit\n\n"
