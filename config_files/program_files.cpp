@@ -8,20 +8,11 @@
 
 #include "file_access.h"
 #include "modINIReadWrite.h"
-#include "program_values.h"
+#include "program_comparison.h"
 #include "test_programs_model.h"
 
 namespace program_files {
 namespace {
-
-const QString kCurrent = QStringLiteral("Current");
-const QString kFrequency = QStringLiteral("Frequency");
-const QString kPulseWidth = QStringLiteral("PulseWidth");
-const QString kMode = QStringLiteral("Mode");
-const QString kDuration = QStringLiteral("Duration");
-const QString kPass = QStringLiteral("Pass");
-const QString kFail = QStringLiteral("Fail");
-const QStringList kKeys = {kCurrent, kFrequency, kPulseWidth, kMode, kDuration, kPass, kFail};
 
 constexpr int kSecondsPerHour = 3600;
 
@@ -44,74 +35,36 @@ QString ShortName(const QString& fileName) {
                                                   : QFileInfo(fileName).fileName();
 }
 
-bool Fits16Bits(qint32 value) {
-  return value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max();
-}
-
-// Reads one section's keys and applies them, noting what could not be applied.
+// Reads one section's keys and applies each whole or not at all, noting every key not applied.
 class SectionLoader {
  public:
   SectionLoader(TestProgramsModel& model, int index, const IniDocument& document,
                 const QString& fileName, const QString& section)
       : model_(model), index_(index), document_(document), fileName_(fileName), section_(section) {}
 
-  // The key's number, or nothing (with a warning) when the key is missing or not a number.
-  std::optional<qint32> Number(const QString& key) {
+  // The key's controls change only when the program can take its value as it stands; the
+  // keys before it (the current level before the pulse width) are already applied.
+  void Apply(ProgramSetting setting) {
+    const QString key = SettingKey(setting);
     const QString text =
         document_.Value(section_, key).value_or(QString()).left(modINIReadWrite::kMaxValueChars);
     if (text.isEmpty()) {
       ++missing_;
-      Warn(key, QStringLiteral("missing"));
-      return std::nullopt;
+      return NotApplied(setting, key + QStringLiteral(" missing,"));
     }
     const auto value = WholeNumber(text);
-    if (!value) Warn(key, QStringLiteral("\"%1\" is not a number").arg(text));
-    return value;
-  }
-
-  void List(const QString& key, ProgramList list) {
-    const auto value = Number(key);
-    if (!value) return;
-    const QString text = QString::number(*value);
-    if (!TestProgramsModel::ListItems(list).contains(text)) return Refused(key, *value);
-    model_.SetListText(index_, list, text);
-  }
-
-  void SliderAndBox(const QString& key, ProgramSlider slider, ProgramBox box) {
-    const auto value = Number(key);
-    if (!value) return;
-    SetSlider(key, slider, *value);
-    model_.SetBoxText(index_, box, QString::number(*value));
-  }
-
-  void Mode() {
-    const auto value = Number(kMode);
-    if (!value) return;
-    if (*value == 1) {
-      model_.SelectMode(index_, ProgramMode::Duration);
-    } else if (*value == 2) {
-      model_.SelectMode(index_, ProgramMode::SingleMeasure);
-    } else {
-      Refused(kMode, *value);
+    if (value && model_.Accepts(index_, setting, *value)) {
+      model_.ApplySetting(index_, setting, *value);
+      return;
     }
-  }
-
-  void Duration() {
-    const auto value = Number(kDuration);
-    if (!value) return;
-    const qint32 hours = *value / kSecondsPerHour;
-    SetSlider(kDuration, ProgramSlider::DurationHr, hours);
-    model_.SetBoxText(index_, ProgramBox::DurationHr, QString::number(hours));
-    model_.CheckDurationMin(index_);
-    const qint32 seconds = *value % kSecondsPerHour;
-    SetSlider(kDuration, ProgramSlider::Duration, seconds);
-    model_.SetBoxText(index_, ProgramBox::Duration, DurationText(seconds));
+    NotApplied(setting, key + u'=' + text.trimmed());
   }
 
   Outcome Finish() {
     Outcome outcome;
-    outcome.warnings = warnings_;
-    if (missing_ == kKeys.size()) {
+    // A section without any of the keys is one failure, not seven keys not applied.
+    if (missing_ < kSettingCount) outcome.warnings = warnings_;
+    if (missing_ == kSettingCount) {
       outcome.ok = false;
       outcome.error = QStringLiteral("The file %1 holds no settings of section [%2].")
                           .arg(ShortName(fileName_), section_);
@@ -120,20 +73,10 @@ class SectionLoader {
   }
 
  private:
-  void SetSlider(const QString& key, ProgramSlider slider, qint32 value) {
-    const SliderState state = model_.Slider(index_, slider);
-    if (!Fits16Bits(value) || value < state.minimum || value > state.maximum) {
-      Refused(key, value);
-    }
-    if (Fits16Bits(value)) model_.SetSliderValue(index_, slider, value);
-  }
-
-  void Refused(const QString& key, qint32 value) {
-    Warn(key, QStringLiteral("%1 refused").arg(value));
-  }
-
-  void Warn(const QString& key, const QString& what) {
-    warnings_ << QStringLiteral("%1: %2 %3").arg(section_, key, what);
+  void NotApplied(ProgramSetting setting, const QString& what) {
+    warnings_ << QStringLiteral("Program %1: %2 not applied (%3)")
+                     .arg(index_ + 1)
+                     .arg(what, model_.AllowedValues(index_, setting));
   }
 
   TestProgramsModel& model_;
@@ -141,7 +84,7 @@ class SectionLoader {
   const IniDocument& document_;
   const QString& fileName_;
   const QString section_;
-  qsizetype missing_ = 0;
+  int missing_ = 0;
   QStringList warnings_;
 };
 
@@ -149,15 +92,21 @@ void WriteProgram(IniDocument& document, const TestProgramsModel& model, int ind
                   const QString& section) {
   const qint32 duration = model.Slider(index, ProgramSlider::DurationHr).value * kSecondsPerHour +
                           model.Slider(index, ProgramSlider::Duration).value;
-  const QString mode =
-      model.Mode(index) == ProgramMode::SingleMeasure ? QStringLiteral("2") : QStringLiteral("1");
-  document.SetValue(section, kCurrent, model.ListText(index, ProgramList::Current));
-  document.SetValue(section, kFrequency, model.ListText(index, ProgramList::Frequency));
-  document.SetValue(section, kPulseWidth, model.BoxText(index, ProgramBox::PulseWidth));
-  document.SetValue(section, kMode, mode);
-  document.SetValue(section, kDuration, QString::number(duration));
-  document.SetValue(section, kPass, model.BoxText(index, ProgramBox::PassOhms));
-  document.SetValue(section, kFail, model.BoxText(index, ProgramBox::FailOhms));
+  const auto set = [&](ProgramSetting setting, const QString& value) {
+    document.SetValue(section, SettingKey(setting), value);
+  };
+  // What an upload sends: the lists and sliders, never a box's text.
+  const auto slider = [&](ProgramSlider s) {
+    return QString::number(model.Slider(index, s).value);
+  };
+  set(ProgramSetting::Current, model.ListText(index, ProgramList::Current));
+  set(ProgramSetting::Frequency, model.ListText(index, ProgramList::Frequency));
+  set(ProgramSetting::PulseWidth, slider(ProgramSlider::PulseWidth));
+  set(ProgramSetting::Mode,
+      model.Mode(index) == ProgramMode::SingleMeasure ? QStringLiteral("2") : QStringLiteral("1"));
+  set(ProgramSetting::Duration, QString::number(duration));
+  set(ProgramSetting::Pass, slider(ProgramSlider::PassOhms));
+  set(ProgramSetting::Fail, slider(ProgramSlider::FailOhms));
 }
 
 Outcome Failed(const QString& error) { return {false, error, {}}; }
@@ -174,13 +123,9 @@ Outcome LoadProgramFromDocument(TestProgramsModel& model, int programIndex,
                                 bool singleProgram) {
   SectionLoader load(model, programIndex, document, fileName,
                      SectionName(programIndex, singleProgram));
-  load.List(kCurrent, ProgramList::Current);
-  load.List(kFrequency, ProgramList::Frequency);
-  load.SliderAndBox(kPulseWidth, ProgramSlider::PulseWidth, ProgramBox::PulseWidth);
-  load.Mode();
-  load.Duration();
-  load.SliderAndBox(kPass, ProgramSlider::PassOhms, ProgramBox::PassOhms);
-  load.SliderAndBox(kFail, ProgramSlider::FailOhms, ProgramBox::FailOhms);
+  for (int setting = 0; setting < kSettingCount; ++setting) {
+    load.Apply(static_cast<ProgramSetting>(setting));
+  }
   return load.Finish();
 }
 

@@ -17,15 +17,18 @@ inline const QString kSingleProgramFilter = QStringLiteral("VELD32 Single Progra
 
 struct Outcome {
   bool ok = true;
-  QString error;         // for the operator when !ok: which file, and what is wrong with it
-  QStringList warnings;  // keys that were missing or that a control refused
+  QString error;  // for the operator when !ok: which file, and what is wrong with it
+  // One line per key not applied, in loading order ("Program 2: Pass=5000 not applied (1 to
+  // 999 ohms)", "Program 1: Mode missing, not applied (1 Duration or 2 Single Measure)").
+  QStringList warnings;
 };
 
 // "Program" for a single-program file, else "Program" + (programIndex + 1).
 QString SectionName(int programIndex, bool singleProgram);
 
-// Loads the section into program programIndex (0..2). A missing, non-numeric or refused key
-// leaves its controls as they were and the load goes on; a section with none of the keys fails.
+// Loads the section into program programIndex (0..2). Each key applies whole or not at all: a
+// missing, non-numeric or refused key leaves all its controls as they were, is named in the
+// warnings, and the load goes on; a section with none of the keys fails.
 // `fileName` names the file in messages.
 Outcome LoadProgramFromDocument(TestProgramsModel& model, int programIndex,
                                 const IniDocument& document, const QString& fileName,
@@ -38,7 +41,8 @@ Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QS
                             bool singleProgram);
 Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName);
 
-// Writes program programIndex's seven keys into the file, keeping everything else in it, under
+// Writes program programIndex's seven keys, as an upload would send them, into the file,
+// keeping everything else in it, under
 // the file's lock (waiting for another program's save up to file_access::kSaveLockWaitMs).
 Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
                           bool singleProgram);

@@ -98,9 +98,14 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
   Refresh();
 }
 
+void ctlVELD32UsbCommStrip::SetActivity(const QString& text) {
+  activity_ = text;
+  Refresh();
+}
+
 void ctlVELD32UsbCommStrip::Refresh() {
   const StatusStripState& state = link_.Strip();
-  lblStatus->setText(state.status);
+  lblStatus->setText(activity_.isEmpty() ? state.status : activity_);
   static_cast<Lamp*>(shpStatus)->SetColour(ToColor(state.lamp));
   // The link sets the value itself while its settingCheck guard is up, so this change does
   // not count as the operator's click.

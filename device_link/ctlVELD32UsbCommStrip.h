@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 class QCheckBox;
@@ -15,6 +16,10 @@ class ctlVELD32UsbCommStrip : public QWidget {
  public:
   explicit ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* parent = nullptr);
 
+  // What the link's user has in progress ("Uploading…"); while not empty the status caption
+  // shows it instead of the link's status.
+  void SetActivity(const QString& text);
+
  private:
   void Refresh();
 
@@ -24,4 +29,5 @@ class ctlVELD32UsbCommStrip : public QWidget {
   QWidget* shpStatus;
   QCheckBox* chkConnect;
   QLabel* lblErrorMessage;
+  QString activity_;
 };

@@ -26,6 +26,16 @@ const QString kLimitsMessage = QStringLiteral(
     "ERROR - Pass(ohms) value must be less than Fail(ohms) value!  Save to VELD32 aborted.");
 const QString kNotConnectedMessage =
     QStringLiteral("ERROR - VELD32 not connected!  Save to VELD32 aborted.");
+const QString kReplaceQuestion = QStringLiteral(
+    "%1 hold changes that the VELD32 does not have.\r\n\r\n"
+    "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.");
+const QString kEditsKept =
+    QStringLiteral("Edited programs kept: nothing was downloaded from VELD32.");
+const QString kEchoMessage =
+    QStringLiteral("The VELD32 does not hold what was uploaded:\r\n\r\n%1");
+
+QString ProgramCaption(int vIndex) { return QStringLiteral("Test Program %1").arg(vIndex + 1); }
+
 const QString kReplugMessage = QStringLiteral(
     "There is an error communicating with the VELD32 device. \r\n\r\n"
     "Please disconnect and reconnect the VELD32 device, and then click 'OK'");
@@ -42,7 +52,8 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
           *link_, *model_, modMain::AddStatusMessage, [] { return modMain::ShowVerbose; },
           [] { return modMain::ShowRXBuffer; }, this)),
       SSTab1(new QTabWidget(this)),
-      cmdSave(new QPushButton(QStringLiteral("Upload to VELD32"), this)) {
+      cmdSave(new QPushButton(QStringLiteral("Upload to VELD32"), this)),
+      strip_(new ctlVELD32UsbCommStrip(*link_, this)) {
   setObjectName(QStringLiteral("frmTestOptions"));
   setWindowTitle(QStringLiteral("Test Options"));
   link_->setObjectName(QStringLiteral("ctlVELD32UsbComm1"));
@@ -51,7 +62,7 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
 
   for (int i = 0; i < kProgramCount; ++i) {
     tabs_[i] = new ProgramTab(*model_, i, SSTab1);
-    SSTab1->addTab(tabs_[i], QStringLiteral("Test Program %1").arg(i + 1));
+    SSTab1->addTab(tabs_[i], ProgramCaption(i));
     PrepareProgramTab(*tabs_[i]);
     connect(tabs_[i]->cmdReload(), &QPushButton::clicked, this, [this, i] { cmdReload_Click(i); });
   }
@@ -64,7 +75,7 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   SSTab1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(new ctlVELD32UsbCommStrip(*link_, this), 0, Qt::AlignLeft);
+  layout->addWidget(strip_, 0, Qt::AlignLeft);
   layout->addWidget(SSTab1);
   layout->addWidget(cmdSave, 0, Qt::AlignHCenter);
   // Larger desktop fonts widen the window rather than clip it.
@@ -90,6 +101,15 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
               identity.calibrationDay = day;
             });
           });
+  // Another tab: whatever the operator left refused in a box gives way to the program's value.
+  connect(SSTab1, &QTabWidget::currentChanged, this, [this] {
+    for (int i = 0; i < kProgramCount; ++i) model_->ShowProgramValues(i);
+  });
+  connect(model_, &TestProgramsModel::ProgramChanged, this, &frmTestOptions::ShowTesterState);
+  connect(transfer_, &ProgramTransfer::TesterStateChanged, this, &frmTestOptions::ShowTesterState);
+  connect(transfer_, &ProgramTransfer::UploadEchoDiffers, this, [this](const QStringList& lines) {
+    prompts_.Inform(kEchoMessage.arg(lines.join(QStringLiteral("\r\n"))));
+  });
 
   Form_Load();
 }
@@ -108,6 +128,8 @@ void frmTestOptions::Form_Load() {
 }
 
 const ProgramTransferState& frmTestOptions::Transfer() const { return transfer_->State(); }
+
+bool frmTestOptions::TransferInProgress() const { return transfer_->Busy(); }
 
 void frmTestOptions::Form_QueryUnload() {
   if (link_->Connected()) link_->Disconnect();
@@ -130,11 +152,54 @@ void frmTestOptions::cmdSave_Click() {
   transfer_->UploadAll();
 }
 
-void frmTestOptions::cmdReload_Click(int Index) { transfer_->Reload(Index); }
+void frmTestOptions::cmdReload_Click(int Index) {
+  if (!link_->Connected() || !MayReplace({Index})) return;
+  transfer_->Reload(Index);
+}
 
 void frmTestOptions::ctlVELD32UsbComm1_UsbConnected() {
   ClearIdentity();
-  transfer_->DownloadAll();
+  if (MayReplace({0, 1, 2})) {
+    transfer_->DownloadAll();
+  } else {
+    modMain::AddStatusMessage(kEditsKept);
+  }
+}
+
+bool frmTestOptions::MayReplace(const std::vector<int>& indexes) {
+  QStringList edited;
+  for (const int i : indexes) {
+    if (transfer_->HasUnsentChanges(i)) edited << ProgramCaption(i);
+  }
+  return edited.isEmpty() || prompts_.AskOkCancel(kReplaceQuestion.arg(edited.join(", ")));
+}
+
+void frmTestOptions::ShowTesterState() {
+  for (int i = 0; i < kProgramCount; ++i) {
+    QString caption = ProgramCaption(i);
+    QString tip = QStringLiteral("Not yet downloaded from the VELD32.");
+    if (transfer_->TesterHolds(i)) {
+      QStringList differences;
+      for (const SettingDifference& d : transfer_->Differences(i)) {
+        differences << QStringLiteral("%1: %2 here, %3 on the VELD32")
+                           .arg(SettingKey(d.setting), SettingValueText(d.setting, d.editor),
+                                SettingValueText(d.setting, d.tester));
+      }
+      if (!differences.isEmpty()) caption += QStringLiteral(" *");
+      tip = differences.isEmpty()
+                ? QStringLiteral("As the VELD32 holds it.")
+                : QStringLiteral("Differs from the VELD32:\n") + differences.join(u'\n');
+    }
+    SSTab1->setTabText(i, caption);
+    SSTab1->setTabToolTip(i, tip);
+    tabs_[i]->setEnabled(!transfer_->Busy());
+  }
+  cmdSave->setEnabled(!transfer_->Busy());
+  strip_->SetActivity(transfer_->Activity());
+  if (transferShown_ != transfer_->Busy()) {
+    transferShown_ = transfer_->Busy();
+    emit TransferInProgressChanged(transferShown_);
+  }
 }
 
 void frmTestOptions::AskIdentity() {

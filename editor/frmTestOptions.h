@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "program_transfer_state.h"
 #include "tester_identity.h"
@@ -19,15 +20,19 @@ class QPushButton;
 class QTabWidget;
 class TestProgramsModel;
 class ctlVELD32UsbComm;
+class ctlVELD32UsbCommStrip;
 
 // The test program editor window ("Test Options"): the link's status strip, one tab per
 // program and the upload button. It owns the one device link of the utility and is its only
 // user: it downloads all programs whenever the link connects, one program on its tab's
 // button, uploads all three after checking the limits and the link, logs the transfer and
-// asks the operator to replug the tester when the link fails. After each download it asks the
-// tester who it is and announces the identity line, cleared when the link closes. Its size is fixed
-// once built: kWidth wide unless the desktop's fonts need more, so width() is what neighbours go
-// by.
+// asks the operator to replug the tester when the link fails. A download that would replace
+// programs holding changes the tester does not have asks first; a tab whose program differs
+// from what the tester last reported is marked on its caption, and while a transfer awaits its
+// replies the tabs are read-only and the strip says what is in progress. After each download it
+// asks the tester who it is and announces the identity line, cleared when the link closes. Its
+// size is fixed once
+// built: kWidth wide unless the desktop's fonts need more, so width() is what neighbours go by.
 class frmTestOptions : public QWidget {
   Q_OBJECT
 
@@ -49,6 +54,11 @@ class frmTestOptions : public QWidget {
   ctlVELD32UsbComm& ctlVELD32UsbComm1() { return *link_; }
   TestProgramsModel& Model() { return *model_; }
   const ProgramTransferState& Transfer() const;
+  // A download or upload awaits its replies; the programs must not be changed meanwhile.
+  bool TransferInProgress() const;
+
+ signals:
+  void TransferInProgressChanged(bool inProgress);
 
  signals:
   // The connected tester's identity line (IdentityLine); empty once the link has closed.
@@ -60,6 +70,11 @@ class frmTestOptions : public QWidget {
  private:
   void ctlVELD32UsbComm1_UsbConnected();
   void ctlVELD32UsbComm1_UsbError();
+  // Whether a download may replace the given programs: yes when none holds unsent changes,
+  // else the operator decides.
+  bool MayReplace(const std::vector<int>& indexes);
+  // Captions, tooltips and read-only state from what the tester holds and what is in progress.
+  void ShowTesterState();
   void AskIdentity();
   // An identity reply arrived; `store` puts it into the identity being asked for.
   void IdentityReply(const std::function<void(TesterIdentity&)>& store);
@@ -72,5 +87,7 @@ class frmTestOptions : public QWidget {
   QTabWidget* SSTab1;
   std::array<ProgramTab*, 3> tabs_{};
   QPushButton* cmdSave;
+  ctlVELD32UsbCommStrip* strip_;
+  bool transferShown_ = false;
   std::optional<TesterIdentity> askedIdentity_;  // while the identity replies are awaited
 };

@@ -29,6 +29,10 @@ inline constexpr int kBoxCount = 7;
 // Which of the option pair optSingleMeasure/optDuration is selected; None only before start-up.
 enum class ProgramMode { None, SingleMeasure, Duration };
 
+// The settings as a program file names them ("Current" .. "Fail"), in the file's key order.
+enum class ProgramSetting { Current, Frequency, PulseWidth, Mode, Duration, Pass, Fail };
+inline constexpr int kSettingCount = 7;
+
 // A slider never holds a value outside minimum..maximum.
 struct SliderState {
   int value = 0;

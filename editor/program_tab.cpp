@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kBoxWidth = 56;
 constexpr int kListWidth = 72;
+// A box whose text the program did not take.
+const QString kRefusedBoxStyle = QStringLiteral("QLineEdit { border: 1px solid red; }");
 
 int Ordinal(auto control) { return static_cast<int>(control); }
 
@@ -135,8 +137,12 @@ void ProgramTab::AddSlider(ProgramSlider slider, const QString& name, int smallS
           [this, slider](int value) { model_.SetSliderValue(index_, slider, value); });
   connect(bar, &QScrollBar::sliderMoved, this,
           [this, slider](int position) { model_.DragSlider(index_, slider, position); });
-  connect(bar, &QScrollBar::sliderReleased, this,
-          [this, slider] { model_.EndSliderDrag(index_, slider); });
+  // A click that jumps the thumb moves it without a drag notification; the position is taken
+  // as the last drag before the release settles it, or the redraw would put the thumb back.
+  connect(bar, &QScrollBar::sliderReleased, this, [this, slider, bar] {
+    model_.DragSlider(index_, slider, bar->sliderPosition());
+    model_.EndSliderDrag(index_, slider);
+  });
   sliders_[Ordinal(slider)] = bar;
 }
 
@@ -149,6 +155,8 @@ void ProgramTab::AddBox(ProgramBox box, const QString& name, bool typing) {
     // Every keystroke is a text change, so the slider follows the typing at once.
     connect(edit, &QLineEdit::textEdited, this,
             [this, box](const QString& text) { model_.SetBoxText(index_, box, text); });
+    // Leaving the box (focus out, Enter) shows what the program holds again.
+    connect(edit, &QLineEdit::editingFinished, this, [this] { model_.ShowProgramValues(index_); });
   }
   boxes_[Ordinal(box)] = edit;
 }
@@ -174,6 +182,11 @@ void ProgramTab::Refresh() {
     edit->setEnabled(model_.BoxEnabled(index_, box));
     // Rewriting an unchanged text would throw the operator's cursor to the end.
     if (edit->text() != model_.BoxText(index_, box)) edit->setText(model_.BoxText(index_, box));
+    const QString refusal = model_.BoxRefusal(index_, box);
+    if (edit->toolTip() != refusal) {
+      edit->setToolTip(refusal);
+      edit->setStyleSheet(refusal.isEmpty() ? QString() : kRefusedBoxStyle);
+    }
   }
   const ProgramMode mode = model_.Mode(index_);
   optSingleMeasure_->setChecked(mode == ProgramMode::SingleMeasure);

@@ -3,7 +3,12 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <functional>
+#include <optional>
+#include <vector>
+
+#include "program_comparison.h"
 
 #include "program_controls.h"
 #include "program_transfer_state.h"
@@ -16,6 +21,9 @@ class ctlVELD32UsbComm;
 // completion counting, each with its log lines. The editor window and the command-line tool
 // both move programs through it; the checks before an upload, and what to tell the operator
 // when they fail, stay with them.
+// It remembers what the tester last reported of each program (its reply to a download or to
+// an upload), so that differences between editor and tester can be shown, and compares every
+// echo of an upload with what was sent.
 class ProgramTransfer : public QObject {
   Q_OBJECT
 
@@ -28,8 +36,8 @@ class ProgramTransfer : public QObject {
   ProgramTransfer(ctlVELD32UsbComm& link, TestProgramsModel& model, Log log, Switch logFrames,
                   Switch logBuffer, QObject* parent = nullptr);
 
-  // Start-up: no transfer in progress.
-  void Reset() { state_.Reset(); }
+  // Start-up: no transfer in progress, nothing known of the tester's programs.
+  void Reset();
   // Asks for programs 1..3; the third reply completes the download.
   void DownloadAll();
   // Asks for one program (index 0..2) again; nothing while the link is down.
@@ -40,17 +48,50 @@ class ProgramTransfer : public QObject {
 
   const ProgramTransferState& State() const { return state_; }
 
+  // What the tester last reported of program vIndex (0..2), in upload form; none before it
+  // reported that program.
+  std::optional<UploadArguments> TesterHolds(int vIndex) const;
+  // Where the editor's program differs from the tester's last report; empty while unknown.
+  std::vector<SettingDifference> Differences(int vIndex) const;
+  // The program holds changes the tester does not have: it differs from the tester's last
+  // report or, before any, from the start-up defaults.
+  bool HasUnsentChanges(int vIndex) const;
+
+  // Replies are awaited: from a download or upload request until its last reply arrives or the
+  // link drops.
+  bool Busy() const { return awaitedReplies_ > 0; }
+  // What is in progress, for the status strip ("Downloading 2 of 3…", "Uploading…"); empty
+  // when idle.
+  QString Activity() const;
+
  signals:
+  // What the tester holds, or whether a transfer is in progress, changed.
+  void TesterStateChanged();
+  // An upload's replies are all in and the tester does not hold what was sent: one line per
+  // setting (each also logged as its echo arrived) and per program that was not echoed.
+  void UploadEchoDiffers(const QStringList& lines);
+
   // A program-values reply was applied to the model (its program may not exist).
   void ProgramReceived(const ReceivedProgram& program, qint16 pulseWidthUs);
   // The full download completed: "Program data load complete." has just been logged.
   void DownloadCompleted();
 
  private:
+  enum class Work { None, DownloadAll, DownloadOne, Upload };
+
   void Apply(const ReceivedProgram& program, qint16 pulseWidthUs);
+  void Await(Work work, int replies);
+  void CompareEcho(int vIndex, const UploadArguments& held);
+  void FinishAwaiting();
 
   ctlVELD32UsbComm& link_;
   TestProgramsModel& model_;
   Log log_;
   ProgramTransferState state_;
+  std::array<std::optional<UploadArguments>, kProgramCount> testerHolds_;
+  Work activity_ = Work::None;
+  int awaitedReplies_ = 0;
+  int reloadedIndex_ = 0;
+  std::array<std::optional<UploadArguments>, kProgramCount> sent_;  // not yet echoed
+  QStringList echoDifferences_;
 };

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int kSecondsMinimumWithoutHours = 30;
+constexpr int kSecondsPerHour = 3600;
 
 int Ordinal(auto control) { return static_cast<int>(control); }
 
@@ -28,6 +29,28 @@ SliderState DesignSlider(ProgramSlider slider) {
       return {.value = 2, .minimum = 2, .maximum = 1000};
   }
   return {};
+}
+
+ProgramList ListOf(ProgramSetting setting) {
+  return setting == ProgramSetting::Current ? ProgramList::Current : ProgramList::Frequency;
+}
+
+// How a box beside a slider shows the slider's value.
+QString ShownText(ProgramBox box, int value) {
+  return box == ProgramBox::Duration ? DurationText(value) : QString::number(value);
+}
+
+QString BoxUnit(ProgramBox box) {
+  switch (box) {
+    case ProgramBox::PulseWidth:
+      return QStringLiteral(" us");
+    case ProgramBox::DurationHr:
+      return QStringLiteral(" h");
+    case ProgramBox::Duration:
+      return {};
+    default:
+      return QStringLiteral(" ohms");
+  }
 }
 
 QString DesignBoxText(ProgramBox box) {
@@ -250,6 +273,126 @@ void TestProgramsModel::ApplyReceivedProgram(const ReceivedProgram& received) {
   WriteBox(i, ProgramBox::PassOhms, QString::number(received.vPassValue));
   WriteSlider(i, ProgramSlider::FailOhms, received.vFailValue);
   WriteBox(i, ProgramBox::FailOhms, QString::number(received.vFailValue));
+  ShowProgramValues(i);
+}
+
+void TestProgramsModel::ShowProgramValues(int vIndex) {
+  if (At(vIndex) == nullptr) return;
+  Operation op(*this, vIndex);
+  for (int b = 0; b < kSliderCount; ++b) {
+    const auto box = static_cast<ProgramBox>(b);
+    WriteBox(vIndex, box, ShownText(box, Slider(vIndex, SliderBeside(box)).value));
+  }
+}
+
+QString TestProgramsModel::BoxRefusal(int vIndex, ProgramBox box) const {
+  if (At(vIndex) == nullptr || Ordinal(box) >= kSliderCount) return {};
+  const SliderState slider = Slider(vIndex, SliderBeside(box));
+  const QString kept = ShownText(box, slider.value);
+  if (BoxText(vIndex, box) == kept) return {};
+  return QStringLiteral("%1 not applied: the program keeps %2 (%3 to %4%5)")
+      .arg(BoxText(vIndex, box), kept, ShownText(box, slider.minimum),
+           ShownText(box, slider.maximum), BoxUnit(box));
+}
+
+bool TestProgramsModel::Accepts(int vIndex, ProgramSetting setting, qint64 value) const {
+  if (At(vIndex) == nullptr) return false;
+  switch (setting) {
+    case ProgramSetting::Current:
+    case ProgramSetting::Frequency:
+      return ListItems(ListOf(setting)).contains(QString::number(value));
+    case ProgramSetting::Mode:
+      return value == 1 || value == 2;
+    default: {
+      const auto [minimum, maximum] = SettingRange(vIndex, setting);
+      return value >= minimum && value <= maximum;
+    }
+  }
+}
+
+QString TestProgramsModel::AllowedValues(int vIndex, ProgramSetting setting) const {
+  switch (setting) {
+    case ProgramSetting::Current:
+    case ProgramSetting::Frequency: {
+      QStringList items = ListItems(ListOf(setting));
+      const QString last = items.takeLast();
+      return items.join(QLatin1String(", ")) + QStringLiteral(" or ") + last +
+             (setting == ProgramSetting::Current ? QStringLiteral(" mA") : QStringLiteral(" Hz"));
+    }
+    case ProgramSetting::Mode:
+      return QStringLiteral("1 Duration or 2 Single Measure");
+    default:
+      break;
+  }
+  const auto [minimum, maximum] = SettingRange(vIndex, setting);
+  QString allowed = QStringLiteral("%1 to %2").arg(minimum).arg(maximum);
+  switch (setting) {
+    case ProgramSetting::PulseWidth:
+      return allowed + QStringLiteral(" us at %1 mA").arg(ListText(vIndex, ProgramList::Current));
+    case ProgramSetting::Duration:
+      return allowed + QStringLiteral(" s");
+    default:
+      return allowed + QStringLiteral(" ohms");
+  }
+}
+
+void TestProgramsModel::ApplySetting(int vIndex, ProgramSetting setting, qint64 value) {
+  if (!Accepts(vIndex, setting, value)) return;
+  Operation op(*this, vIndex);
+  const auto write = [&](ProgramSlider slider, ProgramBox box) {
+    WriteSlider(vIndex, slider, static_cast<int>(value));
+    WriteBox(vIndex, box, QString::number(value));
+  };
+  switch (setting) {
+    case ProgramSetting::Current:
+    case ProgramSetting::Frequency:
+      SetListText(vIndex, ListOf(setting), QString::number(value));
+      break;
+    case ProgramSetting::Mode:
+      SelectMode(vIndex, value == 1 ? ProgramMode::Duration : ProgramMode::SingleMeasure);
+      break;
+    case ProgramSetting::PulseWidth:
+      write(ProgramSlider::PulseWidth, ProgramBox::PulseWidth);
+      break;
+    case ProgramSetting::Duration: {
+      const int hours = static_cast<int>(value / kSecondsPerHour);
+      const int seconds = static_cast<int>(value % kSecondsPerHour);
+      WriteSlider(vIndex, ProgramSlider::DurationHr, hours);
+      WriteBox(vIndex, ProgramBox::DurationHr, QString::number(hours));
+      CheckDurationMin(vIndex);
+      WriteSlider(vIndex, ProgramSlider::Duration, seconds);
+      WriteBox(vIndex, ProgramBox::Duration, DurationText(seconds));
+      break;
+    }
+    case ProgramSetting::Pass:
+      write(ProgramSlider::PassOhms, ProgramBox::PassOhms);
+      break;
+    case ProgramSetting::Fail:
+      write(ProgramSlider::FailOhms, ProgramBox::FailOhms);
+      break;
+  }
+  ShowProgramValues(vIndex);
+}
+
+std::pair<qint64, qint64> TestProgramsModel::SettingRange(int vIndex,
+                                                          ProgramSetting setting) const {
+  const auto range = [&](ProgramSlider slider) {
+    const SliderState state = Slider(vIndex, slider);
+    return std::pair<qint64, qint64>{state.minimum, state.maximum};
+  };
+  switch (setting) {
+    case ProgramSetting::PulseWidth:
+      return range(ProgramSlider::PulseWidth);
+    case ProgramSetting::Duration:
+      // Below an hour the seconds start at 30; from an hour on they start at 0.
+      return {kSecondsMinimumWithoutHours,
+              qint64{Slider(vIndex, ProgramSlider::DurationHr).maximum} * kSecondsPerHour +
+                  Slider(vIndex, ProgramSlider::Duration).maximum};
+    case ProgramSetting::Pass:
+      return range(ProgramSlider::PassOhms);
+    default:
+      return range(ProgramSlider::FailOhms);
+  }
 }
 
 UploadArguments TestProgramsModel::UploadArgumentsFor(int vIndex) const {
@@ -378,6 +521,8 @@ void TestProgramsModel::CurrentPicked(int vIndex) {
 void TestProgramsModel::SliderMoved(int vIndex, ProgramSlider slider) {
   SliderDragged(vIndex, slider);
   if (slider == ProgramSlider::DurationHr) CheckDurationMin(vIndex);
+  // The box may not have changed (it could show this value already), the pulse width has.
+  if (slider == ProgramSlider::PulseWidth) UpdateAverageCurrent(vIndex);
 }
 
 void TestProgramsModel::SliderDragged(int vIndex, ProgramSlider slider) {

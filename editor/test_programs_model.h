@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <utility>
 
 #include "program_controls.h"
 
@@ -54,8 +55,23 @@ class TestProgramsModel : public QObject {
   bool PassBelowFail(int vIndex) const;
 
   // A program-values reply written into the tab of its program number, step by step through
-  // the controls; a step a control refuses is skipped.
+  // the controls; a step a control refuses is skipped. The boxes then show the program again.
   void ApplyReceivedProgram(const ReceivedProgram& program);
+
+  // Every box beside a slider shows its slider's value again: the operator left the box, or
+  // code wrote the program. A refused text never outlives the editing that made it.
+  void ShowProgramValues(int vIndex);
+  // Empty while the box shows its program's value; otherwise what the operator is told: the
+  // text that was not applied, the value the program keeps and the allowed range.
+  QString BoxRefusal(int vIndex, ProgramBox box) const;
+
+  // A setting written by code (a program file) applies whole or not at all. Accepts tells
+  // whether program vIndex, as it stands, can take `value` for the setting; AllowedValues names
+  // what it can take ("1 to 999 ohms"). ApplySetting writes an accepted value through the
+  // controls, slider first, and the boxes show the program again.
+  bool Accepts(int vIndex, ProgramSetting setting, qint64 value) const;
+  QString AllowedValues(int vIndex, ProgramSetting setting) const;
+  void ApplySetting(int vIndex, ProgramSetting setting, qint64 value);
   // What an upload sends for program vIndex: sliders and lists, never box texts; a Single
   // Measure program goes with mode 2 and both duration parts 0.
   UploadArguments UploadArgumentsFor(int vIndex) const;
@@ -99,6 +115,8 @@ class TestProgramsModel : public QObject {
   void WriteSliderRange(int vIndex, ProgramSlider slider, int minimum, int maximum);
   void WriteBox(int vIndex, ProgramBox box, const QString& text);
   void EnableDurationControls(int vIndex, bool enabled);
+  // The lowest and highest value a slider-backed setting takes, whole.
+  std::pair<qint64, qint64> SettingRange(int vIndex, ProgramSetting setting) const;
 
   // Notifications.
   void CurrentPicked(int vIndex);

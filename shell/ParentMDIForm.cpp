@@ -115,6 +115,11 @@ void ParentMDIForm::CreateMenus() {
                             [this, index] { menuLoadProgram_Click(index); });
     menuLoadProgram[index]->setObjectName(QStringLiteral("menuLoadProgram%1").arg(index));
   }
+  // A load during a transfer would be overwritten by the tester's replies without a word.
+  connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this, [this](bool busy) {
+    menuLoadAll->setEnabled(!busy);
+    for (QAction* item : menuLoadProgram) item->setEnabled(!busy);
+  });
 
   QMenu* menuSave = menuBar()->addMenu(QStringLiteral("&Save"));
   menuSave->setObjectName(QStringLiteral("menuSave"));
@@ -255,6 +260,7 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
   if (fileName.isEmpty()) return;
   modMain::AddStatusMessage(before);
   const program_files::Outcome outcome = operation(fileName);
+  for (const QString& line : outcome.warnings) modMain::AddStatusMessage(line);
   const bool load = dialog == FileDialog::Open;
   if (outcome.ok) {
     modMain::AddStatusMessage((load ? kLoadComplete : kSaveComplete).arg(fileName));

@@ -18,12 +18,14 @@ std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,
   return programs;
 }
 
-void PrintPrograms(const CommandContext& context, const std::vector<ProgramSummary>& programs) {
+void PrintPrograms(const CommandContext& context, const std::vector<ProgramSummary>& programs,
+                   bool warnOnStderr) {
   if (context.options.json) {
     context.out << ProgramsJson(programs) << '\n';
     return;
   }
   context.out << ProgramTable(programs);
+  if (!warnOnStderr) return;
   for (const ProgramSummary& program : programs) {
     for (const QString& warning : program.warnings) {
       context.err << "veld32ctl: warning: " << warning << '\n';
@@ -39,5 +41,18 @@ CommandResult CheckPassFailLimits(const TestProgramsModel& model,
   if (!consequence.isEmpty()) {
     for (QString& line : lines) line += QLatin1String(", ") + consequence;
   }
+  return CommandResult::Failure(ExitStatus::CheckFailed, lines.join(u'\n'));
+}
+
+CommandResult CheckFileApplied(const CommandContext& context, const FileInput& input,
+                               const QString& consequence) {
+  if (context.options.lenient) return {};
+  QStringList lines;
+  for (const QStringList& warnings : input.warnings) {
+    for (const QString& warning : warnings) {
+      lines << (consequence.isEmpty() ? warning : warning + QLatin1String(", ") + consequence);
+    }
+  }
+  if (lines.isEmpty()) return {};
   return CommandResult::Failure(ExitStatus::CheckFailed, lines.join(u'\n'));
 }

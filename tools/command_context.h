@@ -37,8 +37,15 @@ CommandResult OpenSession(const CommandContext& context, TesterSession& session)
 std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,
                                          const FileInput& input);
 
-// The programs as a table (warnings then on standard error) or, with --json, as one object.
-void PrintPrograms(const CommandContext& context, const std::vector<ProgramSummary>& programs);
+// The programs as a table (warnings then on standard error, unless `warnOnStderr` is false
+// because a failure names them) or, with --json, as one object.
+void PrintPrograms(const CommandContext& context, const std::vector<ProgramSummary>& programs,
+                   bool warnOnStderr = true);
+
+// Whether FILE was applied as written: CheckFailed with one line per key not applied, each
+// ending in `consequence` when it is not empty; with --lenient these are warnings only.
+CommandResult CheckFileApplied(const CommandContext& context, const FileInput& input,
+                               const QString& consequence);
 
 // The editor's check before an upload; CheckFailed names each program whose pass limit is not
 // below its fail limit, each line ending in `consequence` when it is not empty.

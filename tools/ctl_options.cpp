@@ -81,6 +81,10 @@ class LineParser {
     if (outputGiven_ && options_.command != CtlCommand::Download) {
       return Fail(QStringLiteral("Option -o belongs to download"));
     }
+    if (options_.lenient && options_.command != CtlCommand::Upload &&
+        options_.command != CtlCommand::Check) {
+      return Fail(QStringLiteral("Option --lenient belongs to upload and check"));
+    }
     if (outputGiven_ && options_.outputFile.isEmpty()) {
       return Fail(QStringLiteral("Option -o needs a FILE, or - for standard output"));
     }
@@ -118,6 +122,8 @@ class LineParser {
       if (value.isEmpty())
         return Fail(QStringLiteral("--device needs a USB serial number or index"));
       options_.device = value;
+    } else if (!hasValue && name == QLatin1String("--lenient")) {
+      options_.lenient = true;
     } else if (name == QLatin1String("--interval")) {
       const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
       if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
@@ -228,13 +234,17 @@ QString UsageText() {
              "                             (-o - writes that file to standard output)\n"
              "  upload FILE [--program=N]  load FILE (.vap, or .vsp into program N, default 1), "
              "upload all three\n"
-             "                             programs and verify the tester's replies\n"
-             "  show FILE                  the programs of FILE as the editor would load them; "
-             "FILE - "
-             "reads\n"
-             "                             standard input (upload and check too)\n"
-             "  check FILE                 like show; exit status 1 if a pass limit is not below "
-             "its fail limit\n\n"
+             "                             programs and verify the tester's replies; nothing is "
+             "sent if a key\n"
+             "                             of FILE is missing, not a number or refused\n"
+             "  show FILE                  the programs of FILE as the editor would load them, "
+             "with a warning\n"
+             "                             for every key not applied; FILE - reads standard input "
+             "(upload\n"
+             "                             and check too)\n"
+             "  check FILE                 like show; exit status 1 if a key is not applied or a "
+             "pass limit\n"
+             "                             is not below its fail limit\n\n"
              "Options:\n"
              "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
              "kept in STATE;\n"
@@ -251,8 +261,13 @@ QString UsageText() {
              "  --timeout=MS            longest wait for each expected reply (default 5000)\n"
              "  --json                  print JSON instead of a table\n"
              "  --verbose               print frames and status lines on standard error\n"
+             "  --lenient               upload and check: keys of FILE not applied are only "
+             "warnings\n"
              "  --help                  show this help and exit\n\n"
-             "Exit status: 0 success, 1 pass/fail check failed or upload not confirmed, 2 usage,\n"
-             "3 no tester found, 4 link failure or reply time-out, 5 file error.\n")
+             "Exit status: 0 success, 1 a key of FILE not applied, a pass limit not below its "
+             "fail\n"
+             "limit or an upload not confirmed, 2 usage, 3 no tester found, 4 link failure or "
+             "reply\n"
+             "time-out, 5 file error.\n")
       .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1));
 }

@@ -10,7 +10,8 @@
 
 // The command line of veld32ctl:
 //   veld32ctl [--simulate[=STATE]]... [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
-//             [--timeout=MS] [--device=SELECTOR | --all] [--json] [--verbose] COMMAND [ARGS]
+//             [--timeout=MS] [--device=SELECTOR | --all] [--json] [--verbose] [--lenient]
+//             COMMAND [ARGS]
 // Options may stand anywhere on the line; --help prints the usage and nothing else runs.
 // Each --simulate adds one simulated tester, with its own STATE where one is named.
 
@@ -31,6 +32,7 @@ struct CtlOptions {
   QString device;              // --device=SELECTOR: a USB serial number or an index of list
   bool all = false;            // --all: every attached tester at once
   QString usbSerialNumber;     // the tester to open; empty opens the first described "VELD32"
+  bool lenient = false;  // upload and check: keys of FILE not applied are warnings, not failures
 };
 
 struct ParsedCommandLine {

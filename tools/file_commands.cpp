@@ -6,7 +6,8 @@
 #include "test_programs_model.h"
 
 // The programs of FILE as the editor holds them after loading it from its defaults; a
-// single-program file goes into program 1 and only that program is shown.
+// single-program file goes into program 1 and only that program is shown. check also fails
+// on every key the editor did not apply (unless --lenient) and on the pass/fail rule.
 CommandResult ShowFile(const CommandContext& context) {
   TestProgramsModel model(QLocale::c());
   model.StartUp();
@@ -22,7 +23,12 @@ CommandResult ShowFile(const CommandContext& context) {
     programs = SummarizeAllPrograms(model);
   }
   programs = WithWarnings(std::move(programs), input);
-  PrintPrograms(context, programs);
-  if (context.options.command != CtlCommand::Check) return {};
+  if (context.options.command != CtlCommand::Check) {
+    PrintPrograms(context, programs);
+    return {};
+  }
+  const CommandResult applied = CheckFileApplied(context, input, {});
+  PrintPrograms(context, programs, applied.Ok());
+  if (!applied.Ok()) return applied;
   return CheckPassFailLimits(model, programs, {});
 }

@@ -9,10 +9,10 @@ namespace {
 const QString kLoadComplete = QStringLiteral("Load from file complete.");
 const QString kLoadFailed = QStringLiteral("Load from file failed.");
 
-// The all-programs load words each warning after its section ("Program2: Pass missing").
+// Each warning begins with its program ("Program 2: Pass=5000 not applied ...").
 int ProgramOfWarning(const QString& warning) {
   for (int i = 0; i < kProgramCount; ++i) {
-    if (warning.startsWith(program_files::SectionName(i, false) + u':')) return i;
+    if (warning.startsWith(QStringLiteral("Program %1:").arg(i + 1))) return i;
   }
   return 0;
 }

@@ -42,8 +42,8 @@ TesterSession::TesterSession(std::shared_ptr<D2xx> driver,
     if (loop_) loop_->exit(kLinkLost);
   });
   connect(transfer_.get(), &ProgramTransfer::ProgramReceived, this,
-          [this](const ReceivedProgram& program, qint16 pulseWidthUs) {
-            replies_[program.vProgramIndex] = {program, pulseWidthUs};
+          [this](const ReceivedProgram& program) {
+            replies_[program.vProgramIndex] = program;
             Progress();
           });
   connect(link, &ctlVELD32UsbComm::RXFirmwareVersion, this, [this](const QString& version) {

@@ -47,7 +47,8 @@ CommandResult DownloadPrograms(const CommandContext& context) {
 // An all-programs file is loaded and checked before the tester is touched. A single-program
 // file fills one program of what the tester holds, so the programs are downloaded first; the
 // file is tried on a scratch editor beforehand so that a bad one never reaches the tester. The
-// file itself is read once, before anything else.
+// file itself is read once, before anything else. A file with a key the editor does not apply
+// is not uploaded at all, unless --lenient.
 CommandResult UploadPrograms(const CommandContext& context) {
   const ProgramFileText file =
       ReadProgramFile(context.options.file, KindOfFile(context.options.file));
@@ -63,8 +64,10 @@ CommandResult UploadPrograms(const CommandContext& context) {
     TestProgramsModel probe(QLocale::c());
     probe.StartUp();
     input = LoadFileIntoEditor(probe, file, index, kQuiet);
+    if (input.result.Ok()) input.result = CheckFileApplied(context, input, aborted);
   } else {
     input = LoadFileIntoEditor(model, file, 0, context.log);
+    if (input.result.Ok()) input.result = CheckFileApplied(context, input, aborted);
     if (input.result.Ok()) {
       input.result = CheckPassFailLimits(model, SummarizeAllPrograms(model), aborted);
     }

@@ -2,30 +2,7 @@
 
 #include <QString>
 
-#include <utility>
-#include <vector>
-
-namespace {
-
-struct Field {
-  const char* name;
-  qint16 sent;
-  qint16 held;
-};
-
-std::vector<Field> Fields(const UploadArguments& sent, const ProgramReply& reply) {
-  const ReceivedProgram& held = reply.values;
-  return {{"current index", sent.vCurrentLevelIndex, held.vCurrentIndex},
-          {"frequency index", sent.vFreqIndex, held.vFrequencyIndex},
-          {"pulse width", sent.vPW, reply.pulseWidthUs},
-          {"mode", sent.vMode, held.vMode},
-          {"duration seconds", sent.vDuration, held.vDuration},
-          {"duration hours", sent.vDurationHr, held.vDurationHr},
-          {"pass", sent.vPass, held.vPassValue},
-          {"fail", sent.vFail, held.vFailValue}};
-}
-
-}  // namespace
+#include "program_comparison.h"
 
 QStringList UnconfirmedPrograms(const std::array<UploadArguments, kProgramCount>& sent,
                                 const RepliesByProgram& replies) {
@@ -38,13 +15,10 @@ QStringList UnconfirmedPrograms(const std::array<UploadArguments, kProgramCount>
       continue;
     }
     QStringList differences;
-    for (const Field& field : Fields(program, reply->second)) {
-      if (field.sent != field.held) {
-        differences << QStringLiteral("%1 sent %2, held %3")
-                           .arg(QLatin1String(field.name))
-                           .arg(field.sent)
-                           .arg(field.held);
-      }
+    for (const SettingDifference& d : DifferingSettings(program, HeldByTester(reply->second))) {
+      differences << QStringLiteral("%1 sent %2, held %3")
+                         .arg(SettingKey(d.setting), SettingValueText(d.setting, d.editor),
+                              SettingValueText(d.setting, d.tester));
     }
     if (!differences.isEmpty()) {
       unconfirmed << QStringLiteral("%1 not confirmed: %2")

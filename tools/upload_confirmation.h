@@ -9,14 +9,10 @@
 
 // Whether the tester's program-values replies after an upload hold what was sent. The tester
 // answers every program write with the program as it now stores it, so its last reply for each
-// program number is what it holds.
+// program number is what it holds. A Single Measure program is compared without its duration,
+// which the tester does not use.
 
-struct ProgramReply {
-  ReceivedProgram values;
-  qint16 pulseWidthUs = 0;  // the reply's pulse width as the link decoded it
-};
-
-using RepliesByProgram = std::map<int, ProgramReply>;  // program number -> its last reply
+using RepliesByProgram = std::map<int, ReceivedProgram>;  // program number -> its last reply
 
 // One line per program whose reply is missing or differs from what was sent; empty when the
 // upload is confirmed.

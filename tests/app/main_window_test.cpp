@@ -1,7 +1,9 @@
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -99,8 +101,11 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
 TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   ProgramWrite program2{2, 4, 8, 100, 125, 1, 1, 12, 14};
   ASSERT_TRUE(tester_->SetProgram(program2));
+  QAction* loadAll = window_->findChild<QAction*>("menuLoadAll");
   ConnectButton().click();
+  EXPECT_FALSE(loadAll->isEnabled()) << "a load would be overwritten by the replies";
   ASSERT_TRUE(Logged("Program data load complete."));
+  EXPECT_TRUE(loadAll->isEnabled());
   ASSERT_TRUE(WaitUntil([&] { return !IdentityLabel().text().isEmpty(); }));
   const QStringList lines = LogLines();
   // Replies are decoded on later ticks, so TX and RX lines may interleave; each keeps its order.
@@ -110,9 +115,9 @@ TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   EXPECT_EQ(lines.mid(0, 4), QStringList({"TX -> (*)", "RX <- (*)", "* VELD32 Connected",
                                           "Loading program data..."}));
   // Once the programs are in, the window asks who the tester is.
-  EXPECT_EQ(only("TX -> "), QStringList({"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)",
-                                         "TX -> (MP13)", "TX -> (MV1)", "TX -> (MS1)",
-                                         "TX -> (MD1)"}));
+  EXPECT_EQ(only("TX -> "),
+            QStringList({"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)", "TX -> (MP13)", "TX -> (MV1)",
+                         "TX -> (MS1)", "TX -> (MD1)"}));
   EXPECT_LT(lines.indexOf("Program data load complete."), lines.indexOf("TX -> (MV1)"));
   EXPECT_EQ(only("RX <- ("),
             QStringList({"RX <- (*)", "RX <- (MP11,1,1,19,0030,2,000,002,010,0150,0000,1000)",
@@ -219,6 +224,38 @@ TEST_F(MainWindow, FailedFileOperationsAreReportedWithTheirCause) {
            "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1],
            "Loading Program 2 configuration from file...", "Load from file failed. " + causes[2]}));
   EXPECT_EQ(prompts_.shown, causes);
+}
+
+// A refused key changes none of its controls and is logged before the completion line; what was
+// applied is work the tester does not have, which Connect does not replace without asking.
+TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("bench.vsp");
+  QFile bench(file);
+  ASSERT_TRUE(bench.open(QIODevice::WriteOnly));
+  bench.write(
+      "[Program]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=100\r\nMode=1\r\n"
+      "Duration=10\r\nPass=5000\r\nFail=900\r\n");
+  bench.close();
+  prompts_.fileNames = {file};
+  window_->menuLoadProgram_Click(1);
+  EXPECT_EQ(LogLines(),
+            QStringList({"Loading Program 2 configuration from file...",
+                         "Program 2: PulseWidth=100 not applied (200 to 500 us at 5 mA)",
+                         "Program 2: Duration=10 not applied (30 to 359999 s)",
+                         "Program 2: Pass=5000 not applied (1 to 999 ohms)",
+                         "Load from file complete."}));
+  const auto box = [this](const char* name) {
+    return window_->TestOptions().findChild<QLineEdit*>(name)->text();
+  };
+  EXPECT_EQ(QStringList({box("txtPulseWidth1"), box("txtDuration1"), box("txtPassOhms1"),
+                         box("txtFailOhms1")}),
+            QStringList({"200", "00:30", "150", "900"}));
+  ConnectButton().click();
+  ASSERT_TRUE(Logged("Edited programs kept: nothing was downloaded from VELD32."));
+  EXPECT_EQ(prompts_.shown.size(), 1);
+  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 hold changes"));
+  EXPECT_EQ(box("txtFailOhms1"), "900");
 }
 
 // The status bar names the tester after the download, and nothing once the link has closed.

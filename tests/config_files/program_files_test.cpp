@@ -122,10 +122,38 @@ TEST_F(ProgramFiles, HandWrittenWindowsFileLoadsThroughTheEditorsRules) {
   // Duration=45 is written into the disabled controls of a single-measure program.
   EXPECT_EQ(DescribeProgram(model_, 2),
             "5mA 2Hz 200us(200) single 0h 45s(00:45) pass 150(150) fail 1000(1000)");
-  EXPECT_TRUE(outcome.warnings.contains("Program2: Mode 7 refused"))
-      << outcome.warnings.join("; ").toStdString();
-  EXPECT_TRUE(outcome.warnings.contains("Program2: PulseWidth missing"));
-  EXPECT_TRUE(outcome.warnings.contains("Program3: Pass \"abc\" is not a number"));
+  for (const char* line : {"Program 2: Mode=7 not applied (1 Duration or 2 Single Measure)",
+                           "Program 2: PulseWidth missing, not applied (100 to 500 us at 10 mA)",
+                           "Program 3: Pass=abc not applied (1 to 999 ohms)"})
+    EXPECT_TRUE(outcome.warnings.contains(line)) << outcome.warnings.join("; ").toStdString();
+  EXPECT_EQ(outcome.warnings.size(), 11);  // every key missing or refused, none else
+}
+
+// A refused key changes none of its controls, and a save writes what an upload would send.
+TEST_F(ProgramFiles, RefusedKeysChangeNothingAndSavesWriteTheSliders) {
+  const QString untouched = DescribeProgram(model_, 0);
+  // key=value, each of which once changed a box over a slider that kept its value
+  const std::pair<const char*, const char*> cases[] = {
+      {"PulseWidth=100", "200 to 500 us at 5 mA"},
+      {"PulseWidth=1000", "200 to 500 us at 5 mA"},
+      {"PulseWidth=-32769", "200 to 500 us at 5 mA"},
+      {"Duration=10", "30 to 359999 s"},
+      {"Duration=-5", "30 to 359999 s"},
+      {"Duration=360000", "30 to 359999 s"},
+      {"Pass=5000", "1 to 999 ohms"},
+      {"Fail=1", "2 to 1000 ohms"}};
+  for (const auto& [key, allowed] : cases) {
+    WriteAll(Path("one.vsp"), QByteArray("[Program]\r\nMode=1\r\n") + key + "\r\n");
+    const Outcome outcome = LoadProgramFromFile(model_, 0, Path("one.vsp"), true);
+    EXPECT_TRUE(outcome.warnings.contains(
+        QStringLiteral("Program 1: %1 not applied (%2)").arg(key, allowed)))
+        << outcome.warnings.join("; ").toStdString();
+    model_.SelectMode(0, ProgramMode::SingleMeasure);
+    EXPECT_EQ(DescribeProgram(model_, 0), untouched) << key;
+  }
+  model_.SetBoxText(0, ProgramBox::PassOhms, "2000");  // refused while typing
+  ASSERT_TRUE(SaveProgramToFile(model_, 0, Path("saved.vsp"), true).ok);
+  EXPECT_TRUE(ReadAll(Path("saved.vsp")).contains("\r\nPass=150\r\n"));
 }
 
 TEST_F(ProgramFiles, ALoadThatFindsNoneOfTheKeysFailsAndChangesNothing) {

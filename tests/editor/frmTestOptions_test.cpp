@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include "ctlVELD32UsbComm.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
+#include "qt_printers.h"
 #include "scripted_d2xx.h"
 #include "scripted_prompts.h"
 #include "test_programs_model.h"
@@ -27,6 +29,9 @@ class EditorWindow : public ::testing::Test {
   EditorWindow() {
     modMain::StatusLogText.clear();
     modMain::ShowVerbose = false;
+    Script();
+  }
+  void Script() {
     driver->replies["(MP11)"] = "(MP11,5,3,09,0030,1,000,100,100,0100,0000,1000)";
     driver->replies["(MP12)"] = "(MP12,4,8,29,0600,2,004,500,150,0150,0003,0900)";
     driver->replies["(MP13)"] = "(MP13,1,1,19,0015,1,000,002,010,0150,0000,1000)";
@@ -44,6 +49,24 @@ class EditorWindow : public ::testing::Test {
   ctlVELD32UsbComm& Link() { return form->ctlVELD32UsbComm1(); }
   void Tick(int count) {
     for (int i = 0; i < count; ++i) Link().PollingTimer_Timer();
+  }
+  // Connected, and the three programs of the script downloaded.
+  void ConnectAndDownload() {
+    Link().OpenDevice();
+    Tick(4);
+  }
+  QTabWidget* Tabs() { return Control<QTabWidget>("SSTab1"); }
+  QString Strip() { return Control<QLabel>("lblStatus")->text(); }
+  // The tester answers every program write with the program as written, but for the pass
+  // limit of program 2, which it keeps at 151.
+  void EchoWritesKeepingProgram2At151() {
+    driver->onWrite = [this](const std::string& bytes) {
+      if (!bytes.starts_with("(MP0")) return;
+      std::string echo = bytes;
+      const auto pass = echo.find(",0150,");
+      if (bytes.starts_with("(MP02,") && pass != std::string::npos) echo.replace(pass, 6, ",0151,");
+      driver->rx += echo;
+    };
   }
 
   std::shared_ptr<ScriptedD2xx> driver = std::make_shared<ScriptedD2xx>();
@@ -94,14 +117,6 @@ TEST_F(EditorWindow, SingleMeasureDisablesTheFourDurationControls) {
     EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
 }
 
-TEST_F(EditorWindow, TypedLimitsAreValidatedKeystrokeByKeystroke) {
-  QLineEdit* pass = Box("txtPassOhms0");
-  pass->selectAll();
-  QTest::keyClicks(pass, "007");
-  EXPECT_EQ(pass->text(), "7");
-  EXPECT_EQ(Slider("hsPassOhms0")->value(), 7);
-}
-
 // The hours follow the thumb while it is dragged; the seconds' minimum settles once it is let go.
 TEST_F(EditorWindow, DraggingTheHoursThumbSettlesTheSecondsOnlyWhenLetGo) {
   QTest::mouseClick(Control<QRadioButton>("optDuration0"), Qt::LeftButton);
@@ -145,6 +160,177 @@ TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
                          "ERROR - VELD32 not connected!  Save to VELD32 aborted."}));
   EXPECT_TRUE(LogLines().isEmpty());
   EXPECT_TRUE(driver->writes.empty());
+}
+
+// A text the slider refuses is marked, and leaving the box in any way shows the program's value.
+TEST_F(EditorWindow, RefusedTextIsMarkedUntilTheOperatorLeavesTheBox) {
+  enum class Leave { Enter, FocusOut, OtherTab };
+  // box, typed keys, what the box keeps while marked, the tooltip, the value shown afterwards
+  const std::tuple<const char*, const char*, const char*, const char*, Leave> cases[] = {
+      {"txtPassOhms0", "2000", "2000", "2000 not applied: the program keeps 200 (1 to 999 ohms)",
+       Leave::Enter},
+      {"txtFailOhms0", "1,5", "10005", "10005 not applied: the program keeps 1000 (2 to 1000 ohms)",
+       Leave::FocusOut},
+      {"txtPassOhms0", "0", "0", "0 not applied: the program keeps 150 (1 to 999 ohms)",
+       Leave::OtherTab}};
+  for (const auto& [name, keys, marked, tip, leave] : cases) {
+    form = std::make_unique<frmTestOptions>(driver, prompts);
+    form->show();
+    QLineEdit* box = Box(name);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, keys);
+    EXPECT_EQ(box->text(), marked) << keys;
+    EXPECT_EQ(box->toolTip(), tip);
+    EXPECT_TRUE(box->styleSheet().contains("red"));
+    const QString kept = QString::number(Slider(QString(name).replace("txt", "hs"))->value());
+    if (leave == Leave::Enter) QTest::keyClick(box, Qt::Key_Return);
+    if (leave == Leave::FocusOut) {
+      QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+      QCoreApplication::sendEvent(box, &out);
+    }
+    if (leave == Leave::OtherTab) Tabs()->setCurrentIndex(1);
+    EXPECT_EQ(box->text(), kept) << keys;
+    EXPECT_TRUE(box->toolTip().isEmpty());
+    EXPECT_TRUE(box->styleSheet().isEmpty());
+  }
+}
+
+// The thumb ends where the operator put it: a jump to a clicked position, the keyboard, a wheel.
+TEST_F(EditorWindow, SliderGesturesEndAtTheChosenValue) {
+  form->show();
+  QScrollBar* pass = Slider("hsPassOhms0");
+  QTest::mouseClick(pass, Qt::MiddleButton, {}, QPoint(pass->width() - 20, pass->height() / 2));
+  EXPECT_GT(pass->value(), 900);
+  EXPECT_EQ(Box("txtPassOhms0")->text(), QString::number(pass->value()));
+  EXPECT_EQ(form->Model().Slider(0, ProgramSlider::PassOhms).value, pass->value());
+  const int clicked = pass->value();
+  pass->triggerAction(QAbstractSlider::SliderSingleStepSub);  // the arrow key's action
+  EXPECT_EQ(form->Model().Slider(0, ProgramSlider::PassOhms).value, clicked - 1);
+  QWheelEvent wheel(QPointF(5, 5), pass->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120),
+                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(pass, &wheel);
+  EXPECT_LT(pass->value(), clicked - 1);
+  EXPECT_EQ(form->Model().Slider(0, ProgramSlider::PassOhms).value, pass->value());
+  EXPECT_EQ(Box("txtPassOhms0")->text(), QString::number(pass->value()));
+}
+
+// Before any download a tab is unknown, not different; after it, a change is marked and named.
+TEST_F(EditorWindow, TabsDifferingFromTheTesterAreMarked) {
+  form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
+  EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
+  prompts.answerOkCancel = [] { return true; };
+  ConnectAndDownload();
+  EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
+  EXPECT_EQ(Tabs()->tabToolTip(1), "As the VELD32 holds it.");
+  form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
+  form->Model().PickListPosition(1, ProgramList::Current, 0);
+  EXPECT_EQ(Tabs()->tabText(1), "Test Program 2 *");
+  EXPECT_EQ(Tabs()->tabText(0), "Test Program 1");
+  EXPECT_EQ(Tabs()->tabToolTip(1),
+            "Differs from the VELD32:\nCurrent: 5 mA here, 50 mA on the VELD32\n"
+            "Pass: 20 ohms here, 150 ohms on the VELD32");
+}
+
+// Work the tester does not have is replaced only when the operator says so, once per download.
+TEST_F(EditorWindow, DownloadsAskBeforeReplacingUnsentChanges) {
+  const QString question =
+      "Test Program 1, Test Program 3 hold changes that the VELD32 does not have.\r\n\r\n"
+      "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.";
+  form->Model().SetBoxText(0, ProgramBox::PassOhms, "20");
+  form->Model().SetBoxText(2, ProgramBox::FailOhms, "200");
+  ConnectAndDownload();  // answered with Cancel
+  EXPECT_EQ(prompts.shown, QStringList{question});
+  EXPECT_EQ(driver->writes, std::vector<std::string>{"(*)"});
+  EXPECT_EQ(form->Model().Slider(0, ProgramSlider::PassOhms).value, 20);
+  EXPECT_EQ(LogLines().last(), "Edited programs kept: nothing was downloaded from VELD32.");
+  Control<QPushButton>("cmdReload2")->click();
+  EXPECT_EQ(prompts.shown.size(), 2);
+  EXPECT_EQ(driver->writes.size(), 1u);
+  Control<QPushButton>("cmdReload1")->click();  // program 2 holds no edits: no question
+  Tick(2);
+  EXPECT_EQ(prompts.shown.size(), 2);
+  EXPECT_EQ(driver->writes.back(), "(MP12)");
+  prompts.answerOkCancel = [] { return true; };
+  Control<QPushButton>("cmdReload0")->click();
+  Tick(2);
+  EXPECT_EQ(prompts.shown.size(), 3);
+  EXPECT_EQ(form->Model().Slider(0, ProgramSlider::PassOhms).value, 100);
+}
+
+// While replies are awaited the tabs cannot be edited and the strip says what is in progress.
+TEST_F(EditorWindow, TransfersMakeTheTabsReadOnlyUntilTheLastReply) {
+  EchoWritesKeepingProgram2At151();
+  Link().OpenDevice();
+  QStringList strip{Strip()};
+  std::vector<bool> enabled{Control<QWidget>("tabProgram1")->isEnabled()};
+  const auto step = [&] {
+    Tick(1);
+    strip << Strip();
+    enabled.push_back(Control<QWidget>("tabProgram1")->isEnabled() &&
+                      Control<QPushButton>("cmdSave")->isEnabled());
+  };
+  for (int i = 0; i < 4; ++i) step();
+  Control<QPushButton>("cmdSave")->click();
+  for (int i = 0; i < 4; ++i) step();
+  EXPECT_EQ(strip, (QStringList{"Downloading 1 of 3…", "Downloading 1 of 3…", "Downloading 2 of 3…",
+                                "Downloading 3 of 3…", Strip(), "Uploading…", "Uploading…",
+                                "Uploading…", Strip()}));
+  EXPECT_EQ(enabled,
+            (std::vector<bool>{false, false, false, false, true, false, false, false, true}));
+  Control<QPushButton>("cmdSave")->click();
+  Link().Disconnect();
+  EXPECT_TRUE(Control<QWidget>("tabProgram1")->isEnabled());
+  EXPECT_NE(Strip(), "Uploading…");
+  EXPECT_EQ(prompts.shown.size(), 1) << "only the first upload was answered, and differed";
+}
+
+// Each echo that differs from what was sent is logged; one message box follows the third reply.
+TEST_F(EditorWindow, UploadComparesEveryEchoWithWhatWasSent) {
+  EchoWritesKeepingProgram2At151();
+  ConnectAndDownload();
+  form->Model().SetBoxText(1, ProgramBox::PassOhms, "150");
+  modMain::StatusLogText.clear();
+  Control<QPushButton>("cmdSave")->click();
+  Tick(2);
+  EXPECT_TRUE(prompts.shown.isEmpty());
+  Tick(2);
+  const QString difference = "Program 2: Pass sent 150 ohms, VELD32 holds 151 ohms";
+  EXPECT_EQ(LogLines(), (QStringList{"Saving All Program Data to VELD32...", difference,
+                                     "Program data save complete."}));
+  EXPECT_EQ(prompts.shown,
+            QStringList{"The VELD32 does not hold what was uploaded:\r\n\r\n" + difference});
+  EXPECT_EQ(Box("txtPassOhms1")->text(), "151");  // the echo shows what the tester holds
+}
+
+// The raw buffer is logged by its own switch, the frames by theirs.
+TEST_F(EditorWindow, BufferAndFrameLinesFollowTheirOwnSwitches) {
+  for (const bool frames : {false, true}) {
+    driver = std::make_shared<ScriptedD2xx>();
+    Script();
+    form = std::make_unique<frmTestOptions>(driver, prompts);
+    modMain::ShowVerbose = frames;
+    modMain::ShowRXBuffer = !frames;
+    modMain::StatusLogText.clear();
+    ConnectAndDownload();
+    const QString log = modMain::StatusLogText;
+    EXPECT_EQ(log.contains("RX <- (MP11"), frames);
+    EXPECT_EQ(log.contains("TX -> (MP11)"), frames);
+    EXPECT_EQ(log.contains("RXBuffer <- (MP11"), !frames);
+  }
+  modMain::ShowRXBuffer = false;
+}
+
+// A reply for a program outside 1..3 changes no tab but counts; a download leaves the upload's
+// flag as it was.
+TEST_F(EditorWindow, EveryReplyCountsTowardsTheThree) {
+  driver->replies["(MP12)"] = "(MP14,4,8,29,0600,2,004,500,150,0150,0003,0900)";
+  ConnectAndDownload();
+  EXPECT_FALSE(form->Transfer().LoadingPrograms());
+  EXPECT_FALSE(form->Transfer().SavingPrograms());
+  EXPECT_EQ(LogLines().last(), "Program data load complete.");
+  EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
+  EXPECT_EQ(Tabs()->tabToolTip(1), "Not yet downloaded from the VELD32.");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "program_comparison.h"
 #include "program_transfer_state.h"
 #include "program_values.h"
 #include "test_programs_model.h"
@@ -118,6 +119,107 @@ TEST_F(Model, PassFailLimitsHoldOnlyWhenEveryPassIsBelowItsFail) {
   }
 }
 
+// What the tester reports is compared in upload form; a Single Measure program without its
+// duration, which the tester does not use.
+TEST(ProgramComparison, NamesEachDifferingSettingInTheOperatorsWords) {
+  const auto differences = [](const UploadArguments& editor, const ReceivedProgram& reply) {
+    QStringList lines;
+    for (const SettingDifference& d : DifferingSettings(editor, HeldByTester(reply))) {
+      lines << SettingKey(d.setting) + ": " + SettingValueText(d.setting, d.editor) + " / " +
+                   SettingValueText(d.setting, d.tester);
+    }
+    return lines;
+  };
+  EXPECT_EQ(differences({1, 3, 8, 200, 125, 1, 1, 12, 14}, {1, 9, 8, 19, 5, 2, 1, 12, 15}),
+            (QStringList{"Current: 20 mA / index 9", "Duration: 3725 s / 7205 s",
+                         "Fail: 14 ohms / 15 ohms"}));
+  EXPECT_EQ(differences({1, 1, 2, 300, 0, 0, 2, 12, 14}, {1, 1, 2, 29, 600, 4, 3, 12, 14}),
+            QStringList{});
+  EXPECT_EQ(differences({1, 1, 2, 300, 0, 0, 2, 12, 14}, {1, 1, 1, 28, 600, 4, 1, 12, 14}),
+            (QStringList{"Frequency: 5 Hz / 2 Hz", "PulseWidth: 300 us / 290 us",
+                         "Mode: Single Measure / Duration", "Duration: 0 s / 15000 s"}));
+}
+
+TEST(ProgramLists, HoldTheLinksIndexOrder) {
+  EXPECT_EQ(TestProgramsModel::ListItems(ProgramList::Current),
+            (QStringList{"5", "10", "20", "50", "100"}));
+  EXPECT_EQ(TestProgramsModel::ListItems(ProgramList::Frequency),
+            (QStringList{"2", "5", "10", "20", "50", "100", "120", "150"}));
+}
+
+// The derived values follow the lists and the pulse-width slider, however these changed, and
+// never a box's text.
+TEST_F(Model, DerivedValuesFollowEveryChangeOfTheirSettings) {
+  using enum ProgramSlider;
+  const auto derived = [&] {
+    return Box(0, ProgramBox::AverageCurrent) + ' ' + Box(0, ProgramBox::PulseCharge);
+  };
+  model->PickListPosition(0, ProgramList::Frequency, 7);
+  EXPECT_EQ(derived(), "000.150 01.0");
+  model->SetSliderValue(0, PulseWidth, 300);
+  EXPECT_EQ(derived(), "000.225 01.5");
+  model->DragSlider(0, PulseWidth, 400);
+  EXPECT_EQ(derived(), "000.300 02.0");
+  // A box left apart from its slider by code, then the slider moved to the box's value.
+  model->SetBoxText(0, ProgramBox::PulseWidth, "100");
+  EXPECT_EQ(derived(), "000.300 02.0");
+  model->SetListText(0, ProgramList::Current, "10");
+  model->SetSliderValue(0, PulseWidth, 100);
+  EXPECT_EQ(derived(), "000.150 01.0");
+  EXPECT_EQ(model->UploadArgumentsFor(0).vPW, 100);
+}
+
+// A setting written by code applies whole or not at all, judged against the program as it
+// stands (the pulse width against the current level picked before it).
+TEST_F(Model, SettingsFromFilesApplyWholeOrNotAtAll) {
+  using enum ProgramSetting;
+  // setting, value, applied, allowed values, the upload's field afterwards
+  const std::tuple<ProgramSetting, qint64, bool, const char*, int> cases[] = {
+      {Current, 20, true, "5, 10, 20, 50 or 100 mA", 3},
+      {Current, 7, false, "5, 10, 20, 50 or 100 mA", 1},
+      {Frequency, 150, true, "2, 5, 10, 20, 50, 100, 120 or 150 Hz", 8},
+      {Frequency, 0, false, "2, 5, 10, 20, 50, 100, 120 or 150 Hz", 1},
+      {PulseWidth, 100, false, "200 to 500 us at 5 mA", 200},
+      {PulseWidth, 1000, false, "200 to 500 us at 5 mA", 200},
+      {PulseWidth, -32769, false, "200 to 500 us at 5 mA", 200},
+      {PulseWidth, 205, true, "200 to 500 us at 5 mA", 200},
+      {PulseWidth, 500, true, "200 to 500 us at 5 mA", 500},
+      {Mode, 2, true, "1 Duration or 2 Single Measure", 2},
+      {Mode, 7, false, "1 Duration or 2 Single Measure", 1},
+      {Duration, 3725, true, "30 to 359999 s", 3725},
+      {Duration, 10, false, "30 to 359999 s", 30},
+      {Duration, -5, false, "30 to 359999 s", 30},
+      {Duration, 360000, false, "30 to 359999 s", 30},
+      {Pass, 5000, false, "1 to 999 ohms", 150},
+      {Pass, 999, true, "1 to 999 ohms", 999},
+      {Fail, 1, false, "2 to 1000 ohms", 1000},
+      {Fail, 2, true, "2 to 1000 ohms", 2}};
+  for (const auto& [setting, value, applied, allowed, uploaded] : cases) {
+    StartAgain();
+    model->SelectMode(1, ProgramMode::Duration);
+    EXPECT_EQ(model->Accepts(1, setting, value), applied) << static_cast<int>(setting) << value;
+    EXPECT_EQ(model->AllowedValues(1, setting), allowed);
+    model->ApplySetting(1, setting, value);
+    const UploadArguments sent = model->UploadArgumentsFor(1);
+    const int fields[] = {sent.vCurrentLevelIndex,
+                          sent.vFreqIndex,
+                          sent.vPW,
+                          sent.vMode,
+                          sent.vDurationHr * 3600 + sent.vDuration,
+                          sent.vPass,
+                          sent.vFail};
+    EXPECT_EQ(fields[static_cast<int>(setting)], uploaded) << value;
+    for (const ProgramBox box :
+         {ProgramBox::PulseWidth, ProgramBox::Duration, ProgramBox::DurationHr,
+          ProgramBox::PassOhms, ProgramBox::FailOhms})
+      EXPECT_TRUE(model->BoxRefusal(1, box).isEmpty()) << value;
+  }
+  // Any setting applied shows every box's value again, also one the operator left refused.
+  model->SetBoxText(1, ProgramBox::PassOhms, "2000");
+  model->ApplySetting(1, ProgramSetting::Fail, 500);
+  EXPECT_EQ(Box(1, ProgramBox::PassOhms), "150");
+}
+
 // A reply is written into the tab of its program number step by step through the controls;
 // steps the controls refuse are skipped.
 TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
@@ -127,9 +229,13 @@ TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
       {{3, 5, 3, 9, 600, 3, 2, 100, 900}, {3, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
       // Without hours, fewer than 30 seconds become 30.
       {{1, 5, 3, 9, 12, 0, 1, 100, 900}, {1, 5, 3, 100, 30, 0, 1, 100, 900}, "00:30 0"},
-      // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s
-      // and pass 0 are outside their sliders.
-      {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "83:20 1"}};
+      // Any mode other than 1 is Single Measure.
+      {{1, 5, 3, 9, 600, 3, 0, 100, 900}, {1, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
+      {{1, 5, 3, 9, 600, 3, 3, 100, 900}, {1, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
+      // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
+      // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
+      {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "00:30 1"},
+      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
   for (const auto& [received, upload, durationBoxes] : cases) {
     StartAgain();
     SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure
@@ -158,7 +264,9 @@ TEST(ProgramTransferState, CountsRepliesAsTheEditorDoes) {
       // An upload during a download restarts the count; the download takes the completion and
       // the upload is never reported complete.
       {"DrUrrrrr", {"-", "-", "-", load, "-", "-"}, false, true},
-      {"DrrDrrr", {"-", "-", "-", "-", load}, false, false}};
+      {"DrrDrrr", {"-", "-", "-", "-", load}, false, false},
+      // A full download leaves an upload's flag as it was.
+      {"UrDrrr", {"-", "-", "-", load}, false, true}};
   for (const auto& [steps, lines, loading, saving] : cases) {
     ProgramTransferState state;
     QStringList completed;

@@ -52,6 +52,12 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   const QString wide = Write("wide.vap", QByteArray("\xFF\xFE[\0P\0", 6));
   QByteArray equalLimits = kThreePrograms;
   const QString equal = Write("equal.vap", equalLimits.replace("Fail=1000\r\n", "Fail=999\r\n"));
+  QByteArray refused = kThreePrograms;
+  const QString notApplied =
+      Write("refused.vap",
+            refused.replace("PulseWidth=200", "PulseWidth=2000").replace("Pass=12", "Pass=1999"));
+  QByteArray limits = kThreePrograms;
+  const QString refusedLimit = Write("limits.vap", limits.replace("Pass=999", "Pass=1000"));
   const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
   // Unplugged after the handshake and the request for program 1.
   const auto lostMidway = [](FaultyTester& t) { t.After(2, [&t] { t.Unplug(); }); };
@@ -89,7 +95,18 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "no-such-folder does not exist", 1},
       {{"check", equal}, 1, "Program3: pass 999 ohms is not below fail 999 ohms\n"},
       {{"upload", equal}, 1, "not below fail 999 ohms, nothing uploaded\n"},
-      {{"upload", three}, 1, "Program2 not confirmed: pass sent 150, held 151\n", 1, garbled},
+      // Keys the editor does not apply: one line per key, and nothing reaches the tester.
+      {{"upload", notApplied},
+       1,
+       "veld32ctl: Program 1: PulseWidth=2000 not applied (50 to 500 us at 20 mA), nothing "
+       "uploaded\nveld32ctl: Program 1: Pass=1999 not applied (1 to 999 ohms), nothing uploaded\n"},
+      {{"check", refusedLimit}, 1, "Program 3: Pass=1000 not applied (1 to 999 ohms)\n"},
+      {{"show", "a.vap", "--lenient"}, 2, "Option --lenient belongs to upload and check"},
+      {{"upload", three},
+       1,
+       "Program2 not confirmed: Pass sent 150 ohms, held 151 ohms\n",
+       1,
+       garbled},
       {{"download"}, 3, "No tester found: no FTDI device is described \"VELD32\"", 0, unplugged},
       {{"list"}, 3, "No tester found: no FTDI device is attached", 0, unplugged},
       {{"download"}, 4, "Link failure: FT_GetQueueStatus - General IO Error\n", 1, lostMidway},

@@ -27,12 +27,14 @@ TEST_F(CtlTest, ShowOfAHandWrittenWindowsFileGivesEveryValueAndWarning) {
       R"({"section": "Program2", "current_mA": 100, "frequency_Hz": 150, )"
       R"("pulse_width_us": 300, "mode": "single", "duration_s": 45, "pass_ohms": 150, )"
       R"("fail_ohms": 1000, "pulse_charge_uC": 30.0, "average_current_mA": 4.5, )"
-      R"("warnings": ["Program2: Pass \"abc\" is not a number"]}, )"
+      R"j("warnings": ["Program 2: Pass=abc not applied (1 to 999 ohms)"]}, )j"
       R"({"section": "Program3", "current_mA": 5, "frequency_Hz": 2, )"
       R"("pulse_width_us": 200, "mode": "single", "duration_s": 30, "pass_ohms": 100, )"
       R"("fail_ohms": 200, "pulse_charge_uC": 1.0, "average_current_mA": 0.002, )"
-      R"("warnings": ["Program3: Current 7 refused", "Program3: PulseWidth missing", )"
-      R"("Program3: Mode 7 refused", "Program3: Duration missing"]}]})"
+      R"j("warnings": ["Program 3: Current=7 not applied (5, 10, 20, 50 or 100 mA)", )j"
+      R"j("Program 3: PulseWidth missing, not applied (200 to 500 us at 5 mA)", )j"
+      R"j("Program 3: Mode=7 not applied (1 Duration or 2 Single Measure)", )j"
+      R"j("Program 3: Duration missing, not applied (30 to 359999 s)"]}]})j"
       "\n");
 
   // The table shows the window's display forms; the warnings go to standard error.
@@ -43,7 +45,7 @@ TEST_F(CtlTest, ShowOfAHandWrittenWindowsFileGivesEveryValueAndWarning) {
   EXPECT_EQ(rows[1].simplified(), "Program1 50 120 20 Duration 2:01:30 12 14 01.0 000.120");
   EXPECT_EQ(rows[2].simplified(),
             "Program2 100 150 300 Single Measure 0:00:45 150 1000 30.0 004.500");
-  EXPECT_EQ(table.err.count("veld32ctl: warning: Program"), 5) << table.err.toStdString();
+  EXPECT_EQ(table.err.count("veld32ctl: warning: Program "), 5) << table.err.toStdString();
 }
 
 TEST_F(CtlTest, ShowOfASingleProgramFileGivesThatProgramAlone) {

@@ -27,6 +27,23 @@ TEST_F(CtlTest, UploadThenDownloadThroughOneStateFileGivesBackTheUploadedProgram
   EXPECT_EQ(Programs(downloaded), expected) << downloaded.out.toStdString();
 }
 
+// --lenient uploads the keys that apply and warns of the others; show always only warns.
+TEST_F(CtlTest, LenientUploadSendsWhatAppliesAndWarnsOfTheRest) {
+  QByteArray programs = kThreePrograms;
+  const QString file = Write("pass.vap", programs.replace("Pass=999", "Pass=1999"));
+  const QString warning = "veld32ctl: warning: Program 3: Pass=1999 not applied (1 to 999 ohms)\n";
+  auto tester = std::make_shared<SimulatedTester>();
+  const CtlRun run = RunCtl({"upload", "--lenient", file}, Attached(tester));
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(run.err, warning);
+  ASSERT_TRUE(tester->Program(3));
+  EXPECT_EQ(tester->Program(3)->pass, 150);
+  EXPECT_EQ(tester->Program(3)->fail, 1000);
+  const CtlRun show = RunCtl({"show", file});
+  EXPECT_EQ(show.status, 0);
+  EXPECT_EQ(show.err, warning);
+}
+
 TEST_F(CtlTest, SingleProgramFileGoesIntoItsProgramAndTheTesterKeepsTheOthers) {
   auto tester = std::make_shared<SimulatedTester>();
   const ProgramWrite first{1, 3, 8, 200, 125, 1, 1, 12, 14};
@@ -102,9 +119,10 @@ TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
   const QString third = Write("third.vsp", "[Program]\nPass=23\nFail=33\n");
   QProcess one;
   QProcess two;
-  one.start(QStringLiteral(VELD32CTL_PATH), {state, "--interval=20", "upload", first});
+  // The files hold only the limits: --lenient keeps the other keys as the tester has them.
+  one.start(QStringLiteral(VELD32CTL_PATH), {state, "--interval=20", "--lenient", "upload", first});
   two.start(QStringLiteral(VELD32CTL_PATH),
-            {state, "--interval=20", "upload", third, "--program=3"});
+            {state, "--interval=20", "--lenient", "upload", third, "--program=3"});
   for (QProcess* run : {&one, &two}) {
     ASSERT_TRUE(run->waitForFinished(30000));
     EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
