@@ -14,6 +14,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "permission_advising_driver.h"
+#include "simulation_options.h"
 #include "version.h"
 
 namespace {
@@ -22,9 +23,9 @@ void PrintHelp() {
   std::printf(
       "Usage: veld32 [OPTION]...\n"
       "Configure the test programs of a VELD32 electrode tester over USB.\n\n"
-      "%s"
+      "%s%s"
       "  --help                  show this help and exit\n",
-      BackendOptionsHelp().c_str());
+      BackendOptionsHelp().c_str(), SimulationOptionsHelp().c_str());
 }
 
 std::vector<std::string> Arguments(const QStringList& arguments) {
@@ -43,9 +44,11 @@ int Main(QApplication& app) {
       return 0;
     }
   }
-  const BackendArguments parsed = ParseBackendOptions(arguments);
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "veld32: %s\n", parsed.error.c_str());
+  const SimulationArguments simulation = ParseSimulationOptions(arguments);
+  const BackendArguments parsed = ParseBackendOptions(simulation.remaining);
+  for (const std::string& error : {simulation.error, parsed.error}) {
+    if (error.empty()) continue;
+    std::fprintf(stderr, "veld32: %s\n", error.c_str());
     return 2;
   }
 
@@ -55,6 +58,7 @@ int Main(QApplication& app) {
     QMessageBox::critical(nullptr, QStringLiteral("VELD32"), QString::fromStdString(backend.error));
     return 1;
   }
+  if (backend.simulator) ApplySimulationOptions(simulation.options, *backend.simulator);
   auto driver = std::make_shared<PermissionAdvisingDriver>(
       backend.driver, backend.diagnostics,
       [](const std::string& advice) { modMain::AddStatusMessage(QString::fromStdString(advice)); });
