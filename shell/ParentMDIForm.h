@@ -16,6 +16,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class StatusWindowForm;
+class TesterMenu;
 class frmTestOptions;
 
 // The main window "VELD32 Configurator": a fixed-size frame around the background picture, the
@@ -31,6 +32,7 @@ class ParentMDIForm : public QMainWindow {
   frmTestOptions& TestOptions() const { return *testOptions_; }
   StatusWindowForm& StatusWindow() const { return *statusWindow_; }
   BackgroundForm& Background() const { return *background_; }
+  TesterMenu& Tester() const { return *testerMenu_; }
   // The MDI child window that frames `form`.
   QMdiSubWindow* ChildWindow(const QWidget& form) const;
 
@@ -65,5 +67,6 @@ class ParentMDIForm : public QMainWindow {
   BackgroundForm* background_;
   frmTestOptions* testOptions_;
   StatusWindowForm* statusWindow_ = nullptr;
+  TesterMenu* testerMenu_ = nullptr;
   bool FormLoading = false;
 };

@@ -35,6 +35,8 @@ class TestRun : public QObject {
   // Program 1..3. A link that is down fails the run at once, before Start returns.
   void Start(int program);
   bool Active() const { return phase_ != Phase::Idle; }
+  // The bound of the wait in progress, in milliseconds.
+  int WaitMs() const { return deadline_.interval(); }
 
   // Longest wait for the result of a program that runs `seconds`.
   static int ResultTimeoutMs(qint64 seconds);
