@@ -93,7 +93,8 @@ TEST(Veld32ctlExecutable, AnswersFromTheSimulatedTester) {
   ASSERT_TRUE(process.waitForFinished(10000));
   EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   EXPECT_EQ(process.readAllStandardOutput(),
-            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15"})"
+            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
+            R"("current_setpoints": [5, 10, 20, 50, 100]})"
             "\n");
 }
 
