@@ -47,11 +47,6 @@ TesterMenu::TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferB
   UpdateEnabled();
 }
 
-TesterMenu::~TesterMenu() {
-  // The link may go before this menu while the window is torn down.
-  link_.disconnect(this);
-}
-
 bool TesterMenu::Running() const { return run_->Active(); }
 
 void TesterMenu::UpdateEnabled() {

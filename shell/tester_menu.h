@@ -30,7 +30,6 @@ class TesterMenu : public QObject {
   // windows it opens belong to `window`.
   TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferBusy, OperatorPrompts& prompts,
              QWidget& window);
-  ~TesterMenu() override;
 
   void menuRunTest_Click(int Index);
   void menuTesterInformation_Click();
