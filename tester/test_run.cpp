@@ -19,7 +19,8 @@ TestRun::TestRun(ctlVELD32UsbComm& link, Timeouts timeouts, QObject* parent)
 TestRun::~TestRun() { Stop(); }
 
 int TestRun::ResultTimeoutMs(qint64 seconds) {
-  const qint64 ms = seconds * 1000 + kResultMarginMs;
+  // A duration the tester reports as negative counts as none.
+  const qint64 ms = std::max<qint64>(seconds, 0) * 1000 + kResultMarginMs;
   return static_cast<int>(std::min<qint64>(ms, std::numeric_limits<int>::max()));
 }
 

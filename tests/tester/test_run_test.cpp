@@ -156,6 +156,7 @@ TEST_F(TestRunTest, WaitsForTheResultTheProgramsDurationAndHalfAMinute) {
     EXPECT_EQ(testWaitMs, c.waitMs);
   }
   EXPECT_EQ(TestRun::ResultTimeoutMs(32767 + 32767 * 3600LL), std::numeric_limits<int>::max());
+  EXPECT_EQ(TestRun::ResultTimeoutMs(-5), 30000);
 }
 
 TEST_F(TestRunTest, EndsWithTheCauseWhenTheTesterIsSilentOrLost) {
