@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -62,7 +63,14 @@ class TesterMenuTest : public ::testing::Test {
 
 TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   EXPECT_FALSE(Action("menuRunTest1").isEnabled());
+  const auto* menu = window_->findChild<QMenu*>("menuTester");
+  QStringList captions{menu->title()};
+  for (const QAction* action : menu->actions()) captions << action->text();
+  EXPECT_EQ(captions, QStringList({"Tester", "Run Test Program 1", "Run Test Program 2",
+                                   "Run Test Program 3", "", "Information…"}));
+  EXPECT_FALSE(menu->isEnabled());
   Connect();
+  EXPECT_TRUE(menu->isEnabled());
   tester_->Tester().speed = 100;
   struct Run {
     int index;
