@@ -3,6 +3,15 @@
 namespace {
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+const QByteArray kUtf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
+// What the platform's private-profile read does: one pair of matching quotes around a value
+// goes.
+QByteArray WithoutQuotes(const QByteArray& value) {
+  const bool quoted = value.size() >= 2 && value.front() == value.back() &&
+                      (value.front() == '"' || value.front() == '\'');
+  return quoted ? value.mid(1, value.size() - 2) : value;
+}
 
 // The name in "[name]", or nothing when the line is no section header.
 std::optional<QByteArray> SectionName(const QByteArray& line) {
@@ -56,23 +65,27 @@ bool IsWritableKey(const QString& key) {
 IniDocument IniDocument::FromBytes(const QByteArray& bytes) {
   IniDocument document;
   qsizetype start = 0;
+  if (bytes.startsWith(kUtf8ByteOrderMark)) {
+    document.byteOrderMark_ = kUtf8ByteOrderMark;
+    start = kUtf8ByteOrderMark.size();
+  }
   while (start < bytes.size()) {
-    const qsizetype newline = bytes.indexOf('\n', start);
-    if (newline < 0) {
+    qsizetype end = start;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+    if (end == bytes.size()) {
       document.lines_.push_back({bytes.mid(start), QByteArray()});
       break;
     }
-    const bool crlf = newline > start && bytes[newline - 1] == '\r';
-    const qsizetype textEnd = crlf ? newline - 1 : newline;
-    document.lines_.push_back(
-        {bytes.mid(start, textEnd - start), crlf ? kCrLf : QByteArrayLiteral("\n")});
-    start = newline + 1;
+    const qsizetype endLength =
+        bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1;
+    document.lines_.push_back({bytes.mid(start, end - start), bytes.mid(end, endLength)});
+    start = end + endLength;
   }
   return document;
 }
 
 QByteArray IniDocument::ToBytes() const {
-  QByteArray bytes;
+  QByteArray bytes = byteOrderMark_;
   for (const Line& line : lines_) bytes.append(line.text).append(line.end);
   return bytes;
 }
@@ -101,7 +114,7 @@ std::optional<QString> IniDocument::Value(const QString& section, const QString&
   if (!span) return std::nullopt;
   const auto at = FindKey(*span, key);
   if (!at) return std::nullopt;
-  return QString::fromLatin1(KeyAndValue(lines_[*at].text)->second);
+  return QString::fromLatin1(WithoutQuotes(KeyAndValue(lines_[*at].text)->second));
 }
 
 void IniDocument::InsertLine(std::size_t at, QByteArray text) {

@@ -1,47 +1,71 @@
 #include "modINIReadWrite.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "file_access.h"
 
 namespace modINIReadWrite {
+namespace {
+
+// UTF-16 text starts with its byte-order mark, or, written without one, has its first two
+// characters with a NUL in the same half each ("[\0P\0" or "\0[\0P").
+bool IsUtf16(const QByteArray& bytes) {
+  if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) return true;
+  if (bytes.size() < 4) return false;
+  const auto nul = [&bytes](int at) { return bytes[at] == '\0'; };
+  return (nul(1) && nul(3) && !nul(0) && !nul(2)) || (nul(0) && nul(2) && !nul(1) && !nul(3));
+}
+
+}  // namespace
 
 QString ReadINIString(const QString& section, const QString& key, const QString& fileName) {
-  const std::optional<IniDocument> document = LoadIniFile(fileName);
-  if (!document) return QString();
-  return document->Value(section, key).value_or(QString()).left(kMaxValueChars);
+  const IniLoad load = LoadIniFile(fileName);
+  if (!load.document) return QString();
+  return load.document->Value(section, key).value_or(QString()).left(kMaxValueChars);
 }
 
 bool WriteINIString(const QString& section, const QString& key, const QString& value,
                     const QString& fileName) {
-  std::optional<IniDocument> document = LoadIniFile(fileName);
-  if (!document || !document->SetValue(section, key, value)) return false;
-  return SaveIniFile(*document, fileName);
+  return ChangeIniFile(
+             fileName,
+             [&](IniDocument& document) { return document.SetValue(section, key, value); })
+      .isEmpty();
 }
 
-std::optional<IniDocument> LoadIniFile(const QString& fileName) {
-  QFile file(fileName);
-  if (!file.exists()) return IniDocument();
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return std::nullopt;
-  return IniDocument::FromBytes(bytes);
-}
-
-bool SaveIniFile(const IniDocument& document, const QString& fileName) {
-  // Replacing the file would also go past its read-only mark, so its writability is asked
-  // first, with the caller's own rights.
-  if (QFile existing(fileName); existing.exists() && !existing.open(QIODevice::Append))
-    return false;
-  // Never written in place: a write that fails halfway must leave the old file whole, so a
-  // folder that takes no temporary file fails the save.
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = document.ToBytes();
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
+IniLoad LoadIniFile(const QString& fileName) {
+  file_access::ReadResult read = file_access::ReadWholeFile(fileName);
+  switch (read.status) {
+    case file_access::ReadResult::Status::Missing:
+      return {std::nullopt, true, read.error};
+    case file_access::ReadResult::Status::Failed:
+      return {std::nullopt, false, read.error};
+    case file_access::ReadResult::Status::Read:
+      break;
   }
-  return file.commit();
+  if (IsUtf16(read.bytes))
+    return {std::nullopt, false,
+            QStringLiteral("The file %1 is UTF-16 text: save it as 8-bit text.")
+                .arg(file_access::DisplayName(fileName))};
+  return {IniDocument::FromBytes(read.bytes), false, {}};
+}
+
+QString SaveIniFile(const IniDocument& document, const QString& fileName) {
+  return file_access::ReplaceFile(fileName, document.ToBytes());
+}
+
+QString ChangeIniFile(const QString& fileName, const std::function<bool(IniDocument&)>& change) {
+  // A target that no save may replace is refused before anything of it is read.
+  if (QString problem = file_access::SaveTargetProblem(fileName); !problem.isEmpty())
+    return problem;
+  file_access::FileLock lock(fileName);
+  if (QString busy = lock.Acquire(file_access::kSaveLockWaitMs); !busy.isEmpty()) return busy;
+  // Only a file that truly does not exist starts empty; one that cannot be read is no empty
+  // file.
+  IniLoad load = LoadIniFile(fileName);
+  if (!load.document && !load.missing) return load.error;
+  IniDocument document = load.document.value_or(IniDocument());
+  if (!change(document))
+    return QStringLiteral("Cannot save %1: a name or value cannot be written as 8-bit text.")
+        .arg(fileName);
+  return SaveIniFile(document, fileName);
 }
 
 }  // namespace modINIReadWrite

@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "file_access.h"
 #include "modINIReadWrite.h"
 #include "program_values.h"
 #include "test_programs_model.h"
@@ -38,6 +39,11 @@ std::optional<qint32> WholeNumber(const QString& text) {
   return static_cast<qint32>(rounded);
 }
 
+QString ShortName(const QString& fileName) {
+  return fileName == file_access::kStandardStream ? file_access::DisplayName(fileName)
+                                                  : QFileInfo(fileName).fileName();
+}
+
 bool Fits16Bits(qint32 value) {
   return value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max();
 }
@@ -45,13 +51,14 @@ bool Fits16Bits(qint32 value) {
 // Reads one section's keys and applies them, noting what could not be applied.
 class SectionLoader {
  public:
-  SectionLoader(TestProgramsModel& model, int index, const QString& fileName,
-                const QString& section)
-      : model_(model), index_(index), fileName_(fileName), section_(section) {}
+  SectionLoader(TestProgramsModel& model, int index, const IniDocument& document,
+                const QString& fileName, const QString& section)
+      : model_(model), index_(index), document_(document), fileName_(fileName), section_(section) {}
 
   // The key's number, or nothing (with a warning) when the key is missing or not a number.
   std::optional<qint32> Number(const QString& key) {
-    const QString text = modINIReadWrite::ReadINIString(section_, key, fileName_);
+    const QString text =
+        document_.Value(section_, key).value_or(QString()).left(modINIReadWrite::kMaxValueChars);
     if (text.isEmpty()) {
       ++missing_;
       Warn(key, QStringLiteral("missing"));
@@ -107,7 +114,7 @@ class SectionLoader {
     if (missing_ == kKeys.size()) {
       outcome.ok = false;
       outcome.error = QStringLiteral("The file %1 holds no settings of section [%2].")
-                          .arg(QFileInfo(fileName_).fileName(), section_);
+                          .arg(ShortName(fileName_), section_);
     }
     return outcome;
   }
@@ -131,6 +138,7 @@ class SectionLoader {
 
   TestProgramsModel& model_;
   const int index_;
+  const IniDocument& document_;
   const QString& fileName_;
   const QString section_;
   qsizetype missing_ = 0;
@@ -152,9 +160,7 @@ void WriteProgram(IniDocument& document, const TestProgramsModel& model, int ind
   document.SetValue(section, kFail, model.BoxText(index, ProgramBox::FailOhms));
 }
 
-Outcome NotWritten(const QString& fileName) {
-  return {false, QStringLiteral("The file %1 could not be written.").arg(fileName), {}};
-}
+Outcome Failed(const QString& error) { return {false, error, {}}; }
 
 }  // namespace
 
@@ -163,9 +169,11 @@ QString SectionName(int programIndex, bool singleProgram) {
                        : QStringLiteral("Program%1").arg(programIndex + 1);
 }
 
-Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
-                            bool singleProgram) {
-  SectionLoader load(model, programIndex, fileName, SectionName(programIndex, singleProgram));
+Outcome LoadProgramFromDocument(TestProgramsModel& model, int programIndex,
+                                const IniDocument& document, const QString& fileName,
+                                bool singleProgram) {
+  SectionLoader load(model, programIndex, document, fileName,
+                     SectionName(programIndex, singleProgram));
   load.List(kCurrent, ProgramList::Current);
   load.List(kFrequency, ProgramList::Frequency);
   load.SliderAndBox(kPulseWidth, ProgramSlider::PulseWidth, ProgramBox::PulseWidth);
@@ -176,10 +184,11 @@ Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QS
   return load.Finish();
 }
 
-Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName) {
+Outcome LoadAllProgramsFromDocument(TestProgramsModel& model, const IniDocument& document,
+                                    const QString& fileName) {
   Outcome all;
   for (int index = 0; index < kProgramCount; ++index) {
-    Outcome one = LoadProgramFromFile(model, index, fileName, false);
+    Outcome one = LoadProgramFromDocument(model, index, document, fileName, false);
     all.warnings << one.warnings;
     if (!one.ok) {
       all.ok = false;
@@ -189,12 +198,26 @@ Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileNam
   return all;
 }
 
+Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
+                            bool singleProgram) {
+  const modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(fileName);
+  if (!load.document) return Failed(load.error);
+  return LoadProgramFromDocument(model, programIndex, *load.document, fileName, singleProgram);
+}
+
+Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName) {
+  const modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(fileName);
+  if (!load.document) return Failed(load.error);
+  return LoadAllProgramsFromDocument(model, *load.document, fileName);
+}
+
 Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
                           bool singleProgram) {
-  std::optional<IniDocument> document = modINIReadWrite::LoadIniFile(fileName);
-  if (!document) return NotWritten(fileName);
-  WriteProgram(*document, model, programIndex, SectionName(programIndex, singleProgram));
-  if (!modINIReadWrite::SaveIniFile(*document, fileName)) return NotWritten(fileName);
+  const QString error = modINIReadWrite::ChangeIniFile(fileName, [&](IniDocument& document) {
+    WriteProgram(document, model, programIndex, SectionName(programIndex, singleProgram));
+    return true;
+  });
+  if (!error.isEmpty()) return Failed(error);
   return {};
 }
 
@@ -207,11 +230,9 @@ QByteArray AllProgramsFileContent(const TestProgramsModel& model) {
 }
 
 Outcome SaveAllProgramsToFile(const TestProgramsModel& model, const QString& fileName) {
-  // The new content replaces the old file only once it is whole.
-  if (!modINIReadWrite::SaveIniFile(IniDocument::FromBytes(AllProgramsFileContent(model)),
-                                    fileName)) {
-    return NotWritten(fileName);
-  }
+  // Nothing of the old file is read, so the replacement alone makes it all-or-nothing.
+  const QString error = file_access::ReplaceFile(fileName, AllProgramsFileContent(model));
+  if (!error.isEmpty()) return Failed(error);
   return {};
 }
 

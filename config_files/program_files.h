@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class IniDocument;
 class TestProgramsModel;
 
 // The program configuration files: an all-programs file (sections "Program1".."Program3") and
@@ -16,7 +17,7 @@ inline const QString kSingleProgramFilter = QStringLiteral("VELD32 Single Progra
 
 struct Outcome {
   bool ok = true;
-  QString error;         // for the operator when !ok: which file, which section
+  QString error;         // for the operator when !ok: which file, and what is wrong with it
   QStringList warnings;  // keys that were missing or that a control refused
 };
 
@@ -24,17 +25,25 @@ struct Outcome {
 QString SectionName(int programIndex, bool singleProgram);
 
 // Loads the section into program programIndex (0..2). A missing, non-numeric or refused key
-// leaves its controls as they were and the load goes on; a section with none of the keys
-// (missing section, unreadable file) fails.
+// leaves its controls as they were and the load goes on; a section with none of the keys fails.
+// `fileName` names the file in messages.
+Outcome LoadProgramFromDocument(TestProgramsModel& model, int programIndex,
+                                const IniDocument& document, const QString& fileName,
+                                bool singleProgram);
+Outcome LoadAllProgramsFromDocument(TestProgramsModel& model, const IniDocument& document,
+                                    const QString& fileName);
+// The same from the file ("-" for standard input), read once; a file that cannot be read fails
+// with the cause and changes nothing.
 Outcome LoadProgramFromFile(TestProgramsModel& model, int programIndex, const QString& fileName,
                             bool singleProgram);
 Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileName);
 
-// Writes program programIndex's seven keys into the file, keeping everything else in it.
+// Writes program programIndex's seven keys into the file, keeping everything else in it, under
+// the file's lock (waiting for another program's save up to file_access::kSaveLockWaitMs).
 Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
                           bool singleProgram);
 // Replaces the file by one holding exactly the three programs; the old file stays whole until
-// the new one is complete, and a read-only file is not replaced.
+// the new one is complete and on the disk, and a read-only file is not replaced.
 Outcome SaveAllProgramsToFile(const TestProgramsModel& model, const QString& fileName);
 
 // The file content SaveAllProgramsToFile writes, as bytes.

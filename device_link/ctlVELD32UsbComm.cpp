@@ -21,6 +21,9 @@ constexpr std::int32_t kInitialPollingMs = 150;
 constexpr std::int32_t kMaxDelayMs = 32767;
 const QString kConnectedCaption = QStringLiteral("VELD32 Connected");
 const QString kIdleCaption = QStringLiteral("VELD32");
+// Stale bytes are dropped a buffer at a time; a tester that talks without pause cannot keep an
+// open waiting longer than this many reads.
+constexpr int kMaxStaleReads = 64;
 
 std::int64_t SteadyMilliseconds() {
   using namespace std::chrono;
@@ -96,6 +99,7 @@ ctlVELD32UsbComm::~ctlVELD32UsbComm() {
   blockSignals(true);
   PollingTimer->stop();
   TerminationClose();
+  ReleaseHeldHandle();
 }
 
 // ---------------------------------------------------------------- transport
@@ -135,12 +139,20 @@ std::string ctlVELD32UsbComm::TrimAtNul() const {
 
 void ctlVELD32UsbComm::Open_USB_Device_By_Index(std::int32_t index) {
   lastStatus = driver_->FT_Open(index, handle);
-  if (lastStatus != FT_OK) ReportFTError("Open_USB_Device_By_Index", lastStatus);
+  if (lastStatus != FT_OK) {
+    ReportFTError("Open_USB_Device_By_Index", lastStatus);
+    return;
+  }
+  handleHeld_ = true;
 }
 
 std::int32_t ctlVELD32UsbComm::CloseDevice() {
   lastStatus = driver_->FT_Close(handle);
-  if (lastStatus != FT_OK) ReportFTError("FT_Close", lastStatus);
+  if (lastStatus != FT_OK) {
+    ReportFTError("FT_Close", lastStatus);
+    return lastStatus;
+  }
+  handleHeld_ = false;
   return lastStatus;
 }
 
@@ -346,10 +358,30 @@ qint32 ctlVELD32UsbComm::ErrorExit() {
 }
 
 void ctlVELD32UsbComm::ReleaseFailedOpen() {
-  // The device was opened but cannot be used: give it back, so that the next attempt (after
-  // the operator replugs the tester) finds it free. Its close status no longer matters.
-  driver_->FT_Close(handle);
+  // The device was opened but cannot be used: give it back, so that the next attempt finds it
+  // free. Its close status no longer matters.
+  ReleaseHeldHandle();
   connected = false;
+}
+
+void ctlVELD32UsbComm::ReleaseHeldHandle() {
+  // A lost session (a failed read, write, queue check or close) still holds the device, and
+  // the driver refuses a second open of a held device. Whether this close succeeds changes
+  // nothing: the device is either free now or gone.
+  if (!handleHeld_) return;
+  driver_->FT_Close(handle);
+  handleHeld_ = false;
+}
+
+bool ctlVELD32UsbComm::DropStaleBytes() {
+  // Replies to requests sent just before the last close may still wait in the driver; they
+  // belong to no request of this session and would fail the handshake.
+  for (int reads = 0; rxQueueBytes > 0 && reads < kMaxStaleReads; ++reads) {
+    ReadBytes(rxQueueBytes);
+    rxBuffer.fill('\0');
+    if (ioStatus != FT_OK || GetRxQueueStatus() != FT_OK) return false;
+  }
+  return true;
 }
 
 qint32 ctlVELD32UsbComm::OpenDevice() {
@@ -364,6 +396,7 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
     return ErrorExit();
   }
   connected = false;
+  ReleaseHeldHandle();
 
   if (GetFTDeviceCount() < 1) {
     PaintFailure(QStringLiteral("No devices found"));
@@ -388,7 +421,7 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
     PaintFailure(QStringLiteral("Open failed"));
     return ErrorExit();
   }
-  if (GetRxQueueStatus() != FT_OK) {
+  if (GetRxQueueStatus() != FT_OK || !DropStaleBytes()) {
     PaintFailure(QStringLiteral("Command failed"));
     ReleaseFailedOpen();
     return ErrorExit();
@@ -444,7 +477,7 @@ QString ctlVELD32UsbComm::SendDataAndPoll(const QString& cmd, qint32 vDelay) {
     reply.assign(rxBuffer.data(), static_cast<std::size_t>(n));
     std::fill_n(rxBuffer.begin(), n, '\0');
   }
-  if (wasPolling) PollingTimer->start();
+  RestorePolling(wasPolling);
   if (!reply.empty()) emit RXData(Latin1(reply));
   return Latin1(reply);
 }
@@ -512,6 +545,16 @@ void ctlVELD32UsbComm::SetPollingTimerInterval(qint16 vInterval) {
 
 void ctlVELD32UsbComm::DelayTimer_Timer() { delayElapsed = true; }
 
+void ctlVELD32UsbComm::RestorePolling(bool wasPolling) {
+  // Code run inside a wait may have started or stopped polling; the wait's own state wins.
+  if (wasPolling == PollingTimer->isActive()) return;
+  if (wasPolling) {
+    PollingTimer->start();
+  } else {
+    PollingTimer->stop();
+  }
+}
+
 void ctlVELD32UsbComm::Delay(std::int32_t ms, bool suspendPolling) {
   delayElapsed = false;
   ++delayDepth;
@@ -532,7 +575,7 @@ void ctlVELD32UsbComm::Delay(std::int32_t ms, bool suspendPolling) {
   }
 
   const std::int64_t t1 = clock_();
-  if (suspendPolling && wasPolling) PollingTimer->start();
+  if (suspendPolling) RestorePolling(wasPolling);
   if (delayDepth == 1 && static_cast<double>(t1 - t0) <= ms / 2.0) Delay(ms, true);
   delayElapsed = false;
   delayDepth = 0;

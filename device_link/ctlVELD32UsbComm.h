@@ -35,7 +35,9 @@ struct StatusStripState {
 // behind the request methods, the reply decoder and the connection's life. Requests only queue
 // their frame; the polling tick sends one queued frame per tick after decoding what arrived.
 // Replies and connection changes come back only as signals. Failures of driver calls outside
-// the open sequence mark the link down and raise UsbError; there is no automatic reconnection.
+// the open sequence mark the link down and raise UsbError; there is no automatic reconnection,
+// but the next open first closes the device a lost session still holds and drops whatever the
+// tester sent before it, so Connect after any fault works at once.
 class ctlVELD32UsbComm : public QObject {
   Q_OBJECT
 
@@ -146,6 +148,11 @@ class ctlVELD32UsbComm : public QObject {
   qint32 QuietExit();
   qint32 ErrorExit();
   void ReleaseFailedOpen();
+  void ReleaseHeldHandle();
+  // Reads and drops what waits in the driver (rxQueueBytes from the last queue check); false
+  // when a read or queue check failed.
+  bool DropStaleBytes();
+  void RestorePolling(bool wasPolling);
   void RefreshStatusDisplay();
   void SetConnectButton(bool pressed);
   void SetConnectButtonOn();
@@ -177,6 +184,7 @@ class ctlVELD32UsbComm : public QObject {
   bool delayElapsed = false;
   qint16 delayDepth = 0;
   bool reconnecting = false;
+  bool handleHeld_ = false;  // `handle` names a device this link opened and has not closed
 
   QTimer* PollingTimer;
   QTimer* DelayTimer;

@@ -1,5 +1,8 @@
 #include "libftdi_api.h"
 
+#include <libusb.h>
+
+#include <array>
 #include <cerrno>
 
 namespace {
@@ -11,6 +14,14 @@ class SystemApi final : public LibftdiApi {
     return Saved(::ftdi_usb_find_all(ftdi, devlist, vendor, product));
   }
   void ListFree(ftdi_device_list** devlist) override { ::ftdi_list_free(devlist); }
+  std::vector<std::uint8_t> UsbLocation(libusb_device* dev) override {
+    // USB 3 allows hubs seven deep.
+    std::array<std::uint8_t, 8> ports{};
+    const int depth = ::libusb_get_port_numbers(dev, ports.data(), static_cast<int>(ports.size()));
+    std::vector<std::uint8_t> location{::libusb_get_bus_number(dev)};
+    if (depth > 0) location.insert(location.end(), ports.begin(), ports.begin() + depth);
+    return location;
+  }
   int UsbGetStrings2(ftdi_context* ftdi, libusb_device* dev, char* manufacturer, int mnfLen,
                      char* description, int descLen, char* serial, int serialLen) override {
     errno = 0;

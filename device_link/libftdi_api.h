@@ -2,7 +2,9 @@
 
 #include <ftdi.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 // The libftdi1 calls the libftdi backend makes, one virtual method per call with libftdi's own
 // arguments and results, so that tests can put a fake library in its place. Each method is the
@@ -16,6 +18,9 @@ class LibftdiApi {
   virtual int UsbFindAll(ftdi_context* ftdi, ftdi_device_list** devlist, int vendor,
                          int product) = 0;
   virtual void ListFree(ftdi_device_list** devlist) = 0;
+  // libusb_get_bus_number followed by libusb_get_port_numbers: where the device is plugged in,
+  // the same on every enumeration, whatever order an enumeration lists the devices in.
+  virtual std::vector<std::uint8_t> UsbLocation(libusb_device* dev) = 0;
   virtual int UsbGetStrings2(ftdi_context* ftdi, libusb_device* dev, char* manufacturer, int mnfLen,
                              char* description, int descLen, char* serial, int serialLen) = 0;
   virtual int UsbOpenDev(ftdi_context* ftdi, libusb_device* dev) = 0;

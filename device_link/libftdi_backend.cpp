@@ -13,16 +13,18 @@ constexpr std::size_t kQueueLimit = 64 * 1024;
 constexpr int kReadChunk = 4096;
 // Room for any USB string descriptor in ASCII.
 constexpr int kDescriptionScratch = 256;
+// The chip sends at least its two status bytes every latency period (16 ms), so a read that
+// waits longer than this is waiting for a device that no longer answers.
+constexpr int kReadTimeoutMs = 100;
 
-// libftdi's codes for a refused libusb_open (ftdi_usb_open_dev, ftdi_usb_get_strings2) and for
-// a kernel driver it was not allowed to detach.
+// libftdi's codes: a refused libusb_open (ftdi_usb_open_dev, ftdi_usb_get_strings2); from
+// ftdi_usb_open_dev, a kernel driver it was not allowed to detach; from ftdi_usb_get_strings2, a
+// product string the device does not give.
 constexpr int kOpenFailed = -4;
 constexpr int kInappropriatePermissions = -8;
+constexpr int kProductStringUnreadable = -8;
 
-bool RefusedForPermission(int result, int savedErrno) {
-  return result == kInappropriatePermissions ||
-         (result == kOpenFailed && (savedErrno == EACCES || savedErrno == EPERM));
-}
+bool AccessDenied(int savedErrno) { return savedErrno == EACCES || savedErrno == EPERM; }
 }  // namespace
 
 // Owns one ftdi_context; freeing it also closes a device still open on it.
@@ -39,7 +41,8 @@ class LibftdiBackend::Context {
   ftdi_context* ftdi_;
 };
 
-// The FTDI devices attached at one moment, in libftdi's order.
+// The FTDI devices attached at one moment, in libftdi's order. It must go before the context
+// it was taken from.
 class LibftdiBackend::DeviceList {
  public:
   explicit DeviceList(LibftdiApi& api) : api_(api) {}
@@ -52,11 +55,20 @@ class LibftdiBackend::DeviceList {
   // ftdi_usb_find_all's result: the number of devices, or a negative code.
   int Find(ftdi_context* ftdi) { return api_.UsbFindAll(ftdi, &head_, 0, 0); }
 
-  libusb_device* At(std::int32_t index) const {
-    if (index < 0) return nullptr;
-    const ftdi_device_list* node = head_;
-    for (std::int32_t i = 0; node != nullptr && i < index; ++i) node = node->next;
-    return node != nullptr ? node->dev : nullptr;
+  std::vector<Location> Locations() const {
+    std::vector<Location> locations;
+    for (const ftdi_device_list* node = head_; node != nullptr; node = node->next) {
+      locations.push_back(api_.UsbLocation(node->dev));
+    }
+    return locations;
+  }
+
+  // The device plugged in at `location`, or nullptr when none is there now.
+  libusb_device* At(const Location& location) const {
+    for (const ftdi_device_list* node = head_; node != nullptr; node = node->next) {
+      if (api_.UsbLocation(node->dev) == location) return node->dev;
+    }
+    return nullptr;
   }
 
  private:
@@ -105,38 +117,67 @@ FT_STATUS LibftdiBackend::Failed(FT_STATUS status, const std::string& call, int 
   return status;
 }
 
-FT_STATUS LibftdiBackend::ListDevices(DeviceList& devices, ftdi_context*& ftdi, int& found) {
-  ftdi = ListingContext();
+FT_STATUS LibftdiBackend::WithoutDetail(FT_STATUS status) {
+  lastError_.clear();
+  return status;
+}
+
+FT_STATUS LibftdiBackend::TakeListing() {
+  ftdi_context* ftdi = ListingContext();
   if (ftdi == nullptr) return Failed(FT_INSUFFICIENT_RESOURCES, "ftdi_new", 0, nullptr);
-  found = devices.Find(ftdi);
-  if (found >= 0) return FT_OK;
-  return Failed(found == -3 ? FT_INSUFFICIENT_RESOURCES : FT_IO_ERROR, "ftdi_usb_find_all", found,
-                ftdi);
+  DeviceList devices(*api_);
+  const int found = devices.Find(ftdi);
+  if (found < 0) {
+    return Failed(found == -3 ? FT_INSUFFICIENT_RESOURCES : FT_IO_ERROR, "ftdi_usb_find_all", found,
+                  ftdi);
+  }
+  listed_ = devices.Locations();
+  return FT_OK;
+}
+
+FT_STATUS LibftdiBackend::ListedLocation(std::int32_t index, Location& location) {
+  if (index < 0) return WithoutDetail(FT_DEVICE_NOT_FOUND);
+  // An index past the last listing may name a device attached since.
+  if (static_cast<std::size_t>(index) >= listed_.size()) {
+    if (FT_STATUS status = TakeListing()) return status;
+  }
+  if (static_cast<std::size_t>(index) >= listed_.size()) return WithoutDetail(FT_DEVICE_NOT_FOUND);
+  location = listed_[static_cast<std::size_t>(index)];
+  return FT_OK;
 }
 
 FT_STATUS LibftdiBackend::FT_ListDevicesCount(std::int32_t& count) {
-  DeviceList devices(*api_);
-  ftdi_context* ftdi = nullptr;
-  int found = 0;
-  if (FT_STATUS status = ListDevices(devices, ftdi, found)) return status;
-  count = found;
+  if (FT_STATUS status = TakeListing()) return status;
+  count = static_cast<std::int32_t>(listed_.size());
   return FT_OK;
 }
 
 FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
-  if (buffer50 == nullptr) return FT_INVALID_PARAMETER;
-  DeviceList devices(*api_);
-  ftdi_context* ftdi = nullptr;
-  int found = 0;
-  if (FT_STATUS status = ListDevices(devices, ftdi, found)) return status;
-  libusb_device* device = devices.At(index);
-  if (device == nullptr) return FT_DEVICE_NOT_FOUND;
+  if (buffer50 == nullptr) return WithoutDetail(FT_INVALID_PARAMETER);
+  Location location;
+  if (FT_STATUS status = ListedLocation(index, location)) return status;
+  ftdi_context* ftdi = ListingContext();
+  if (ftdi == nullptr) return Failed(FT_INSUFFICIENT_RESOURCES, "ftdi_new", 0, nullptr);
 
   std::array<char, kDescriptionScratch> scratch{};
-  const int result = api_->UsbGetStrings2(ftdi, device, nullptr, 0, scratch.data(),
-                                          kDescriptionScratch, nullptr, 0);
+  int result = 0;
+  {
+    DeviceList devices(*api_);
+    const int found = devices.Find(ftdi);
+    if (found < 0) return Failed(FT_IO_ERROR, "ftdi_usb_find_all", found, ftdi);
+    libusb_device* device = devices.At(location);
+    if (device == nullptr) return WithoutDetail(FT_DEVICE_NOT_FOUND);
+    result = api_->UsbGetStrings2(ftdi, device, nullptr, 0, scratch.data(), kDescriptionScratch,
+                                  nullptr, 0);
+  }
+  // A device without a readable product string is still an FTDI device, listed (as D2XX lists
+  // it) with an empty description; libftdi has closed it again.
+  if (result == kProductStringUnreadable) {
+    scratch.front() = '\0';
+    result = 0;
+  }
   if (result < 0) {
-    permissionRefused_ = RefusedForPermission(result, api_->SavedErrno());
+    permissionRefused_ = result == kOpenFailed && AccessDenied(api_->SavedErrno());
     const FT_STATUS status = Failed(result == kOpenFailed ? FT_DEVICE_NOT_OPENED : FT_IO_ERROR,
                                     "ftdi_usb_get_strings2", result, ftdi);
     // Some failures leave the device open on the context, and later reads would then return
@@ -155,18 +196,25 @@ FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* bu
 }
 
 FT_STATUS LibftdiBackend::FT_Open(std::int32_t index, std::int32_t& handle) {
+  Location location;
+  if (FT_STATUS status = ListedLocation(index, location)) return status;
   ftdi_context* ftdi = api_->New();
   if (ftdi == nullptr) return Failed(FT_INSUFFICIENT_RESOURCES, "ftdi_new", 0, nullptr);
   auto link = std::make_unique<Link>(*api_, ftdi);
+  // libftdi has no setters for these: a silent device must not freeze the caller for libftdi's
+  // default 5 s, and the kernel's serial driver, detached for the link, comes back at close.
+  ftdi->usb_read_timeout = kReadTimeoutMs;
+  ftdi->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
   {
     DeviceList devices(*api_);
     const int found = devices.Find(ftdi);
     if (found < 0) return Failed(FT_IO_ERROR, "ftdi_usb_find_all", found, ftdi);
-    libusb_device* device = devices.At(index);
-    if (device == nullptr) return FT_DEVICE_NOT_FOUND;
+    libusb_device* device = devices.At(location);
+    if (device == nullptr) return WithoutDetail(FT_DEVICE_NOT_FOUND);
     const int result = api_->UsbOpenDev(ftdi, device);
     if (result < 0) {
-      permissionRefused_ = RefusedForPermission(result, api_->SavedErrno());
+      permissionRefused_ = result == kInappropriatePermissions ||
+                           (result == kOpenFailed && AccessDenied(api_->SavedErrno()));
       const bool refused = result == kOpenFailed || result == kInappropriatePermissions ||
                            result == -3 || result == -5;
       return Failed(refused ? FT_DEVICE_NOT_OPENED : FT_IO_ERROR, "ftdi_usb_open_dev", result,
@@ -194,7 +242,7 @@ bool LibftdiBackend::Drain(Link& link, std::size_t atMost) {
 
 FT_STATUS LibftdiBackend::FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) {
   Link* link = Find(handle);
-  if (link == nullptr) return FT_INVALID_HANDLE;
+  if (link == nullptr) return WithoutDetail(FT_INVALID_HANDLE);
   if (!Drain(*link, kReadChunk)) return FT_IO_ERROR;
   rxBytes = static_cast<std::int32_t>(link->received.size());
   return FT_OK;
@@ -203,8 +251,8 @@ FT_STATUS LibftdiBackend::FT_GetQueueStatus(std::int32_t handle, std::int32_t& r
 FT_STATUS LibftdiBackend::FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
                                   std::int32_t& read) {
   Link* link = Find(handle);
-  if (link == nullptr) return FT_INVALID_HANDLE;
-  if (wanted < 0 || (wanted > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
+  if (link == nullptr) return WithoutDetail(FT_INVALID_HANDLE);
+  if (wanted < 0 || (wanted > 0 && buffer == nullptr)) return WithoutDetail(FT_INVALID_PARAMETER);
   const auto want = static_cast<std::size_t>(wanted);
   if (link->received.size() < want && !Drain(*link, want - link->received.size())) {
     read = 0;
@@ -221,8 +269,8 @@ FT_STATUS LibftdiBackend::FT_Read(std::int32_t handle, char* buffer, std::int32_
 FT_STATUS LibftdiBackend::FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
                                    std::int32_t& written) {
   Link* link = Find(handle);
-  if (link == nullptr) return FT_INVALID_HANDLE;
-  if (count < 0 || (count > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
+  if (link == nullptr) return WithoutDetail(FT_INVALID_HANDLE);
+  if (count < 0 || (count > 0 && buffer == nullptr)) return WithoutDetail(FT_INVALID_PARAMETER);
   const int result =
       api_->WriteData(link->context.get(), reinterpret_cast<const unsigned char*>(buffer), count);
   if (result < 0) {
@@ -235,7 +283,7 @@ FT_STATUS LibftdiBackend::FT_Write(std::int32_t handle, const char* buffer, std:
 
 FT_STATUS LibftdiBackend::FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) {
   Link* link = Find(handle);
-  if (link == nullptr) return FT_INVALID_HANDLE;
+  if (link == nullptr) return WithoutDetail(FT_INVALID_HANDLE);
   const int result = api_->SetLatencyTimer(link->context.get(), milliseconds);
   if (result < 0) {
     return Failed(result == -1 ? FT_INVALID_PARAMETER : FT_IO_ERROR, "ftdi_set_latency_timer",
@@ -246,8 +294,8 @@ FT_STATUS LibftdiBackend::FT_SetLatencyTimer(std::int32_t handle, std::uint8_t m
 
 FT_STATUS LibftdiBackend::FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) {
   Link* link = Find(handle);
-  if (link == nullptr) return FT_INVALID_HANDLE;
-  if (baud > static_cast<std::uint32_t>(INT_MAX)) return FT_INVALID_BAUD_RATE;
+  if (link == nullptr) return WithoutDetail(FT_INVALID_HANDLE);
+  if (baud > static_cast<std::uint32_t>(INT_MAX)) return WithoutDetail(FT_INVALID_BAUD_RATE);
   ftdi_context* ftdi = link->context.get();
   const int result = api_->SetBaudrate(ftdi, static_cast<int>(baud));
   if (result < 0) {
@@ -262,7 +310,7 @@ FT_STATUS LibftdiBackend::FT_SetBaudRate(std::int32_t handle, std::uint32_t baud
 
 FT_STATUS LibftdiBackend::FT_SetBitMode(std::int32_t handle, std::uint8_t mask, std::uint8_t mode) {
   Link* link = Find(handle);
-  if (link == nullptr) return FT_INVALID_HANDLE;
+  if (link == nullptr) return WithoutDetail(FT_INVALID_HANDLE);
   const int result = api_->SetBitmode(link->context.get(), mask, mode);
   if (result < 0) return Failed(FT_IO_ERROR, "ftdi_set_bitmode", result, link->context.get());
   return FT_OK;
@@ -270,7 +318,7 @@ FT_STATUS LibftdiBackend::FT_SetBitMode(std::int32_t handle, std::uint8_t mask, 
 
 FT_STATUS LibftdiBackend::FT_Close(std::int32_t handle) {
   auto it = links_.find(handle);
-  if (it == links_.end()) return FT_INVALID_HANDLE;
+  if (it == links_.end()) return WithoutDetail(FT_INVALID_HANDLE);
   std::unique_ptr<Link> link = std::move(it->second);
   links_.erase(it);
   const int result = api_->UsbClose(link->context.get());

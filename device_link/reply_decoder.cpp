@@ -1,5 +1,6 @@
 #include "reply_decoder.h"
 
+#include <cstdint>
 #include <optional>
 
 #include "protocol_numbers.h"
@@ -86,8 +87,11 @@ void DecodeProgramValues(const std::string& body, bool isRead, std::array<std::i
   reply.durationHr = slots[10];
   reply.failValue = slots[11];
   reply.averageCurrent = slots[7] / 1000.0 + slots[6];
-  // The code field holds at most two characters, so this stays within 16 bits.
-  reply.pwValue = static_cast<std::int16_t>((slots[3] + 1) * 10);
+  // The code's slot may hold a larger number left by an earlier frame of the same read; when
+  // the 16-bit arithmetic overflows, the step is abandoned and the frame raises no event.
+  const auto pwValue = (static_cast<std::int32_t>(slots[3]) + 1) * 10;
+  if (pwValue < INT16_MIN || pwValue > INT16_MAX) return;
+  reply.pwValue = static_cast<std::int16_t>(pwValue);
   if (isRead) reply.commandText = body;
   events.RXProgramValues(reply);
 }

@@ -162,7 +162,9 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
     modMain::AddStatusMessage(load ? kLoadComplete : kSaveComplete);
     return;
   }
-  modMain::AddStatusMessage(load ? kLoadFailed : kSaveFailed);
+  // The log keeps the cause beside the failure; the message box says it at once.
+  modMain::AddStatusMessage((load ? kLoadFailed : kSaveFailed) + u' ' +
+                            QString(outcome.error).replace(u'\n', u' '));
   prompts_.Inform(outcome.error);
 }
 

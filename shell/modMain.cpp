@@ -17,9 +17,11 @@ std::optional<QString> commandLineOverride;
 // The loaded log window, registered by itself.
 StatusLogView* statusLogView = nullptr;
 
-QString CommandLine() {
-  if (commandLineOverride) return *commandLineOverride;
-  return QCoreApplication::arguments().join(u' ');
+// The arguments after the program's own path: a folder of the installation or of the user may
+// itself be named like the switch.
+QString Arguments() {
+  if (commandLineOverride) return commandLineOverride->section(u' ', 1);
+  return QCoreApplication::arguments().mid(1).join(u' ');
 }
 }  // namespace
 
@@ -30,7 +32,7 @@ void InitSharedFlags() {
   ShowRXBuffer = diagnostic;
 }
 
-bool IsDiagnosticMode() { return CommandLine().toLower().contains(u"/kovda"); }
+bool IsDiagnosticMode() { return Arguments().toLower().contains(u"/kovda"); }
 
 void SetCommandLine(const QString& commandLine) {
   if (commandLine.isNull())

@@ -17,10 +17,11 @@ inline bool StatusPaused = false;        // the log window takes no new lines
 // Gives the shared state its start values; diagnostic mode turns on both frame filters.
 void InitSharedFlags();
 
-// True when the process's command line, lower-cased, holds "/kovda" anywhere.
+// True when the arguments of the process (not its own path), lower-cased, hold "/kovda" anywhere.
 bool IsDiagnosticMode();
-// The command line that IsDiagnosticMode reads: the process's own unless replaced (tests); a
-// null text goes back to the process's own.
+// The command line that IsDiagnosticMode reads, the program's path first and then the
+// arguments: the process's own unless replaced (tests); a null text goes back to the process's
+// own. Only the arguments are searched for the switch.
 void SetCommandLine(const QString& commandLine);
 
 // Keeps the operator from closing a child window on its own: its MDI frame loses the close

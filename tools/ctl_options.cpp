@@ -87,6 +87,14 @@ class LineParser {
     if (outputGiven_ && options_.command != CtlCommand::Download) {
       return Fail(QStringLiteral("Option -o belongs to download"));
     }
+    if (outputGiven_ && options_.outputFile.isEmpty()) {
+      return Fail(QStringLiteral("Option -o needs a FILE, or - for standard output"));
+    }
+    if (outputGiven_ && IsSingleProgramFile(options_.outputFile)) {
+      return Fail(QStringLiteral("download writes all three programs: '%1' names a "
+                                 "single-program file (.vsp); give an all-programs file (.vap)")
+                      .arg(options_.outputFile));
+    }
     if (options_.program && options_.command != CtlCommand::Upload) {
       return Fail(QStringLiteral("Option --program belongs to upload"));
     }
@@ -218,12 +226,16 @@ QString UsageText() {
              "would open\n"
              "  info                       the tester's firmware version, serial number and "
              "calibration date\n"
-             "  download [-o FILE]         the tester's three programs; with -o also saved as an "
+             "  download [-o FILE]         the tester's three programs; with -o saved as an "
              "all-programs file\n"
+             "                             (-o - writes that file to standard output)\n"
              "  upload FILE [--program=N]  load FILE (.vap, or .vsp into program N, default 1), "
              "upload all three\n"
              "                             programs and verify the tester's replies\n"
-             "  show FILE                  the programs of FILE as the editor would load them\n"
+             "  show FILE                  the programs of FILE as the editor would load them; "
+             "FILE - "
+             "reads\n"
+             "                             standard input (upload and check too)\n"
              "  check FILE                 like show; exit status 1 if a pass limit is not below "
              "its fail limit\n"
              "  run N [--csv FILE]         run test program N (1..3) and judge the impedance by "

@@ -22,8 +22,8 @@ struct CtlOptions {
   CtlCommand command = CtlCommand::Help;
   BackendOptions backend;
   QString stateFile;           // --simulate=STATE; empty without one
-  QString file;                // FILE of upload, show and check
-  QString outputFile;          // -o FILE of download; empty without one
+  QString file;                // FILE of upload, show and check ("-": standard input)
+  QString outputFile;          // -o FILE of download ("-": standard output); empty without one
   std::optional<int> program;  // --program=N of upload (1..3)
   qint16 intervalMs = 500;     // the window's polling interval
   int timeoutMs = 5000;

@@ -10,12 +10,13 @@
 CommandResult ShowFile(const CommandContext& context) {
   TestProgramsModel model(QLocale::c());
   model.StartUp();
-  const QString& file = context.options.file;
+  const ProgramFileText file =
+      ReadProgramFile(context.options.file, KindOfFile(context.options.file));
   const FileInput input = LoadFileIntoEditor(model, file, 0, context.log);
   if (!input.result.Ok()) return input.result;
 
   std::vector<ProgramSummary> programs;
-  if (IsSingleProgramFile(file)) {
+  if (file.kind == ProgramFileKind::SingleProgram) {
     programs.push_back(SummarizeProgram(model, 0, program_files::SectionName(0, true)));
   } else {
     programs = SummarizeAllPrograms(model);

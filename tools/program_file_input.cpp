@@ -1,23 +1,13 @@
 #include "program_file_input.h"
 
-#include <QFile>
-
 #include "ctl_options.h"
+#include "modINIReadWrite.h"
 #include "program_files.h"
 
 namespace {
 
 const QString kLoadComplete = QStringLiteral("Load from file complete.");
 const QString kLoadFailed = QStringLiteral("Load from file failed.");
-
-// A missing or unreadable file would otherwise read as one without sections.
-CommandResult Readable(const QString& fileName) {
-  QFile file(fileName);
-  if (file.open(QIODevice::ReadOnly)) return {};
-  return CommandResult::Failure(
-      ExitStatus::FileFailure,
-      QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-}
 
 // The all-programs load words each warning after its section ("Program2: Pass missing").
 int ProgramOfWarning(const QString& warning) {
@@ -29,22 +19,34 @@ int ProgramOfWarning(const QString& warning) {
 
 }  // namespace
 
-FileInput LoadFileIntoEditor(TestProgramsModel& model, const QString& fileName,
+ProgramFileKind KindOfFile(const QString& fileName) {
+  return IsSingleProgramFile(fileName) ? ProgramFileKind::SingleProgram
+                                       : ProgramFileKind::AllPrograms;
+}
+
+ProgramFileText ReadProgramFile(const QString& fileName, ProgramFileKind kind) {
+  modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(fileName);
+  ProgramFileText file{fileName, kind, std::move(load.document), load.missing, {}};
+  if (!file.document) file.result = CommandResult::Failure(ExitStatus::FileFailure, load.error);
+  return file;
+}
+
+FileInput LoadFileIntoEditor(TestProgramsModel& model, const ProgramFileText& file,
                              int singleProgramIndex, const StatusLog& log) {
   FileInput input;
-  input.result = Readable(fileName);
-  if (!input.result.Ok()) return input;
+  input.result = file.result;
+  if (!file.document) return input;
 
-  const bool single = IsSingleProgramFile(fileName);
   program_files::Outcome outcome;
-  if (single) {
+  if (file.kind == ProgramFileKind::SingleProgram) {
     log(QStringLiteral("Loading Program %1 configuration from file...")
             .arg(singleProgramIndex + 1));
-    outcome = program_files::LoadProgramFromFile(model, singleProgramIndex, fileName, true);
+    outcome = program_files::LoadProgramFromDocument(model, singleProgramIndex, *file.document,
+                                                     file.fileName, true);
     input.warnings[singleProgramIndex] = outcome.warnings;
   } else {
     log(QStringLiteral("Loading all Program configurations from file..."));
-    outcome = program_files::LoadAllProgramsFromFile(model, fileName);
+    outcome = program_files::LoadAllProgramsFromDocument(model, *file.document, file.fileName);
     for (const QString& warning : outcome.warnings)
       input.warnings[ProgramOfWarning(warning)] << warning;
   }

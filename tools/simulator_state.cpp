@@ -1,7 +1,5 @@
 #include "simulator_state.h"
 
-#include <QFileInfo>
-
 #include "command_frames.h"
 #include "program_file_input.h"
 #include "program_files.h"
@@ -28,10 +26,12 @@ class ProgramValuesCollector : public ReplyEvents {
 }  // namespace
 
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
-  if (!QFileInfo::exists(stateFile)) return {};
+  // The state is an all-programs file whatever its name says.
+  const ProgramFileText file = ReadProgramFile(stateFile, ProgramFileKind::AllPrograms);
+  if (file.missing) return {};
   TestProgramsModel model(QLocale::c());
   model.StartUp();
-  const FileInput input = LoadFileIntoEditor(model, stateFile, 0, [](const QString&) {});
+  const FileInput input = LoadFileIntoEditor(model, file, 0, [](const QString&) {});
   if (!input.result.Ok()) return input.result;
   for (int i = 0; i < kProgramCount; ++i) {
     const UploadArguments a = model.UploadArgumentsFor(i);

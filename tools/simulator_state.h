@@ -9,7 +9,9 @@ class SimulatedTester;
 // The simulated tester's three programs kept between runs in an all-programs file, so that
 // consecutive runs see the same tester. The file goes through the editor as the window would
 // take it: read with "Load All Programs..." and sent as an upload sends it; written from the
-// programs the tester reports, with "Save All Programs...".
+// programs the tester reports, with "Save All Programs...". The file is an all-programs file
+// whatever its name; the caller holds its lock (file_access::FileLock) from the restore to the
+// save.
 
 // Nothing to do when `stateFile` does not exist yet.
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile);

@@ -34,8 +34,12 @@ TesterSession::TesterSession(std::shared_ptr<D2xx> driver,
 
   ctlVELD32UsbComm* link = link_.get();
   connect(link, &ctlVELD32UsbComm::UsbError, this, [this](const QString& text) {
-    // The first failure is the cause; the rest of a failing tick only follows from it.
-    if (linkError_.isEmpty()) linkError_ = text;
+    // The first failure is the cause; the rest of a failing tick only follows from it. The
+    // driver's account is taken now, before a later call of the same tick replaces it.
+    if (linkError_.isEmpty()) {
+      linkError_ = text;
+      linkErrorDetails_ = DriverDetails(diagnostics_.get());
+    }
     if (loop_) loop_->exit(kLinkLost);
   });
   connect(transfer_.get(), &ProgramTransfer::ProgramReceived, this,
@@ -248,7 +252,8 @@ CommandResult TesterSession::Await(const std::function<QString()>& awaited,
 }
 
 CommandResult TesterSession::LinkFailure(const QString& what) const {
-  return CommandResult::Failure(
-      ExitStatus::LinkFailure,
-      QStringLiteral("Link failure: %1").arg(what) + DriverDetails(diagnostics_.get()));
+  const QString details =
+      linkError_.isEmpty() ? DriverDetails(diagnostics_.get()) : linkErrorDetails_;
+  return CommandResult::Failure(ExitStatus::LinkFailure,
+                                QStringLiteral("Link failure: %1").arg(what) + details);
 }

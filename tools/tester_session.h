@@ -98,7 +98,8 @@ class TesterSession : public QObject {
   std::unique_ptr<ProgramTransfer> transfer_;
   RepliesByProgram replies_;
   TesterIdentity* identity_ = nullptr;
-  QString linkError_;  // the text of the link's first UsbError
+  QString linkError_;         // the text of the link's first UsbError
+  QString linkErrorDetails_;  // the driver's account of that failure
   QEventLoop* loop_ = nullptr;
   std::function<bool()> finished_;
   QTimer deadline_;

@@ -1,6 +1,7 @@
 #include <QLocale>
 
 #include "command_context.h"
+#include "file_access.h"
 #include "program_file_input.h"
 #include "program_files.h"
 #include "test_programs_model.h"
@@ -11,6 +12,10 @@ namespace {
 const StatusLog kQuiet = [](const QString&) {};
 
 CommandResult SaveDownload(const CommandContext& context, const TestProgramsModel& model) {
+  if (context.options.outputFile == file_access::kStandardStream) {
+    context.out << QString::fromLatin1(program_files::AllProgramsFileContent(model));
+    return {};
+  }
   context.log(QStringLiteral("Saving all Program configurations to file..."));
   const program_files::Outcome saved =
       program_files::SaveAllProgramsToFile(model, context.options.outputFile);
@@ -32,17 +37,22 @@ CommandResult DownloadPrograms(const CommandContext& context) {
     if (result.Ok()) result = session.DownloadAll();
     if (!result.Ok()) return result;
   }
-  PrintPrograms(context, SummarizeAllPrograms(model));
+  // With -o - standard output carries the file alone.
+  if (context.options.outputFile != file_access::kStandardStream)
+    PrintPrograms(context, SummarizeAllPrograms(model));
   if (context.options.outputFile.isEmpty()) return {};
   return SaveDownload(context, model);
 }
 
 // An all-programs file is loaded and checked before the tester is touched. A single-program
 // file fills one program of what the tester holds, so the programs are downloaded first; the
-// file is read once beforehand so that a bad one never reaches the tester.
+// file is tried on a scratch editor beforehand so that a bad one never reaches the tester. The
+// file itself is read once, before anything else.
 CommandResult UploadPrograms(const CommandContext& context) {
-  const QString& file = context.options.file;
-  const bool single = IsSingleProgramFile(file);
+  const ProgramFileText file =
+      ReadProgramFile(context.options.file, KindOfFile(context.options.file));
+  if (!file.result.Ok()) return file.result;
+  const bool single = file.kind == ProgramFileKind::SingleProgram;
   const int index = context.options.program.value_or(1) - 1;
   const QString aborted = QStringLiteral("nothing uploaded");
 

@@ -1,6 +1,7 @@
 #include "veld32ctl.h"
 
 #include "command_context.h"
+#include "file_access.h"
 #include "simulator_state.h"
 
 namespace {
@@ -52,9 +53,13 @@ CommandResult RunCommand(const CommandContext& context) {
 }
 
 // The command against the simulator's programs kept in the state file: restored before it,
-// written after it whatever became of the command.
+// written after it whatever became of the command, the file locked all the while so that runs
+// at the same time take their turns. Another run's turn may last up to the reply time-out.
 CommandResult RunWithState(const CommandContext& context, SimulatedTester& simulator) {
   const QString& stateFile = context.options.stateFile;
+  file_access::FileLock lock(stateFile);
+  if (QString busy = lock.Acquire(context.options.timeoutMs); !busy.isEmpty())
+    return CommandResult::Failure(ExitStatus::FileFailure, busy);
   CommandResult result = RestoreSimulatorState(simulator, stateFile);
   if (!result.Ok()) return result;
   result = RunCommand(context);

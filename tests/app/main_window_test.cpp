@@ -13,6 +13,7 @@
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
 #include "ctlVELD32UsbComm.h"
+#include "file_rights.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "program_description.h"
@@ -187,19 +188,31 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
-TEST_F(MainWindow, FailedFileOperationsAreReportedAsFailed) {
+// The log line and the message box both give the cause.
+TEST_F(MainWindow, FailedFileOperationsAreReportedWithTheirCause) {
   QTemporaryDir dir;
-  prompts_.fileNames = {dir.filePath("no/such/folder/all.vap"), dir.filePath("absent.vsp")};
+  const QString secret = dir.filePath("secret.vsp");
+  QFile file(secret);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("[Program]\r\nPass=20\r\n") > 0);
+  file.close();
+  ASSERT_TRUE(QFile::setPermissions(secret, QFile::WriteOwner));
+  const WithoutPermissionOverride asTheOperator;
+  prompts_.fileNames = {dir.filePath("no/such/folder/all.vap"), dir.filePath("absent.vsp"), secret};
   window_->menuSaveAll_Click();
   window_->menuLoadProgram_Click(0);
+  window_->menuLoadProgram_Click(1);
+  const QStringList causes = {"Cannot save " + dir.filePath("no/such/folder/all.vap") +
+                                  ": the folder " + dir.filePath("no/such/folder") +
+                                  " does not exist.",
+                              "The file " + dir.filePath("absent.vsp") + " does not exist.",
+                              "The file " + secret + " cannot be read: permission denied."};
   EXPECT_EQ(
       LogLines(),
-      QStringList({"Saving all Program configurations to file...", "Save to file failed.",
-                   "Loading Program 1 configuration from file...", "Load from file failed."}));
-  ASSERT_EQ(prompts_.shown.size(), 2);
-  EXPECT_TRUE(prompts_.shown[0].contains("all.vap"));
-  EXPECT_TRUE(prompts_.shown[1].contains("absent.vsp"));
-  EXPECT_TRUE(prompts_.shown[1].contains("[Program]"));
+      QStringList(
+          {"Saving all Program configurations to file...", "Save to file failed. " + causes[0],
+           "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1],
+           "Loading Program 2 configuration from file...", "Load from file failed. " + causes[2]}));
+  EXPECT_EQ(prompts_.shown, causes);
 }
 
 TEST_F(MainWindow, ClosingTheMainWindowClosesTheLink) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -18,15 +19,17 @@ using ::testing::HasSubstr;
 
 namespace {
 // libftdi1 over scripted FTDI devices. Contexts and list nodes are real allocations, so one the
-// backend leaks or uses after freeing it is caught. As in libftdi, a context holds the device
-// open on it in usb_dev and its last error in error_str, and reading strings on a context with a
-// device open reads that device's strings.
+// backend leaks or uses after freeing it (a list freed after its context, too) is caught. As in
+// libftdi, a context holds the device open on it in usb_dev and its last error in error_str,
+// and reading strings on a context with a device open reads that device's strings. Optionally,
+// like libusb, a fresh context lists the devices in another order than the long-lived one.
 class FakeLibftdi : public LibftdiApi {
  public:
   struct Device {
     std::string description;
     int refused = 0;  // when negative, ftdi_usb_get_strings2's and ftdi_usb_open_dev's result
     int err = 0;      // errno a refusal leaves
+    std::vector<std::uint8_t> location = {};  // bus and ports; by default {1, position + 1}
   };
 
   std::vector<Device> devices;
@@ -34,25 +37,44 @@ class FakeLibftdi : public LibftdiApi {
   bool unplugged = false;         // every transfer fails as after a removal
   std::string log;                // what the backend set and wrote
   std::set<ftdi_context*> live;
+  bool freshContextsReversed = false;
   int misuse = 0;  // calls on contexts never made or already freed
   int nodes = 0;   // list nodes not yet freed
 
-  ftdi_context* New() override { return *live.insert(new ftdi_context{}).first; }
+  ftdi_context* New() override {
+    // ftdi_init's defaults.
+    auto* ftdi = new ftdi_context{};
+    ftdi->usb_read_timeout = 5000;
+    ftdi->module_detach_mode = AUTO_DETACH_SIO_MODULE;
+    return *live.insert(ftdi).first;
+  }
   void Free(ftdi_context* ftdi) override {
     if (Use(ftdi)) delete ftdi;
     live.erase(ftdi);
   }
   int UsbFindAll(ftdi_context* ftdi, ftdi_device_list** list, int, int) override {
-    for (std::size_t i = devices.size(); i-- > 0; ++nodes) {
+    if (longLived_ == nullptr) longLived_ = ftdi;
+    const bool reversed = freshContextsReversed && ftdi != longLived_;
+    for (std::size_t k = devices.size(); k-- > 0; ++nodes) {
+      const std::size_t i = reversed ? devices.size() - 1 - k : k;
       *list = new ftdi_device_list{*list, reinterpret_cast<libusb_device*>(i + 1)};
+      listedOn_[*list] = ftdi;
     }
     return Use(ftdi) ? static_cast<int>(devices.size()) : -1;
   }
   void ListFree(ftdi_device_list** list) override {
     for (ftdi_device_list* node; (node = *list) != nullptr; --nodes) {
+      Use(listedOn_[node]);  // libusb unrefs each device on the list's own context
+      listedOn_.erase(node);
       *list = node->next;
       delete node;
     }
+  }
+  std::vector<std::uint8_t> UsbLocation(libusb_device* dev) override {
+    const auto i = reinterpret_cast<std::size_t>(dev) - 1;
+    const Device& device = devices.at(i);
+    if (!device.location.empty()) return device.location;
+    return {1, static_cast<std::uint8_t>(i + 1)};
   }
   int UsbGetStrings2(ftdi_context* ftdi, libusb_device* dev, char*, int, char* description,
                      int length, char*, int) override {
@@ -70,6 +92,8 @@ class FakeLibftdi : public LibftdiApi {
     if (!Use(ftdi)) return -1;
     if (device.refused < 0) return Fail(ftdi, device.refused, device.err);
     ftdi->usb_dev = reinterpret_cast<libusb_device_handle*>(dev);
+    log += "open " + device.description + " " + std::to_string(ftdi->usb_read_timeout) + " " +
+           std::to_string(ftdi->module_detach_mode) + ";";
     return 0;
   }
   int UsbClose(ftdi_context* ftdi) override {
@@ -122,6 +146,8 @@ class FakeLibftdi : public LibftdiApi {
   }
 
   int errno_ = 0;
+  ftdi_context* longLived_ = nullptr;
+  std::map<ftdi_device_list*, ftdi_context*> listedOn_;
 };
 
 class LibftdiBackendTest : public ::testing::Test {
@@ -190,15 +216,30 @@ TEST_F(LibftdiBackendTest, SetsUpAndWritesThenAfterAnUnplugEveryCallIsAnIoErrorU
         backend->FT_GetQueueStatus(handle, n),   backend->FT_Read(handle, buffer.data(), 4, n)};
   };
   EXPECT_EQ(calls(), std::vector<FT_STATUS>(6, FT_OK));
-  EXPECT_EQ(fake->log, "latency 16;baud 19200;8N1;bitmode 0 0;write (*);");
+  // Reads give up within 100 ms; the kernel's serial driver comes back at close.
+  EXPECT_EQ(fake->log, "open VELD32 100 2;latency 16;baud 19200;8N1;bitmode 0 0;write (*);");
   fake->unplugged = true;
   EXPECT_EQ(calls(), std::vector<FT_STATUS>(6, FT_IO_ERROR));
   EXPECT_THAT(backend->LastErrorText(),
               HasSubstr("ftdi_read_data failed (-4): libusb call failed"));
   EXPECT_EQ(backend->FT_Close(handle), FT_OK);
-  EXPECT_EQ(fake->live.size(), 0u);
+  EXPECT_EQ(fake->live.size(), 1u);  // the listing's context alone
   EXPECT_EQ(backend->FT_GetQueueStatus(handle, n), FT_INVALID_HANDLE);
+  EXPECT_EQ(backend->LastErrorText(), "");  // no libftdi call failed here
   EXPECT_EQ(backend->FT_Close(handle), FT_INVALID_HANDLE);
+}
+
+TEST_F(LibftdiBackendTest, OpensTheDeviceTheListingDescribedWhateverOrderAnotherEnumerationHas) {
+  fake->devices = {{"FT232R USB UART", 0, 0, {2, 1}}, {"VELD32", 0, 0, {1, 4, 2}}};
+  fake->freshContextsReversed = true;
+  ASSERT_EQ(backend->FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(Description(1), "VELD32");
+  EXPECT_EQ(backend->FT_Close(Open(1)), FT_OK);
+  EXPECT_THAT(fake->log, ::testing::StartsWith("open VELD32 "));
+  // Unplugged since the listing: nothing is at its place any more.
+  fake->devices[1].location = {1, 4, 3};
+  EXPECT_EQ(backend->FT_Open(1, n), FT_DEVICE_NOT_FOUND);
+  EXPECT_EQ(backend->FT_ListDevicesDescription(1, buffer.data()), FT_DEVICE_NOT_FOUND);
 }
 
 TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSpoilNothingAfter) {
@@ -207,7 +248,8 @@ TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSp
     int result, err;
     FT_STATUS status;
     bool permission;
-  } cases[] = {{false, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
+  } cases[] = {{true, -8, 0, FT_OK, false},  // no product string: listed, described ""
+               {false, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
                {false, -4, ENODEV, FT_DEVICE_NOT_OPENED, false},
                {false, -8, 0, FT_DEVICE_NOT_OPENED, true},
                {false, -6, 0, FT_IO_ERROR, false},
@@ -222,6 +264,9 @@ TEST_F(LibftdiBackendTest, RefusalsMapToADriverStatusTellAMissingPermissionAndSp
         c.listing ? backend->FT_ListDevicesDescription(0, buffer.data()) : backend->FT_Open(1, n),
         c.status);
     EXPECT_EQ(backend->PermissionRefused(), c.permission);
+    if (c.status == FT_OK) {
+      EXPECT_STREQ(buffer.data(), "");
+    }
 
     device = {device.description};
     EXPECT_EQ(Description(1), "VELD32");

@@ -50,6 +50,31 @@ TEST_F(IniFiles, ReadFindsTheFirstValueOfItsSection) {
         << section.toStdString() << "/" << key.toStdString();
 }
 
+// Files from other editors: a UTF-8 byte-order mark, any line end, quoted values.
+TEST_F(IniFiles, ReadTakesAnyLineEndAByteOrderMarkAndOnePairOfQuotes) {
+  const std::pair<QByteArray, QString> cases[] = {
+      {"\xEF\xBB\xBF[P]\r\nA=1\r\n", "1"},
+      {"[P]\rB=0\rA=2\r", "2"},
+      {"[P]\nA=3", "3"},
+      {"[P]\r\nA=\"20\"\r\n", "20"},
+      {"[P]\r\nA= '20' \r\n", "20"},
+      {"[P]\r\nA=\" 2 0 \"\r\n", " 2 0 "},
+      {"[P]\r\nA=\"\"20\"\"\r\n", "\"20\""},
+      {"[P]\r\nA=\"20'\r\n", "\"20'"},
+      {"[P]\r\nA=\"\r\n", "\""},
+      {"[P]\r\nA=''\r\n", ""},
+  };
+  for (const auto& [bytes, value] : cases) {
+    Write(bytes);
+    EXPECT_EQ(ReadINIString("P", "A", path), value) << bytes.toStdString();
+  }
+  // A write keeps the mark and the line ends it found.
+  Write("\xEF\xBB\xBF[P]\rA=1\r[Q]\rB=2");
+  ASSERT_TRUE(WriteINIString("P", "A", "5", path));
+  ASSERT_TRUE(WriteINIString("Q", "C", "6", path));
+  EXPECT_EQ(Content(), "\xEF\xBB\xBF[P]\rA=5\r[Q]\rB=2\r\nC=6\r\n");
+}
+
 // An existing key is replaced in place (its first line, with the file's spelling of its name),
 // a new key goes after the last non-blank line of its section, a new section at the end
 // behind a blank line; every other byte stays as it was.
@@ -65,7 +90,7 @@ TEST_F(IniFiles, WriteChangesOnlyItsKey) {
     ASSERT_TRUE(WriteINIString(section, key, value, path)) << key.toStdString();
   EXPECT_EQ(Content(),
             Bytes("\0\xff junk\r\n[Other]\r\nCurrent=1\r\n; [Program]\r\nCurrent=9\r\n\r\n"
-                  "[Program]\r\nCurrent=20\nFail=50\r\nFail=7\r\n\tweird\rline\r\r\nNew=3\r\n\r\n"
+                  "[Program]\r\nCurrent=20\nFail=50\r\nFail=7\r\n\tweird\rline\rNew=3\r\n\r\n\r\n"
                   "[Empty]\r\nA=1\r\n[Last]\nA=1\r\nB=2\r\n\r\n[Q]\r\nB=2\r\n"s));
 }
 

@@ -101,6 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "RXProgramValues(2,5,3,9,30,0,1,0,100,100,100,1000,0.1,100,"
                     "MP12,x,3,09,0030,1,000,100,100,0100,0000,1000)"}},
         DecodeCase{"UnknownProgramSelectorRaisesOnlyRXData", {"(MP2)"}, {"RXData((MP2))"}},
+        // The pulse code slot keeps an earlier frame's scale factor; past 16 bits the
+        // microsecond arithmetic fails and the frame raises no event.
+        DecodeCase{
+            "PulseWidthArithmeticOverflowAbandonsTheFrame",
+            {"(G10100,0004,3275)(MP1)(G10100,0004,3276)(MP1)"},
+            {"RXData((G10100,0004,3275))", "RXLastData(1,100,4,3275,204688)", "RXData((MP1))",
+             "RXProgramValues(1,100,4,3275,0,0,0,0,0,0,0,0,0,32760,MP1)",
+             "RXData((G10100,0004,3276))", "RXLastData(1,100,4,3276,204750)", "RXData((MP1))"}},
         DecodeCase{"LastDataImpedance",
                    {"(G10100,0004,0001)(G10100,0000,0001)(G10000,0000,0000)"},
                    {"RXData((G10100,0004,0001))", "RXLastData(1,100,4,1,62.5)",

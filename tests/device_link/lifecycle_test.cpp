@@ -1,9 +1,12 @@
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "ctlVELD32UsbCommStrip.h"
 #include "link_harness.h"
@@ -170,6 +173,109 @@ TEST(Polling, FramesQueuedWhileClosedLeaveAfterTheNextOpen) {
   EXPECT_EQ(h.events, QStringList({"TXData((MV1))"}));
 }
 
+// Behaviours of the closing, reading and waiting paths, each with what the host and the strip
+// see afterwards.
+TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
+  struct Case {
+    const char* name;
+    bool connectFirst;
+    std::function<void(LinkHarness&)> act;
+    QStringList events;
+    QString errorText;
+    bool connected;
+    std::function<bool(LinkHarness&)> holds = {};
+  };
+  const auto polling = [](LinkHarness& h) {
+    return h.link.findChild<QTimer*>("PollingTimer")->isActive();
+  };
+  const auto reads = [](LinkHarness& h) {
+    return std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Read");
+  };
+  const QString closeFailed = "UsbError(FT_Close - General IO Error)";
+  // clang-format off
+  const Case cases[] = {
+      {"failed close in CloseUSB", true,
+       [](LinkHarness& h) {
+         h.driver->FailNext("FT_Close", FT_IO_ERROR);
+         h.link.CloseUSB(kHandle);
+       },
+       {closeFailed}, "Close attempt failed", false,
+       [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Green; }},
+      {"close resets the status caption", true, [](LinkHarness& h) { h.link.Disconnect(); },
+       {"UsbClosed"}, "USB Port Closed", false,
+       [](LinkHarness& h) { return h.link.Strip().status == "VELD32"; }},
+      {"Disconnect while closed", false,
+       [](LinkHarness& h) { h.link.TXQuery(); h.link.Disconnect(); },
+       {"UsbError(FT_Close - Invalid Handle)"}, "Close attempt failed", false,
+       [](LinkHarness& h) { return h.driver->writes.empty(); }},
+      {"termination close in Deactivate", true, [](LinkHarness& h) { h.link.Deactivate(); },
+       {}, "", true,
+       [&](LinkHarness& h) {
+         return !polling(h) && h.driver->closedHandles == std::vector<std::int32_t>{kHandle};
+       }},
+      {"failed termination close", true,
+       [](LinkHarness& h) { h.driver->FailNext("FT_Close", FT_IO_ERROR); h.link.Deactivate(); },
+       {closeFailed}, "Close attempt failed", false,
+       [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Red; }},
+      {"failed queue check skips the read", true,
+       [](LinkHarness& h) {
+         h.driver->calls.clear();
+         h.driver->rx = "(*";
+         h.link.PollingTimer_Timer();
+         h.driver->rx = ")";
+         h.driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
+         h.link.PollingTimer_Timer();
+       },
+       {"UsbError(FT_GetQueueStatus - General IO Error)"}, "", false,
+       [&](LinkHarness& h) { return reads(h) == 1; }},
+      // Every position a read filled is cleared, also when unfinished text stood before it;
+      // a failed read then finds NULs, not the old frame.
+      {"receive buffer cleared after a read", true,
+       [](LinkHarness& h) {
+         h.driver->rx = "xxxx";
+         h.link.PollingTimer_Timer();
+         h.driver->rx = "(*)";
+         h.link.PollingTimer_Timer();
+         h.driver->rx = "(*)";
+         h.driver->FailNext("FT_Read", FT_IO_ERROR);
+         h.events << h.link.SendDataAndPoll("(?)").toLatin1().toHex();
+       },
+       {"RXData((*))", "RXIdle", "TXData((?))", "UsbError(FT_Read - General IO Error)",
+        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "", false},
+      {"receive buffer cleared after a handshake read", true,
+       [](LinkHarness& h) {
+         h.driver->FailNext("FT_Read", FT_IO_ERROR);
+         h.events << h.link.SendDataAndPoll("(*)").toLatin1().toHex();
+       },
+       {"TXData((*))", "UsbError(FT_Read - General IO Error)",
+        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "", false},
+      {"open empties the unfinished reply", true,
+       [](LinkHarness& h) {
+         h.driver->rx = "(MV1";
+         h.link.PollingTimer_Timer();
+         h.link.OpenDevice();
+         h.events.clear();
+         h.driver->rx = "01.02)";
+         h.link.PollingTimer_Timer();
+       },
+       {}, "", true},
+      {"polling runs again after SendDataAndPoll", true,
+       [](LinkHarness& h) { h.link.SendDataAndPoll("(?)"); }, {"TXData((?))"}, "", true, polling},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    LinkHarness h;
+    if (c.connectFirst) h.Connect();
+    c.act(h);
+    EXPECT_EQ(h.events, c.events) << c.name;
+    EXPECT_EQ(h.link.Strip().errorMessage, c.errorText) << c.name;
+    EXPECT_EQ(h.link.Connected(), c.connected) << c.name;
+    if (c.holds) {
+      EXPECT_TRUE(c.holds(h)) << c.name;
+    }
+  }
+}
+
 TEST(Polling, IntervalStartsAt150AndOnlyPositiveValuesChangeIt) {
   LinkHarness h;
   auto* timer = h.link.findChild<QTimer*>("PollingTimer");
@@ -197,7 +303,15 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
     EXPECT_NE(strip.findChild<QWidget*>(name), nullptr) << name;
   }
 
+  // The lamp's fill and the button's face: green while connected, red once closed.
+  const auto colours = [&] {
+    auto* lamp = strip.findChild<QWidget*>("shpStatus");
+    const QImage image = lamp->grab().toImage();
+    return std::make_pair(image.pixelColor(image.rect().center()).name(), button->styleSheet());
+  };
   button->click();
+  EXPECT_EQ(colours().first, "#00ff00");
+  EXPECT_TRUE(colours().second.contains("#00ff00")) << colours().second.toStdString();
   EXPECT_TRUE(h.link.Connected());
   EXPECT_TRUE(button->isChecked());
   EXPECT_EQ(button->text(), "Disconnect");
@@ -205,6 +319,8 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
   EXPECT_EQ(std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Open"), 1);
 
   button->click();
+  EXPECT_EQ(colours().first, "#ff0000");
+  EXPECT_TRUE(colours().second.contains("#ff0000")) << colours().second.toStdString();
   EXPECT_FALSE(h.link.Connected());
   EXPECT_EQ(error->text(), "USB Port Closed");
   EXPECT_EQ(h.events.last(), "UsbClosed");
@@ -268,6 +384,33 @@ TEST(Delay, ZeroAndOutOfRangeWaitsEndPromptly) {
   h.driver->rx = "(*)";
   EXPECT_EQ(h.link.SendDataAndPoll("(*)", -20), "(*)(*)");
   EXPECT_EQ(h.link.SendDataAndPoll("(L)"), "");
+}
+
+// Code that runs inside a wait and starts polling does not leave it running when the wait
+// began without it.
+TEST(Delay, PollingIsPutBackToTheStateItHadBeforeTheWait) {
+  {
+    LinkHarness h;
+    auto* polling = h.link.findChild<QTimer*>("PollingTimer");
+    QTimer::singleShot(0, &h.link, [polling] { polling->start(); });
+    h.link.SendDataAndPoll("(?)");
+    EXPECT_FALSE(polling->isActive());
+  }
+  {
+    // An open that finds no device, whose first wait ends too early and is repeated with
+    // polling suspended; polling starts during the repeated wait.
+    LinkHarness h;
+    h.driver->descriptions.clear();
+    auto* polling = h.link.findChild<QTimer*>("PollingTimer");
+    VirtualClock clock{.step = 40};
+    clock.Attach(h.link);
+    QObject::connect(h.link.findChild<QTimer*>("DelayTimer"), &QTimer::timeout, [&] {
+      if (clock.ticks == 2) polling->start();
+    });
+    h.link.OpenDevice();
+    EXPECT_EQ(clock.ticks, 2);
+    EXPECT_FALSE(polling->isActive());
+  }
 }
 
 }  // namespace

@@ -177,9 +177,14 @@ TEST_P(DiagnosticSwitch, TurnsOnTheFiltersAndShowsThem) {
   EXPECT_EQ(window.chkShowBuffer->isChecked(), on);
 }
 
-const SwitchCase kSwitchCases[] = {
-    {"veld32.exe", false},         {"veld32.exe /KOVDA", true}, {"/kovda", true},
-    {"veld32.exe x/KoVdAx", true}, {"veld32.exe /kovd", false}, {"veld32.exe -kovda", false}};
+const SwitchCase kSwitchCases[] = {{"veld32.exe", false},
+                                   {"veld32.exe /KOVDA", true},
+                                   {"/kovda", false},
+                                   {"/opt/kovda/veld32 --simulate", false},
+                                   {"/opt/kovda/veld32 /kovda", true},
+                                   {"veld32.exe x/KoVdAx", true},
+                                   {"veld32.exe /kovd", false},
+                                   {"veld32.exe -kovda", false}};
 INSTANTIATE_TEST_SUITE_P(CommandLines, DiagnosticSwitch, ::testing::ValuesIn(kSwitchCases));
 
 TEST_F(StatusLog, FiltersShowTheFlagsAsTheyStandAndEachSetsItsOwn) {

@@ -2,6 +2,12 @@
 // read from the real command line rather than a replaced one.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include "modMain.h"
 
 TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
@@ -15,4 +21,30 @@ TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
   EXPECT_FALSE(modMain::IsDiagnosticMode());
   modMain::SetCommandLine(QString());
   EXPECT_TRUE(modMain::IsDiagnosticMode());
+}
+
+// Only the arguments count: the program's own path may pass through a folder named like the
+// switch.
+TEST(CommandLineSwitch, TheProgramsOwnPathIsNoSwitch) {
+  for (const auto& [commandLine, diagnostic] : {std::pair{"/opt/kovda/bin/veld32", false},
+                                                {"/home/kovdaline/veld32 --simulate", false},
+                                                {"/opt/kovda/veld32 x/KOVDAy", true},
+                                                {"veld32 /kovda", true}}) {
+    modMain::SetCommandLine(QString::fromLatin1(commandLine));
+    EXPECT_EQ(modMain::IsDiagnosticMode(), diagnostic) << commandLine;
+  }
+  modMain::SetCommandLine(QString());
+  // This very test program, started again from a folder named "kovda", without the switch.
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir().mkdir(dir.filePath("kovda")));
+  const QString program = dir.filePath("kovda/switch_test");
+  ASSERT_TRUE(QFile::link(QCoreApplication::applicationFilePath(), program));
+  for (const auto& [arguments, status] :
+       {std::pair{QStringList(), 1}, std::pair{QStringList{"/kovda"}, 0}}) {
+    QProcess process;
+    process.start(program,
+                  QStringList{"--gtest_filter=CommandLineSwitch.ProcessStarted*"} + arguments);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), status) << arguments.join(' ').toStdString();
+  }
 }

@@ -4,8 +4,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// While alive, the calling thread lacks the right to override file permissions, so that a
-// read-only file refuses writing even to root, as it does to the operator.
+// While alive, the calling thread lacks the rights to override file permissions, so that a
+// read-only file refuses writing and an unreadable one reading even to root, as they do to the
+// operator.
 class WithoutPermissionOverride {
  public:
   WithoutPermissionOverride() {
@@ -13,7 +14,7 @@ class WithoutPermissionOverride {
     header_.pid = 0;
     if (syscall(SYS_capget, &header_, saved_) != 0) return;
     __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
     restore_ = syscall(SYS_capset, &header_, reduced) == 0;
   }
   ~WithoutPermissionOverride() {

@@ -49,6 +49,8 @@ FT_STATUS ScriptedD2xx::FT_Open(std::int32_t index, std::int32_t& handle) {
   if (index < 0 || index >= static_cast<std::int32_t>(descriptions.size())) {
     return FT_DEVICE_NOT_FOUND;
   }
+  // Like the real driver: a device still held by an earlier open cannot be opened again.
+  if (openHandle_) return FT_DEVICE_NOT_OPENED;
   handle = nextHandle;
   openHandle_ = handle;
   openedIndex = index;

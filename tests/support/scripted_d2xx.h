@@ -11,6 +11,7 @@
 #include "d2xx.h"
 
 // A D2XX driver whose devices, received bytes, failures and partial writes the test scripts.
+// It holds one device at a time: an open while a handle is still open is refused.
 // Every call is recorded by name so tests can check what the link did.
 class ScriptedD2xx : public D2xx {
  public:

@@ -1,9 +1,11 @@
 #include <QRegularExpression>
 
+#include <sys/stat.h>
 #include <functional>
 #include <string>
 
 #include "ctl_runner.h"
+#include "driver_diagnostics.h"
 
 namespace {
 
@@ -47,6 +49,9 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   const QString noSections = Write("notes.vap", "[Notes]\r\nCurrent=20\r\n");
   const QString wrongKind = Write("one.vsp", kThreePrograms);
   const QString three = Write("three.vap", kThreePrograms);
+  const QString fifo = Path("fifo.vap");
+  ::mkfifo(QFile::encodeName(fifo).constData(), 0644);
+  const QString wide = Write("wide.vap", QByteArray("\xFF\xFE[\0P\0", 6));
   QByteArray equalLimits = kThreePrograms;
   const QString equal = Write("equal.vap", equalLimits.replace("Fail=1000\r\n", "Fail=999\r\n"));
   const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
@@ -84,10 +89,16 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--backend=serial", "info"}, 2, "Unknown backend 'serial'"},
       {{"--simulate=", "info"}, 2, "--simulate= needs"},
       {{"--force", "info"}, 2, "Unknown option '--force'"},
-      {{"show", Path("missing.vap")}, 5, "Cannot read "},
+      {{"download", "-o", ""}, 2, "Option -o needs a FILE"},
+      {{"download", "-o", "x.VSP"}, 2, "download writes all three programs"},
+      {{"show", Path("missing.vap")}, 5, "missing.vap does not exist."},
+      {{"show", dir_.path()}, 5, "is a folder, not a configuration file"},
+      {{"show", wide}, 5, "wide.vap is UTF-16 text: save it as 8-bit text."},
+      {{"check", "/dev/zero"}, 5, "/dev/zero is too large for a configuration file"},
+      {{"download", "-o", fifo}, 5, "it is a FIFO, which a save never replaces", 1},
       {{"upload", noSections}, 5, "The file notes.vap holds no settings of section [Program3]."},
       {{"upload", wrongKind}, 5, "The file one.vsp holds no settings of section [Program]."},
-      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "could not be written", 1},
+      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "no-such-folder does not exist", 1},
       {{"check", equal}, 1, "Program3: pass 999 ohms is not below fail 999 ohms\n"},
       {{"upload", equal}, 1, "not below fail 999 ohms, nothing uploaded\n"},
       {{"upload", three}, 1, "Program2 not confirmed: pass sent 150, held 151\n", 1, garbled},
@@ -142,6 +153,40 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
     EXPECT_TRUE(err.startsWith("veld32ctl: ") && err.contains(c.error)) << run.err.toStdString();
     EXPECT_EQ(tester->opens, c.opens);
   }
+}
+
+// A tester whose driver gives its own account of each failed call.
+class AccountingTester : public FaultyTester, public DriverDiagnostics {
+ public:
+  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override {
+    return Account("queue check failed", FaultyTester::FT_GetQueueStatus(handle, rxBytes));
+  }
+  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                     std::int32_t& written) override {
+    return Account("write failed", FaultyTester::FT_Write(handle, buffer, count, written));
+  }
+  std::string LastErrorText() const override { return failure_; }
+  bool PermissionRefused() const override { return false; }
+
+ private:
+  FT_STATUS Account(const char* what, FT_STATUS status) {
+    if (status != FT_OK) failure_ = what;
+    return status;
+  }
+  std::string failure_;
+};
+
+TEST_F(CtlTest, ALinkFailureCarriesTheDriversAccountOfTheCallThatFailedFirst) {
+  auto tester = std::make_shared<AccountingTester>();
+  // Unplugged after the request for program 1: the next tick's queue check fails, and the
+  // same tick's write of the request for program 2 fails after it.
+  tester->After(2, [&t = *tester] { t.Unplug(); });
+  const CtlRun run = RunCtl({"download"}, [tester](const BackendOptions&) {
+    return Backend{tester, tester, tester, {}};
+  });
+  EXPECT_EQ(run.status, 4);
+  EXPECT_TRUE(run.err.contains("FT_GetQueueStatus - General IO Error (queue check failed)"))
+      << run.err.toStdString();
 }
 
 }  // namespace

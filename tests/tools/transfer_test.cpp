@@ -1,15 +1,18 @@
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include "ctl_runner.h"
+#include "file_faults.h"
 #include "program_files.h"
 #include "test_programs_model.h"
 
 namespace {
 
+// The state file is an all-programs file whatever its name.
 TEST_F(CtlTest, UploadThenDownloadThroughOneStateFileGivesBackTheUploadedPrograms) {
   const QString file = Write("three.vap", kThreePrograms);
-  const QString state = "--simulate=" + Path("tester.vap");
+  const QString state = "--simulate=" + Path("tester.VSP");
   ASSERT_EQ(RunCtl({state, "upload", file}).status, 0);
   const CtlRun downloaded = RunCtl({state, "--json", "download"});
   ASSERT_EQ(downloaded.status, 0) << downloaded.err.toStdString();
@@ -57,7 +60,88 @@ TEST_F(CtlTest, DownloadFileIsByteIdenticalToTheWindowsSaveOfTheSamePrograms) {
   QFile out(Path("out.vap"));
   QFile saved(Path("window.vap"));
   ASSERT_TRUE(out.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(out.readAll(), saved.readAll());
+  const QByteArray windowBytes = saved.readAll();
+  EXPECT_EQ(out.readAll(), windowBytes);
+  // "-o -" puts the same file, and nothing else, on standard output.
+  const CtlRun toStdout = RunCtl({"download", "-o", "-"}, Attached(tester));
+  EXPECT_EQ(toStdout.status, 0);
+  EXPECT_EQ(toStdout.out.toLatin1(), windowBytes);
+}
+
+// A failed write, whatever its cause, leaves the old file and the old state whole, and the run
+// fails with the reason.
+TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
+  const QString state = Write("state.vap", kThreePrograms);
+  const QString out = Write("out.vap", kThreePrograms);
+  const QString three =
+      Write("three.vap", QByteArray(kThreePrograms).replace("Pass=12", "Pass=13"));
+  const QStringList runs[] = {{"--simulate", "download", "-o", out},
+                              {"--simulate=" + state, "upload", three}};
+  for (const QStringList& arguments : runs) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    CtlRun run;
+    {
+      // Room for the lock file, none for a whole configuration file.
+      const WriteLimit limit(200);
+      run = RunCtl(arguments);
+    }
+    EXPECT_EQ(run.status, 5);
+    EXPECT_TRUE(run.err.contains("may not grow that large")) << run.err.toStdString();
+    for (const QString& file : {state, out}) {
+      QFile kept(file);
+      ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+      EXPECT_EQ(kept.readAll(), kThreePrograms);
+    }
+  }
+}
+
+// Two runs on one state file at once take their turns: both changes stay.
+TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
+  const QString state = "--simulate=" + Path("state.vap");
+  const QString first = Write("first.vsp", "[Program]\nPass=21\nFail=31\n");
+  const QString third = Write("third.vsp", "[Program]\nPass=23\nFail=33\n");
+  QProcess one;
+  QProcess two;
+  one.start(QStringLiteral(VELD32CTL_PATH), {state, "--interval=20", "upload", first});
+  two.start(QStringLiteral(VELD32CTL_PATH),
+            {state, "--interval=20", "upload", third, "--program=3"});
+  for (QProcess* run : {&one, &two}) {
+    ASSERT_TRUE(run->waitForFinished(30000));
+    EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
+  }
+  const QJsonArray programs = Programs(RunCtl({state, "--json", "download"}));
+  ASSERT_EQ(programs.size(), 3);
+  EXPECT_EQ(programs[0].toObject()["pass_ohms"], 21);
+  EXPECT_EQ(programs[2].toObject()["pass_ohms"], 23);
+}
+
+// A state file that another run holds beyond the time-out is in use, and nothing is done.
+TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
+  QLockFile held(Path("state.vap.lock"));
+  ASSERT_TRUE(held.tryLock());
+  const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_TRUE(run.err.contains("state.vap is in use by another program (waited 100 ms)"))
+      << run.err.toStdString();
+  EXPECT_TRUE(run.out.isEmpty());
+}
+
+// Standard input is read once, under either name.
+TEST(Veld32ctlExecutable, ShowsAFileFromStandardInput) {
+  for (const QString& name : {QStringLiteral("-"), QStringLiteral("/dev/stdin")}) {
+    QProcess process;
+    process.start(QStringLiteral(VELD32CTL_PATH), {"--json", "show", name});
+    process.write(kThreePrograms);
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(process.readAllStandardOutput())
+                  .object()["programs"]
+                  .toArray()[2]
+                  .toObject()["pass_ohms"],
+              999)
+        << name.toStdString();
+  }
 }
 
 TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {

@@ -1,0 +1,268 @@
+// The configuration files under faults: a full disk, odd targets, odd inputs, other owners,
+// and two programs saving one file at once.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <chrono>
+#include <functional>
+
+#include "file_access.h"
+#include "file_faults.h"
+#include "file_rights.h"
+#include "modINIReadWrite.h"
+#include "program_files.h"
+#include "qt_printers.h"
+#include "test_programs_model.h"
+
+namespace {
+
+using program_files::Outcome;
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Longer than a lock file, so that a write limit between the two fails the save itself.
+const QByteArray kOld =
+    "; " + QByteArray(250, '-') + "\r\n[Program]\r\nCurrent=100\r\nNote=kept\r\n";
+
+// Every way the window and the tool write a configuration file; each gives the failure text.
+struct Save {
+  const char* name;
+  std::function<QString(const TestProgramsModel&, const QString&)> run;
+};
+const Save kSaves[] = {
+    {"save all", [](const TestProgramsModel& m,
+                    const QString& f) { return program_files::SaveAllProgramsToFile(m, f).error; }},
+    {"save one",
+     [](const TestProgramsModel& m, const QString& f) {
+       return program_files::SaveProgramToFile(m, 1, f, true).error;
+     }},
+    {"write a key",
+     [](const TestProgramsModel&, const QString& f) {
+       return modINIReadWrite::ChangeIniFile(
+           f, [](IniDocument& d) { return d.SetValue("Program", "Current", "20"); });
+     }},
+};
+
+class FileFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    model_.StartUp();
+  }
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  // The files of the folder, lock files aside (they stay, as QLockFile leaves them empty).
+  QStringList Files() const {
+    return QDir(dir_.path())
+        .entryList(QDir::Files | QDir::Hidden)
+        .filter(QRegularExpression("^(?!.*\\.lock$)"));
+  }
+
+  QTemporaryDir dir_;
+  TestProgramsModel model_{QLocale::c()};
+};
+
+TEST_F(FileFaults, AFailedWriteLeavesTheOldFileWholeAndSaysWhy) {
+  for (const Save& save : kSaves) {
+    SCOPED_TRACE(save.name);
+    WriteAll(Path("p.vap"), kOld);
+    QString error;
+    {
+      const WriteLimit limit(200);
+      error = save.run(model_, Path("p.vap"));
+    }
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.startsWith("Cannot save ") && error.contains("may not grow that large"))
+        << error.toStdString();
+    EXPECT_EQ(ReadAll(Path("p.vap")), kOld);
+    EXPECT_EQ(Files(), QStringList{"p.vap"});
+  }
+}
+
+TEST_F(FileFaults, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
+  const QString folder = Path("small");
+  const FullDisk disk(folder);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const QString file = folder + "/p.vap";
+  WriteAll(file, kOld);
+  disk.Fill();
+  for (const Save& save : kSaves) {
+    SCOPED_TRACE(save.name);
+    const QString error = save.run(model_, file);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.contains("the disk is full")) << error.toStdString();
+    EXPECT_EQ(ReadAll(file), kOld);
+    EXPECT_EQ(disk.Files().filter(QRegularExpression("^(?!.*\\.lock$)")), QStringList{"p.vap"});
+  }
+}
+
+TEST_F(FileFaults, OnlyARegularFileIsEverReplaced) {
+  QDir().mkdir(Path("folder.vap"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.vap")).constData(), 0644), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray socketPath = QFile::encodeName(Path("socket.vap"));
+  std::strncpy(address.sun_path, socketPath.constData(), sizeof(address.sun_path) - 1);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  QStringList targets = {"folder.vap", "fifo.vap", "socket.vap"};
+  // A copy of the null device, where the suite may make one.
+  if (::mknod(QFile::encodeName(Path("null.vap")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+    targets << "null.vap";
+  const QStringList kinds = {"a folder", "a FIFO", "a socket", "a device"};
+  for (qsizetype i = 0; i < targets.size(); ++i) {
+    for (const Save& save : kSaves) {
+      SCOPED_TRACE(targets[i].toStdString() + " " + save.name);
+      struct stat before {};
+      ::stat(QFile::encodeName(Path(targets[i])).constData(), &before);
+      const QString error = save.run(model_, Path(targets[i]));
+      EXPECT_FALSE(error.isEmpty());
+      EXPECT_TRUE(error.contains(kinds[i])) << error.toStdString();
+      struct stat after {};
+      ::stat(QFile::encodeName(Path(targets[i])).constData(), &after);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+    }
+  }
+  ::close(sock);
+}
+
+TEST_F(FileFaults, TheReplacedFileKeepsItsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another owner needs root";
+  for (const Save& save : kSaves) {
+    SCOPED_TRACE(save.name);
+    const QByteArray path = QFile::encodeName(Path("owned.vap"));
+    WriteAll(Path("owned.vap"), kOld);
+    ASSERT_EQ(::chown(path.constData(), 4321, 8765), 0);
+    ASSERT_EQ(::chmod(path.constData(), 0640), 0);
+    EXPECT_EQ(save.run(model_, Path("owned.vap")), QString());
+    EXPECT_NE(ReadAll(Path("owned.vap")), kOld);
+    struct stat st {};
+    ::stat(path.constData(), &st);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+}
+
+TEST_F(FileFaults, AFileWithoutWritePermissionIsNeverReplacedEvenByRoot) {
+  WriteAll(Path("locked.vap"), kOld);
+  ASSERT_TRUE(QFile::setPermissions(Path("locked.vap"), QFile::ReadOwner | QFile::ReadGroup));
+  for (const Save& save : kSaves) {
+    SCOPED_TRACE(save.name);
+    const QString error = save.run(model_, Path("locked.vap"));
+    EXPECT_TRUE(error.contains("the file is read-only")) << error.toStdString();
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadAll(Path("locked.vap")), kOld);
+  }
+}
+
+TEST_F(FileFaults, AFolderThatCannotTakeTheFileIsNamed) {
+  QDir().mkdir(Path("ro"));
+  ASSERT_TRUE(QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner));
+  const WithoutPermissionOverride asTheOperator;
+  for (const auto& [file, cause] : {std::pair{Path("ro/p.vap"), QString("is read-only")},
+                                    {Path("none/p.vap"), "does not exist"}}) {
+    for (const Save& save : kSaves) {
+      const QString error = save.run(model_, file);
+      EXPECT_TRUE(error.contains(cause)) << error.toStdString();
+    }
+  }
+}
+
+// Each load names its cause; none reads more than the bound, waits for a writer, or takes long.
+TEST_F(FileFaults, ALoadThatCannotUseItsFileSaysWhy) {
+  WriteAll(Path("secret.vap"), kOld);
+  ASSERT_TRUE(QFile::setPermissions(Path("secret.vap"), QFile::WriteOwner));
+  QDir().mkdir(Path("folder.vap"));
+  QFile large(Path("large.vap"));
+  ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(10 * 1000 * 1000));
+  large.close();
+  WriteAll(Path("wide.vap"), QByteArray("[\0P\0]\0", 6));
+  WriteAll(Path("bom16.vap"), "\xFF\xFE[\0P\0]\0");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.vap")).constData(), 0644), 0);
+  const std::pair<QString, QString> cases[] = {
+      {Path("missing.vap"), "The file " + Path("missing.vap") + " does not exist."},
+      {Path("secret.vap"), "cannot be read: permission denied"},
+      {Path("folder.vap"), "is a folder, not a configuration file"},
+      {Path("large.vap"), "is too large for a configuration file: 10000000 bytes"},
+      {"/dev/zero", "/dev/zero is too large for a configuration file: more than 1048576 bytes"},
+      {Path("wide.vap"), "wide.vap is UTF-16 text: save it as 8-bit text."},
+      {Path("bom16.vap"), "bom16.vap is UTF-16 text: save it as 8-bit text."},
+      {Path("fifo.vap"), "The file fifo.vap holds no settings of section [Program1]."},
+  };
+  const WithoutPermissionOverride asTheOperator;
+  for (const auto& [file, cause] : cases) {
+    SCOPED_TRACE(file.toStdString());
+    const QString before = model_.BoxText(0, ProgramBox::PassOhms);
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = program_files::LoadAllProgramsFromFile(model_, file);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(outcome.error.contains(cause)) << outcome.error.toStdString();
+  }
+}
+
+// A lock whose holder has died, as after a crash, is taken over at once.
+TEST_F(FileFaults, ALockLeftByADeadProgramIsTakenOver) {
+  QProcess gone;
+  gone.start("true", QStringList());
+  ASSERT_TRUE(gone.waitForStarted());
+  const qint64 deadPid = gone.processId();
+  ASSERT_TRUE(gone.waitForFinished());
+  // A lock file as this Qt writes it, with the dead program's number in it.
+  QByteArray held;
+  {
+    QLockFile live(Path("other.lock"));
+    ASSERT_TRUE(live.tryLock());
+    held = ReadAll(Path("other.lock"));
+  }
+  held.replace(0, held.indexOf('\n'), QByteArray::number(deadPid));
+  WriteAll(Path("p.vap.lock"), held);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(program_files::SaveProgramToFile(model_, 0, Path("p.vap"), true).ok);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// Two programs save their own program into one file many times at once: every last write is
+// there and no section is lost.
+TEST_F(FileFaults, TwoProgramsSavingOneFileLoseNothing) {
+  const QString file = Path("shared.vap");
+  constexpr int kSavesEach = 40;
+  QProcess first;
+  QProcess second;
+  first.start(QStringLiteral(SAVE_LOOP_PATH), {file, "0", QString::number(kSavesEach)});
+  second.start(QStringLiteral(SAVE_LOOP_PATH), {file, "2", QString::number(kSavesEach)});
+  for (QProcess* child : {&first, &second}) {
+    ASSERT_TRUE(child->waitForFinished(60000));
+    EXPECT_EQ(child->exitCode(), 0) << child->readAllStandardError().toStdString();
+  }
+  const modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(file);
+  ASSERT_TRUE(load.document) << load.error.toStdString();
+  for (const QString& section : {QString("Program1"), QString("Program3")}) {
+    EXPECT_EQ(load.document->Value(section, "Pass"), QString::number(100 + kSavesEach))
+        << section.toStdString();
+    EXPECT_TRUE(load.document->Value(section, "Fail")) << section.toStdString();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ctlVELD32UsbComm.h"
+#include "emulated_ft232r.h"
+#include "libftdi_backend.h"
+
+namespace {
+
+const std::string kProgram = "(MP11,5,3,09,0030,1,000,100,100,0100,0000,1000)";
+
+// A tester that acknowledges the handshake and answers each request from `replies`.
+EmulatedFt232r::Tester Answering(
+    std::vector<std::pair<std::string, std::vector<std::string>>> replies = {}) {
+  replies.emplace_back("(*)", std::vector<std::string>{"(*)"});
+  return [replies](const std::string& written) {
+    for (const auto& [request, pieces] : replies) {
+      if (request == written) return pieces;
+    }
+    return std::vector<std::string>{};
+  };
+}
+
+// The link over the libftdi backend, over the real libftdi1 and libusb, over the emulator.
+struct EmulatedLink {
+  EmulatedFt232r chips;
+  std::shared_ptr<LibftdiBackend> backend = std::make_shared<LibftdiBackend>();
+  std::unique_ptr<ctlVELD32UsbComm> link;
+
+  void Open() {
+    link = std::make_unique<ctlVELD32UsbComm>(backend);
+    link->SetPollingTimerInterval(5);
+    link->OpenDevice();
+  }
+};
+
+TEST(EmulatedFt232r, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfiguredAndReleased) {
+  EmulatedLink e;
+  const int other = e.chips.Plug({"FT232R USB UART", "A0000001", Answering()});
+  const int unnamed = e.chips.Plug({"", "A0000002", Answering()});
+  const int tester = e.chips.Plug({"VELD32", "A0000003", Answering()});
+
+  std::int32_t count = 0;
+  ASSERT_EQ(e.backend->FT_ListDevicesCount(count), FT_OK);
+  ASSERT_EQ(count, 3);
+  std::vector<std::string> descriptions;
+  for (std::int32_t index = 0; index < count; ++index) {
+    std::array<char, kDescriptionBufferSize> buffer{};
+    EXPECT_EQ(e.backend->FT_ListDevicesDescription(index, buffer.data()), FT_OK) << index;
+    descriptions.emplace_back(buffer.data());
+  }
+  std::sort(descriptions.begin(), descriptions.end());
+  // The adapter without a product string is listed with an empty description, without advice.
+  EXPECT_EQ(descriptions, (std::vector<std::string>{"", "FT232R USB UART", "VELD32"}));
+  EXPECT_FALSE(e.backend->PermissionRefused());
+
+  e.Open();
+  ASSERT_TRUE(e.link->Connected()) << e.link->Strip().errorMessage.toStdString();
+  EXPECT_EQ(e.chips.Written(tester), "(*)");
+  EXPECT_EQ(e.chips.Written(other) + e.chips.Written(unnamed), "");
+  // FTDI's vendor requests, "request=value": latency 16 ms and 19200 baud (divisor 0x809c).
+  const std::vector<std::string> settings = e.chips.Settings(tester);
+  for (const char* expected : {"9=16", "3=32924"}) {
+    EXPECT_NE(std::find(settings.begin(), settings.end(), expected), settings.end()) << expected;
+  }
+  e.link->Disconnect();
+  EXPECT_FALSE(e.link->Connected());
+  EXPECT_EQ(e.chips.Reattached(tester), 1);
+}
+
+TEST(EmulatedFt232r, ReplySplitOverTransfersAndPacketsIsDecodedFrameByFrame) {
+  EmulatedLink e;
+  // The first frame comes in two transfers; the second part carries a whole second frame too,
+  // so it spans two 64-byte packets with status bytes in between.
+  e.chips.Plug({"VELD32", "A0000001",
+                Answering({{"(MP11)", {kProgram.substr(0, 20), kProgram.substr(20) + kProgram}}})});
+  e.Open();
+  ASSERT_TRUE(e.link->Connected());
+  QSignalSpy programs(e.link.get(), &ctlVELD32UsbComm::RXProgramValues);
+  e.link->TXGetProgramValues(1);
+  while (programs.size() < 2 && programs.wait(2000)) {
+  }
+  ASSERT_EQ(programs.size(), 2);
+  for (const QList<QVariant>& program : programs) {
+    EXPECT_EQ(program.at(0).value<qint16>(), 1);
+    EXPECT_EQ(program.at(13).value<qint16>(), 100);  // pulse width in microseconds
+  }
+  e.link->Disconnect();
+}
+
+TEST(EmulatedFt232r, ASilentTesterIsNoAcknowledgementAndItsAdapterIsReleased) {
+  EmulatedLink e;
+  const int tester = e.chips.Plug({"VELD32", "A0000001", {}});
+  e.Open();
+  EXPECT_FALSE(e.link->Connected());
+  EXPECT_EQ(e.link->Strip().errorMessage, "No ACK Received");
+  EXPECT_EQ(e.chips.Written(tester), "(*)");
+  EXPECT_EQ(e.chips.Reattached(tester), 1);
+}
+
+TEST(EmulatedFt232r, AnUnpluggedAdapterFailsTheNextTickWithLibftdisOwnAccount) {
+  EmulatedLink e;
+  const int tester = e.chips.Plug({"VELD32", "A0000001", Answering()});
+  e.Open();
+  ASSERT_TRUE(e.link->Connected());
+  QSignalSpy errors(e.link.get(), &ctlVELD32UsbComm::UsbError);
+  e.chips.Unplug(tester);
+  ASSERT_TRUE(errors.wait(2000));
+  EXPECT_EQ(errors.first().first().toString(), "FT_GetQueueStatus - General IO Error");
+  EXPECT_NE(e.backend->LastErrorText().find("ftdi_read_data failed"), std::string::npos)
+      << e.backend->LastErrorText();
+  // A listing afresh no longer finds it.
+  LibftdiBackend fresh;
+  std::int32_t count = -1;
+  EXPECT_EQ(fresh.FT_ListDevicesCount(count), FT_OK);
+  EXPECT_EQ(count, 0);
+}
+
+TEST(EmulatedFt232r, AChipThatStopsAnsweringHoldsAReadForAtMostATenthOfASecond) {
+  EmulatedFt232r chips;
+  const int tester = chips.Plug({"VELD32", "A0000001", Answering()});
+  LibftdiBackend backend;
+  std::int32_t handle = 0;
+  ASSERT_EQ(backend.FT_Open(0, handle), FT_OK);
+  chips.Hang(tester);
+  std::int32_t waiting = 0;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(backend.FT_GetQueueStatus(handle, waiting), FT_IO_ERROR);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  // libftdi's own default would be 5 s; allow for a loaded machine.
+  EXPECT_LT(waited, std::chrono::milliseconds(1000));
+  EXPECT_GE(waited, std::chrono::milliseconds(90));
+  EXPECT_EQ(backend.FT_Close(handle), FT_OK);
+}
+
+}  // namespace

@@ -1,0 +1,367 @@
+#include "emulated_ft232r.h"
+
+#include <linux/ioctl.h>
+#include <linux/usbdevice_fs.h>
+#include <umockdev.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+constexpr std::size_t kPacketSize = 64;
+constexpr std::size_t kSetupSize = 8;
+constexpr unsigned char kModemStatus[] = {0x01, 0x60};
+constexpr unsigned char kBulkIn = 0x81;
+constexpr unsigned char kBulkOut = 0x02;
+
+// Device descriptor (FT232R: bcdDevice 6.00, strings 1 to 3), then the configuration: one
+// vendor-specific interface with a bulk-in and a bulk-out endpoint of 64 bytes.
+constexpr char kDescriptorsHex[] =
+    "12010002000000080304016000060102030109022000010100a02d"
+    "0904000002ffffff02"
+    "0705810240000007050202400000";
+
+std::vector<unsigned char> StringDescriptor(const std::string& text) {
+  std::vector<unsigned char> descriptor{static_cast<unsigned char>(2 + 2 * text.size()), 3};
+  for (char c : text) {
+    descriptor.push_back(static_cast<unsigned char>(c));
+    descriptor.push_back(0);
+  }
+  return descriptor;
+}
+
+struct Completed {
+  UMockdevIoctlData* urb;  // referenced
+  int status;
+  std::vector<unsigned char> payload;  // what lands in the buffer (behind the setup packet)
+};
+
+}  // namespace
+
+struct EmulatedFt232r::Device {
+  Adapter adapter;
+  std::string syspath;
+  std::string devnode;
+  bool unplugged = false;
+  bool hung = false;
+  std::string written;
+  std::deque<std::string> outgoing;
+  std::vector<std::string> settings;
+  int reattached = 0;
+  std::vector<UMockdevIoctlData*> inFlight;  // bulk-in transfers of a hung chip, referenced
+  std::deque<Completed> completed;
+};
+
+struct EmulatedFt232r::Bed {
+  UMockdevTestbed* testbed = nullptr;
+  UMockdevIoctlBase* handler = nullptr;
+  mutable std::mutex mutex;
+  std::vector<std::unique_ptr<Device>> devices;
+
+  Device* ByNode(const char* devnode) {
+    for (auto& device : devices) {
+      if (device->devnode == devnode) return device.get();
+    }
+    return nullptr;
+  }
+
+  static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer bed) {
+    return static_cast<Bed*>(bed)->Handle(client) ? TRUE : FALSE;
+  }
+
+  bool Handle(UMockdevIoctlClient* client) {
+    std::lock_guard lock(mutex);
+    Device* device = ByNode(umockdev_ioctl_client_get_devnode(client));
+    if (device == nullptr) return false;
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    if (device->unplugged && request != USBDEVFS_REAPURBNDELAY && request != USBDEVFS_REAPURB) {
+      umockdev_ioctl_client_complete(client, -1, ENODEV);
+      return true;
+    }
+    switch (request) {
+      case USBDEVFS_GET_CAPABILITIES: {
+        UMockdevIoctlData* caps =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+        const std::uint32_t value = USBDEVFS_CAP_BULK_CONTINUATION |
+                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_ZERO_PACKET |
+                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+        std::memcpy(caps->data, &value, sizeof value);
+        umockdev_ioctl_data_unref(caps);
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return true;
+      }
+      case USBDEVFS_CLAIMINTERFACE:
+      case USBDEVFS_RELEASEINTERFACE:
+      case USBDEVFS_DISCONNECT_CLAIM:
+      case USBDEVFS_SETCONFIGURATION:
+      case USBDEVFS_CLEAR_HALT:
+      case USBDEVFS_RESET:
+      case USBDEVFS_RESETEP:
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return true;
+      case USBDEVFS_GETDRIVER:
+        // No kernel driver is bound to the emulated interface.
+        umockdev_ioctl_client_complete(client, -1, ENODATA);
+        return true;
+      case USBDEVFS_IOCTL: {
+        UMockdevIoctlData* command =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+        const auto* ioctl = reinterpret_cast<const usbdevfs_ioctl*>(command->data);
+        if (ioctl->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) ++device->reattached;
+        umockdev_ioctl_data_unref(command);
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return true;
+      }
+      case USBDEVFS_SUBMITURB:
+        Submit(*device, client, arg);
+        return true;
+      case USBDEVFS_REAPURB:
+      case USBDEVFS_REAPURBNDELAY:
+        Reap(*device, client, arg);
+        return true;
+      case USBDEVFS_DISCARDURB:
+        Discard(*device, client, arg);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  static void Submit(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+    UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+    const auto* urb = reinterpret_cast<const usbdevfs_urb*>(urbData->data);
+    UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
+        urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(urb->buffer_length), nullptr);
+    const std::string bytes(reinterpret_cast<const char*>(buffer->data),
+                            static_cast<std::size_t>(urb->buffer_length));
+    umockdev_ioctl_data_unref(buffer);
+
+    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
+      Complete(device, urbData, Control(device, bytes));
+    } else if (urb->endpoint == kBulkOut) {
+      device.written += bytes;
+      if (device.adapter.tester) {
+        for (std::string& piece : device.adapter.tester(bytes)) {
+          device.outgoing.push_back(std::move(piece));
+        }
+      }
+      Complete(device, urbData, {urbData, 0, {}}, urb->buffer_length);
+    } else if (urb->endpoint == kBulkIn && device.hung) {
+      device.inFlight.push_back(urbData);
+    } else if (urb->endpoint == kBulkIn) {
+      Complete(device, urbData, {urbData, 0, BulkIn(device, urb->buffer_length)});
+    } else {
+      umockdev_ioctl_data_unref(urbData);
+      umockdev_ioctl_client_complete(client, -1, EINVAL);
+      return;
+    }
+    umockdev_ioctl_client_complete(client, 0, 0);
+  }
+
+  // Marks a submitted URB done; `length` overrides the payload's size (for bulk-out).
+  static void Complete(Device& device, UMockdevIoctlData* urbData, Completed done,
+                       int length = -1) {
+    done.urb = urbData;
+    auto* urb = reinterpret_cast<usbdevfs_urb*>(urbData->data);
+    urb->status = done.status;
+    urb->actual_length = length >= 0 ? length : static_cast<int>(done.payload.size());
+    device.completed.push_back(std::move(done));
+  }
+
+  // One bulk-in transfer: whole packets of up to 62 data bytes behind the two status bytes.
+  static std::vector<unsigned char> BulkIn(Device& device, int room) {
+    std::vector<unsigned char> payload;
+    std::string data;
+    if (!device.outgoing.empty()) {
+      data = std::move(device.outgoing.front());
+      device.outgoing.pop_front();
+    }
+    std::size_t used = 0;
+    do {
+      if (payload.size() + sizeof kModemStatus > static_cast<std::size_t>(room)) break;
+      payload.insert(payload.end(), std::begin(kModemStatus), std::end(kModemStatus));
+      const std::size_t n = std::min({data.size() - used, kPacketSize - sizeof kModemStatus,
+                                      static_cast<std::size_t>(room) - payload.size()});
+      payload.insert(payload.end(), data.begin() + static_cast<std::ptrdiff_t>(used),
+                     data.begin() + static_cast<std::ptrdiff_t>(used + n));
+      used += n;
+    } while (used < data.size());
+    if (used < data.size()) device.outgoing.push_front(data.substr(used));
+    return payload;
+  }
+
+  static Completed Control(Device& device, const std::string& setupAndData) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(setupAndData[i]); };
+    const unsigned requestType = byte(0);
+    const unsigned request = byte(1);
+    const unsigned value = byte(2) | (byte(3) << 8);
+    const std::size_t length = byte(6) | (byte(7) << 8);
+    Completed done{nullptr, 0, {}};
+    if (requestType == 0x80 && request == 6 && (value >> 8) == 3) {
+      const unsigned index = value & 0xff;
+      const Adapter& a = device.adapter;
+      if (index == 0) {
+        done.payload = {4, 3, 0x09, 0x04};  // English (United States)
+      } else if (index == 2 && a.product.empty()) {
+        done.status = -EPIPE;  // the request stalls
+      } else {
+        done.payload = StringDescriptor(index == 1 ? "FTDI" : index == 2 ? a.product : a.serial);
+      }
+    } else if (requestType == 0x80 && request == 8) {
+      done.payload = {1};
+    } else if (requestType == 0xc0) {
+      done.payload.assign(length, 0);  // modem status, latency, bit mode, EEPROM: zeros
+    } else if (requestType == 0x40) {
+      device.settings.push_back(std::to_string(request) + "=" + std::to_string(value));
+    }
+    if (done.payload.size() > length) done.payload.resize(length);
+    return done;
+  }
+
+  static void Reap(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+    if (device.completed.empty()) {
+      umockdev_ioctl_client_complete(client, -1, device.unplugged ? ENODEV : EAGAIN);
+      return;
+    }
+    Completed done = std::move(device.completed.front());
+    device.completed.pop_front();
+    auto* urb = reinterpret_cast<usbdevfs_urb*>(done.urb->data);
+    if (!done.payload.empty()) {
+      // The emulator shares the process with libusb: the buffer is the caller's own memory.
+      const std::size_t offset = urb->type == USBDEVFS_URB_TYPE_CONTROL ? kSetupSize : 0;
+      std::memcpy(static_cast<unsigned char*>(urb->buffer) + offset, done.payload.data(),
+                  done.payload.size());
+    }
+    UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+    umockdev_ioctl_data_set_ptr(pointer, 0, done.urb);
+    umockdev_ioctl_data_unref(pointer);
+    umockdev_ioctl_data_unref(done.urb);
+    umockdev_ioctl_client_complete(client, 0, 0);
+  }
+
+  static void Discard(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+    const auto address = *reinterpret_cast<gulong*>(arg->data);
+    auto it =
+        std::find_if(device.inFlight.begin(), device.inFlight.end(),
+                     [address](UMockdevIoctlData* urb) { return urb->client_addr == address; });
+    if (it == device.inFlight.end()) {
+      umockdev_ioctl_client_complete(client, -1, EINVAL);
+      return;
+    }
+    Complete(device, *it, {*it, -ENOENT, {}});
+    device.inFlight.erase(it);
+    umockdev_ioctl_client_complete(client, 0, 0);
+  }
+};
+
+EmulatedFt232r::EmulatedFt232r() : bed_(std::make_unique<Bed>()) {
+  bed_->testbed = umockdev_testbed_new();
+  bed_->handler = umockdev_ioctl_base_new();
+  g_signal_connect(bed_->handler, "handle-ioctl", G_CALLBACK(Bed::OnIoctl), bed_.get());
+}
+
+EmulatedFt232r::~EmulatedFt232r() {
+  for (auto& device : bed_->devices) {
+    for (UMockdevIoctlData* urb : device->inFlight) umockdev_ioctl_data_unref(urb);
+    for (Completed& done : device->completed) umockdev_ioctl_data_unref(done.urb);
+  }
+  g_object_unref(bed_->handler);
+  g_object_unref(bed_->testbed);
+}
+
+int EmulatedFt232r::Plug(Adapter adapter) {
+  auto device = std::make_unique<Device>();
+  device->adapter = std::move(adapter);
+  int number = 0;
+  {
+    std::lock_guard lock(bed_->mutex);
+    number = static_cast<int>(bed_->devices.size());
+    char devnode[32];
+    std::snprintf(devnode, sizeof devnode, "/dev/bus/usb/001/%03d", number + 2);
+    device->devnode = devnode;
+    device->syspath = "/sys/devices/usb1/1-" + std::to_string(number + 1);
+    bed_->devices.push_back(std::move(device));
+  }
+  Device& plugged = *bed_->devices.back();
+  // The node answers before the device is announced, so an open never finds it unserved.
+  if (!umockdev_testbed_attach_ioctl(bed_->testbed, plugged.devnode.c_str(), bed_->handler,
+                                     nullptr)) {
+    throw std::runtime_error("umockdev cannot serve " + plugged.devnode);
+  }
+  const std::string devnum = std::to_string(number + 2);
+  const std::string record = "P: /devices/usb1/1-" + std::to_string(number + 1) + "\n" +
+                             "N: " + plugged.devnode.substr(5) + "\n" +
+                             "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n"
+                             "E: BUSNUM=001\nE: DEVNUM=" +
+                             devnum + "\nE: DEVNAME=" + plugged.devnode + "\n" +
+                             "A: busnum=1\\n\nA: devnum=" + devnum +
+                             "\\n\n"
+                             "A: bConfigurationValue=1\\n\nA: speed=12\\n\n"
+                             "H: descriptors=" +
+                             kDescriptorsHex + "\n";
+  GError* error = nullptr;
+  if (!umockdev_testbed_add_from_string(bed_->testbed, record.c_str(), &error)) {
+    const std::string message = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    throw std::runtime_error("umockdev cannot add the adapter: " + message);
+  }
+  return number;
+}
+
+void EmulatedFt232r::Unplug(int adapter) {
+  std::string syspath;
+  {
+    std::lock_guard lock(bed_->mutex);
+    Device& device = *bed_->devices.at(static_cast<std::size_t>(adapter));
+    device.unplugged = true;
+    syspath = device.syspath;
+  }
+  umockdev_testbed_remove_device(bed_->testbed, syspath.c_str());
+}
+
+void EmulatedFt232r::Hang(int adapter) {
+  std::lock_guard lock(bed_->mutex);
+  bed_->devices.at(static_cast<std::size_t>(adapter))->hung = true;
+}
+
+std::string EmulatedFt232r::Written(int adapter) const {
+  std::lock_guard lock(bed_->mutex);
+  return bed_->devices.at(static_cast<std::size_t>(adapter))->written;
+}
+
+std::vector<std::string> EmulatedFt232r::Settings(int adapter) const {
+  std::lock_guard lock(bed_->mutex);
+  return bed_->devices.at(static_cast<std::size_t>(adapter))->settings;
+}
+
+int EmulatedFt232r::Reattached(int adapter) const {
+  std::lock_guard lock(bed_->mutex);
+  return bed_->devices.at(static_cast<std::size_t>(adapter))->reattached;
+}
+
+void RunUnderUmockdev(char** argv) {
+  constexpr char kPreload[] = "libumockdev-preload.so.0";
+  const char* earlier = std::getenv("LD_PRELOAD");
+  if (earlier != nullptr && std::strstr(earlier, kPreload) != nullptr) return;
+  std::string preload = kPreload;
+  if (earlier != nullptr && *earlier != '\0') preload += std::string(":") + earlier;
+  setenv("LD_PRELOAD", preload.c_str(), 1);
+  // The sanitizer runtime would insist on being loaded first.
+  std::string asan = "verify_asan_link_order=0";
+  if (const char* options = std::getenv("ASAN_OPTIONS"); options != nullptr && *options != '\0') {
+    asan = std::string(options) + ":" + asan;
+  }
+  setenv("ASAN_OPTIONS", asan.c_str(), 1);
+  execv("/proc/self/exe", argv);
+  std::perror("execv");
+  std::exit(1);
+}
