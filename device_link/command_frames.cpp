@@ -51,7 +51,7 @@ std::string SetCalibrationDate(std::int16_t year, std::int16_t month, std::int16
 std::string GetFirmwareVersion() { return Frame("MV1"); }
 std::string GetSerialNumber() { return Frame("MS1"); }
 
-std::string SetSerialNumber(std::int16_t serialNumber) {
+std::string SetSerialNumber(std::int32_t serialNumber) {
   std::string field = PlainDecimal(serialNumber).substr(0, 5);
   field.insert(0, 5 - field.size(), '0');
   return Frame("MS0" + field);

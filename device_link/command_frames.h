@@ -32,7 +32,7 @@ std::string GetCalibrationDate();
 std::string SetCalibrationDate(std::int16_t year, std::int16_t month, std::int16_t day);
 std::string GetFirmwareVersion();
 std::string GetSerialNumber();
-std::string SetSerialNumber(std::int16_t serialNumber);
+std::string SetSerialNumber(std::int32_t serialNumber);
 std::optional<std::string> GetProgramValues(std::int16_t programId);
 std::string SetProgramValuesDirect(std::string_view fields);
 std::string SetProgramValues(const ProgramWrite& program);

@@ -20,6 +20,8 @@ constexpr std::uint8_t kLatencyMs = 16;
 constexpr std::uint32_t kBaudRate = 19200;
 constexpr std::int32_t kInitialPollingMs = 150;
 constexpr std::int32_t kMaxDelayMs = 32767;
+const QString kConnectedCaption = QStringLiteral("VELD32 Connected");
+const QString kIdleCaption = QStringLiteral("VELD32");
 // Stale bytes are dropped a buffer at a time; a tester that talks without pause cannot keep an
 // open waiting longer than this many reads.
 constexpr int kMaxStaleReads = 64;
@@ -225,7 +227,7 @@ void ctlVELD32UsbComm::TXSetCalibrationDate(qint16 vYear, qint16 vMonth, qint16 
 
 void ctlVELD32UsbComm::TXGetFirmwareVersion() { QueueCommand(frames::GetFirmwareVersion()); }
 void ctlVELD32UsbComm::TXGetSerialNumber() { QueueCommand(frames::GetSerialNumber()); }
-void ctlVELD32UsbComm::TXSetSerialNumber(qint16 vSN) { QueueCommand(frames::SetSerialNumber(vSN)); }
+void ctlVELD32UsbComm::TXSetSerialNumber(qint32 vSN) { QueueCommand(frames::SetSerialNumber(vSN)); }
 
 void ctlVELD32UsbComm::TXGetProgramValues(qint16 vProgramID) {
   if (auto frame = frames::GetProgramValues(vProgramID)) QueueCommand(std::move(*frame));
@@ -272,6 +274,16 @@ void ctlVELD32UsbComm::SetStrip(const StatusStripState& next) {
   emit StripChanged();
 }
 
+void ctlVELD32UsbComm::ShowActivity(const QString& text) {
+  StatusStripState next = strip_;
+  if (!text.isEmpty()) {
+    next.status = text;
+  } else {
+    next.status = connected ? kConnectedCaption : kIdleCaption;
+  }
+  SetStrip(next);
+}
+
 void ctlVELD32UsbComm::SetConnectButton(bool pressed) {
   // The strip follows at once, while the guard keeps the change from counting as a click.
   settingCheck = true;
@@ -299,7 +311,7 @@ void ctlVELD32UsbComm::RefreshStatusDisplay() {
     SetStrip(next);
     SetConnectButtonOff();
     next = strip_;
-    next.status = QStringLiteral("VELD32");
+    next.status = kIdleCaption;
     next.connectCaption = QStringLiteral("Connect");
   }
   SetStrip(next);
@@ -445,7 +457,7 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
   }
 
   StatusStripState next = strip_;
-  next.status = QStringLiteral("VELD32 Connected");
+  next.status = kConnectedCaption;
   next.lamp = StripColour::Green;
   SetStrip(next);
   SetConnectButtonOn();

@@ -57,7 +57,8 @@ class ctlVELD32UsbComm : public QObject {
   void TXSetCalibrationDate(qint16 vYear, qint16 vMonth, qint16 vDay);
   void TXGetFirmwareVersion();
   void TXGetSerialNumber();
-  void TXSetSerialNumber(qint16 vSN);
+  // Serial numbers run to 99999, beyond the 16 bits of the other fields.
+  void TXSetSerialNumber(qint32 vSN);
   void TXGetProgramValues(qint16 vProgramID);
   void TXSetProgramValuesDirect(const QString& vCmd);
   void TXSetProgramValues(qint16 vProgramID, qint16 vCurrentLevelIndex, qint16 vFreqIndex,
@@ -88,6 +89,9 @@ class ctlVELD32UsbComm : public QObject {
   const QString& ConnectedUsbSerialNumber() const { return connectedUsbSerial_; }
 
   const StatusStripState& Strip() const { return strip_; }
+  // Puts what the host is doing with the tester in the strip's status caption ("Running test
+  // 2..."); an empty text brings back the caption of the connection's state.
+  void ShowActivity(const QString& text);
 
   // The tester is the first device whose description is exactly this (case and blanks count).
   static bool IsTesterDescription(const std::string& description);

@@ -54,6 +54,7 @@ class SimulatedTester : public D2xx {
   SimulatedTesterModel& Tester(std::size_t device = 0);
   const SimulatedTesterModel& Tester(std::size_t device = 0) const;
   const WireSettings& Settings(std::size_t device = 0) const;
+  std::size_t DeviceCount() const { return ports_.size(); }
 
   // The programs of the first tester, for tools that keep them between runs.
   std::optional<ProgramWrite> Program(int number) const { return Tester().Program(number); }

@@ -10,6 +10,7 @@ namespace {
 constexpr std::int16_t kDivideBy = 10;
 constexpr std::int16_t kScaleFactor = 4;
 constexpr std::int16_t kMaxSetpoint = 999;
+constexpr std::int16_t kTimedMode = 1;
 
 std::string Frame(std::string_view body) { return "(" + std::string(body) + ")"; }
 
@@ -145,8 +146,17 @@ std::vector<TimedReply> SimulatedTesterModel::RunTest(std::string_view number, S
   const auto n = ProgramNumber(number);
   if (!n) return {};
   if (test_ && now < test_->endsAt) return {Now("!")};
-  test_ = Test{static_cast<std::int16_t>(*n), now + testDuration};
-  return {Now("!"), TimedReply{Frame(LastData(*test_)), testDuration}};
+  const SimTime duration = TestDuration(*n);
+  test_ = Test{static_cast<std::int16_t>(*n), now + duration};
+  return {Now("!"), TimedReply{Frame(LastData(*test_)), duration}};
+}
+
+SimTime SimulatedTesterModel::TestDuration(int program) const {
+  const ProgramWrite& p = programs_[static_cast<std::size_t>(program - 1)];
+  const std::chrono::duration<double> real =
+      p.mode == kTimedMode ? std::chrono::duration<double>(p.duration + p.durationHr * 3600.0)
+                           : kSingleMeasurement;
+  return std::chrono::duration_cast<SimTime>(real / speed);
 }
 
 std::optional<TimedReply> SimulatedTesterModel::AdjustSetpoint(std::string_view request) {

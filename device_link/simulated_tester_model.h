@@ -43,9 +43,12 @@ class SimulatedTesterModel {
   std::string calibrationDate = "2024,01,15";  // "YYYY,MM,DD"
   // Current set-points of the 5, 10, 20, 50 and 100 mA levels, 0..999 each.
   std::array<std::int16_t, kSetpointCount> setpoints{5, 10, 20, 50, 100};
-  // What a test measures, and how long it runs.
-  std::int16_t impedanceOhms = 120;  // 0..9999
-  SimTime testDuration = std::chrono::seconds(2);
+  // What a test measures: the simulated electrode's impedance, whole ohms 0..9999.
+  std::int16_t impedanceOhms = 100;
+  // A test lasts its program's duration (a timed program) or kSingleMeasurement, divided by
+  // this factor (above 0) so that demonstrations and tests need not wait for real minutes.
+  double speed = 1.0;
+  static constexpr SimTime kSingleMeasurement = std::chrono::seconds(2);
 
  private:
   struct Test {
@@ -59,6 +62,7 @@ class SimulatedTesterModel {
   std::optional<TimedReply> AdjustSetpoint(std::string_view request);
   std::string AllSetpoints() const;
   std::string LastData(const Test& test) const;
+  SimTime TestDuration(int program) const;
 
   std::array<ProgramWrite, kProgramCount> programs_;
   std::optional<Test> test_;

@@ -24,6 +24,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_files.h"
+#include "tester_menu.h"
 #include "version.h"
 
 namespace {
@@ -132,6 +133,14 @@ void ParentMDIForm::CreateMenus() {
                             [this, index] { menuSaveProgram_Click(index); });
     menuSaveProgram[index]->setObjectName(QStringLiteral("menuSaveProgram%1").arg(index));
   }
+
+  testerMenu_ = new TesterMenu(
+      *menuBar(), testOptions_->ctlVELD32UsbComm1(),
+      [this] {
+        const ProgramTransferState& transfer = testOptions_->Transfer();
+        return transfer.LoadingPrograms() || transfer.SavingPrograms();
+      },
+      prompts_, *this);
 }
 
 void ParentMDIForm::CreateHelpMenus() {

@@ -19,6 +19,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QScrollArea;
 class StatusWindowForm;
+class TesterMenu;
 class frmTestOptions;
 
 // The main window "VELD32 Configurator": a fixed-size frame around the background picture, the
@@ -34,6 +35,7 @@ class ParentMDIForm : public QMainWindow {
   frmTestOptions& TestOptions() const { return *testOptions_; }
   StatusWindowForm& StatusWindow() const { return *statusWindow_; }
   BackgroundForm& Background() const { return *background_; }
+  TesterMenu& Tester() const { return *testerMenu_; }
   // The MDI child window that frames `form`.
   QMdiSubWindow* ChildWindow(const QWidget& form) const;
 
@@ -90,5 +92,6 @@ class ParentMDIForm : public QMainWindow {
   BackgroundForm* background_;
   frmTestOptions* testOptions_;
   StatusWindowForm* statusWindow_ = nullptr;
+  TesterMenu* testerMenu_ = nullptr;
   bool FormLoading = false;
 };

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "backend_options.h"
+#include "simulation_options.h"
 #include "version.h"
 
 namespace {
@@ -42,8 +43,10 @@ std::string_view ToolkitName(std::string_view argument) {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
-  const BackendArguments backend = ParseBackendOptions(arguments);
+  const SimulationArguments simulation = ParseSimulationOptions(arguments);
+  const BackendArguments backend = ParseBackendOptions(simulation.remaining);
   line.backend = backend.options;
+  line.simulation = simulation.options;
   for (std::size_t i = 0; i < backend.remaining.size(); ++i) {
     const std::string& argument = backend.remaining[i];
     if (argument == "--help" || argument == "-h") {
@@ -71,9 +74,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     line.action = CommandLine::Action::UsageError;
     return line;
   }
-  if (!backend.error.empty()) {
+  for (const std::string& error : {simulation.error, backend.error}) {
+    if (error.empty()) continue;
     line.action = CommandLine::Action::UsageError;
-    line.error = backend.error;
+    line.error = error;
+    break;
   }
   return line;
 }
@@ -82,7 +87,7 @@ std::string UsageText() {
   return "Usage: veld32 [OPTION]...\n"
          "Configure the test programs of a VELD32 electrode tester over USB.\n\n"
          "Options:\n" +
-         BackendOptionsHelp() +
+         BackendOptionsHelp() + SimulationOptionsHelp() +
          "  /kovda                  diagnostic mode: log every frame and the receive buffer\n"
          "  --help                  show this help and exit\n"
          "  --version               show the version and exit\n\n"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "backend_options.h"
+#include "simulation_options.h"
 
 // The utility's command line, read before any window exists so that --help, --version and a
 // mistyped option need no display. Besides its own options it accepts the driver backend's,
@@ -13,6 +14,7 @@ struct CommandLine {
   enum class Action { Run, Help, Version, UsageError };
   Action action = Action::Run;
   BackendOptions backend;
+  SimulationOptions simulation;
   std::string error;  // UsageError only: what was not understood
 };
 

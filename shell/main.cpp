@@ -20,6 +20,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "permission_advising_driver.h"
+#include "simulation_options.h"
 #include "version.h"
 
 namespace {
@@ -34,6 +35,7 @@ int Main(QApplication& app, const CommandLine& commandLine) {
     QMessageBox::critical(nullptr, QStringLiteral("VELD32"), QString::fromStdString(backend.error));
     return 1;
   }
+  if (backend.simulator) ApplySimulationOptions(commandLine.simulation, *backend.simulator);
   auto driver = std::make_shared<PermissionAdvisingDriver>(
       backend.driver, backend.diagnostics,
       [](const std::string& advice) { modMain::AddStatusMessage(QString::fromStdString(advice)); });

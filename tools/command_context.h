@@ -61,5 +61,9 @@ CommandResult ListDevices(const CommandContext& context);
 CommandResult ShowIdentity(const CommandContext& context);
 CommandResult DownloadPrograms(const CommandContext& context);
 CommandResult UploadPrograms(const CommandContext& context);
+// run N: one test, its result printed and, with --csv, appended to the record file.
+CommandResult RunTestProgram(const CommandContext& context);
+// service ...: without --yes only what it would send; with it the write and its read-back.
+CommandResult ServiceTester(const CommandContext& context);
 // show, and check when the options say so.
 CommandResult ShowFile(const CommandContext& context);

@@ -17,6 +17,8 @@ const std::map<QString, CtlCommand>& Commands() {
       {QStringLiteral("upload"), CtlCommand::Upload},
       {QStringLiteral("show"), CtlCommand::Show},
       {QStringLiteral("check"), CtlCommand::Check},
+      {QStringLiteral("run"), CtlCommand::Run},
+      {QStringLiteral("service"), CtlCommand::Service},
   };
   return commands;
 }
@@ -46,6 +48,9 @@ class LineParser {
         if (++i == arguments.size()) return Fail(QStringLiteral("Option -o needs a FILE"));
         options_.outputFile = arguments[i];
         outputGiven_ = true;
+      } else if (argument == QLatin1String("--csv")) {
+        if (++i == arguments.size()) return Fail(QStringLiteral("Option --csv needs a FILE"));
+        options_.csvFile = arguments[i];
       } else if (argument.startsWith(QLatin1String("-")) && argument.size() > 1) {
         if (!TakeOption(argument)) return false;
       } else {
@@ -75,6 +80,7 @@ class LineParser {
       if (words_.isEmpty()) return Fail(QStringLiteral("Command %1 needs a FILE").arg(name));
       options_.file = words_.takeFirst();
     }
+    if (!TakeTesterCommandWords()) return false;
     if (!words_.isEmpty()) {
       return Fail(QStringLiteral("Unexpected argument '%1' after %2").arg(words_.front(), name));
     }
@@ -96,6 +102,12 @@ class LineParser {
     if (options_.program && options_.command != CtlCommand::Upload) {
       return Fail(QStringLiteral("Option --program belongs to upload"));
     }
+    if (!options_.csvFile.isEmpty() && options_.command != CtlCommand::Run) {
+      return Fail(QStringLiteral("Option --csv belongs to run"));
+    }
+    if (options_.yes && options_.command != CtlCommand::Service) {
+      return Fail(QStringLiteral("Option --yes belongs to service"));
+    }
     if (options_.program && !IsSingleProgramFile(options_.file)) {
       return Fail(QStringLiteral("Option --program applies to a single-program file (.vsp)"));
     }
@@ -105,6 +117,22 @@ class LineParser {
   CommandResult Result() const { return result_; }
 
  private:
+  // The words of run (a program number) and service (an action and its values).
+  bool TakeTesterCommandWords() {
+    if (options_.command == CtlCommand::Run) {
+      if (words_.isEmpty()) return Fail(QStringLiteral("Command run needs a program number"));
+      const auto program = BoundedNumber(words_.takeFirst(), 1, 3);
+      if (!program) return Fail(QStringLiteral("Command run needs a program number 1, 2 or 3"));
+      options_.testProgram = *program;
+    } else if (options_.command == CtlCommand::Service) {
+      const ParsedServiceRequest parsed = ParseServiceRequest(words_);
+      if (!parsed.error.isEmpty()) return Fail(parsed.error);
+      options_.service = parsed.request;
+      words_.clear();
+    }
+    return true;
+  }
+
   bool TakeOption(const QString& argument) {
     const qsizetype equals = argument.indexOf(u'=');
     const QString name = argument.left(equals);
@@ -124,6 +152,10 @@ class LineParser {
       options_.device = value;
     } else if (!hasValue && name == QLatin1String("--lenient")) {
       options_.lenient = true;
+    } else if (!hasValue && name == QLatin1String("--yes")) {
+      options_.yes = true;
+    } else if (name == QLatin1String("--csv") && hasValue && !value.isEmpty()) {
+      options_.csvFile = value;
     } else if (name == QLatin1String("--interval")) {
       const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
       if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
@@ -132,6 +164,7 @@ class LineParser {
       const auto ms = BoundedNumber(value, 1, std::numeric_limits<int>::max());
       if (!ms) return Fail(QStringLiteral("--timeout needs a positive number of milliseconds"));
       options_.timeoutMs = *ms;
+      options_.timeoutGiven = true;
     } else if (name == QLatin1String("--program")) {
       options_.program = BoundedNumber(value, 1, 3);
       if (!options_.program)
@@ -198,11 +231,14 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   }
   if (!states.isEmpty()) parsed.options.stateFile = states.takeFirst();
   parsed.options.moreStateFiles = states;
-  const BackendArguments backend = ParseBackendOptions(forBackend);
-  if (!backend.error.empty()) {
-    parsed.result = UsageError(QString::fromStdString(backend.error));
+  const SimulationArguments simulation = ParseSimulationOptions(forBackend);
+  const BackendArguments backend = ParseBackendOptions(simulation.remaining);
+  for (const std::string& error : {simulation.error, backend.error}) {
+    if (error.empty()) continue;
+    parsed.result = UsageError(QString::fromStdString(error));
     return parsed;
   }
+  parsed.options.simulation = simulation.options;
   parsed.options.backend = backend.options;
   // A later --backend overrides the simulator, and with it the state file.
   if (backend.options.kind != BackendKind::Simulated) {
@@ -244,7 +280,16 @@ QString UsageText() {
              "                             and check too)\n"
              "  check FILE                 like show; exit status 1 if a key is not applied or a "
              "pass limit\n"
-             "                             is not below its fail limit\n\n"
+             "                             is not below its fail limit\n"
+             "  run N [--csv FILE]         run test program N (1..3) and judge the impedance by "
+             "the tester's\n"
+             "                             limits; exit status 0 pass, 1 fail, between limits or "
+             "no reading;\n"
+             "                             --csv appends the result to FILE\n"
+             "  service set-serial N | set-calibration-date YYYY-MM-DD | adjust-current LEVEL "
+             "up|down\n"
+             "                             write to the tester (only with --yes) and read the "
+             "value back\n\n"
              "Options:\n"
              "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
              "kept in STATE;\n"
@@ -258,16 +303,21 @@ QString UsageText() {
              "its USB serial\n"
              "%1"
              "  --interval=MS           polling interval (default 500)\n"
-             "  --timeout=MS            longest wait for each expected reply (default 5000)\n"
+             "  --timeout=MS            longest wait for each expected reply (default 5000; "
+             "for run's\n"
+             "                          result the program's duration plus 30 s)\n"
              "  --json                  print JSON instead of a table\n"
              "  --verbose               print frames and status lines on standard error\n"
              "  --lenient               upload and check: keys of FILE not applied are only "
              "warnings\n"
-             "  --help                  show this help and exit\n\n"
+             "  --help                  show this help and exit\n"
+             "  --yes                   let service write to the tester\n\n"
              "Exit status: 0 success, 1 a key of FILE not applied, a pass limit not below its "
              "fail\n"
-             "limit or an upload not confirmed, 2 usage, 3 no tester found, 4 link failure or "
-             "reply\n"
-             "time-out, 5 file error.\n")
-      .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1));
+             "limit, an upload not confirmed, a test not passed or a value not held, 2 usage "
+             "(also\n"
+             "service without --yes), 3 no tester found, 4 link failure or reply time-out, 5 "
+             "file error.\n")
+      .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1) +
+           QString::fromStdString(SimulationOptionsHelp()));
 }

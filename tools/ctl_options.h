@@ -7,15 +7,18 @@
 
 #include "backend_options.h"
 #include "command_result.h"
+#include "service_request.h"
+#include "simulation_options.h"
 
 // The command line of veld32ctl:
 //   veld32ctl [--simulate[=STATE]]... [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
 //             [--timeout=MS] [--device=SELECTOR | --all] [--json] [--verbose] [--lenient]
+//             [--simulate-impedance=OHMS] [--simulate-speed=FACTOR] [--csv FILE] [--yes]
 //             COMMAND [ARGS]
 // Options may stand anywhere on the line; --help prints the usage and nothing else runs.
 // Each --simulate adds one simulated tester, with its own STATE where one is named.
 
-enum class CtlCommand { Help, List, Info, Download, Upload, Show, Check };
+enum class CtlCommand { Help, List, Info, Download, Upload, Show, Check, Run, Service };
 
 struct CtlOptions {
   CtlCommand command = CtlCommand::Help;
@@ -26,6 +29,12 @@ struct CtlOptions {
   std::optional<int> program;  // --program=N of upload (1..3)
   qint16 intervalMs = 500;     // the window's polling interval
   int timeoutMs = 5000;
+  bool timeoutGiven = false;  // run waits for its result by the program's duration otherwise
+  int testProgram = 0;        // N of run (1..3)
+  QString csvFile;            // --csv FILE of run; empty without one
+  ServiceRequest service;     // what service asks for
+  bool yes = false;           // --yes: service may write to the tester
+  SimulationOptions simulation;
   bool json = false;
   bool verbose = false;
   QStringList moreStateFiles;  // STATE of each further --simulate; empty where none is named

@@ -6,6 +6,7 @@
 #include "driver_details.h"
 #include "ft_status.h"
 #include "json_text.h"
+#include "protocol_numbers.h"
 #include "test_programs_model.h"
 #include "tester_session.h"
 
@@ -75,21 +76,34 @@ CommandResult ShowIdentity(const CommandContext& context) {
                         SessionSettings(context.options), context.log, programs);
   TesterIdentity own;
   TesterIdentity& identity = context.identity ? *context.identity : own;
+  Setpoints setpoints{};
   CommandResult result = session.Open();
   if (result.Ok()) result = session.ReadIdentity(identity);
+  if (result.Ok()) result = session.ReadSetpoints(setpoints);
   if (!result.Ok()) return result;
 
   const QString date = CalibrationDateText(identity);
+  // The set-points by current level, 5 mA first.
+  QStringList values;
+  QStringList levels;
+  for (std::size_t i = 0; i < setpoints.size(); ++i) {
+    values << json_text::Integer(setpoints[i]);
+    levels << QStringLiteral("%1 mA %2")
+                  .arg(CurrentLevelMilliamps(static_cast<std::int16_t>(i + 1)))
+                  .arg(setpoints[i]);
+  }
   if (context.options.json) {
     context.out << json_text::Object(
                        {{QStringLiteral("firmware"), json_text::String(*identity.firmware)},
                         {QStringLiteral("serial"), json_text::String(*identity.serial)},
-                        {QStringLiteral("calibration_date"), json_text::String(date)}})
+                        {QStringLiteral("calibration_date"), json_text::String(date)},
+                        {QStringLiteral("current_setpoints"), json_text::Array(values)}})
                 << '\n';
   } else {
     context.out << "Firmware version:  " << *identity.firmware << '\n'
                 << "Serial number:     " << *identity.serial << '\n'
-                << "Calibration date:  " << date << '\n';
+                << "Calibration date:  " << date << '\n'
+                << "Set-points:        " << levels.join(QLatin1String(", ")) << '\n';
   }
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 
+#include "command_frames.h"
 #include "ctlVELD32UsbComm.h"
 #include "driver_details.h"
 #include "program_transfer.h"
@@ -46,6 +47,9 @@ TesterSession::TesterSession(std::shared_ptr<D2xx> driver,
             replies_[program.vProgramIndex] = program;
             Progress();
           });
+  connect(link, &ctlVELD32UsbComm::TXData, this, [this](const QString& frame) {
+    if (frame == awaitedFrame_) awaitedSent_ = true;
+  });
   connect(link, &ctlVELD32UsbComm::RXFirmwareVersion, this, [this](const QString& version) {
     if (identity_) identity_->firmware = version;
     Progress();
@@ -134,6 +138,89 @@ CommandResult TesterSession::ReadIdentity(TesterIdentity& identity) {
       [&identity] { return identity.Complete(); });
   identity_ = nullptr;
   return result;
+}
+
+CommandResult TesterSession::ReadSerialNumber(QString& serial) {
+  bool answered = false;
+  const auto listening =
+      connect(link_.get(), &ctlVELD32UsbComm::RXSerialNumber, this, [&](const QString& value) {
+        if (TakeAnswer(answered)) serial = value;
+      });
+  const CommandResult result = AwaitAnswer(
+      QString::fromStdString(frames::GetSerialNumber()), QStringLiteral("serial number"),
+      [this] { link_->TXGetSerialNumber(); }, answered);
+  disconnect(listening);
+  return result;
+}
+
+CommandResult TesterSession::ReadCalibrationDate(QString& year, QString& month, QString& day) {
+  bool answered = false;
+  const auto listening = connect(link_.get(), &ctlVELD32UsbComm::RXCalibrationDate, this,
+                                 [&](const QString& y, const QString& m, const QString& d) {
+                                   if (!TakeAnswer(answered)) return;
+                                   year = y;
+                                   month = m;
+                                   day = d;
+                                 });
+  const CommandResult result = AwaitAnswer(
+      QString::fromStdString(frames::GetCalibrationDate()), QStringLiteral("calibration date"),
+      [this] { link_->TXGetCalibrationDate(); }, answered);
+  disconnect(listening);
+  return result;
+}
+
+CommandResult TesterSession::ReadSetpoints(Setpoints& setpoints) {
+  bool answered = false;
+  const auto listening =
+      connect(link_.get(), &ctlVELD32UsbComm::RXAllCurrentSetpoints, this,
+              [&](qint16 ma5, qint16 ma10, qint16 ma20, qint16 ma50, qint16 ma100) {
+                if (TakeAnswer(answered)) setpoints = {ma5, ma10, ma20, ma50, ma100};
+              });
+  const CommandResult result = AwaitAnswer(
+      QString::fromStdString(frames::GetCalValues()), QStringLiteral("current set-points"),
+      [this] { link_->TXGetCalValues(); }, answered);
+  disconnect(listening);
+  return result;
+}
+
+CommandResult TesterSession::RunTest(int program, TestRun::Timeouts timeouts,
+                                     const std::function<void()>& running, TestResult& result) {
+  if (!link_->Connected()) return LinkFailure(linkError_);
+  TestRun run(*link_, timeouts);
+  QEventLoop loop;
+  std::optional<CommandResult> end;
+  connect(&run, &TestRun::Running, &loop, running);
+  connect(&run, &TestRun::Finished, &loop, [&](const TestResult& finished) {
+    result = finished;
+    end = CommandResult{};
+    loop.quit();
+  });
+  connect(&run, &TestRun::Failed, &loop, [&](const QString& reason, bool linkLost) {
+    end = CommandResult::Failure(ExitStatus::LinkFailure,
+                                 linkLost ? reason + DriverDetails(diagnostics_.get()) : reason);
+    loop.quit();
+  });
+  run.Start(program);
+  if (!end) loop.exec();
+  return *end;
+}
+
+CommandResult TesterSession::AwaitAnswer(const QString& frame, const QString& what,
+                                         const std::function<void()>& request,
+                                         const bool& answered) {
+  awaitedFrame_ = frame;
+  awaitedSent_ = false;
+  request();
+  const CommandResult result = Await([&what] { return what; }, [&answered] { return answered; });
+  awaitedFrame_.clear();
+  return result;
+}
+
+bool TesterSession::TakeAnswer(bool& answered) {
+  if (!awaitedSent_ || answered) return false;
+  answered = true;
+  Progress();
+  return true;
 }
 
 void TesterSession::Progress() {

@@ -4,12 +4,14 @@
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "command_result.h"
 #include "status_log.h"
+#include "test_run.h"
 #include "tester_identity.h"
 #include "upload_confirmation.h"
 
@@ -19,6 +21,8 @@ class DriverDiagnostics;
 class QEventLoop;
 class TestProgramsModel;
 class ctlVELD32UsbComm;
+
+using Setpoints = std::array<qint16, 5>;
 
 // One connection to the tester for one command, over the device link and the editor's transfer
 // as the window drives them: the same open sequence, the same requests and the same handling
@@ -52,11 +56,31 @@ class TesterSession : public QObject {
   CommandResult UploadAll();
   CommandResult ReadIdentity(TesterIdentity& identity);
 
+  // Reads of one value. Each takes the first reply of its kind decoded after its request left,
+  // so that a reply to an earlier write is not taken for it.
+  CommandResult ReadSerialNumber(QString& serial);
+  CommandResult ReadCalibrationDate(QString& year, QString& month, QString& day);
+  // The set-points of the 5, 10, 20, 50 and 100 mA levels.
+  CommandResult ReadSetpoints(Setpoints& setpoints);
+
+  // One test of `program` (see TestRun): `running` is told when the tester reports the test
+  // running. LinkFailure when the link fails or the tester does not answer in time.
+  CommandResult RunTest(int program, TestRun::Timeouts timeouts,
+                        const std::function<void()>& running, TestResult& result);
+
+  // For writes whose effect the caller reads back.
+  ctlVELD32UsbComm& Link() { return *link_; }
+
  private:
   // An awaited reply arrived: the time-out starts again, and the wait ends once `finished_`.
   void Progress();
   CommandResult Await(const std::function<QString()>& awaited, std::function<bool()> finished);
   CommandResult LinkFailure(const QString& what) const;
+  // Sends `request`, which writes `frame`, and waits until `answered` is set by a listener
+  // that takes its reply through TakeAnswer.
+  CommandResult AwaitAnswer(const QString& frame, const QString& what,
+                            const std::function<void()>& request, const bool& answered);
+  bool TakeAnswer(bool& answered);
 
   std::shared_ptr<DriverDiagnostics> diagnostics_;
   Settings settings_;
@@ -71,4 +95,6 @@ class TesterSession : public QObject {
   QEventLoop* loop_ = nullptr;
   std::function<bool()> finished_;
   QTimer deadline_;
+  QString awaitedFrame_;  // the read request whose reply is awaited
+  bool awaitedSent_ = false;
 };

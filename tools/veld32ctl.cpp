@@ -14,9 +14,22 @@ void PrintError(QTextStream& err, const QString& message) {
   for (const QString& line : message.split(u'\n')) err << "veld32ctl: " << line << '\n';
 }
 
-bool NeedsTester(CtlCommand command) {
-  return command == CtlCommand::List || command == CtlCommand::Info ||
-         command == CtlCommand::Download || command == CtlCommand::Upload;
+bool NeedsTester(const CtlOptions& options) {
+  switch (options.command) {
+    case CtlCommand::List:
+    case CtlCommand::Info:
+    case CtlCommand::Download:
+    case CtlCommand::Upload:
+    case CtlCommand::Run:
+      return true;
+    case CtlCommand::Service:
+      return options.yes;
+    case CtlCommand::Show:
+    case CtlCommand::Check:
+    case CtlCommand::Help:
+      break;
+  }
+  return false;
 }
 
 CommandResult RunCommand(const CommandContext& context);
@@ -34,6 +47,10 @@ CommandResult RunOnTester(const CommandContext& context) {
     case CtlCommand::Show:
     case CtlCommand::Check:
       return ShowFile(context);
+    case CtlCommand::Run:
+      return RunTestProgram(context);
+    case CtlCommand::Service:
+      return ServiceTester(context);
     case CtlCommand::Help:
       break;
   }
@@ -95,7 +112,7 @@ int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& er
   }
 
   Backend backend;
-  if (NeedsTester(options.command)) {
+  if (NeedsTester(options)) {
     backend = createBackend(options.backend);
     if (!backend.driver) {
       PrintError(
@@ -103,6 +120,7 @@ int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& er
           QStringLiteral("Cannot load the driver: %1").arg(QString::fromStdString(backend.error)));
       return static_cast<int>(ExitStatus::LinkFailure);
     }
+    if (backend.simulator) ApplySimulationOptions(options.simulation, *backend.simulator);
   }
   const StatusLog log = [&err, verbose = options.verbose](const QString& line) {
     if (verbose) err << line << '\n';

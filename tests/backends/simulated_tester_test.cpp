@@ -1,5 +1,7 @@
 #include "simulated_tester.h"
 
+#include "simulation_options.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -43,6 +45,40 @@ TEST(SimulatedTesterModel, AnswersAndStoresAsTheTester) {
     for (const TimedReply& reply : tester.Answer(request, SimTime{0})) answered += reply.frame;
     EXPECT_EQ(answered, expected) << request;
   }
+}
+
+TEST(SimulationOptions, SetTheImpedanceAndSpeedOfEveryTesterOrSayWhatIsWrong) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::int16_t ohms;
+    double speed;
+    std::string error;
+  };
+  const std::string ohmsError = "--simulate-impedance needs whole ohms from 0 to 9999";
+  const std::string speedError = "--simulate-speed needs a factor above 0 and at most 1000000";
+  const Case cases[] = {
+      {{"--simulate", "--simulate-impedance=0", "/kovda"}, 0, 1, ""},
+      {{"--simulate-impedance=9999", "--simulate-speed=1000000"}, 9999, 1e6, ""},
+      {{"--simulate-speed=0.5"}, 100, 0.5, ""},
+      {{"--simulate-impedance=10000"}, 100, 1, ohmsError},
+      {{"--simulate-impedance=-1"}, 100, 1, ohmsError},
+      {{"--simulate-impedance=12ohm"}, 100, 1, ohmsError},
+      {{"--simulate-speed=0"}, 100, 1, speedError},
+      {{"--simulate-speed=1000001"}, 100, 1, speedError},
+      {{"--simulate-speed=inf"}, 100, 1, speedError},
+  };
+  for (const Case& c : cases) {
+    const SimulationArguments parsed = ParseSimulationOptions(c.arguments);
+    EXPECT_EQ(parsed.error, c.error);
+    SimulatedTester sim({"VELD32", "VELD32"});
+    ApplySimulationOptions(parsed.options, sim);
+    for (std::size_t device = 0; device < 2; ++device) {
+      EXPECT_EQ(sim.Tester(device).impedanceOhms, c.ohms) << c.arguments.front();
+      EXPECT_EQ(sim.Tester(device).speed, c.speed) << c.arguments.front();
+    }
+  }
+  EXPECT_EQ(ParseSimulationOptions({"--simulate", "--simulate-speed=2", "/kovda"}).remaining,
+            (std::vector<std::string>{"--simulate", "/kovda"}));
 }
 
 class SimulatedTesterTest : public ::testing::Test {
@@ -96,16 +132,27 @@ TEST_F(SimulatedTesterTest, RepliesArriveByteByByteOneAfterAnotherAt19200Baud) {
 }
 
 TEST_F(SimulatedTesterTest, ATestReportsRunningThenSendsItsLastDataWhenItEnds) {
-  sim.Tester().testDuration = 2s;
+  sim.Tester().speed = 2;  // a single measurement of 2 s takes 1 s
   Write("(G1)");
-  now = 1s;
+  now = 500ms;
   EXPECT_EQ(Poll(), "(!)");
   Write("(?)(G2)(L)");  // one test at a time; no last data while it runs
-  now = 3s;
-  EXPECT_EQ(Poll(), "(!)(!)(G10120,0010,0004)");
+  now = 2s;
+  EXPECT_EQ(Poll(), "(!)(!)(G10100,0010,0004)");
   Write("(?)(L)");
   now += 1s;
-  EXPECT_EQ(Poll(), "(*)(G10120,0010,0004)");
+  EXPECT_EQ(Poll(), "(*)(G10100,0010,0004)");
+
+  // A timed program runs its duration, here 1 h 90 s at 30 times the speed.
+  ASSERT_TRUE(sim.SetProgram({2, 1, 1, 200, 90, 1, 1, 150, 1000}));
+  sim.Tester().speed = 30;
+  sim.Tester().impedanceOhms = 9999;
+  const SimTime start = now;
+  Write("(G2)");
+  now = start + 123s - 1ms;
+  EXPECT_EQ(Poll(), "(!)");
+  now = start + 124s;
+  EXPECT_EQ(Poll(), "(G29999,0010,0004)");
 }
 
 TEST_F(SimulatedTesterTest, EachDeviceIsATesterWithItsOwnUsbAndTesterSerialNumbers) {

@@ -1,3 +1,5 @@
+#include <QRegularExpression>
+
 #include <sys/stat.h>
 #include <functional>
 #include <string>
@@ -69,6 +71,16 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       if (bytes.starts_with("(MP02,")) bytes.replace(bytes.find(",0150,"), 6, ",0151,");
     };
   };
+  // Unplugged, or silent, once the run request (the fourth write) has reached the tester.
+  const auto lostWhileRunning = [](FaultyTester& t) { t.After(4, [&t] { t.Unplug(); }); };
+  const auto silentWhileRunning = [](FaultyTester& t) { t.After(4, [&t] { t.SetSilent(true); }); };
+  const auto refusesSerial = [](FaultyTester& t) {
+    t.garble = [](std::string& bytes) {
+      if (bytes.starts_with("(MS0")) bytes = "(MSX)";
+    };
+  };
+  const auto setpointAtTop = [](FaultyTester& t) { t.Tester().setpoints[4] = 999; };
+  const QString fast = "--simulate-speed=1000";
   const ExitCase cases[] = {
       {{"--simulate"}, 2, "No command given"},
       {{"flash"}, 2, "Unknown command 'flash'"},
@@ -111,6 +123,41 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"list"}, 3, "No tester found: no FTDI device is attached", 0, unplugged},
       {{"download"}, 4, "Link failure: FT_GetQueueStatus - General IO Error\n", 1, lostMidway},
       {{"--timeout=150", "download"}, 4, "within 150 ms: no program values (0 of 3", 1, silent},
+      {{"run"}, 2, "Command run needs a program number"},
+      {{"run", "4"}, 2, "Command run needs a program number 1, 2 or 3"},
+      {{"run", "1", "--csv"}, 2, "Option --csv needs a FILE"},
+      {{"--csv=a.csv", "info"}, 2, "Option --csv belongs to run"},
+      {{"--yes", "info"}, 2, "Option --yes belongs to service"},
+      {{"--simulate-speed=0", "run", "1"}, 2, "--simulate-speed needs a factor above 0"},
+      {{"--simulate-impedance=99.5", "run", "1"}, 2, "--simulate-impedance needs whole ohms"},
+      {{"service"}, 2, "Command service needs set-serial, set-calibration-date or adjust"},
+      {{"service", "calibrate"}, 2, "Unknown service action 'calibrate'"},
+      {{"service", "set-serial", "100000"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", "12a"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-calibration-date", "2025-02-29"}, 2, "needs a date that exists"},
+      {{"service", "set-calibration-date", "9.3.2025"}, 2, "needs a date that exists"},
+      {{"service", "adjust-current", "6", "up"}, 2, "a current level from 1 to 5 and up or"},
+      {{"service", "adjust-current", "0", "down"}, 2, "a current level from 1 to 5 and up or"},
+      {{"service", "adjust-current", "2", "sideways"}, 2, "a current level from 1 to 5 and up"},
+      {{"service", "set-serial", "7"}, 2, "Nothing sent: service writes only with --yes"},
+      {{fast, "--simulate-impedance=1000", "run", "1"}, 1, "Test program 1 not passed: fail", 1},
+      {{fast, "--simulate-impedance=150", "run", "3"}, 1, "3 not passed: between limits", 1},
+      {{fast, "run", "2"}, 4, "Link failure: FT_GetQueueStatus", 1, lostWhileRunning},
+      {{"--timeout=150", "run", "2"},
+       4,
+       "No result of test program 2 within 150 ms",
+       1,
+       silentWhileRunning},
+      {{"--yes", "service", "set-serial", "54321"},
+       1,
+       "The tester holds serial number 00001, not 54321 as sent",
+       1,
+       refusesSerial},
+      {{"--yes", "service", "adjust-current", "5", "up"},
+       1,
+       "The tester holds the 100 mA set-point at 999, not 1000 as sent",
+       1,
+       setpointAtTop},
   };
   for (const ExitCase& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -118,8 +165,9 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
     if (c.setup) c.setup(*tester);
     const CtlRun run = RunCtl(c.arguments, Attached(tester));
     EXPECT_EQ(run.status, c.status);
-    EXPECT_TRUE(run.err.startsWith("veld32ctl: ") && run.err.contains(c.error))
-        << run.err.toStdString();
+    // A run's progress line stands before any error.
+    const QString err = QString(run.err).remove(QRegularExpression("^Running test \\d…\n"));
+    EXPECT_TRUE(err.startsWith("veld32ctl: ") && err.contains(c.error)) << run.err.toStdString();
     EXPECT_EQ(tester->opens, c.opens);
   }
 }

@@ -170,12 +170,13 @@ TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
   EXPECT_EQ(table.out,
             "  0  SIM0001  veld32\n  1  SIM0002  VELD32 \n* 2  SIM0003  VELD32\n"
             "  3  SIM0004  VELD32\n");
-  EXPECT_EQ(RunCtl({"--json", "list"}, Attached(tester)).out,
-            R"([{"index": 0, "description": "veld32", "usb_serial": "SIM0001", "selected": false}, )"
-            R"({"index": 1, "description": "VELD32 ", "usb_serial": "SIM0002", "selected": false}, )"
-            R"({"index": 2, "description": "VELD32", "usb_serial": "SIM0003", "selected": true}, )"
-            R"({"index": 3, "description": "VELD32", "usb_serial": "SIM0004", "selected": false}])"
-            "\n");
+  EXPECT_EQ(
+      RunCtl({"--json", "list"}, Attached(tester)).out,
+      R"([{"index": 0, "description": "veld32", "usb_serial": "SIM0001", "selected": false}, )"
+      R"({"index": 1, "description": "VELD32 ", "usb_serial": "SIM0002", "selected": false}, )"
+      R"({"index": 2, "description": "VELD32", "usb_serial": "SIM0003", "selected": true}, )"
+      R"({"index": 3, "description": "VELD32", "usb_serial": "SIM0004", "selected": false}])"
+      "\n");
 }
 
 TEST_F(CtlTest, VerboseLogsTheFramesAndTheWindowsStatusLines) {
@@ -198,7 +199,8 @@ TEST(Veld32ctlExecutable, AnswersFromTheSimulatedTester) {
   EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   // Standard output ends lines the platform's way: "\r\n" on Windows.
   EXPECT_EQ(process.readAllStandardOutput().replace("\r\n", "\n"),
-            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15"})"
+            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
+            R"("current_setpoints": [5, 10, 20, 50, 100]})"
             "\n");
 }
 

@@ -1,0 +1,61 @@
+#include "TesterInformationForm.h"
+
+#include <QFormLayout>
+#include <QLabel>
+
+#include "ctlVELD32UsbComm.h"
+#include "protocol_numbers.h"
+
+namespace {
+// Shown until the tester's reply arrives.
+const QString kAwaited = QStringLiteral("…");
+
+QLabel* ValueLabel(const QString& name, QWidget* parent) {
+  auto* label = new QLabel(kAwaited, parent);
+  label->setObjectName(name);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return label;
+}
+}  // namespace
+
+TesterInformationForm::TesterInformationForm(ctlVELD32UsbComm& link, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      link_(link),
+      lblFirmwareVersion(ValueLabel(QStringLiteral("lblFirmwareVersion"), this)),
+      lblSerialNumber(ValueLabel(QStringLiteral("lblSerialNumber"), this)),
+      lblCalibrationDate(ValueLabel(QStringLiteral("lblCalibrationDate"), this)) {
+  setObjectName(QStringLiteral("TesterInformationForm"));
+  setWindowTitle(QStringLiteral("Tester Information"));
+  auto* layout = new QFormLayout(this);
+  layout->addRow(QStringLiteral("Firmware version:"), lblFirmwareVersion);
+  layout->addRow(QStringLiteral("Serial number:"), lblSerialNumber);
+  layout->addRow(QStringLiteral("Calibration date:"), lblCalibrationDate);
+  for (int i = 0; i < kLevels; ++i) {
+    lblSetpoint[i] = ValueLabel(QStringLiteral("lblSetpoint%1").arg(i), this);
+    layout->addRow(QStringLiteral("Set-point %1 mA:")
+                       .arg(CurrentLevelMilliamps(static_cast<std::int16_t>(i + 1))),
+                   lblSetpoint[i]);
+  }
+
+  connect(&link_, &ctlVELD32UsbComm::RXFirmwareVersion, lblFirmwareVersion, &QLabel::setText);
+  connect(&link_, &ctlVELD32UsbComm::RXSerialNumber, lblSerialNumber, &QLabel::setText);
+  connect(&link_, &ctlVELD32UsbComm::RXCalibrationDate, lblCalibrationDate,
+          [this](const QString& year, const QString& month, const QString& day) {
+            lblCalibrationDate->setText(QStringList{year, month, day}.join(u'-'));
+          });
+  connect(&link_, &ctlVELD32UsbComm::RXAllCurrentSetpoints, this,
+          [this](qint16 ma5, qint16 ma10, qint16 ma20, qint16 ma50, qint16 ma100) {
+            const std::array<qint16, kLevels> values{ma5, ma10, ma20, ma50, ma100};
+            for (int i = 0; i < kLevels; ++i) lblSetpoint[i]->setText(QString::number(values[i]));
+          });
+}
+
+void TesterInformationForm::Refresh() {
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (!label->objectName().isEmpty()) label->setText(kAwaited);
+  }
+  link_.TXGetFirmwareVersion();
+  link_.TXGetSerialNumber();
+  link_.TXGetCalibrationDate();
+  link_.TXGetCalValues();
+}

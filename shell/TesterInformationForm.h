@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class ctlVELD32UsbComm;
+
+// The window "Tester Information": the tester's firmware version, serial number, calibration
+// date and the set-points of its five current levels, asked for each time Refresh runs (when
+// the window opens) and filled in as the replies arrive. It only reads; it never writes.
+class TesterInformationForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kLevels = 5;
+
+  explicit TesterInformationForm(ctlVELD32UsbComm& link, QWidget* parent = nullptr);
+
+  // Blanks every value and asks the tester for all of them.
+  void Refresh();
+
+ private:
+  ctlVELD32UsbComm& link_;
+  QLabel* lblFirmwareVersion;
+  QLabel* lblSerialNumber;
+  QLabel* lblCalibrationDate;
+  std::array<QLabel*, kLevels> lblSetpoint{};
+};

@@ -1,0 +1,156 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "ParentMDIForm.h"
+#include "TestResultsForm.h"
+#include "TesterInformationForm.h"
+#include "ctlVELD32UsbComm.h"
+#include "frmTestOptions.h"
+#include "modMain.h"
+#include "qt_printers.h"
+#include "scripted_prompts.h"
+#include "simulated_tester.h"
+#include "tester_menu.h"
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+class TesterMenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    modMain::SetCommandLine(QStringLiteral("veld32 --simulate"));
+    modMain::StatusLogText.clear();
+    modMain::StatusPaused = false;
+    modMain::InitSharedFlags();
+    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
+    Link().SetPollingTimerInterval(20);
+  }
+
+  ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
+  QAction& Action(const QString& name) { return *window_->findChild<QAction*>(name); }
+  bool Logged(const QString& line) {
+    return WaitUntil([&] { return modMain::StatusLogText.contains(line + "\r\n"); });
+  }
+  void Connect() {
+    window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"))->click();
+    ASSERT_TRUE(Logged("Program data load complete."));
+  }
+  QString Label(const QString& name) {
+    return window_->Tester().Information().findChild<QLabel*>(name)->text();
+  }
+
+  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
+  ScriptedPrompts prompts_;
+  std::unique_ptr<ParentMDIForm> window_;
+};
+
+TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
+  EXPECT_FALSE(Action("menuRunTest1").isEnabled());
+  const auto* menu = window_->findChild<QMenu*>("menuTester");
+  QStringList captions{menu->title()};
+  for (const QAction* action : menu->actions()) captions << action->text();
+  EXPECT_EQ(captions, QStringList({"Tester", "Run Test Program 1", "Run Test Program 2",
+                                   "Run Test Program 3", "", "Information…"}));
+  EXPECT_FALSE(menu->isEnabled());
+  Connect();
+  EXPECT_TRUE(menu->isEnabled());
+  tester_->Tester().speed = 100;
+  struct Run {
+    int index;
+    std::int16_t ohms;
+    QString line;
+  };
+  const Run runs[] = {
+      {1, 100, "Test program 2: 100 ohms, below the pass limit 150"},
+      {0, 150, "Test program 1: 150 ohms, between the pass limit 150 and the fail limit 1000"},
+      {2, 1000, "Test program 3: 1000 ohms, at or above the fail limit 1000"},
+  };
+  for (const Run& run : runs) {
+    tester_->Tester().impedanceOhms = run.ohms;
+    ASSERT_TRUE(Action(QStringLiteral("menuRunTest%1").arg(run.index)).isEnabled());
+    Action(QStringLiteral("menuRunTest%1").arg(run.index)).trigger();
+    EXPECT_EQ(Link().Strip().status, QStringLiteral("Running test %1…").arg(run.index + 1));
+    ASSERT_TRUE(Logged(run.line));
+    EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
+  }
+
+  TestResultsForm& results = window_->Tester().Results();
+  EXPECT_TRUE(results.isVisible());
+  const auto* table = results.findChild<QTableWidget*>("tblResults");
+  ASSERT_EQ(table->rowCount(), 3);
+  QStringList cells;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 1; column < 4; ++column) cells << table->item(row, column)->text();
+  }
+  EXPECT_EQ(cells,
+            QStringList({"2", "100", "pass", "1", "150", "between limits", "3", "1000", "fail"}));
+
+  QTemporaryDir dir;
+  prompts_.fileNames = {dir.filePath("session.csv")};
+  results.findChild<QPushButton*>("cmdSaveCsv")->click();
+  QFile saved(dir.filePath("session.csv"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = saved.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 5);
+  EXPECT_TRUE(lines[3].endsWith(",00001,3,1000,150,1000,fail"));
+  EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
+  EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+TEST_F(TesterMenuTest, RefusesToRunDuringATransferOrAnotherRun) {
+  window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"))->click();
+  Action("menuRunTest0").trigger();  // the download after connecting is still counting
+  ASSERT_TRUE(Logged("Program data load complete."));
+  Action("menuRunTest0").trigger();
+  Action("menuRunTest1").trigger();
+  EXPECT_EQ(prompts_.shown,
+            QStringList({"A program transfer with the VELD32 is in progress.  Run the test when "
+                         "it has finished.",
+                         "A test is still running.  Run the next one when it has finished."}));
+  EXPECT_EQ(Link().Strip().status, "Running test 1…");
+}
+
+TEST_F(TesterMenuTest, AnUnplugWhileRunningLeavesTheWindowIdle) {
+  Connect();
+  QObject::connect(&Link(), &ctlVELD32UsbComm::RXRunningTest, [this] { tester_->Unplug(); });
+  Action("menuRunTest2").trigger();
+  ASSERT_TRUE(
+      Logged("Test program 3 not completed: Link failure: FT_GetQueueStatus - General IO Error"));
+  EXPECT_EQ(Link().Strip().status, "VELD32");
+  EXPECT_FALSE(Action("menuRunTest2").isEnabled());
+  EXPECT_FALSE(window_->Tester().Running());
+  EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
+}
+
+TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
+  tester_->Tester().setpoints = {7, 11, 23, 52, 104};
+  Connect();
+  Action("menuTesterInformation").trigger();
+  EXPECT_EQ(Label("lblSerialNumber"), "…");
+  ASSERT_TRUE(WaitUntil([&] { return Label("lblSetpoint4") != "…"; }));
+  const QStringList shown{Label("lblFirmwareVersion"), Label("lblSerialNumber"),
+                          Label("lblCalibrationDate"), Label("lblSetpoint0"),
+                          Label("lblSetpoint1"),       Label("lblSetpoint2"),
+                          Label("lblSetpoint3"),       Label("lblSetpoint4")};
+  EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15", "7", "11", "23", "52", "104"}));
+  EXPECT_TRUE(window_->Tester().Information().isVisible());
+}
+
+}  // namespace

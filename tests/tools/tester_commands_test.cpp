@@ -1,0 +1,86 @@
+#include <QDateTime>
+#include <QProcess>
+
+#include "ctl_runner.h"
+
+namespace {
+
+QByteArray Contents(const QString& fileName) {
+  QFile file(fileName);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
+  auto tester = std::make_shared<SimulatedTester>();
+  const QString records = Path("line3.csv");
+  const CtlRun run = RunCtl(
+      {"--simulate-speed=1000", "--simulate-impedance=62", "--json", "run", "2", "--csv", records},
+      Attached(tester));
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(run.err, "Running test 2…\n");
+  const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+  EXPECT_EQ(result.keys().size(), 7);
+  EXPECT_EQ(result.value("program").toInt(), 2);
+  EXPECT_EQ(result.value("impedance_ohms").toDouble(), 62);
+  EXPECT_EQ(result.value("pass_ohms").toInt(), 150);
+  EXPECT_EQ(result.value("fail_ohms").toInt(), 1000);
+  EXPECT_EQ(result.value("verdict").toString(), "pass");
+  EXPECT_EQ(result.value("tester_serial").toString(), "00001");
+  const QDateTime time = QDateTime::fromString(result.value("time").toString(), Qt::ISODate);
+  EXPECT_EQ(time.timeSpec(), Qt::UTC);
+  EXPECT_LE(time.secsTo(QDateTime::currentDateTimeUtc()), 10);
+
+  // Two stations append at the same moment.
+  std::array<QProcess, 2> stations;
+  for (QProcess& station : stations) {
+    station.start(QStringLiteral(VELD32CTL_PATH), {"--simulate", "--simulate-speed=1000",
+                                                   "--interval=20", "--csv", records, "run", "1"});
+  }
+  for (QProcess& station : stations) {
+    ASSERT_TRUE(station.waitForFinished(20000));
+    EXPECT_EQ(station.exitCode(), 0) << station.readAllStandardError().toStdString();
+    EXPECT_EQ(station.readAllStandardOutput(),
+              "Test program 1: 100 ohms, below the pass limit 150\nVerdict: pass\n");
+  }
+  const QList<QByteArray> lines = Contents(records).split('\n');
+  ASSERT_EQ(lines.size(), 5);  // header, three records, and the end of the last line
+  EXPECT_EQ(lines[0], "time,tester_serial,program,impedance_ohms,pass_ohms,fail_ohms,verdict");
+  EXPECT_TRUE(lines[1].endsWith(",00001,2,62,150,1000,pass"));
+  EXPECT_TRUE(lines[2].endsWith(",00001,1,100,150,1000,pass"));
+  EXPECT_TRUE(lines[3].endsWith(",00001,1,100,150,1000,pass"));
+  EXPECT_EQ(lines[4], "");
+}
+
+TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
+  struct Case {
+    QStringList arguments;
+    int status;
+    QString out;
+  };
+  const Case cases[] = {
+      {{"service", "set-serial", "54321"}, 2, "Would send (MS054321) to the tester.\n"},
+      {{"service", "adjust-current", "3", "down"}, 2, "Would send (I3-) to the tester.\n"},
+      {{"--yes", "service", "set-serial", "54321"}, 0, "Serial number:     54321\n"},
+      {{"--yes", "service", "set-calibration-date", "2024-02-29"},
+       0,
+       "Calibration date:  2024-02-29\n"},
+      {{"--yes", "service", "adjust-current", "3", "down"}, 0, "Set-point 20 mA:  20 -> 19\n"},
+      {{"--yes", "service", "adjust-current", "1", "up"}, 0, "Set-point 5 mA:  5 -> 6\n"},
+      {{"info"},
+       0,
+       "Firmware version:  01.02\nSerial number:     54321\nCalibration date:  2024-02-29\n"
+       "Set-points:        5 mA 6, 10 mA 10, 20 mA 19, 50 mA 50, 100 mA 100\n"},
+  };
+  auto tester = std::make_shared<SimulatedTester>();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const CtlRun run = RunCtl(c.arguments, Attached(tester));
+    EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+    EXPECT_EQ(run.out, c.out);
+  }
+  EXPECT_EQ(tester->Tester().serialNumber, "54321");
+  EXPECT_EQ(tester->Tester().calibrationDate, "2024,02,29");
+  EXPECT_EQ(tester->Tester().setpoints, (std::array<std::int16_t, 5>{6, 10, 19, 50, 100}));
+}
+
+}  // namespace
