@@ -19,6 +19,7 @@ constexpr int kBoxWidth = 56;
 constexpr int kListWidth = 72;
 // A box whose text the program did not take.
 const QString kRefusedBoxStyle = QStringLiteral("QLineEdit { border: 1px solid red; }");
+constexpr const char* kOwnToolTip = "ownToolTip";
 
 int Ordinal(auto control) { return static_cast<int>(control); }
 
@@ -182,10 +183,17 @@ void ProgramTab::Refresh() {
     edit->setEnabled(model_.BoxEnabled(index_, box));
     // Rewriting an unchanged text would throw the operator's cursor to the end.
     if (edit->text() != model_.BoxText(index_, box)) edit->setText(model_.BoxText(index_, box));
+    // A refused text's tooltip says why, over the box's own tip, which comes back with the value.
     const QString refusal = model_.BoxRefusal(index_, box);
-    if (edit->toolTip() != refusal) {
+    const QVariant ownTip = edit->property(kOwnToolTip);
+    if (!refusal.isEmpty() && edit->toolTip() != refusal) {
+      if (!ownTip.isValid()) edit->setProperty(kOwnToolTip, edit->toolTip());
       edit->setToolTip(refusal);
-      edit->setStyleSheet(refusal.isEmpty() ? QString() : kRefusedBoxStyle);
+      edit->setStyleSheet(kRefusedBoxStyle);
+    } else if (refusal.isEmpty() && ownTip.isValid()) {
+      edit->setToolTip(ownTip.toString());
+      edit->setProperty(kOwnToolTip, QVariant());
+      edit->setStyleSheet(QString());
     }
   }
   const ProgramMode mode = model_.Mode(index_);

@@ -22,6 +22,8 @@ TestResultsForm::TestResultsForm(OperatorPrompts& prompts, QWidget* parent)
   setWindowTitle(QStringLiteral("Test Results"));
   tblResults->setObjectName(QStringLiteral("tblResults"));
   cmdSaveCsv->setObjectName(QStringLiteral("cmdSaveCsv"));
+  cmdSaveCsv->setToolTip(QStringLiteral(
+      "Save every run of this session as a CSV file, in the columns of veld32ctl run --csv"));
   tblResults->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Program"),
                                          QStringLiteral("Impedance (ohms)"),
                                          QStringLiteral("Verdict")});

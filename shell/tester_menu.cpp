@@ -22,18 +22,19 @@ TesterMenu::TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferB
       link_(link),
       transferBusy_(std::move(transferBusy)),
       prompts_(prompts),
-      menuTester(menuBar.addMenu(QStringLiteral("Tester"))),
+      menuTester(menuBar.addMenu(QStringLiteral("&Tester"))),
       run_(new TestRun(link, {}, this)),
       results_(new TestResultsForm(prompts, &window)),
       information_(new TesterInformationForm(link, &window)) {
   menuTester->setObjectName(QStringLiteral("menuTester"));
   for (int index = 0; index < 3; ++index) {
-    menuRunTest[index] = menuTester->addAction(QStringLiteral("Run Test Program %1").arg(index + 1),
-                                               this, [this, index] { menuRunTest_Click(index); });
+    menuRunTest[index] =
+        menuTester->addAction(QStringLiteral("Run Test Program &%1").arg(index + 1), this,
+                              [this, index] { menuRunTest_Click(index); });
     menuRunTest[index]->setObjectName(QStringLiteral("menuRunTest%1").arg(index));
   }
   menuTester->addSeparator();
-  menuTesterInformation = menuTester->addAction(QStringLiteral("Information…"), this,
+  menuTesterInformation = menuTester->addAction(QStringLiteral("&Information…"), this,
                                                 &TesterMenu::menuTesterInformation_Click);
   menuTesterInformation->setObjectName(QStringLiteral("menuTesterInformation"));
 

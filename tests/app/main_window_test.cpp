@@ -244,7 +244,7 @@ TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem
                          "Program 2: PulseWidth=100 not applied (200 to 500 us at 5 mA)",
                          "Program 2: Duration=10 not applied (30 to 359999 s)",
                          "Program 2: Pass=5000 not applied (1 to 999 ohms)",
-                         "Load from file complete."}));
+                         "Load from file complete: " + file}));
   const auto box = [this](const char* name) {
     return window_->TestOptions().findChild<QLineEdit*>(name)->text();
   };
