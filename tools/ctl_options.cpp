@@ -177,17 +177,20 @@ class LineParser {
 
   // --device and --all choose among the testers for the commands that connect to one.
   bool FinishTesterChoice() {
-    const bool connects = options_.command == CtlCommand::Info ||
-                          options_.command == CtlCommand::Download ||
-                          options_.command == CtlCommand::Upload;
+    const bool onEveryTester = options_.command == CtlCommand::Info ||
+                               options_.command == CtlCommand::Download ||
+                               options_.command == CtlCommand::Upload;
+    const bool connects = onEveryTester || options_.command == CtlCommand::Run ||
+                          options_.command == CtlCommand::Service;
     if (options_.all && !options_.device.isEmpty()) {
       return Fail(QStringLiteral("Options --all and --device exclude each other"));
     }
-    if (options_.all && !connects) {
+    if (options_.all && !onEveryTester) {
       return Fail(QStringLiteral("Option --all belongs to info, download and upload"));
     }
     if (!options_.device.isEmpty() && !connects) {
-      return Fail(QStringLiteral("Option --device belongs to info, download and upload"));
+      return Fail(
+          QStringLiteral("Option --device belongs to info, download, upload, run and service"));
     }
     return true;
   }

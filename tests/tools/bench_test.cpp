@@ -64,6 +64,7 @@ TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
       {{"--device=SIM0001", "--all", "info"}, 2, "", "Options --all and --device exclude"},
       {{"--all", "show", "x.vap"}, 2, "", "Option --all belongs to info, download"},
       {{"--device=", "info"}, 2, "", "--device needs"},
+      {{"--device=SIM0002", "--yes", "service", "set-serial", "77"}, 0, "", ""},
   };
   for (const ChoiceCase& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -72,6 +73,8 @@ TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
     EXPECT_EQ(run.out.left(c.out.size()), c.out);
     EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
   }
+  EXPECT_EQ(bench->Tester(0).serialNumber, "00001") << "service reached the chosen tester only";
+  EXPECT_NE(bench->Tester(1).serialNumber, "00042");
 }
 
 TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
