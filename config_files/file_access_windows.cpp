@@ -16,6 +16,9 @@
 #include <cstring>
 #include <memory>
 
+// windows.h names the system's own ReplaceFileW so; this file defines file_access::ReplaceFile.
+#undef ReplaceFile
+
 namespace file_access {
 namespace {
 
