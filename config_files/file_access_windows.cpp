@@ -1,5 +1,5 @@
 // The file access on Windows. A save writes a temporary file beside the target, flushes it to
-// the disk and moves it over the target in one step that the system writes through; a new file
+// the disk, and moves it over the target in one step that the system writes through; a new file
 // takes the folder's access rights, as every file made there does. Windows keeps no FIFOs or
 // sockets among files; a device name (NUL, CON, COM1 …) is told apart by its handle's type.
 #include "file_access.h"
@@ -8,9 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
-#include <io.h>
 #include <windows.h>
 #include <cerrno>
 #include <cstring>
@@ -22,13 +21,23 @@
 namespace file_access {
 namespace {
 
-// A system error code in the system's own words.
-QString SystemText(DWORD error) { return qt_error_string(static_cast<int>(error)); }
+// A system error code in the system's own words, without its closing full stop.
+QString SystemText(DWORD error) {
+  QString text = qt_error_string(static_cast<int>(error)).trimmed();
+  while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+  return text;
+}
 
 struct HandleCloser {
-  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+  void operator()(HANDLE handle) const {
+    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  }
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
+
+struct TemporaryRemover {
+  void operator()(const std::wstring* path) const { ::DeleteFileW(path->c_str()); }
+};
 
 std::wstring NativePath(const QString& fileName) {
   return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()).toStdWString();
@@ -141,27 +150,39 @@ QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
   const auto failed = [&fileName](const QString& cause) {
     return QStringLiteral("Cannot save %1: %2.").arg(fileName, cause);
   };
-  // Removed when anything below fails.
-  QTemporaryFile temporary(target + QStringLiteral(".XXXXXX"));
-  if (!temporary.open()) return failed(temporary.errorString());
-  if (temporary.write(bytes) != bytes.size() || !temporary.flush()) {
-    const DWORD error = ::GetLastError();
-    return failed(DiskFull(error) ? QStringLiteral("the disk is full (%1)").arg(SystemText(error))
-                                  : temporary.errorString());
+  const auto writeProblem = [](DWORD error) {
+    return DiskFull(error) ? QStringLiteral("the disk is full (%1)").arg(SystemText(error))
+                           : SystemText(error);
+  };
+  // A new name beside the target, opened by nobody else until it replaces the target.
+  std::wstring temporary;
+  Handle handle;
+  for (int attempt = 0; attempt < 16 && !handle; ++attempt) {
+    temporary =
+        NativePath(QStringLiteral("%1.%2.tmp")
+                       .arg(target)
+                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    HANDLE made = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made != INVALID_HANDLE_VALUE)
+      handle.reset(made);
+    else if (::GetLastError() != ERROR_FILE_EXISTS)
+      return failed(SystemText(::GetLastError()));
   }
-  // QFile's flush empties only its own buffer; this one waits until the disk has the bytes.
-  const auto native = reinterpret_cast<HANDLE>(::_get_osfhandle(temporary.handle()));
-  if (!::FlushFileBuffers(native)) {
-    const DWORD error = ::GetLastError();
-    return failed(DiskFull(error) ? QStringLiteral("the disk is full (%1)").arg(SystemText(error))
-                                  : SystemText(error));
-  }
-  const std::wstring from = NativePath(temporary.fileName());
-  temporary.close();
-  if (!::MoveFileExW(from.c_str(), NativePath(target).c_str(),
+  if (!handle) return failed(SystemText(ERROR_FILE_EXISTS));
+  // Removed unless it has become the target.
+  std::unique_ptr<const std::wstring, TemporaryRemover> remove(&temporary);
+  DWORD written = 0;
+  if (!::WriteFile(handle.get(), bytes.constData(), static_cast<DWORD>(bytes.size()), &written,
+                   nullptr) ||
+      written != static_cast<DWORD>(bytes.size()))
+    return failed(writeProblem(::GetLastError()));
+  if (!::FlushFileBuffers(handle.get())) return failed(writeProblem(::GetLastError()));
+  handle.reset();
+  if (!::MoveFileExW(temporary.c_str(), NativePath(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return failed(SystemText(::GetLastError()));
-  temporary.setAutoRemove(false);
+  remove.release();
   return QString();
 }
 
