@@ -43,6 +43,10 @@ std::wstring NativePath(const QString& fileName) {
   return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()).toStdWString();
 }
 
+// How long a save keeps trying to replace a file that something holds open, and how often.
+constexpr int kReplaceWaitMs = 2000;
+constexpr int kReplaceRetryMs = 10;
+
 bool DiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
 
 }  // namespace
@@ -179,9 +183,19 @@ QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
     return failed(writeProblem(::GetLastError()));
   if (!::FlushFileBuffers(handle.get())) return failed(writeProblem(::GetLastError()));
   handle.reset();
-  if (!::MoveFileExW(temporary.c_str(), NativePath(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return failed(SystemText(::GetLastError()));
+  // Windows cannot replace a file that is open anywhere, and a reader, a search indexer or a
+  // virus scanner may hold the old one for a moment: such a refusal is tried again for a while.
+  const std::wstring destination = NativePath(target);
+  for (int waitedMs = 0;; waitedMs += kReplaceRetryMs) {
+    if (::MoveFileExW(temporary.c_str(), destination.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      break;
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
+        waitedMs >= kReplaceWaitMs)
+      return failed(SystemText(error));
+    ::Sleep(kReplaceRetryMs);
+  }
   remove.release();
   return QString();
 }
