@@ -205,7 +205,7 @@ TEST_F(MainWindow, FailedFileOperationsAreReportedWithTheirCause) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("[Program]\r\nPass=20\r\n") > 0);
   file.close();
   ASSERT_TRUE(QFile::setPermissions(secret, QFile::WriteOwner));
-  prompts_.fileNames << secret;
+  prompts_.fileNames.push_back(secret);
   causes << "The file " + secret + " cannot be read: permission denied.";
   log << "Loading Program 2 configuration from file..."
       << "Load from file failed. " + causes[2];
