@@ -25,7 +25,8 @@ BackendArguments ParseBackendOptions(const std::vector<std::string>& arguments) 
   for (const std::string& argument : arguments) {
     const std::string_view text = argument;
     if (text == kSimulate) {
-      parsed.options = {BackendKind::Simulated, {}};
+      const bool more = parsed.options.kind == BackendKind::Simulated;
+      parsed.options = {BackendKind::Simulated, {}, more ? parsed.options.simulatedTesters + 1 : 1};
       continue;
     }
     if (!text.starts_with(kBackend)) {
@@ -70,7 +71,8 @@ Backend CreateBackend(const BackendOptions& options) {
   Backend backend;
   switch (options.kind) {
     case BackendKind::Simulated: {
-      auto simulator = std::make_shared<SimulatedTester>();
+      auto simulator = std::make_shared<SimulatedTester>(
+          std::vector<std::string>(static_cast<std::size_t>(options.simulatedTesters), "VELD32"));
       backend.driver = simulator;
       backend.simulator = std::move(simulator);
       break;

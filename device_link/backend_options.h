@@ -9,7 +9,7 @@
 #include "simulated_tester.h"
 
 // The command-line choice of driver backend, shared by the utility and the command-line tool:
-//   --simulate                  the built-in simulated tester
+//   --simulate                  the built-in simulated tester; each further --simulate adds one
 //   --backend=libftdi           libftdi1 (the default on Linux)
 //   --backend=d2xx[:PATH]       FTDI's D2XX library (the default on Windows), from PATH if given
 // When several are given the last one counts. Every other argument is left for the caller.
@@ -18,7 +18,8 @@ enum class BackendKind { Simulated, Libftdi, D2xxLibrary };
 
 struct BackendOptions {
   BackendKind kind = DefaultBackendKind();
-  std::string libraryPath;  // D2xxLibrary only; empty means the platform's library name
+  std::string libraryPath;   // D2xxLibrary only; empty means the platform's library name
+  int simulatedTesters = 1;  // Simulated only: the testers on the simulated bench
 
   static BackendKind DefaultBackendKind();
 };

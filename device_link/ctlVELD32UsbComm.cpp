@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "command_frames.h"
+#include "device_listing.h"
 #include "ft_status.h"
 #include "protocol_numbers.h"
 
@@ -391,10 +392,14 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
     return QuietExit();
   }
   std::int32_t match = -1;
+  std::string usbSerial;
   for (std::int32_t index = 0; index < deviceCount; ++index) {
     const std::string description = GetFTDeviceDescription(index);
     if (lastStatus != FT_OK) return ErrorExit();
-    if (IsTesterDescription(description)) {
+    if (!IsTesterDescription(description)) continue;
+    // A serial number the driver cannot tell is no reason to fail; it just matches no choice.
+    usbSerial = UsbSerialNumberOf(*driver_, index);
+    if (chosenUsbSerial_.empty() || usbSerial == chosenUsbSerial_) {
       match = index;
       break;
     }
@@ -447,6 +452,7 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
   next = strip_;
   next.errorMessage.clear();
   SetStrip(next);
+  connectedUsbSerial_ = Latin1(usbSerial);
   PollingTimer->start();
   emit UsbConnected(handle);
   return QuietExit();
@@ -527,6 +533,10 @@ void ctlVELD32UsbComm::TerminationClose() {
 
 void ctlVELD32UsbComm::SetPollingTimerInterval(qint16 vInterval) {
   if (vInterval > 0) PollingTimer->setInterval(vInterval);
+}
+
+void ctlVELD32UsbComm::SetUsbSerialNumber(const QString& vUsbSerialNumber) {
+  chosenUsbSerial_ = vUsbSerialNumber.toLatin1().toStdString();
 }
 
 // ---------------------------------------------------------------- waiting

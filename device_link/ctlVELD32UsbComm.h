@@ -79,6 +79,14 @@ class ctlVELD32UsbComm : public QObject {
   bool Connected() const { return connected; }
   void SetPollingTimerInterval(qint16 vInterval);
 
+  // Chooses the tester by the USB serial number of its bridge, for a bench of several; empty
+  // (the start) opens the first device described "VELD32". A chosen tester that is not attached
+  // is "No devices found". Takes effect at the next open.
+  void SetUsbSerialNumber(const QString& vUsbSerialNumber);
+  // The USB serial number of the device the last successful open matched; empty before, or
+  // when the driver cannot tell it.
+  const QString& ConnectedUsbSerialNumber() const { return connectedUsbSerial_; }
+
   const StatusStripState& Strip() const { return strip_; }
 
   // The tester is the first device whose description is exactly this (case and blanks count).
@@ -185,4 +193,6 @@ class ctlVELD32UsbComm : public QObject {
   QTimer* PollingTimer;
   QTimer* DelayTimer;
   StatusStripState strip_;
+  std::string chosenUsbSerial_;
+  QString connectedUsbSerial_;
 };

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// The nine driver calls the link makes, as the D2XX library offers them. Every backend (real
+// The driver calls the link makes, as the D2XX library offers them. Every backend (real
 // hardware, the vendor library, the simulated tester, the tests' scripted drivers) sits behind
 // this class, so the link never knows which one it talks to.
 
@@ -33,6 +33,8 @@ enum FtStatusCode : FT_STATUS {
 
 // Size of the description buffer handed to FT_ListDevicesDescription.
 inline constexpr int kDescriptionBufferSize = 50;
+// Size of the serial-number buffer handed to FT_ListDevicesSerialNumber: 15 characters and a NUL.
+inline constexpr int kSerialNumberBufferSize = 16;
 
 class D2xx {
  public:
@@ -42,6 +44,13 @@ class D2xx {
   // FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION: the description of device `index` (0-based),
   // NUL-terminated when shorter than the 50-byte buffer.
   virtual FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) = 0;
+  // FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER: the USB serial number of device `index`, at most
+  // 15 characters and a NUL. Drivers that cannot tell serial numbers keep this FT_NOT_SUPPORTED.
+  virtual FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+    (void)index;
+    (void)buffer16;
+    return FT_NOT_SUPPORTED;
+  }
   virtual FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) = 0;
   virtual FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) = 0;
   virtual FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,

@@ -188,19 +188,30 @@ FT_STATUS D2xxLibraryBackend::FT_ListDevicesCount(std::int32_t& count) {
   return status;
 }
 
-FT_STATUS D2xxLibraryBackend::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
-  if (index < 0 || buffer50 == nullptr) return FT_INVALID_PARAMETER;
+FT_STATUS D2xxLibraryBackend::ListByIndex(std::int32_t index, lib::DWORD what, char* buffer,
+                                          std::size_t size, std::size_t characters) {
+  if (index < 0 || buffer == nullptr) return FT_INVALID_PARAMETER;
   std::array<char, lib::kDescriptionScratch + 1> scratch{};
   // By index, the library takes the index itself in place of its first pointer argument.
   void* byIndex = reinterpret_cast<void*>(static_cast<std::uintptr_t>(index));
-  const FT_STATUS status = Status(library_->ListDevices(
-      byIndex, scratch.data(), lib::FT_LIST_BY_INDEX | lib::FT_OPEN_BY_DESCRIPTION));
+  const FT_STATUS status =
+      Status(library_->ListDevices(byIndex, scratch.data(), lib::FT_LIST_BY_INDEX | what));
   if (status != FT_OK) return status;
   const std::size_t length = ::strnlen(scratch.data(), lib::kDescriptionScratch);
-  const std::size_t n = std::min<std::size_t>(length, kDescriptionBufferSize);
-  std::memcpy(buffer50, scratch.data(), n);
-  if (n < kDescriptionBufferSize) buffer50[n] = '\0';
+  const std::size_t n = std::min(length, characters);
+  std::memcpy(buffer, scratch.data(), n);
+  if (n < size) buffer[n] = '\0';
   return FT_OK;
+}
+
+FT_STATUS D2xxLibraryBackend::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
+  return ListByIndex(index, lib::FT_OPEN_BY_DESCRIPTION, buffer50, kDescriptionBufferSize,
+                     kDescriptionBufferSize);
+}
+
+FT_STATUS D2xxLibraryBackend::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+  return ListByIndex(index, lib::FT_OPEN_BY_SERIAL_NUMBER, buffer16, kSerialNumberBufferSize,
+                     kSerialNumberBufferSize - 1);
 }
 
 FT_STATUS D2xxLibraryBackend::FT_Open(std::int32_t index, std::int32_t& handle) {

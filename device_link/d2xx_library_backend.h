@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,7 +11,7 @@
 
 // The D2XX calls carried out by FTDI's own D2XX library, loaded at run time (libftd2xx.so,
 // ftd2xx.dll, or a library at a path given). A library that cannot be loaded, or lacks one of
-// the nine functions, yields no backend and a message saying why. The library's pointer
+// the functions, yields no backend and a message saying why. The library's pointer
 // handles are handed to the link as small numbers; a number it never got is an invalid handle.
 class D2xxLibraryBackend final : public D2xx {
  public:
@@ -30,6 +31,7 @@ class D2xxLibraryBackend final : public D2xx {
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
   FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
+  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
   FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
   FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
   FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
@@ -46,6 +48,10 @@ class D2xxLibraryBackend final : public D2xx {
 
   explicit D2xxLibraryBackend(std::unique_ptr<Library> library);
   std::optional<void*> Native(std::int32_t handle) const;
+  // FT_ListDevices by index for `what` (description or serial number) into a buffer of `size`
+  // bytes: at most `characters` of the text, NUL-terminated when that leaves room.
+  FT_STATUS ListByIndex(std::int32_t index, std::uint32_t what, char* buffer, std::size_t size,
+                        std::size_t characters);
 
   std::unique_ptr<Library> library_;
   std::map<std::int32_t, void*> handles_;

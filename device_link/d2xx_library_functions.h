@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// The nine functions of FTDI's D2XX library that the link needs, with the types of the
+// The functions of FTDI's D2XX library that the link needs, with the types of the
 // library's published interface: 32-bit DWORD and ULONG, a pointer handle, and the stdcall
 // convention on Windows. Declared here so that no header of the library is needed to build.
 namespace d2xx_library {
@@ -21,6 +21,7 @@ using FT_STATUS = ULONG;
 
 inline constexpr DWORD FT_LIST_NUMBER_ONLY = 0x80000000;
 inline constexpr DWORD FT_LIST_BY_INDEX = 0x40000000;
+inline constexpr DWORD FT_OPEN_BY_SERIAL_NUMBER = 0x00000001;
 inline constexpr DWORD FT_OPEN_BY_DESCRIPTION = 0x00000002;
 // The library writes descriptions of up to 64 bytes with their NUL.
 inline constexpr int kDescriptionScratch = 64;

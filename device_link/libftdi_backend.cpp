@@ -19,10 +19,11 @@ constexpr int kReadTimeoutMs = 100;
 
 // libftdi's codes: a refused libusb_open (ftdi_usb_open_dev, ftdi_usb_get_strings2); from
 // ftdi_usb_open_dev, a kernel driver it was not allowed to detach; from ftdi_usb_get_strings2, a
-// product string the device does not give.
+// product (or serial number) string the device does not give.
 constexpr int kOpenFailed = -4;
 constexpr int kInappropriatePermissions = -8;
 constexpr int kProductStringUnreadable = -8;
+constexpr int kSerialStringUnreadable = -9;
 
 bool AccessDenied(int savedErrno) { return savedErrno == EACCES || savedErrno == EPERM; }
 }  // namespace
@@ -153,13 +154,24 @@ FT_STATUS LibftdiBackend::FT_ListDevicesCount(std::int32_t& count) {
 }
 
 FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
-  if (buffer50 == nullptr) return WithoutDetail(FT_INVALID_PARAMETER);
+  return ListedString(index, ListedText::Description, buffer50, kDescriptionBufferSize);
+}
+
+FT_STATUS LibftdiBackend::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+  // At most 15 characters, always with their NUL.
+  return ListedString(index, ListedText::SerialNumber, buffer16, kSerialNumberBufferSize - 1);
+}
+
+FT_STATUS LibftdiBackend::ListedString(std::int32_t index, ListedText text, char* buffer,
+                                       std::size_t characters) {
+  if (buffer == nullptr) return WithoutDetail(FT_INVALID_PARAMETER);
   Location location;
   if (FT_STATUS status = ListedLocation(index, location)) return status;
   ftdi_context* ftdi = ListingContext();
   if (ftdi == nullptr) return Failed(FT_INSUFFICIENT_RESOURCES, "ftdi_new", 0, nullptr);
 
   std::array<char, kDescriptionScratch> scratch{};
+  const bool description = text == ListedText::Description;
   int result = 0;
   {
     DeviceList devices(*api_);
@@ -167,12 +179,14 @@ FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* bu
     if (found < 0) return Failed(FT_IO_ERROR, "ftdi_usb_find_all", found, ftdi);
     libusb_device* device = devices.At(location);
     if (device == nullptr) return WithoutDetail(FT_DEVICE_NOT_FOUND);
-    result = api_->UsbGetStrings2(ftdi, device, nullptr, 0, scratch.data(), kDescriptionScratch,
-                                  nullptr, 0);
+    result = api_->UsbGetStrings2(ftdi, device, nullptr, 0, description ? scratch.data() : nullptr,
+                                  description ? kDescriptionScratch : 0,
+                                  description ? nullptr : scratch.data(),
+                                  description ? 0 : kDescriptionScratch);
   }
-  // A device without a readable product string is still an FTDI device, listed (as D2XX lists
-  // it) with an empty description; libftdi has closed it again.
-  if (result == kProductStringUnreadable) {
+  // A device without a readable product (or serial) string is still an FTDI device, listed (as
+  // D2XX lists it) with an empty one; libftdi has closed it again.
+  if (result == (description ? kProductStringUnreadable : kSerialStringUnreadable)) {
     scratch.front() = '\0';
     result = 0;
   }
@@ -187,11 +201,12 @@ FT_STATUS LibftdiBackend::FT_ListDevicesDescription(std::int32_t index, char* bu
   }
   permissionRefused_ = false;
   scratch.back() = '\0';
-  // D2XX fills the caller's 50 bytes: a longer description arrives cut, without its NUL.
+  // D2XX fills the caller's 50 bytes: a longer description arrives cut, without its NUL; a
+  // serial number keeps room for its NUL.
   const std::size_t length = std::strlen(scratch.data());
-  const std::size_t n = std::min<std::size_t>(length, kDescriptionBufferSize);
-  std::memcpy(buffer50, scratch.data(), n);
-  if (n < kDescriptionBufferSize) buffer50[n] = '\0';
+  const std::size_t n = std::min<std::size_t>(length, characters);
+  std::memcpy(buffer, scratch.data(), n);
+  if (n < kDescriptionBufferSize) buffer[n] = '\0';
   return FT_OK;
 }
 

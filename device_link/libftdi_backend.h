@@ -44,6 +44,7 @@ class LibftdiBackend final : public D2xx, public DriverDiagnostics {
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
   FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
+  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
   FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
   FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
   FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
@@ -56,6 +57,10 @@ class LibftdiBackend final : public D2xx, public DriverDiagnostics {
   FT_STATUS FT_Close(std::int32_t handle) override;
 
  private:
+  enum class ListedText { Description, SerialNumber };
+  // One string of device `index` read with ftdi_usb_get_strings2: at most `characters` of it,
+  // followed by a NUL when shorter than the description buffer.
+  FT_STATUS ListedString(std::int32_t index, ListedText text, char* buffer, std::size_t characters);
   class Context;
   class DeviceList;
   struct Link;

@@ -24,7 +24,13 @@ SimulatedTester::SimulatedTester(std::vector<std::string> descriptions, Clock cl
     : clock_(clock ? std::move(clock) : Clock(SteadyNow)) {
   ports_.resize(descriptions.size());
   for (std::size_t i = 0; i < descriptions.size(); ++i) {
-    ports_[i].description = std::move(descriptions[i]);
+    Port& port = ports_[i];
+    port.description = std::move(descriptions[i]);
+    const std::string number = std::to_string(i + 1);
+    port.usbSerialNumber =
+        "SIM" + std::string(4 - std::min<std::size_t>(number.size(), 4), '0') + number;
+    port.tester.serialNumber =
+        std::string(5 - std::min<std::size_t>(number.size(), 5), '0') + number;
   }
 }
 
@@ -138,17 +144,42 @@ FT_STATUS SimulatedTester::FT_ListDevicesCount(std::int32_t& count) {
   return FT_OK;
 }
 
-FT_STATUS SimulatedTester::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
-  if (auto s = Injected(Call::ListDevicesDescription)) return *s;
-  if (!plugged_ || index < 0 || static_cast<std::size_t>(index) >= ports_.size()) {
-    return FT_DEVICE_NOT_FOUND;
+const SimulatedTester::Port* SimulatedTester::Listed(Call call, std::int32_t index,
+                                                     FT_STATUS& status) {
+  if (auto injected = Injected(call)) {
+    status = *injected;
+    return nullptr;
   }
-  if (buffer50 == nullptr) return FT_INVALID_PARAMETER;
-  const std::string& description = ports_[static_cast<std::size_t>(index)].description;
-  const std::size_t n = std::min<std::size_t>(description.size(), kDescriptionBufferSize);
-  std::memcpy(buffer50, description.data(), n);
-  if (n < kDescriptionBufferSize) buffer50[n] = '\0';
+  status = FT_DEVICE_NOT_FOUND;
+  if (!plugged_ || index < 0 || static_cast<std::size_t>(index) >= ports_.size()) return nullptr;
+  status = FT_OK;
+  return &ports_[static_cast<std::size_t>(index)];
+}
+
+namespace {
+// Copies `text` into a listing buffer of `size` bytes, NUL-terminated when shorter.
+FT_STATUS CopyListed(const std::string& text, char* buffer, std::size_t size) {
+  if (buffer == nullptr) return FT_INVALID_PARAMETER;
+  const std::size_t n = std::min(text.size(), size);
+  std::memcpy(buffer, text.data(), n);
+  if (n < size) buffer[n] = '\0';
   return FT_OK;
+}
+}  // namespace
+
+FT_STATUS SimulatedTester::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
+  FT_STATUS status = FT_OK;
+  const Port* port = Listed(Call::ListDevicesDescription, index, status);
+  if (port == nullptr) return status;
+  return CopyListed(port->description, buffer50, kDescriptionBufferSize);
+}
+
+FT_STATUS SimulatedTester::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+  FT_STATUS status = FT_OK;
+  const Port* port = Listed(Call::ListDevicesSerialNumber, index, status);
+  if (port == nullptr) return status;
+  return CopyListed(port->usbSerialNumber.substr(0, kSerialNumberBufferSize - 1), buffer16,
+                    kSerialNumberBufferSize);
 }
 
 FT_STATUS SimulatedTester::FT_Open(std::int32_t index, std::int32_t& handle) {

@@ -14,10 +14,12 @@
 #include "simulated_tester_model.h"
 
 // A D2XX driver with VELD32 testers behind it, for the demo and the tests. Each listed device
-// is a tester of its own. Replies travel a 19200-baud wire (10 bits a byte): a byte becomes
-// readable only once it has had time to arrive, measured on an injectable monotonic clock, so
-// replies show up on a later polling tick as from real hardware. Faults can be injected: a
-// failing call, an unplugged cable, a silent tester, replies split across reads, and line noise.
+// is a tester of its own: device n (from 0) has the USB serial number "SIM" and n + 1 in four
+// digits, and the tester serial number n + 1 in five. Replies travel a 19200-baud wire (10 bits a
+// byte): a byte becomes readable only once it has had time to arrive, measured on an injectable
+// monotonic clock, so replies show up on a later polling tick as from real hardware. Faults can be
+// injected: a failing call, an unplugged cable, a silent tester, replies split across reads, and
+// line noise.
 
 class SimulatedTester : public D2xx {
  public:
@@ -26,6 +28,7 @@ class SimulatedTester : public D2xx {
   enum class Call {
     ListDevicesCount,
     ListDevicesDescription,
+    ListDevicesSerialNumber,
     Open,
     GetQueueStatus,
     Read,
@@ -75,6 +78,7 @@ class SimulatedTester : public D2xx {
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
   FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
+  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
   FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
   FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
   FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
@@ -95,6 +99,7 @@ class SimulatedTester : public D2xx {
 
   struct Port {
     std::string description;
+    std::string usbSerialNumber;
     SimulatedTesterModel tester;
     WireSettings settings;
     std::string request;            // bytes of a request frame not yet complete
@@ -104,6 +109,8 @@ class SimulatedTester : public D2xx {
   };
 
   std::optional<FT_STATUS> Injected(Call call);
+  // The port listed at `index`, or none with the status a listing call gets.
+  const Port* Listed(Call call, std::int32_t index, FT_STATUS& status);
   // The port a call of `call` on `handle` works on, or none with the status the call gets (an
   // injected failure, a lost or an unknown handle).
   Port* Enter(Call call, std::int32_t handle, FT_STATUS& status);

@@ -69,6 +69,22 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   connect(link_, &ctlVELD32UsbComm::UsbConnected, this,
           &frmTestOptions::ctlVELD32UsbComm1_UsbConnected);
   connect(link_, &ctlVELD32UsbComm::UsbError, this, &frmTestOptions::ctlVELD32UsbComm1_UsbError);
+  connect(transfer_, &ProgramTransfer::DownloadCompleted, this, &frmTestOptions::AskIdentity);
+  connect(link_, &ctlVELD32UsbComm::UsbClosed, this, &frmTestOptions::ClearIdentity);
+  connect(link_, &ctlVELD32UsbComm::RXFirmwareVersion, this, [this](const QString& version) {
+    IdentityReply([&version](TesterIdentity& identity) { identity.firmware = version; });
+  });
+  connect(link_, &ctlVELD32UsbComm::RXSerialNumber, this, [this](const QString& serial) {
+    IdentityReply([&serial](TesterIdentity& identity) { identity.serial = serial; });
+  });
+  connect(link_, &ctlVELD32UsbComm::RXCalibrationDate, this,
+          [this](const QString& year, const QString& month, const QString& day) {
+            IdentityReply([&](TesterIdentity& identity) {
+              identity.calibrationYear = year;
+              identity.calibrationMonth = month;
+              identity.calibrationDay = day;
+            });
+          });
 
   Form_Load();
 }
@@ -111,7 +127,31 @@ void frmTestOptions::cmdSave_Click() {
 
 void frmTestOptions::cmdReload_Click(int Index) { transfer_->Reload(Index); }
 
-void frmTestOptions::ctlVELD32UsbComm1_UsbConnected() { transfer_->DownloadAll(); }
+void frmTestOptions::ctlVELD32UsbComm1_UsbConnected() {
+  ClearIdentity();
+  transfer_->DownloadAll();
+}
+
+void frmTestOptions::AskIdentity() {
+  askedIdentity_.emplace();
+  link_->TXGetFirmwareVersion();
+  link_->TXGetSerialNumber();
+  link_->TXGetCalibrationDate();
+}
+
+void frmTestOptions::IdentityReply(const std::function<void(TesterIdentity&)>& store) {
+  if (!askedIdentity_) return;
+  store(*askedIdentity_);
+  if (!askedIdentity_->Complete()) return;
+  const QString line = IdentityLine(*askedIdentity_, link_->ConnectedUsbSerialNumber());
+  askedIdentity_.reset();
+  emit TesterIdentityChanged(line);
+}
+
+void frmTestOptions::ClearIdentity() {
+  askedIdentity_.reset();
+  emit TesterIdentityChanged(QString());
+}
 
 // The link's text is for diagnosis; the operator is only asked to replug and confirm.
 void frmTestOptions::ctlVELD32UsbComm1_UsbError() {

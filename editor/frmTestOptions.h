@@ -4,9 +4,12 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "program_transfer_state.h"
+#include "tester_identity.h"
 
 class D2xx;
 class OperatorPrompts;
@@ -21,8 +24,10 @@ class ctlVELD32UsbComm;
 // program and the upload button. It owns the one device link of the utility and is its only
 // user: it downloads all programs whenever the link connects, one program on its tab's
 // button, uploads all three after checking the limits and the link, logs the transfer and
-// asks the operator to replug the tester when the link fails. Its size is fixed once built:
-// kWidth wide unless the desktop's fonts need more, so width() is what neighbours go by.
+// asks the operator to replug the tester when the link fails. After each download it asks the
+// tester who it is and announces the identity line, cleared when the link closes. Its size is fixed
+// once built: kWidth wide unless the desktop's fonts need more, so width() is what neighbours go
+// by.
 class frmTestOptions : public QWidget {
   Q_OBJECT
 
@@ -45,12 +50,20 @@ class frmTestOptions : public QWidget {
   TestProgramsModel& Model() { return *model_; }
   const ProgramTransferState& Transfer() const;
 
+ signals:
+  // The connected tester's identity line (IdentityLine); empty once the link has closed.
+  void TesterIdentityChanged(const QString& text);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void ctlVELD32UsbComm1_UsbConnected();
   void ctlVELD32UsbComm1_UsbError();
+  void AskIdentity();
+  // An identity reply arrived; `store` puts it into the identity being asked for.
+  void IdentityReply(const std::function<void(TesterIdentity&)>& store);
+  void ClearIdentity();
 
   OperatorPrompts& prompts_;
   TestProgramsModel* model_;
@@ -59,4 +72,5 @@ class frmTestOptions : public QWidget {
   QTabWidget* SSTab1;
   std::array<ProgramTab*, 3> tabs_{};
   QPushButton* cmdSave;
+  std::optional<TesterIdentity> askedIdentity_;  // while the identity replies are awaited
 };

@@ -62,8 +62,11 @@ void ProgramTransfer::UploadAll() {
 }
 
 void ProgramTransfer::Apply(const ReceivedProgram& program, qint16 pulseWidthUs) {
+  const bool fullDownload = state_.LoadingPrograms();
   state_.CountReply();
   model_.ApplyReceivedProgram(program);
-  if (const auto line = state_.CompletionLine()) log_(*line);
+  const auto line = state_.CompletionLine();
+  if (line) log_(*line);
   emit ProgramReceived(program, pulseWidthUs);
+  if (fullDownload && line == kDownloadCompleteLine) emit DownloadCompleted();
 }

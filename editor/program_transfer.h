@@ -43,6 +43,8 @@ class ProgramTransfer : public QObject {
  signals:
   // A program-values reply was applied to the model (its program may not exist).
   void ProgramReceived(const ReceivedProgram& program, qint16 pulseWidthUs);
+  // The full download completed: "Program data load complete." has just been logged.
+  void DownloadCompleted();
 
  private:
   void Apply(const ReceivedProgram& program, qint16 pulseWidthUs);

@@ -23,12 +23,12 @@ std::optional<QString> ProgramTransferState::CompletionLine() {
   if (loadingPrograms_) {
     if (programReplyCount_ != kProgramsPerTransfer) return std::nullopt;
     loadingPrograms_ = false;
-    return QStringLiteral("Program data load complete.");
+    return kDownloadCompleteLine;
   }
   if (savingPrograms_) {
     if (programReplyCount_ != kProgramsPerTransfer) return std::nullopt;
     savingPrograms_ = false;
     return QStringLiteral("Program data save complete.");
   }
-  return QStringLiteral("Program data load complete.");
+  return kDownloadCompleteLine;
 }

@@ -4,6 +4,9 @@
 
 #include <optional>
 
+// What the log says when a download completes.
+inline const QString kDownloadCompleteLine = QStringLiteral("Program data load complete.");
+
 // Bookkeeping of the editor's full download and full upload. Replies are not paired with
 // requests: a transfer is complete after three program-values replies, whatever their program
 // numbers. A download that is still counting takes the completion even when an upload began

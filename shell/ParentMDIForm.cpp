@@ -36,6 +36,7 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
       mdiArea_(new QMdiArea),
       StatusBarPictureBox(new QWidget),
       VELD32VersionLabel(new QLabel(StatusBarPictureBox)),
+      lblTesterIdentity(new QLabel(StatusBarPictureBox)),
       background_(new BackgroundForm),
       testOptions_(new frmTestOptions(std::move(driver), prompts)) {
   setObjectName(QStringLiteral("ParentMDIForm"));
@@ -50,6 +51,13 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   VELD32VersionLabel->setObjectName(QStringLiteral("VELD32VersionLabel"));
   VELD32VersionLabel->setGeometry(Px(60), Px(60), Px(1275), Px(255));
   VELD32VersionLabel->setFont(QFont(QStringLiteral("Microsoft Sans Serif"), 8));
+  // The connected tester, beside the version, across the rest of the bar.
+  lblTesterIdentity->setObjectName(QStringLiteral("lblTesterIdentity"));
+  lblTesterIdentity->setGeometry(Px(60 + 1275 + 120), Px(60),
+                                 Px(kMainWidthTwips - 60 - 1275 - 120 - 60), Px(255));
+  lblTesterIdentity->setFont(VELD32VersionLabel->font());
+  connect(testOptions_, &frmTestOptions::TesterIdentityChanged, lblTesterIdentity,
+          &QLabel::setText);
 
   auto* client = new QWidget;
   auto* layout = new QVBoxLayout(client);

@@ -58,6 +58,7 @@ class ParentMDIForm : public QMainWindow {
   QMdiArea* mdiArea_;
   QWidget* StatusBarPictureBox;
   QLabel* VELD32VersionLabel;
+  QLabel* lblTesterIdentity;
   QAction* menuLoadAll = nullptr;
   std::array<QAction*, 3> menuLoadProgram{};
   QAction* menuSaveAll = nullptr;

@@ -3,7 +3,13 @@
 #include "test_programs_model.h"
 
 TesterSession::Settings SessionSettings(const CtlOptions& options) {
-  return {options.intervalMs, options.timeoutMs};
+  return {options.intervalMs, options.timeoutMs, options.usbSerialNumber};
+}
+
+CommandResult OpenSession(const CommandContext& context, TesterSession& session) {
+  CommandResult result = session.Open();
+  if (result.Ok() && context.identity) result = session.ReadIdentity(*context.identity);
+  return result;
 }
 
 std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,

@@ -7,6 +7,7 @@
 #include "backend_options.h"
 #include "command_result.h"
 #include "ctl_options.h"
+#include "device_listing.h"
 #include "program_file_input.h"
 #include "program_summary.h"
 #include "status_log.h"
@@ -15,17 +16,22 @@
 class TestProgramsModel;
 
 // What a command works with: the parsed command line, the driver (for the commands that talk
-// to a tester), the log for --verbose, and where results and warnings go.
+// to a tester), the log for --verbose, and where results and warnings go. When `identity` is set,
+// the commands that connect also read the tester's identity into it right after the open.
 struct CommandContext {
   const CtlOptions& options;
   const Backend& backend;
   StatusLog log;
   QTextStream& out;
   QTextStream& err;
+  TesterIdentity* identity = nullptr;
 };
 
 // The polling interval and reply time-out of the command line.
 TesterSession::Settings SessionSettings(const CtlOptions& options);
+
+// Opens the session and, when the context asks for it, reads the tester's identity.
+CommandResult OpenSession(const CommandContext& context, TesterSession& session);
 
 // The programs with the warnings of loading them from a file, by program index.
 std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,
@@ -39,6 +45,9 @@ void PrintPrograms(const CommandContext& context, const std::vector<ProgramSumma
 CommandResult CheckPassFailLimits(const TestProgramsModel& model,
                                   const std::vector<ProgramSummary>& programs,
                                   const QString& consequence);
+
+// The failure of a device listing, in words.
+CommandResult ListingFailed(const CommandContext& context, const DeviceListing& listing);
 
 // The commands; each prints its result on success and returns what failed otherwise.
 CommandResult ListDevices(const CommandContext& context);

@@ -95,7 +95,7 @@ class LineParser {
     if (options_.program && !IsSingleProgramFile(options_.file)) {
       return Fail(QStringLiteral("Option --program applies to a single-program file (.vsp)"));
     }
-    return true;
+    return FinishTesterChoice();
   }
 
   CommandResult Result() const { return result_; }
@@ -112,6 +112,12 @@ class LineParser {
       options_.json = true;
     } else if (!hasValue && name == QLatin1String("--verbose")) {
       options_.verbose = true;
+    } else if (!hasValue && name == QLatin1String("--all")) {
+      options_.all = true;
+    } else if (name == QLatin1String("--device")) {
+      if (value.isEmpty())
+        return Fail(QStringLiteral("--device needs a USB serial number or index"));
+      options_.device = value;
     } else if (name == QLatin1String("--interval")) {
       const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
       if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
@@ -126,6 +132,23 @@ class LineParser {
         return Fail(QStringLiteral("--program needs a program number 1, 2 or 3"));
     } else {
       return Fail(QStringLiteral("Unknown option '%1'").arg(argument));
+    }
+    return true;
+  }
+
+  // --device and --all choose among the testers for the commands that connect to one.
+  bool FinishTesterChoice() {
+    const bool connects = options_.command == CtlCommand::Info ||
+                          options_.command == CtlCommand::Download ||
+                          options_.command == CtlCommand::Upload;
+    if (options_.all && !options_.device.isEmpty()) {
+      return Fail(QStringLiteral("Options --all and --device exclude each other"));
+    }
+    if (options_.all && !connects) {
+      return Fail(QStringLiteral("Option --all belongs to info, download and upload"));
+    }
+    if (!options_.device.isEmpty() && !connects) {
+      return Fail(QStringLiteral("Option --device belongs to info, download and upload"));
     }
     return true;
   }
@@ -152,18 +175,23 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   ParsedCommandLine parsed;
   // "--simulate=STATE" is the simulator with a state file; the backend choice sees "--simulate".
   std::vector<std::string> forBackend;
+  QStringList states;  // one per simulated tester, as the backend counts them
   for (const QString& argument : arguments) {
     if (argument.startsWith(kSimulateWithState)) {
-      parsed.options.stateFile = argument.mid(kSimulateWithState.size());
-      if (parsed.options.stateFile.isEmpty()) {
+      states << argument.mid(kSimulateWithState.size());
+      if (states.back().isEmpty()) {
         parsed.result = UsageError(QStringLiteral("--simulate= needs a STATE file"));
         return parsed;
       }
       forBackend.push_back("--simulate");
     } else {
+      if (argument == QLatin1String("--simulate")) states << QString();
+      if (argument.startsWith(QLatin1String("--backend="))) states.clear();
       forBackend.push_back(argument.toStdString());
     }
   }
+  if (!states.isEmpty()) parsed.options.stateFile = states.takeFirst();
+  parsed.options.moreStateFiles = states;
   const BackendArguments backend = ParseBackendOptions(forBackend);
   if (!backend.error.empty()) {
     parsed.result = UsageError(QString::fromStdString(backend.error));
@@ -171,7 +199,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   }
   parsed.options.backend = backend.options;
   // A later --backend overrides the simulator, and with it the state file.
-  if (backend.options.kind != BackendKind::Simulated) parsed.options.stateFile.clear();
+  if (backend.options.kind != BackendKind::Simulated) {
+    parsed.options.stateFile.clear();
+    parsed.options.moreStateFiles.clear();
+  }
 
   QStringList remaining;
   for (const std::string& argument : backend.remaining)
@@ -186,8 +217,10 @@ QString UsageText() {
              "Usage: veld32ctl [OPTION]... COMMAND [ARGS]\n"
              "Configure and check a VELD32 electrode tester from the command line.\n\n"
              "Commands:\n"
-             "  list                       the attached FTDI devices; * marks the one a connection "
-             "would open\n"
+             "  list                       the attached FTDI devices with their USB serial "
+             "numbers; "
+             "* marks the one\n"
+             "                             a connection would open\n"
              "  info                       the tester's firmware version, serial number and "
              "calibration date\n"
              "  download [-o FILE]         the tester's three programs; with -o saved as an "
@@ -204,7 +237,15 @@ QString UsageText() {
              "its fail limit\n\n"
              "Options:\n"
              "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
-             "kept in STATE\n"
+             "kept in STATE;\n"
+             "                          each further --simulate adds one more tester (SIM0001, "
+             "SIM0002, ...)\n"
+             "  --device=SELECTOR       the tester with this USB serial number, or at this index "
+             "of list\n"
+             "  --all                   info, download or upload on every attached tester at once, "
+             "one line each;\n"
+             "                          download --all -o DIR/ saves one file per tester, named by "
+             "its USB serial\n"
              "%1"
              "  --interval=MS           polling interval (default 500)\n"
              "  --timeout=MS            longest wait for each expected reply (default 5000)\n"

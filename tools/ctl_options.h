@@ -9,9 +9,10 @@
 #include "command_result.h"
 
 // The command line of veld32ctl:
-//   veld32ctl [--simulate[=STATE]] [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
-//             [--timeout=MS] [--json] [--verbose] COMMAND [ARGS]
+//   veld32ctl [--simulate[=STATE]]... [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
+//             [--timeout=MS] [--device=SELECTOR | --all] [--json] [--verbose] COMMAND [ARGS]
 // Options may stand anywhere on the line; --help prints the usage and nothing else runs.
+// Each --simulate adds one simulated tester, with its own STATE where one is named.
 
 enum class CtlCommand { Help, List, Info, Download, Upload, Show, Check };
 
@@ -26,6 +27,10 @@ struct CtlOptions {
   int timeoutMs = 5000;
   bool json = false;
   bool verbose = false;
+  QStringList moreStateFiles;  // STATE of each further --simulate; empty where none is named
+  QString device;              // --device=SELECTOR: a USB serial number or an index of list
+  bool all = false;            // --all: every attached tester at once
+  QString usbSerialNumber;     // the tester to open; empty opens the first described "VELD32"
 };
 
 struct ParsedCommandLine {

@@ -1,10 +1,8 @@
 #include <QLocale>
 
-#include <algorithm>
-#include <array>
-
 #include "command_context.h"
 #include "ctlVELD32UsbComm.h"
+#include "device_listing.h"
 #include "driver_details.h"
 #include "ft_status.h"
 #include "json_text.h"
@@ -14,52 +12,51 @@
 namespace {
 
 struct Device {
-  int index = 0;
-  QString description;
+  ListedDevice listed;
   bool selected = false;
 };
 
-CommandResult ListingFailed(const CommandContext& context, const char* label, FT_STATUS status) {
-  return CommandResult::Failure(ExitStatus::LinkFailure,
-                                QStringLiteral("Cannot list the FTDI devices: %1")
-                                        .arg(QString::fromStdString(FtErrorText(label, status))) +
-                                    DriverDetails(context.backend.diagnostics.get()));
-}
-
 }  // namespace
 
+CommandResult ListingFailed(const CommandContext& context, const DeviceListing& listing) {
+  return CommandResult::Failure(
+      ExitStatus::LinkFailure,
+      QStringLiteral("Cannot list the FTDI devices: %1")
+              .arg(QString::fromStdString(FtErrorText(listing.failedLabel, listing.status))) +
+          DriverDetails(context.backend.diagnostics.get()));
+}
+
 CommandResult ListDevices(const CommandContext& context) {
-  D2xx& driver = *context.backend.driver;
-  std::int32_t count = 0;
-  if (const FT_STATUS status = driver.FT_ListDevicesCount(count); status != FT_OK) {
-    return ListingFailed(context, "GetFTDeviceCount", status);
-  }
+  const DeviceListing listing = ListAttachedDevices(*context.backend.driver);
+  if (listing.status != FT_OK) return ListingFailed(context, listing);
   std::vector<Device> devices;
   bool found = false;
-  for (std::int32_t index = 0; index < count; ++index) {
-    std::array<char, kDescriptionBufferSize> buffer{};
-    if (const FT_STATUS status = driver.FT_ListDevicesDescription(index, buffer.data());
-        status != FT_OK) {
-      return ListingFailed(context, "GetFTDeviceDescription", status);
-    }
-    // A description that fills the whole buffer comes without a NUL.
-    const std::string description(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
-    const bool selected = !found && ctlVELD32UsbComm::IsTesterDescription(description);
+  for (const ListedDevice& listed : listing.devices) {
+    const bool selected = !found && ctlVELD32UsbComm::IsTesterDescription(listed.description);
     found = found || selected;
-    devices.push_back({index, QString::fromLatin1(description.c_str()), selected});
+    devices.push_back({listed, selected});
   }
 
   if (context.options.json) {
     QStringList items;
     for (const Device& d : devices) {
-      items << json_text::Object({{QStringLiteral("index"), json_text::Integer(d.index)},
-                                  {QStringLiteral("description"), json_text::String(d.description)},
-                                  {QStringLiteral("selected"), json_text::Boolean(d.selected)}});
+      const QString serial = QString::fromLatin1(d.listed.usbSerialNumber.c_str());
+      items << json_text::Object(
+          {{QStringLiteral("index"), json_text::Integer(d.listed.index)},
+           {QStringLiteral("description"),
+            json_text::String(QString::fromLatin1(d.listed.description.c_str()))},
+           {QStringLiteral("usb_serial"),
+            serial.isEmpty() ? QStringLiteral("null") : json_text::String(serial)},
+           {QStringLiteral("selected"), json_text::Boolean(d.selected)}});
     }
     context.out << json_text::Array(items) << '\n';
   } else {
+    // The serial number first: a description may hold blanks of its own.
     for (const Device& d : devices) {
-      context.out << (d.selected ? "* " : "  ") << d.index << "  " << d.description << '\n';
+      const std::string& serial = d.listed.usbSerialNumber;
+      context.out << (d.selected ? "* " : "  ") << d.listed.index << "  "
+                  << QString::fromLatin1(serial.empty() ? "-" : serial.c_str()) << "  "
+                  << QString::fromLatin1(d.listed.description.c_str()) << '\n';
     }
   }
   if (found) return {};
@@ -76,14 +73,13 @@ CommandResult ShowIdentity(const CommandContext& context) {
   TestProgramsModel programs(QLocale::c());
   TesterSession session(context.backend.driver, context.backend.diagnostics,
                         SessionSettings(context.options), context.log, programs);
-  TesterIdentity identity;
+  TesterIdentity own;
+  TesterIdentity& identity = context.identity ? *context.identity : own;
   CommandResult result = session.Open();
   if (result.Ok()) result = session.ReadIdentity(identity);
   if (!result.Ok()) return result;
 
-  const QString date =
-      QStringList{*identity.calibrationYear, *identity.calibrationMonth, *identity.calibrationDay}
-          .join(u'-');
+  const QString date = CalibrationDateText(identity);
   if (context.options.json) {
     context.out << json_text::Object(
                        {{QStringLiteral("firmware"), json_text::String(*identity.firmware)},

@@ -25,7 +25,8 @@ class ProgramValuesCollector : public ReplyEvents {
 
 }  // namespace
 
-CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
+CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
+                                    std::size_t device) {
   // The state is an all-programs file whatever its name says.
   const ProgramFileText file = ReadProgramFile(stateFile, ProgramFileKind::AllPrograms);
   if (file.missing) return {};
@@ -35,13 +36,14 @@ CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& s
   if (!input.result.Ok()) return input.result;
   for (int i = 0; i < kProgramCount; ++i) {
     const UploadArguments a = model.UploadArgumentsFor(i);
-    simulator.SetProgram({a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW, a.vDuration,
-                          a.vDurationHr, a.vMode, a.vPass, a.vFail});
+    simulator.Tester(device).SetProgram({a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW,
+                                         a.vDuration, a.vDurationHr, a.vMode, a.vPass, a.vFail});
   }
   return {};
 }
 
-CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile) {
+CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
+                                 std::size_t device) {
   TestProgramsModel model(QLocale::c());
   model.StartUp();
   // Each program as the tester reports it when asked over the wire.
@@ -49,7 +51,7 @@ CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stat
   ReplyDecoder decoder;
   for (qint16 number = 1; number <= kProgramCount; ++number) {
     for (const TimedReply& reply :
-         simulator.Tester().Answer(*frames::GetProgramValues(number), SimTime{0})) {
+         simulator.Tester(device).Answer(*frames::GetProgramValues(number), SimTime{0})) {
       decoder.Decode(reply.frame, collector);
     }
   }

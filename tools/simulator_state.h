@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 #include "command_result.h"
 
 class SimulatedTester;
@@ -13,6 +15,8 @@ class SimulatedTester;
 // whatever its name; the caller holds its lock (file_access::FileLock) from the restore to the
 // save.
 
-// Nothing to do when `stateFile` does not exist yet.
-CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile);
-CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile);
+// Of the simulator's tester at `device`. Nothing to do when `stateFile` does not exist yet.
+CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
+                                    std::size_t device = 0);
+CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
+                                 std::size_t device = 0);

@@ -71,13 +71,18 @@ TesterSession::~TesterSession() {
 
 CommandResult TesterSession::Open() {
   link_->SetPollingTimerInterval(settings_.pollingIntervalMs);
+  link_->SetUsbSerialNumber(settings_.usbSerialNumber);
   link_->OpenDevice();
   if (link_->Connected()) return {};
   const QString failure = link_->Strip().errorMessage;
   if (failure == kNoDevicesFound) {
+    const QString withSerial =
+        settings_.usbSerialNumber.isEmpty()
+            ? QString()
+            : QStringLiteral(" with the USB serial number %1").arg(settings_.usbSerialNumber);
     return CommandResult::Failure(
         ExitStatus::NoTester,
-        QStringLiteral("No tester found: no FTDI device is described \"VELD32\"") +
+        QStringLiteral("No tester found: no FTDI device is described \"VELD32\"") + withSerial +
             DriverDetails(diagnostics_.get()));
   }
   return CommandResult::Failure(

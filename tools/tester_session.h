@@ -10,6 +10,7 @@
 
 #include "command_result.h"
 #include "status_log.h"
+#include "tester_identity.h"
 #include "upload_confirmation.h"
 
 class D2xx;
@@ -18,17 +19,6 @@ class DriverDiagnostics;
 class QEventLoop;
 class TestProgramsModel;
 class ctlVELD32UsbComm;
-
-// The tester's identity texts, as received.
-struct TesterIdentity {
-  std::optional<QString> firmware;
-  std::optional<QString> serial;
-  std::optional<QString> calibrationYear;
-  std::optional<QString> calibrationMonth;
-  std::optional<QString> calibrationDay;
-
-  bool Complete() const { return firmware && serial && calibrationYear; }
-};
 
 // One connection to the tester for one command, over the device link and the editor's transfer
 // as the window drives them: the same open sequence, the same requests and the same handling
@@ -42,6 +32,7 @@ class TesterSession : public QObject {
   struct Settings {
     qint16 pollingIntervalMs = 500;
     int replyTimeoutMs = 5000;
+    QString usbSerialNumber;  // the tester to open; empty opens the first described "VELD32"
   };
 
   // `diagnostics` may be null.
@@ -49,8 +40,9 @@ class TesterSession : public QObject {
                 Settings settings, StatusLog log, TestProgramsModel& model);
   ~TesterSession() override;
 
-  // Opens the first device described "VELD32" and checks it with the handshake: NoTester when
-  // none is attached, LinkFailure when it cannot be opened or does not acknowledge.
+  // Opens the first device described "VELD32" (with the chosen USB serial number, if any) and
+  // checks it with the handshake: NoTester when none is attached, LinkFailure when it cannot be
+  // opened or does not acknowledge.
   CommandResult Open();
   // The window's full download: programs 1..3 applied to the model as they arrive.
   CommandResult DownloadAll();

@@ -33,7 +33,7 @@ CommandResult DownloadPrograms(const CommandContext& context) {
   {
     TesterSession session(context.backend.driver, context.backend.diagnostics,
                           SessionSettings(context.options), context.log, model);
-    CommandResult result = session.Open();
+    CommandResult result = OpenSession(context, session);
     if (result.Ok()) result = session.DownloadAll();
     if (!result.Ok()) return result;
   }
@@ -74,7 +74,7 @@ CommandResult UploadPrograms(const CommandContext& context) {
   {
     TesterSession session(context.backend.driver, context.backend.diagnostics,
                           SessionSettings(context.options), context.log, model);
-    CommandResult result = session.Open();
+    CommandResult result = OpenSession(context, session);
     if (result.Ok() && single) {
       result = session.DownloadAll();
       if (result.Ok()) {

@@ -1,8 +1,12 @@
 #include "veld32ctl.h"
 
+#include <memory>
+
+#include "all_testers.h"
 #include "command_context.h"
 #include "file_access.h"
 #include "simulator_state.h"
+#include "tester_choice.h"
 
 namespace {
 
@@ -15,7 +19,9 @@ bool NeedsTester(CtlCommand command) {
          command == CtlCommand::Download || command == CtlCommand::Upload;
 }
 
-CommandResult RunCommand(const CommandContext& context) {
+CommandResult RunCommand(const CommandContext& context);
+
+CommandResult RunOnTester(const CommandContext& context) {
   switch (context.options.command) {
     case CtlCommand::List:
       return ListDevices(context);
@@ -35,21 +41,44 @@ CommandResult RunCommand(const CommandContext& context) {
   return {};
 }
 
-// The command against the simulator's programs kept in the state file: restored before it,
-// written after it whatever became of the command, the file locked all the while so that runs
+CommandResult RunCommand(const CommandContext& context) {
+  if (context.options.all) return RunOnAllTesters(context, RunOnTester);
+  return RunOnTester(context);
+}
+
+// The simulated testers with a STATE, by device.
+std::vector<std::pair<std::size_t, QString>> StateFiles(const CtlOptions& options) {
+  std::vector<std::pair<std::size_t, QString>> states;
+  const QStringList all = QStringList{options.stateFile} + options.moreStateFiles;
+  for (qsizetype device = 0; device < all.size(); ++device) {
+    if (!all[device].isEmpty()) states.emplace_back(static_cast<std::size_t>(device), all[device]);
+  }
+  return states;
+}
+
+// The command against the simulators' programs kept in their state files: restored before it,
+// written after it whatever became of the command, each file locked all the while so that runs
 // at the same time take their turns. Another run's turn may last up to the reply time-out.
 CommandResult RunWithState(const CommandContext& context, SimulatedTester& simulator) {
-  const QString& stateFile = context.options.stateFile;
-  file_access::FileLock lock(stateFile);
-  if (QString busy = lock.Acquire(context.options.timeoutMs); !busy.isEmpty())
-    return CommandResult::Failure(ExitStatus::FileFailure, busy);
-  CommandResult result = RestoreSimulatorState(simulator, stateFile);
-  if (!result.Ok()) return result;
-  result = RunCommand(context);
-  const CommandResult saved = SaveSimulatorState(simulator, stateFile);
-  if (saved.Ok()) return result;
-  if (result.Ok()) return saved;
-  PrintError(context.err, saved.message);
+  const auto states = StateFiles(context.options);
+  std::vector<std::unique_ptr<file_access::FileLock>> locks;
+  for (const auto& [device, stateFile] : states) {
+    locks.push_back(std::make_unique<file_access::FileLock>(stateFile));
+    if (QString busy = locks.back()->Acquire(context.options.timeoutMs); !busy.isEmpty())
+      return CommandResult::Failure(ExitStatus::FileFailure, busy);
+    const CommandResult restored = RestoreSimulatorState(simulator, stateFile, device);
+    if (!restored.Ok()) return restored;
+  }
+  CommandResult result = RunCommand(context);
+  for (const auto& [device, stateFile] : states) {
+    const CommandResult saved = SaveSimulatorState(simulator, stateFile, device);
+    if (saved.Ok()) continue;
+    if (result.Ok()) {
+      result = saved;
+    } else {
+      PrintError(context.err, saved.message);
+    }
+  }
   return result;
 }
 
@@ -58,7 +87,7 @@ CommandResult RunWithState(const CommandContext& context, SimulatedTester& simul
 int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& err,
                  const BackendFactory& createBackend) {
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
-  const CtlOptions& options = parsed.options;
+  CtlOptions options = parsed.options;
   if (!parsed.result.Ok()) {
     PrintError(err, parsed.result.message);
     err << "Try 'veld32ctl --help' for more information.\n";
@@ -78,9 +107,18 @@ int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& er
   const StatusLog log = [&err, verbose = options.verbose](const QString& line) {
     if (verbose) err << line << '\n';
   };
-  const CommandContext context{options, backend, log, out, err};
+  if (!options.device.isEmpty()) {
+    const ChosenTester chosen =
+        ChooseTester({options, backend, log, out, err, nullptr}, options.device);
+    if (!chosen.result.Ok()) {
+      PrintError(err, chosen.result.message);
+      return static_cast<int>(chosen.result.status);
+    }
+    options.usbSerialNumber = chosen.usbSerialNumber;
+  }
+  const CommandContext context{options, backend, log, out, err, nullptr};
 
-  const CommandResult result = backend.simulator && !options.stateFile.isEmpty()
+  const CommandResult result = backend.simulator && !StateFiles(options).empty()
                                    ? RunWithState(context, *backend.simulator)
                                    : RunCommand(context);
   if (!result.Ok()) PrintError(err, result.message);

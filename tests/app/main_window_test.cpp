@@ -54,6 +54,7 @@ class MainWindow : public ::testing::Test {
   void TearDown() override { window_.reset(); }
 
   ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
+  QLabel& IdentityLabel() { return *window_->findChild<QLabel*>("lblTesterIdentity"); }
   TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QCheckBox& ConnectButton() {
     return *window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"));
@@ -100,6 +101,7 @@ TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   ASSERT_TRUE(tester_->SetProgram(program2));
   ConnectButton().click();
   ASSERT_TRUE(Logged("Program data load complete."));
+  ASSERT_TRUE(WaitUntil([&] { return !IdentityLabel().text().isEmpty(); }));
   const QStringList lines = LogLines();
   // Replies are decoded on later ticks, so TX and RX lines may interleave; each keeps its order.
   const auto only = [&](const QString& prefix) {
@@ -107,14 +109,17 @@ TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   };
   EXPECT_EQ(lines.mid(0, 4), QStringList({"TX -> (*)", "RX <- (*)", "* VELD32 Connected",
                                           "Loading program data..."}));
-  EXPECT_EQ(only("TX -> "),
-            QStringList({"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)", "TX -> (MP13)"}));
+  // Once the programs are in, the window asks who the tester is.
+  EXPECT_EQ(only("TX -> "), QStringList({"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)",
+                                         "TX -> (MP13)", "TX -> (MV1)", "TX -> (MS1)",
+                                         "TX -> (MD1)"}));
+  EXPECT_LT(lines.indexOf("Program data load complete."), lines.indexOf("TX -> (MV1)"));
   EXPECT_EQ(only("RX <- ("),
             QStringList({"RX <- (*)", "RX <- (MP11,1,1,19,0030,2,000,002,010,0150,0000,1000)",
                          "RX <- (MP12,4,8,09,0125,1,000,750,050,0012,0001,0014)",
-                         "RX <- (MP13,1,1,19,0030,2,000,002,010,0150,0000,1000)"}));
+                         "RX <- (MP13,1,1,19,0030,2,000,002,010,0150,0000,1000)",
+                         "RX <- (MV101.02)", "RX <- (MS100001)", "RX <- (MD12024,01,15)"}));
   EXPECT_GE(only("RXBuffer <- ").size(), 3);
-  EXPECT_EQ(lines.last(), "Program data load complete.");
   EXPECT_EQ(lines.count("Program data load complete."), 1);
   EXPECT_EQ(DescribeProgram(Model(), 1),
             "50mA 150Hz 100us(100) duration 1h 125s(02:05) pass 12(12) fail 14(14)");
@@ -218,12 +223,23 @@ TEST_F(MainWindow, FailedFileOperationsAreReportedWithTheirCause) {
   EXPECT_EQ(prompts_.shown, causes);
 }
 
-TEST_F(MainWindow, ClosingTheMainWindowClosesTheLink) {
+// The status bar names the tester after the download, and nothing once the link has closed.
+TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity) {
+  tester_ = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
+  tester_->Tester(1).serialNumber = "00042";
+  window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
+  Link().SetPollingTimerInterval(20);
+  Link().SetUsbSerialNumber("SIM0002");
   ConnectButton().click();
   ASSERT_TRUE(Logged("Program data load complete."));
+  EXPECT_TRUE(WaitUntil([&] {
+    return IdentityLabel().text() ==
+           "Tester 00042 \u00B7 USB SIM0002 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
+  })) << IdentityLabel().text().toStdString();
   window_->close();
   EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
+  EXPECT_EQ(IdentityLabel().text(), "");
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,20 +26,24 @@ TEST(BackendOptions, TakeTheirOwnArgumentsTheLastOneCountingAndLeaveTheRest) {
     std::string libraryPath;
     std::vector<std::string> remaining;
     std::string error;  // a part of it; empty: none
+    int simulatedTesters = 1;
   } cases[] = {
-      {{"veld32", "--backends-listed"}, kDefault, "", {"veld32", "--backends-listed"}, ""},
-      {{"--simulate", "/kovda"}, K::Simulated, "", {"/kovda"}, ""},
-      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", {}, ""},
-      {{"--backend=d2xx:/x.so", "-platform"}, K::D2xxLibrary, "/x.so", {"-platform"}, ""},
-      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", {}, ""},
-      {{"--backend=d2xx:"}, kDefault, "", {}, "Unknown backend 'd2xx:'"},
-      {{"--backend"}, kDefault, "", {}, "--backend needs a value"},
+      {{"veld32", "--backends-listed"}, kDefault, "", {"veld32", "--backends-listed"}, "", 1},
+      {{"--simulate", "/kovda"}, K::Simulated, "", {"/kovda"}, "", 1},
+      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", {}, "", 1},
+      {{"--backend=d2xx:/x.so", "-platform"}, K::D2xxLibrary, "/x.so", {"-platform"}, "", 1},
+      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", {}, "", 1},
+      {{"--backend=d2xx:"}, kDefault, "", {}, "Unknown backend 'd2xx:'", 1},
+      {{"--backend"}, kDefault, "", {}, "--backend needs a value", 1},
+      {{"--simulate", "--simulate", "--simulate"}, K::Simulated, "", {}, "", 3},
+      {{"--simulate", "--backend=libftdi", "--simulate"}, K::Simulated, "", {}, "", 1},
   };
   for (const auto& c : cases) {
     const BackendArguments parsed = ParseBackendOptions(c.arguments);
     const std::string first = c.arguments.front();
     EXPECT_EQ(parsed.options.kind, c.kind) << first;
     EXPECT_EQ(parsed.options.libraryPath, c.libraryPath) << first;
+    EXPECT_EQ(parsed.options.simulatedTesters, c.simulatedTesters) << first;
     EXPECT_EQ(parsed.remaining, c.remaining) << first;
     EXPECT_EQ(parsed.error.empty(), c.error.empty()) << first;
     EXPECT_THAT(parsed.error, HasSubstr(c.error));
@@ -81,7 +88,8 @@ TEST(CreateBackend, FindsTheD2xxLibraryByItsOwnNameWithoutAPath) {
 
 TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) {
   FakeFtd2xx& fake = FakeFtd2xxState();
-  fake.devices = {{std::string(50, 'a') + std::string(10, 'b')}, {"VELD32"}};
+  fake.devices = {{std::string(50, 'a') + std::string(10, 'b'), "FT6X9ABC"},
+                  {"VELD32", "SERIAL-OF-15-CH"}};
   auto loaded = D2xxLibraryBackend::Load(FAKE_FTD2XX_PATH);
   ASSERT_NE(loaded.backend, nullptr) << loaded.error;
   D2xxLibraryBackend& backend = *loaded.backend;
@@ -95,6 +103,15 @@ TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) 
   EXPECT_EQ(std::string(buffer.data(), buffer.size()), std::string(50, 'a') + "#");
   ASSERT_EQ(backend.FT_ListDevicesDescription(1, buffer.data()), FT_OK);
   EXPECT_STREQ(buffer.data(), "VELD32");
+  // The USB serial number: the whole 15 characters with their NUL, or the shorter one.
+  for (const auto& [index, serial] : {std::pair(0, "FT6X9ABC"), std::pair(1, "SERIAL-OF-15-CH")}) {
+    buffer.fill('#');
+    ASSERT_EQ(backend.FT_ListDevicesSerialNumber(index, buffer.data()), FT_OK);
+    EXPECT_EQ(std::string(buffer.data(), kSerialNumberBufferSize),
+              serial + std::string(1, '\0') +
+                  std::string(kSerialNumberBufferSize - 1 - std::strlen(serial), '#'));
+  }
+  EXPECT_EQ(backend.FT_ListDevicesSerialNumber(2, buffer.data()), FT_DEVICE_NOT_FOUND);
   EXPECT_EQ(backend.FT_Open(2, n), FT_DEVICE_NOT_FOUND);  // the library's own status
 
   std::int32_t first = 0, second = 0, written = 0, queued = 0, read = 0;

@@ -40,12 +40,18 @@ FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2,
     *static_cast<DWORD*>(arg1) = static_cast<DWORD>(devices.size());
     return kOk;
   }
-  if (flags != (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)) return kInvalidParameter;
   const auto index = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(arg1));
   if (index >= devices.size()) return kDeviceNotFound;
-  std::snprintf(static_cast<char*>(arg2), kDescriptionScratch, "%s",
-                devices[index].description.c_str());
-  return kOk;
+  const Device& device = devices[index];
+  if (flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)) {
+    std::snprintf(static_cast<char*>(arg2), kDescriptionScratch, "%s", device.description.c_str());
+    return kOk;
+  }
+  if (flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER)) {
+    std::snprintf(static_cast<char*>(arg2), 16, "%s", device.serialNumber.c_str());
+    return kOk;
+  }
+  return kInvalidParameter;
 }
 
 FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {

@@ -5,7 +5,7 @@
 
 #include "d2xx_library_functions.h"
 
-// A stand-in for FTDI's D2XX library, built as a shared library that exports the nine
+// A stand-in for FTDI's D2XX library, built as a shared library that exports the
 // functions the D2XX backend loads. The test executable links the same library the backend
 // opens by path, so both see the one state below. A handle points to the device it opened.
 // Only what is marked is exported (the library is built with hidden symbols elsewhere too), so
@@ -20,6 +20,7 @@
 struct FakeFtd2xx {
   struct Device {
     std::string description;
+    std::string serialNumber{};
     std::string log{};  // the calls made on it
     bool open = false;
   };

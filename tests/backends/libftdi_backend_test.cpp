@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using ::testing::HasSubstr;
@@ -31,6 +32,7 @@ class FakeLibftdi : public LibftdiApi {
     int refused = 0;  // when negative, ftdi_usb_get_strings2's and ftdi_usb_open_dev's result
     int err = 0;      // errno a refusal leaves
     std::vector<std::uint8_t> location = {};  // bus and ports; by default {1, position + 1}
+    std::string serial{};
   };
 
   std::vector<Device> devices;
@@ -78,14 +80,20 @@ class FakeLibftdi : public LibftdiApi {
     return {1, static_cast<std::uint8_t>(i + 1)};
   }
   int UsbGetStrings2(ftdi_context* ftdi, libusb_device* dev, char*, int, char* description,
-                     int length, char*, int) override {
+                     int length, char* serial, int serialLength) override {
     if (!Use(ftdi)) return -1;
     if (ftdi->usb_dev != nullptr) dev = reinterpret_cast<libusb_device*>(ftdi->usb_dev);
     const Device& device = devices.at(reinterpret_cast<std::size_t>(dev) - 1);
     // On this failure libftdi returns without closing the device it opened to read the strings.
     if (device.refused == -11) ftdi->usb_dev = reinterpret_cast<libusb_device_handle*>(dev);
     if (device.refused < 0) return Fail(ftdi, device.refused, device.err);
-    std::snprintf(description, static_cast<std::size_t>(length), "%s", device.description.c_str());
+    if (description != nullptr) {
+      std::snprintf(description, static_cast<std::size_t>(length), "%s",
+                    device.description.c_str());
+    }
+    if (serial != nullptr) {
+      std::snprintf(serial, static_cast<std::size_t>(serialLength), "%s", device.serial.c_str());
+    }
     return 0;
   }
   int UsbOpenDev(ftdi_context* ftdi, libusb_device* dev) override {
@@ -154,7 +162,9 @@ class FakeLibftdi : public LibftdiApi {
 class LibftdiBackendTest : public ::testing::Test {
  protected:
   LibftdiBackendTest() {
-    fake->devices = {{"FT232R USB UART"}, {"VELD32"}, {std::string(50, 'a') + "bbbbbbbbbb"}};
+    fake->devices = {{"FT232R USB UART", 0, 0, {}, "A50285BI"},
+                     {"VELD32", 0, 0, {}, "FT6X9ABC"},
+                     {std::string(50, 'a') + "bbbbbbbbbb", 0, 0, {}, "SERIAL-LONGER-THAN-15"}};
   }
 
   // Whatever a test did, the backend frees all it took and touches nothing it freed.
@@ -192,6 +202,17 @@ TEST_F(LibftdiBackendTest, ListsDescriptionsCutAtFiftyBytesWithoutDisturbingAnOp
   EXPECT_EQ(Description(1), "VELD32");
   EXPECT_EQ(Description(2), std::string(50, 'a') + "#");  // no NUL, nothing past 50 bytes
   EXPECT_EQ(backend->FT_ListDevicesDescription(3, buffer.data()), FT_DEVICE_NOT_FOUND);
+}
+
+TEST_F(LibftdiBackendTest, ListsUsbSerialNumbersOfAtMostFifteenCharactersWithTheirNul) {
+  Open(1);
+  for (const auto& [index, serial] :
+       {std::pair(0, "A50285BI"), std::pair(1, "FT6X9ABC"), std::pair(2, "SERIAL-LONGER-T")}) {
+    buffer.fill('#');
+    ASSERT_EQ(backend->FT_ListDevicesSerialNumber(index, buffer.data()), FT_OK);
+    EXPECT_STREQ(buffer.data(), serial);
+  }
+  EXPECT_EQ(backend->FT_ListDevicesSerialNumber(3, buffer.data()), FT_DEVICE_NOT_FOUND);
 }
 
 TEST_F(LibftdiBackendTest, AReadTimesOutWithNothingAndDataArrivesOverSeveralReads) {

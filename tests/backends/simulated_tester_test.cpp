@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,7 @@ class SimulatedTesterTest : public ::testing::Test {
     return {
         {Call::ListDevicesCount, [this] { return sim.FT_ListDevicesCount(n); }},
         {Call::ListDevicesDescription, [this] { return sim.FT_ListDevicesDescription(0, buf); }},
+        {Call::ListDevicesSerialNumber, [this] { return sim.FT_ListDevicesSerialNumber(0, buf); }},
         {Call::GetQueueStatus, [this] { return sim.FT_GetQueueStatus(h, n); }},
         {Call::Read, [this] { return sim.FT_Read(h, buf, 4, n); }},
         {Call::Write, [this] { return sim.FT_Write(h, "(*)", 3, n); }},
@@ -106,6 +108,18 @@ TEST_F(SimulatedTesterTest, ATestReportsRunningThenSendsItsLastDataWhenItEnds) {
   EXPECT_EQ(Poll(), "(*)(G10120,0010,0004)");
 }
 
+TEST_F(SimulatedTesterTest, EachDeviceIsATesterWithItsOwnUsbAndTesterSerialNumbers) {
+  for (const auto& [device, usb, tester] :
+       {std::tuple(0, "SIM0001", "00001"), std::tuple(1, "SIM0002", "00002")}) {
+    std::array<char, kSerialNumberBufferSize> serial;
+    serial.fill('#');
+    ASSERT_EQ(sim.FT_ListDevicesSerialNumber(device, serial.data()), FT_OK);
+    EXPECT_EQ(std::string(serial.data(), 8), usb + std::string(1, '\0'));
+    EXPECT_EQ(sim.Tester(static_cast<std::size_t>(device)).serialNumber, tester);
+  }
+  EXPECT_EQ(sim.FT_ListDevicesSerialNumber(2, buf), FT_DEVICE_NOT_FOUND);
+}
+
 TEST_F(SimulatedTesterTest, NeverWritesPastTheCallersBuffer) {
   std::array<char, kDescriptionBufferSize + 1> description;
   description.fill('#');
@@ -135,6 +149,7 @@ TEST_F(SimulatedTesterTest, UnpluggedFailsEveryCallOnItsHandlesAndReplugGivesAFr
   EXPECT_EQ(sim.FT_ListDevicesCount(n), FT_OK);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(sim.FT_ListDevicesDescription(0, buf), FT_DEVICE_NOT_FOUND);
+  EXPECT_EQ(sim.FT_ListDevicesSerialNumber(0, buf), FT_DEVICE_NOT_FOUND);
   EXPECT_EQ(sim.FT_Open(0, n), FT_DEVICE_NOT_FOUND);
   for (const bool closed : {false, true}) {
     for (const auto& [call, run] : Calls()) {

@@ -81,23 +81,42 @@ TEST(OpenDevice, AfterAFailedOpenTheNextAttemptSucceeds) {
   EXPECT_TRUE(h.link.Connected());
 }
 
-TEST(OpenDevice, FirstExactDescriptionWins) {
+// Without a chosen USB serial number the first exact description wins; with one, the first
+// exact description with that serial number. A driver that cannot tell serial numbers (none
+// listed) still opens the first tester, and matches no choice.
+TEST(OpenDevice, TheFirstExactDescriptionWithTheChosenSerialNumberWins) {
   struct Case {
     std::vector<std::string> descriptions;
+    std::vector<std::string> serials;
+    QString chosen;
     std::int32_t opened;
   };
-  const Case cases[] = {{{"FT232R USB UART", "VELD32", "VELD32"}, 1},
-                        {{"veld32"}, -1},
-                        {{"VELD32 "}, -1},
-                        {{"VELD3"}, -1}};
+  const std::vector<std::string> three = {"VELD32", "VELD32", "VELD32"};
+  const std::vector<std::string> serials = {"FT0A", "FT0B", "FT0C"};
+  const Case cases[] = {{{"FT232R USB UART", "VELD32", "VELD32"}, {}, "", 1},
+                        {{"veld32"}, {}, "", -1},
+                        {{"VELD32 "}, {}, "", -1},
+                        {{"VELD3"}, {}, "", -1},
+                        {three, serials, "", 0},
+                        {three, serials, "FT0B", 1},
+                        {three, serials, "FT0C", 2},
+                        {three, serials, "FT0", -1},
+                        {{"FT232R USB UART", "VELD32"}, {"FT0A", "FT0B"}, "FT0A", -1},
+                        {three, {}, "FT0A", -1}};
   for (const Case& c : cases) {
     LinkHarness h;
     h.driver->descriptions = c.descriptions;
+    h.driver->serialNumbers = c.serials;
+    h.link.SetUsbSerialNumber(c.chosen);
     h.link.OpenDevice();
-    EXPECT_EQ(h.driver->openedIndex, c.opened);
+    const std::string name = c.chosen.toStdString() + " of " + std::to_string(c.serials.size());
+    EXPECT_EQ(h.driver->openedIndex, c.opened) << name;
     if (c.opened < 0) {
-      EXPECT_EQ(h.link.Strip().errorMessage, "No devices found");
+      EXPECT_EQ(h.link.Strip().errorMessage, "No devices found") << name;
       EXPECT_TRUE(h.events.isEmpty()) << h.events.join(" ").toStdString();
+    } else {
+      const auto serial = c.serials.empty() ? "" : c.serials[static_cast<std::size_t>(c.opened)];
+      EXPECT_EQ(h.link.ConnectedUsbSerialNumber(), QString::fromStdString(serial)) << name;
     }
   }
 }

@@ -120,8 +120,10 @@ TEST_F(EditorWindow, DownloadButtonReloadsItsOwnProgramOnlyWhileConnected) {
   Control<QPushButton>("cmdReload1")->click();
   EXPECT_TRUE(LogLines().isEmpty());
   Link().OpenDevice();
-  Tick(4);
-  EXPECT_EQ(driver->writes, (std::vector<std::string>{"(*)", "(MP11)", "(MP12)", "(MP13)"}));
+  Tick(7);
+  // The full download is followed by the window's identity requests; a reload asks only its own.
+  EXPECT_EQ(driver->writes, (std::vector<std::string>{"(*)", "(MP11)", "(MP12)", "(MP13)", "(MV1)",
+                                                      "(MS1)", "(MD1)"}));
   modMain::StatusLogText.clear();
   Control<QPushButton>("cmdReload1")->click();
   EXPECT_EQ(LogLines(), QStringList{"Reloading Program 2 data from VELD32."});

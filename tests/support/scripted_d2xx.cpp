@@ -44,6 +44,17 @@ FT_STATUS ScriptedD2xx::FT_ListDevicesDescription(std::int32_t index, char* buff
   return FT_OK;
 }
 
+FT_STATUS ScriptedD2xx::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+  if (serialNumbers.empty()) return D2xx::FT_ListDevicesSerialNumber(index, buffer16);
+  if (auto s = Scripted("FT_ListDevicesSerialNumber")) return *s;
+  if (index < 0 || index >= static_cast<std::int32_t>(serialNumbers.size())) {
+    return FT_DEVICE_NOT_FOUND;
+  }
+  const std::string& serial = serialNumbers[static_cast<std::size_t>(index)];
+  std::memcpy(buffer16, serial.c_str(), std::min<std::size_t>(serial.size() + 1, 16));
+  return FT_OK;
+}
+
 FT_STATUS ScriptedD2xx::FT_Open(std::int32_t index, std::int32_t& handle) {
   if (auto s = Scripted("FT_Open")) return *s;
   if (index < 0 || index >= static_cast<std::int32_t>(descriptions.size())) {

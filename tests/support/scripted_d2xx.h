@@ -18,6 +18,9 @@ class ScriptedD2xx : public D2xx {
   // Descriptions of the attached devices, copied into the 50-byte buffer as they stand
   // (a 50-character description therefore arrives without a NUL).
   std::vector<std::string> descriptions{"VELD32"};
+  // USB serial numbers of the attached devices, by index; none at all gives the seam's default,
+  // a driver that cannot tell them.
+  std::vector<std::string> serialNumbers;
   // Bytes waiting to be read.
   std::string rx;
   // Frame written -> bytes that become readable right after the write ("(*)" -> "(*)").
@@ -46,6 +49,7 @@ class ScriptedD2xx : public D2xx {
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
   FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
+  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
   FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
   FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
   FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,

@@ -159,12 +159,14 @@ TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
       std::vector<std::string>{"veld32", "VELD32 ", "VELD32", "VELD32"});
   const CtlRun table = RunCtl({"list"}, Attached(tester));
   EXPECT_EQ(table.status, 0) << table.err.toStdString();
-  EXPECT_EQ(table.out, "  0  veld32\n  1  VELD32 \n* 2  VELD32\n  3  VELD32\n");
+  EXPECT_EQ(table.out,
+            "  0  SIM0001  veld32\n  1  SIM0002  VELD32 \n* 2  SIM0003  VELD32\n"
+            "  3  SIM0004  VELD32\n");
   EXPECT_EQ(RunCtl({"--json", "list"}, Attached(tester)).out,
-            R"([{"index": 0, "description": "veld32", "selected": false}, )"
-            R"({"index": 1, "description": "VELD32 ", "selected": false}, )"
-            R"({"index": 2, "description": "VELD32", "selected": true}, )"
-            R"({"index": 3, "description": "VELD32", "selected": false}])"
+            R"([{"index": 0, "description": "veld32", "usb_serial": "SIM0001", "selected": false}, )"
+            R"({"index": 1, "description": "VELD32 ", "usb_serial": "SIM0002", "selected": false}, )"
+            R"({"index": 2, "description": "VELD32", "usb_serial": "SIM0003", "selected": true}, )"
+            R"({"index": 3, "description": "VELD32", "usb_serial": "SIM0004", "selected": false}])"
             "\n");
 }
 

@@ -1,0 +1,157 @@
+#include <QDir>
+
+#include <set>
+
+#include "ctl_runner.h"
+
+namespace {
+
+// Testers whose device `lost` (from 0) is unplugged once `afterWrites` writes reached it: every
+// later call on its handle fails as on a vanished device, while the others carry on.
+class BenchOfTesters : public SimulatedTester {
+ public:
+  explicit BenchOfTesters(std::size_t testers, std::int32_t lost = -1, int afterWrites = 0)
+      : SimulatedTester(std::vector<std::string>(testers, "VELD32")),
+        lost_(lost),
+        writesLeft_(afterWrites) {}
+
+  FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override {
+    const FT_STATUS status = SimulatedTester::FT_Open(index, handle);
+    if (status == FT_OK && index == lost_) lostHandle_ = handle;
+    return status;
+  }
+  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override {
+    if (Gone(handle)) return FT_IO_ERROR;
+    return SimulatedTester::FT_GetQueueStatus(handle, rxBytes);
+  }
+  FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
+                    std::int32_t& read) override {
+    if (Gone(handle)) return FT_IO_ERROR;
+    return SimulatedTester::FT_Read(handle, buffer, wanted, read);
+  }
+  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                     std::int32_t& written) override {
+    if (Gone(handle)) return FT_IO_ERROR;
+    if (handle == lostHandle_) --writesLeft_;
+    return SimulatedTester::FT_Write(handle, buffer, count, written);
+  }
+
+ private:
+  bool Gone(std::int32_t handle) const { return handle == lostHandle_ && writesLeft_ <= 0; }
+
+  std::int32_t lost_;
+  int writesLeft_;
+  std::int32_t lostHandle_ = -1;
+};
+
+struct ChoiceCase {
+  QStringList arguments;
+  int status;
+  QString out;  // what standard output begins with
+  QString err;  // what standard error holds
+};
+
+TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
+  auto bench = std::make_shared<BenchOfTesters>(3);
+  bench->Tester(1).serialNumber = "00042";
+  const ChoiceCase cases[] = {
+      {{"--device=SIM0002", "info"}, 0, "Firmware version:  01.02\nSerial number:     00042\n", ""},
+      {{"--device=1", "info"}, 0, "Firmware version:  01.02\nSerial number:     00042\n", ""},
+      {{"--device=0", "info"}, 0, "Firmware version:  01.02\nSerial number:     00001\n", ""},
+      {{"--device=SIM0009", "info"}, 3, "", "No tester found: no device described \"VELD32\""},
+      {{"--device=3", "download"}, 3, "", "has the USB serial number or the index '3'"},
+      {{"--device=SIM0001", "list"}, 2, "", "Option --device belongs to info, download"},
+      {{"--device=SIM0001", "--all", "info"}, 2, "", "Options --all and --device exclude"},
+      {{"--all", "show", "x.vap"}, 2, "", "Option --all belongs to info, download"},
+      {{"--device=", "info"}, 2, "", "--device needs"},
+  };
+  for (const ChoiceCase& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const CtlRun run = RunCtl(c.arguments, Attached(bench));
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out.left(c.out.size()), c.out);
+    EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
+  }
+}
+
+TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
+  struct NoSerials : SimulatedTester {
+    explicit NoSerials(std::vector<std::string> descriptions = {"FT232R", "VELD32", "VELD32"})
+        : SimulatedTester(std::move(descriptions)) {}
+    FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override {
+      return D2xx::FT_ListDevicesSerialNumber(index, buffer16);
+    }
+  };
+  auto bench = std::make_shared<NoSerials>();
+  EXPECT_EQ(RunCtl({"--device=1", "info"}, Attached(bench)).status, 0);
+  EXPECT_TRUE(RunCtl({"--device=0", "info"}, Attached(bench)).err.contains("not \"VELD32\""));
+  const CtlRun second = RunCtl({"--device=2", "info"}, Attached(bench));
+  EXPECT_EQ(second.status, 3);
+  EXPECT_TRUE(second.err.contains("device 2 has no USB serial number of its own"));
+  const CtlRun all = RunCtl({"--all", "info"}, Attached(bench));
+  EXPECT_EQ(all.status, 3);
+  // Alone on the bench, it needs none.
+  const CtlRun alone =
+      RunCtl({"--all", "info"},
+             Attached(std::make_shared<NoSerials>(std::vector<std::string>{"FT232R", "VELD32"})));
+  EXPECT_EQ(alone.status, 0) << alone.err.toStdString();
+  EXPECT_EQ(alone.out, "-  00002  firmware 01.02, calibrated 2024-01-15\n");
+  EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
+      << all.out.toStdString();
+}
+
+TEST_F(CtlTest, AllUploadsToEveryTesterAndOneUnpluggedMidwayFailsAloneWithTheWorstStatus) {
+  const QString file = Write("three.vap", kThreePrograms);
+  // The third tester goes after the handshake, the identity requests and the first program.
+  auto bench = std::make_shared<BenchOfTesters>(3, 2, 5);
+  const CtlRun run = RunCtl({"--all", "upload", file}, Attached(bench));
+  EXPECT_EQ(run.status, 4);
+  EXPECT_EQ(run.out,
+            "SIM0001  00001  uploaded and confirmed\n"
+            "SIM0002  00002  uploaded and confirmed\n"
+            "SIM0003  00003  failed: Link failure: FT_GetQueueStatus - General IO Error\n");
+  EXPECT_EQ(run.err, "veld32ctl: 1 of 3 testers failed\n");
+  for (std::size_t device = 0; device < 2; ++device) {
+    EXPECT_EQ(bench->Tester(device).Program(1), (ProgramWrite{1, 3, 8, 200, 125, 1, 1, 12, 14}));
+  }
+}
+
+TEST_F(CtlTest, AllDownloadsIntoOneFilePerTesterNamedByItsUsbSerialNumber) {
+  auto bench = std::make_shared<BenchOfTesters>(2);
+  bench->Tester(1).SetProgram({2, 4, 8, 100, 125, 1, 1, 12, 14});
+  const QString folder = Path("bench") + "/";
+  const CtlRun run = RunCtl({"--all", "--json", "download", "-o", folder}, Attached(bench));
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const QJsonArray lines = QJsonDocument::fromJson(run.out.toUtf8()).array();
+  ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
+  for (qsizetype i = 0; i < 2; ++i) {
+    const QJsonObject line = lines[i].toObject();
+    const QString usb = QStringLiteral("SIM000%1").arg(i + 1);
+    EXPECT_EQ(line["usb_serial"], usb);
+    EXPECT_EQ(line["serial"], QStringLiteral("0000%1").arg(i + 1));
+    EXPECT_EQ(line["exit_status"], 0);
+    const QString saved = folder + usb + ".vap";
+    EXPECT_EQ(line["result"], "downloaded, saved as " + saved);
+    const CtlRun shown = RunCtl({"--json", "show", saved});
+    EXPECT_EQ(Programs(shown)[1].toObject()["pass_ohms"], i == 0 ? 150 : 12) << saved.toStdString();
+  }
+}
+
+TEST_F(CtlTest, EachSimulateIsATesterOfItsOwnWithItsOwnState) {
+  const QString file = Write("three.vap", kThreePrograms);
+  const QString a = "--simulate=" + Path("a.vap");
+  const QString b = "--simulate=" + Path("b.vap");
+  ASSERT_EQ(RunCtl({a, b, "--device=SIM0002", "upload", file}).status, 0);
+  const CtlRun info = RunCtl({a, b, "--simulate", "--all", "info"});
+  EXPECT_EQ(info.status, 0) << info.err.toStdString();
+  EXPECT_EQ(info.out.count("firmware 01.02, calibrated 2024-01-15"), 3) << info.out.toStdString();
+  // Only the second tester took the upload, and only its STATE kept it.
+  const auto pass = [this](const QString& state) {
+    return Programs(RunCtl({"--simulate=" + state, "--json", "download"}))[0]
+        .toObject()["pass_ohms"];
+  };
+  EXPECT_EQ(pass(Path("a.vap")), 150);
+  EXPECT_EQ(pass(Path("b.vap")), 12);
+}
+
+}  // namespace
