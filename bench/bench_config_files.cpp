@@ -1,8 +1,6 @@
 // The configuration files' figures: the parse time of a normal all-programs file, and the time
 // and memory to refuse a 10 MB file and an endless input.
 // Usage: bench_config_files [parses of the normal file, default 10000]
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,16 +10,11 @@
 #include <cstdlib>
 
 #include "modINIReadWrite.h"
+#include "process_usage.h"
 #include "program_files.h"
 #include "test_programs_model.h"
 
 namespace {
-
-long PeakRssKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 void Refuse(const QString& file) {
   const long before = PeakRssKiB();
@@ -61,6 +54,8 @@ int main(int argc, char** argv) {
     return 1;
   large.close();
   Refuse(large.fileName());
-  Refuse(QStringLiteral("/dev/zero"));
+#ifndef _WIN32
+  Refuse(QStringLiteral("/dev/zero"));  // an endless input
+#endif
   return 0;
 }

@@ -1,42 +1,12 @@
-#include "file_access.h"
-
-#include <QDir>
+// The part of the file access that is the same on every platform.
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
-#include <cstring>
+
+#include "file_access.h"
+#include "file_access_internal.h"
 
 namespace file_access {
-namespace {
-
-QString SystemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// A file descriptor closed when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-QString KindOfSpecialFile(mode_t mode) {
-  if (S_ISDIR(mode)) return QStringLiteral("a folder");
-  if (S_ISFIFO(mode)) return QStringLiteral("a FIFO");
-  if (S_ISSOCK(mode)) return QStringLiteral("a socket");
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
-  return QStringLiteral("not a regular file");
-}
 
 QString TooLarge(const QString& name, qint64 size) {
   const QString what = size > 0 ? QStringLiteral("%1 bytes").arg(size)
@@ -46,7 +16,6 @@ QString TooLarge(const QString& name, qint64 size) {
       .arg(kMaxFileBytes);
 }
 
-// The file a save writes and a lock guards: the target of a symbolic link, followed to its end.
 QString Target(const QString& fileName) {
   const QFileInfo info(fileName);
   if (!info.isSymLink()) return fileName;
@@ -54,151 +23,8 @@ QString Target(const QString& fileName) {
   return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
-// Why `folder` cannot take a new file, or empty when it can.
-QString FolderProblem(const QString& folder) {
-  const QByteArray path = QFile::encodeName(folder);
-  struct stat st {};
-  if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-    return QStringLiteral("the folder %1 does not exist").arg(folder);
-  if (::faccessat(AT_FDCWD, path.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
-    return errno == EROFS ? QStringLiteral("the folder %1 is on a read-only disk").arg(folder)
-                          : QStringLiteral("the folder %1 is read-only").arg(folder);
-  }
-  return QString();
-}
-
-// The cause of a failed write in the operator's words.
-QString WriteProblem(int error) {
-  switch (error) {
-    case ENOSPC:
-      return QStringLiteral("the disk is full (%1)").arg(SystemText(error));
-    case EDQUOT:
-      return QStringLiteral("the disk quota is used up (%1)").arg(SystemText(error));
-    case EFBIG:
-      return QStringLiteral("the file may not grow that large (%1)").arg(SystemText(error));
-    case EROFS:
-      return QStringLiteral("the disk is read-only");
-    default:
-      return SystemText(error);
-  }
-}
-
-bool SyncFolder(const QString& folder) {
-  const Descriptor fd(
-      ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  // Some file systems cannot flush a folder; the rename is then as durable as they make it.
-  return fd.get() >= 0 && (::fsync(fd.get()) == 0 || errno == EINVAL);
-}
-
-}  // namespace
-
 QString DisplayName(const QString& fileName) {
   return fileName == kStandardStream ? QStringLiteral("standard input") : fileName;
-}
-
-ReadResult ReadWholeFile(const QString& fileName) {
-  const QString name = DisplayName(fileName);
-  const bool standardInput = fileName == kStandardStream;
-  // Opened without waiting, so that a FIFO without a writer cannot hold the program.
-  const int opened = standardInput ? ::dup(STDIN_FILENO)
-                                   : ::open(QFile::encodeName(fileName).constData(),
-                                            O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  const Descriptor fd(opened);
-  if (fd.get() < 0) {
-    const int error = errno;
-    if (error == ENOENT)
-      return {
-          ReadResult::Status::Missing, {}, QStringLiteral("The file %1 does not exist.").arg(name)};
-    if (error == EACCES)
-      return {ReadResult::Status::Failed,
-              {},
-              QStringLiteral("The file %1 cannot be read: permission denied.").arg(name)};
-    return {ReadResult::Status::Failed,
-            {},
-            QStringLiteral("The file %1 cannot be read: %2.").arg(name, SystemText(error))};
-  }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-    return {ReadResult::Status::Failed,
-            {},
-            QStringLiteral("%1 is a folder, not a configuration file.").arg(name)};
-  if (S_ISREG(st.st_mode) && st.st_size > kMaxFileBytes)
-    return {ReadResult::Status::Failed, {}, TooLarge(name, st.st_size)};
-  if (!standardInput) ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-
-  // Read in pieces up to one piece past the bound, so that a small file takes little memory and
-  // an endless input no more than the bound.
-  QByteArray bytes;
-  char piece[64 * 1024];
-  while (bytes.size() <= kMaxFileBytes) {
-    const ssize_t got = ::read(fd.get(), piece, sizeof piece);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return {ReadResult::Status::Failed,
-              {},
-              QStringLiteral("The file %1 cannot be read: %2.").arg(name, SystemText(errno))};
-    }
-    bytes.append(piece, got);
-  }
-  if (bytes.size() > kMaxFileBytes) return {ReadResult::Status::Failed, {}, TooLarge(name, 0)};
-  return {ReadResult::Status::Read, std::move(bytes), {}};
-}
-
-QString SaveTargetProblem(const QString& fileName) {
-  const QString target = Target(fileName);
-  const auto failed = [&fileName](const QString& cause) {
-    return QStringLiteral("Cannot save %1: %2.").arg(fileName, cause);
-  };
-  const QByteArray path = QFile::encodeName(target);
-  struct stat old {};
-  if (::stat(path.constData(), &old) == 0) {
-    if (!S_ISREG(old.st_mode))
-      return failed(QStringLiteral("it is %1, which a save never replaces")
-                        .arg(KindOfSpecialFile(old.st_mode)));
-    // Root could replace it all the same; nobody is meant to.
-    if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-        ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
-      return failed(errno == EROFS ? QStringLiteral("the disk is read-only")
-                                   : QStringLiteral("the file is read-only"));
-  } else if (errno != ENOENT) {
-    return failed(SystemText(errno));
-  }
-  if (const QString problem = FolderProblem(QFileInfo(target).absolutePath()); !problem.isEmpty())
-    return failed(problem);
-  return QString();
-}
-
-QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
-  if (QString problem = SaveTargetProblem(fileName); !problem.isEmpty()) return problem;
-  const QString target = Target(fileName);
-  const QString folder = QFileInfo(target).absolutePath();
-  const auto failed = [&fileName](const QString& cause) {
-    return QStringLiteral("Cannot save %1: %2.").arg(fileName, cause);
-  };
-  struct stat old {};
-  const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
-
-  QSaveFile file(target);
-  // Unbuffered: every byte goes through the check of its own write, none waits for a flush
-  // whose failure the commit would not see.
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return failed(file.errorString());
-  if (exists) {
-    // Ownership can only be kept where the process may give it away; the mode always can.
-    if (::fchown(file.handle(), old.st_uid, old.st_gid) != 0 && errno != EPERM)
-      return failed(SystemText(errno));
-    if (::fchmod(file.handle(), old.st_mode & 07777) != 0) return failed(SystemText(errno));
-  }
-  errno = 0;
-  if (file.write(bytes) != bytes.size())
-    return failed(errno != 0 ? WriteProblem(errno) : file.errorString());
-  // QSaveFile flushes too, but does not say when that fails.
-  if (::fsync(file.handle()) != 0) return failed(WriteProblem(errno));
-  if (!file.commit()) return failed(file.errorString());
-  if (!SyncFolder(folder))
-    return failed(QStringLiteral("the folder %1 could not be flushed to the disk (%2)")
-                      .arg(folder, SystemText(errno)));
-  return QString();
 }
 
 FileLock::FileLock(const QString& fileName)

@@ -202,27 +202,30 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
 // The log line and the message box both give the cause.
 TEST_F(MainWindow, FailedFileOperationsAreReportedWithTheirCause) {
   QTemporaryDir dir;
+  prompts_.fileNames = {dir.filePath("no/such/folder/all.vap"), dir.filePath("absent.vsp")};
+  QStringList causes = {"Cannot save " + dir.filePath("no/such/folder/all.vap") + ": the folder " +
+                            dir.filePath("no/such/folder") + " does not exist.",
+                        "The file " + dir.filePath("absent.vsp") + " does not exist."};
+  QStringList log = {
+      "Saving all Program configurations to file...", "Save to file failed. " + causes[0],
+      "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1]};
+#ifndef _WIN32
+  // Windows cannot withdraw reading through permissions.
   const QString secret = dir.filePath("secret.vsp");
   QFile file(secret);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("[Program]\r\nPass=20\r\n") > 0);
   file.close();
   ASSERT_TRUE(QFile::setPermissions(secret, QFile::WriteOwner));
+  prompts_.fileNames.push_back(secret);
+  causes << "The file " + secret + " cannot be read: permission denied.";
+  log << "Loading Program 2 configuration from file..."
+      << "Load from file failed. " + causes[2];
+#endif
   const WithoutPermissionOverride asTheOperator;
-  prompts_.fileNames = {dir.filePath("no/such/folder/all.vap"), dir.filePath("absent.vsp"), secret};
   window_->menuSaveAll_Click();
-  window_->menuLoadProgram_Click(0);
-  window_->menuLoadProgram_Click(1);
-  const QStringList causes = {"Cannot save " + dir.filePath("no/such/folder/all.vap") +
-                                  ": the folder " + dir.filePath("no/such/folder") +
-                                  " does not exist.",
-                              "The file " + dir.filePath("absent.vsp") + " does not exist.",
-                              "The file " + secret + " cannot be read: permission denied."};
-  EXPECT_EQ(
-      LogLines(),
-      QStringList(
-          {"Saving all Program configurations to file...", "Save to file failed. " + causes[0],
-           "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1],
-           "Loading Program 2 configuration from file...", "Load from file failed. " + causes[2]}));
+  for (int program = 0; program < causes.size() - 1; ++program)
+    window_->menuLoadProgram_Click(program);
+  EXPECT_EQ(LogLines(), log);
   EXPECT_EQ(prompts_.shown, causes);
 }
 
