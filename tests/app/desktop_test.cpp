@@ -26,11 +26,11 @@
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
+#include "backend_options.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_help.h"
 #include "desktop_look.h"
 #include "frmTestOptions.h"
-#include "libftdi_api.h"
 #include "modMain.h"
 #include "program_description.h"
 #include "qt_printers.h"
@@ -264,7 +264,7 @@ TEST_F(Desktop, AboutNamesTheVersionsTheBackendAndTheUdevRule) {
   const QString rule = InstalledUdevRule();
   for (const QString& part :
        {QStringLiteral("VELD32 Configurator 1.1.0"), QStringLiteral("Qt ") + qVersion(),
-        QStringLiteral("libftdi1 ") + LibftdiVersion(), QStringLiteral("Driver: libftdi1"),
+        QStringLiteral("libftdi1 ") + LibftdiVersionText(), QStringLiteral("Driver: libftdi1"),
         rule.isEmpty() ? QStringLiteral("60-veld32.rules as /etc/udev/rules.d/") : rule}) {
     EXPECT_TRUE(about.contains(part)) << part.toStdString() << " not in " << about.toStdString();
   }
