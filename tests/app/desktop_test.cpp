@@ -313,6 +313,9 @@ TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
 }
 
 TEST_F(Desktop, FileDialogsStartOnTheDesktopWhenItExistsElseAtHome) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names the desktop folder itself; HOME does not move it";
+#endif
   QTemporaryDir home;
   const QByteArray savedHome = qgetenv("HOME");
   qputenv("HOME", home.path().toLocal8Bit());

@@ -39,7 +39,8 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
   for (QProcess& station : stations) {
     ASSERT_TRUE(station.waitForFinished(20000));
     EXPECT_EQ(station.exitCode(), 0) << station.readAllStandardError().toStdString();
-    EXPECT_EQ(station.readAllStandardOutput(),
+    // Standard output ends lines the platform's way: "\r\n" on Windows.
+    EXPECT_EQ(station.readAllStandardOutput().replace("\r\n", "\n"),
               "Test program 1: 100 ohms, below the pass limit 150\nVerdict: pass\n");
   }
   const QList<QByteArray> lines = Contents(records).split('\n');
