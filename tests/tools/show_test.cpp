@@ -54,9 +54,9 @@ TEST_F(CtlTest, ShowOfASingleProgramFileGivesThatProgramAlone) {
   ASSERT_EQ(run.status, 0);
   const QJsonArray programs = Programs(run);
   ASSERT_EQ(programs.size(), 1);
-  EXPECT_EQ(programs[0].toObject()["section"], "Program");
-  EXPECT_EQ(programs[0].toObject()["pulse_width_us"], 150);
-  EXPECT_EQ(programs[0].toObject()["warnings"].toArray().size(), 4);
+  EXPECT_EQ(programs[0].toObject().value("section"), "Program");
+  EXPECT_EQ(programs[0].toObject().value("pulse_width_us"), 150);
+  EXPECT_EQ(programs[0].toObject().value("warnings").toArray().size(), 4);
 }
 
 }  // namespace

@@ -135,8 +135,8 @@ TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
   }
   const QJsonArray programs = Programs(RunCtl({state, "--json", "download"}));
   ASSERT_EQ(programs.size(), 3);
-  EXPECT_EQ(programs[0].toObject()["pass_ohms"], 21);
-  EXPECT_EQ(programs[2].toObject()["pass_ohms"], 23);
+  EXPECT_EQ(programs[0].toObject().value("pass_ohms"), 21);
+  EXPECT_EQ(programs[2].toObject().value("pass_ohms"), 23);
 }
 
 // A state file that another run holds beyond the time-out is in use, and nothing is done.
@@ -164,9 +164,12 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInput) {
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(process.readAllStandardOutput())
-                  .object()["programs"]
-                  .toArray()[2]
-                  .toObject()["pass_ohms"],
+                  .object()
+                  .value("programs")
+                  .toArray()
+                  .at(2)
+                  .toObject()
+                  .value("pass_ohms"),
               999)
         << name.toStdString();
   }
