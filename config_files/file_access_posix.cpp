@@ -87,6 +87,8 @@ ReadResult ReadWholeFile(const QString& fileName) {
   const Descriptor fd(opened);
   if (fd.get() < 0) {
     const int error = errno;
+    if (standardInput && error == EBADF)
+      return {ReadResult::Status::Failed, {}, QStringLiteral("Standard input is closed.")};
     if (error == ENOENT)
       return {
           ReadResult::Status::Missing, {}, QStringLiteral("The file %1 does not exist.").arg(name)};
@@ -116,6 +118,8 @@ ReadResult ReadWholeFile(const QString& fileName) {
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
+      if (standardInput && errno == EBADF)
+        return {ReadResult::Status::Failed, {}, QStringLiteral("Standard input is closed.")};
       return {ReadResult::Status::Failed,
               {},
               QStringLiteral("The file %1 cannot be read: %2.").arg(name, SystemText(errno))};

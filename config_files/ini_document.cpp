@@ -1,5 +1,7 @@
 #include "ini_document.h"
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
@@ -115,6 +117,24 @@ std::optional<QString> IniDocument::Value(const QString& section, const QString&
   const auto at = FindKey(*span, key);
   if (!at) return std::nullopt;
   return QString::fromLatin1(WithoutQuotes(KeyAndValue(lines_[*at].text)->second));
+}
+
+int IniDocument::SectionCount(const QString& section) const {
+  return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const Line& line) {
+    const auto name = SectionName(line.text);
+    return name && SameName(*name, section);
+  }));
+}
+
+int IniDocument::KeyCount(const QString& section, const QString& key) const {
+  const auto span = FindSection(section);
+  if (!span) return 0;
+  int count = 0;
+  for (std::size_t i = span->header + 1; i < span->end; ++i) {
+    const auto pair = KeyAndValue(lines_[i].text);
+    if (pair && SameName(pair->first, key)) ++count;
+  }
+  return count;
 }
 
 void IniDocument::InsertLine(std::size_t at, QByteArray text) {

@@ -20,6 +20,10 @@ class IniDocument {
   // The value of `key` in `section`, blanks around it and then one pair of matching double or
   // single quotes removed; nothing when either is missing.
   std::optional<QString> Value(const QString& section, const QString& key) const;
+  // How often `section` stands in the document, and `key` in the first such section: a name
+  // given twice is read from its first place only, which the operator may not expect.
+  int SectionCount(const QString& section) const;
+  int KeyCount(const QString& section, const QString& key) const;
   // Sets `key` in `section` to `value`, adding the key or the section as needed. False, with
   // the document unchanged, for an empty name or for text that would break the line structure
   // (a line end anywhere, "=" or "]" in a name) or that 8-bit text cannot hold.

@@ -35,6 +35,26 @@ QString ShortName(const QString& fileName) {
                                                   : QFileInfo(fileName).fileName();
 }
 
+QString Times(int count) {
+  return count == 2 ? QStringLiteral("twice") : QStringLiteral("%1 times").arg(count);
+}
+
+// A file value as the operator can read it in a message: control characters, which a terminal
+// or the log would swallow, written out ("\0", "\x1b").
+QString Readable(const QString& text) {
+  QString readable;
+  for (const QChar c : text) {
+    if (c == QChar(0)) {
+      readable += QStringLiteral("\\0");
+    } else if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+      readable += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0'));
+    } else {
+      readable += c;
+    }
+  }
+  return readable;
+}
+
 // Reads one section's keys and applies each whole or not at all, noting every key not applied.
 class SectionLoader {
  public:
@@ -52,16 +72,26 @@ class SectionLoader {
       ++missing_;
       return NotApplied(setting, key + QStringLiteral(" missing,"));
     }
+    if (const int count = document_.KeyCount(section_, key); count > 1) {
+      warnings_ << QStringLiteral("Program %1: %2 appears %3; the first (%4) is used")
+                       .arg(index_ + 1)
+                       .arg(key, Times(count), Readable(text.trimmed()));
+    }
     const auto value = WholeNumber(text);
     if (value && model_.Accepts(index_, setting, *value)) {
       model_.ApplySetting(index_, setting, *value);
       return;
     }
-    NotApplied(setting, key + u'=' + text.trimmed());
+    NotApplied(setting, key + u'=' + Readable(text.trimmed()));
   }
 
   Outcome Finish() {
     Outcome outcome;
+    if (const int count = document_.SectionCount(section_); count > 1) {
+      warnings_.prepend(QStringLiteral("Program %1: section [%2] appears %3; the first is used")
+                            .arg(index_ + 1)
+                            .arg(section_, Times(count)));
+    }
     // A section without any of the keys is one failure, not seven keys not applied.
     if (missing_ < kSettingCount) outcome.warnings = warnings_;
     if (missing_ == kSettingCount) {

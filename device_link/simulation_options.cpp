@@ -9,6 +9,7 @@
 namespace {
 constexpr std::string_view kImpedance = "--simulate-impedance=";
 constexpr std::string_view kSpeed = "--simulate-speed=";
+constexpr std::string_view kFault = "--simulate-fault=";
 constexpr int kMaxImpedanceOhms = 9999;
 // Beyond this a test of the longest program would end sooner than the link can ask for it.
 constexpr double kMaxSpeed = 1e6;
@@ -40,6 +41,13 @@ SimulationArguments ParseSimulationOptions(const std::vector<std::string>& argum
       } else {
         parsed.options.speed = *factor;
       }
+    } else if (text.starts_with(kFault)) {
+      parsed.options.fault = ParseSimulatedFault(argument.substr(kFault.size()));
+      if (!parsed.options.fault) {
+        parsed.error =
+            "--simulate-fault needs unplug, silent, echo-mismatch or "
+            "readback-mismatch, optionally with @N (after N requests)";
+      }
     } else {
       parsed.remaining.push_back(argument);
     }
@@ -50,14 +58,23 @@ SimulationArguments ParseSimulationOptions(const std::vector<std::string>& argum
 std::string SimulationOptionsHelp() {
   return "  --simulate-impedance=OHMS  what the simulated tester measures (whole ohms, default "
          "100)\n"
-         "  --simulate-speed=FACTOR    simulated tests take their program's duration / FACTOR\n";
+         "  --simulate-speed=FACTOR    simulated tests take their program's duration / FACTOR\n"
+         "  --simulate-fault=KIND[@N]  after N requests (default 0) the simulated tester is\n"
+         "                             unplugged (unplug), answers nothing (silent), or holds\n"
+         "                             other values than written: a program's pass limit\n"
+         "                             (echo-mismatch), a serial number, calibration date or\n"
+         "                             set-point (readback-mismatch)\n";
 }
 
-void ApplySimulationOptions(const SimulationOptions& options, SimulatedTester& simulator) {
+void ApplySimulationOptions(const SimulationOptions& options, Backend& backend) {
+  if (!backend.simulator) return;
+  SimulatedTester& simulator = *backend.simulator;
   for (std::size_t device = 0; device < simulator.DeviceCount(); ++device) {
     SimulatedTesterModel& tester = simulator.Tester(device);
     if (options.impedanceOhms)
       tester.impedanceOhms = static_cast<std::int16_t>(*options.impedanceOhms);
     if (options.speed) tester.speed = *options.speed;
   }
+  if (options.fault)
+    backend.driver = std::make_shared<SimulatedFault>(backend.simulator, *options.fault);
 }

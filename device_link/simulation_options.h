@@ -4,17 +4,20 @@
 #include <string>
 #include <vector>
 
-class SimulatedTester;
+#include "backend_options.h"
+#include "simulated_fault.h"
 
 // What the simulated tester measures, from the command line of the utility and the tool alike:
 //   --simulate-impedance=OHMS   the simulated electrode, whole ohms 0..9999 (default 100)
 //   --simulate-speed=FACTOR     a test ends after its program's duration divided by FACTOR
 //                               (above 0, default 1)
+//   --simulate-fault=KIND[@N]   a fault that starts after N request frames (see SimulatedFault)
 // Every other argument is left for the caller, in its order.
 
 struct SimulationOptions {
   std::optional<int> impedanceOhms;
   std::optional<double> speed;
+  std::optional<SimulatedFaultOptions> fault;
 };
 
 struct SimulationArguments {
@@ -28,5 +31,6 @@ SimulationArguments ParseSimulationOptions(const std::vector<std::string>& argum
 // One line per option, for a usage text.
 std::string SimulationOptionsHelp();
 
-// Sets what was given on every tester behind `simulator`; the rest stays as it is.
-void ApplySimulationOptions(const SimulationOptions& options, SimulatedTester& simulator);
+// Sets what was given on every tester behind a simulated backend, the rest staying as it is, and
+// puts a fault, when one was given, between the backend's driver and its testers.
+void ApplySimulationOptions(const SimulationOptions& options, Backend& backend);

@@ -30,12 +30,12 @@ namespace {
 int Main(QApplication& app, const CommandLine& commandLine) {
   ApplyDesktopLook();
   modMain::InitSharedFlags();
-  const Backend backend = CreateBackend(commandLine.backend);
+  Backend backend = CreateBackend(commandLine.backend);
   if (!backend.driver) {
     QMessageBox::critical(nullptr, QStringLiteral("VELD32"), QString::fromStdString(backend.error));
     return 1;
   }
-  if (backend.simulator) ApplySimulationOptions(commandLine.simulation, *backend.simulator);
+  ApplySimulationOptions(commandLine.simulation, backend);
   auto driver = std::make_shared<PermissionAdvisingDriver>(
       backend.driver, backend.diagnostics,
       [](const std::string& advice) { modMain::AddStatusMessage(QString::fromStdString(advice)); });

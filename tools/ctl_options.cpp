@@ -5,6 +5,9 @@
 #include <limits>
 #include <map>
 
+#include "file_access.h"
+#include "plain_number.h"
+
 namespace {
 
 const QString kSimulateWithState = QStringLiteral("--simulate=");
@@ -29,10 +32,42 @@ CommandResult UsageError(const QString& reason) {
 
 // The number of "--name=N" when it lies within minimum..maximum.
 std::optional<int> BoundedNumber(const QString& text, int minimum, int maximum) {
-  bool ok = false;
-  const int value = text.toInt(&ok);
-  if (!ok || value < minimum || value > maximum) return std::nullopt;
-  return value;
+  const std::optional<qint64> value = PlainNumber(text);
+  if (!value || *value < minimum || *value > maximum) return std::nullopt;
+  return static_cast<int>(*value);
+}
+
+// A word that starts like a negative number is a value, not an option ("set-serial -1").
+bool IsOption(const QString& argument) {
+  return argument.size() > 1 && argument.startsWith(u'-') && !argument[1].isDigit();
+}
+
+// The file a name reaches, links and "." or ".." resolved, for a file that exists or not.
+QString FileIdentity(const QString& name) {
+  const QFileInfo info(name);
+  if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty()) return canonical;
+  const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+  return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
+}
+
+// Each simulated tester keeps its programs in a file of its own: one file for two testers would
+// wait for its own lock, and standard input cannot be written back.
+QString StateFileProblem(const QStringList& states) {
+  for (qsizetype i = 0; i < states.size(); ++i) {
+    if (states[i] == file_access::kStandardStream) {
+      return QStringLiteral("--simulate=- : STATE must be a file, not standard input");
+    }
+    for (qsizetype j = 0; j < i; ++j) {
+      if (!states[i].isEmpty() && !states[j].isEmpty() &&
+          FileIdentity(states[i]) == FileIdentity(states[j])) {
+        return QStringLiteral(
+                   "--simulate=%1 and --simulate=%2 name the same STATE file; give "
+                   "each simulated tester its own")
+            .arg(states[j], states[i]);
+      }
+    }
+  }
+  return {};
 }
 
 class LineParser {
@@ -46,12 +81,14 @@ class LineParser {
       const QString& argument = arguments[i];
       if (argument == QLatin1String("-o")) {
         if (++i == arguments.size()) return Fail(QStringLiteral("Option -o needs a FILE"));
+        if (!Once(argument)) return false;
         options_.outputFile = arguments[i];
         outputGiven_ = true;
       } else if (argument == QLatin1String("--csv")) {
         if (++i == arguments.size()) return Fail(QStringLiteral("Option --csv needs a FILE"));
+        if (!Once(argument)) return false;
         options_.csvFile = arguments[i];
-      } else if (argument.startsWith(QLatin1String("-")) && argument.size() > 1) {
+      } else if (IsOption(argument)) {
         if (!TakeOption(argument)) return false;
       } else {
         words_ << argument;
@@ -93,6 +130,11 @@ class LineParser {
     }
     if (outputGiven_ && options_.outputFile.isEmpty()) {
       return Fail(QStringLiteral("Option -o needs a FILE, or - for standard output"));
+    }
+    if (outputGiven_ && options_.all && options_.outputFile == file_access::kStandardStream) {
+      return Fail(
+          QStringLiteral("download --all saves one file per tester: -o needs a folder, "
+                         "not - (standard output)"));
     }
     if (outputGiven_ && IsSingleProgramFile(options_.outputFile)) {
       return Fail(QStringLiteral("download writes all three programs: '%1' names a "
@@ -149,14 +191,27 @@ class LineParser {
     } else if (name == QLatin1String("--device")) {
       if (value.isEmpty())
         return Fail(QStringLiteral("--device needs a USB serial number or index"));
+      if (!Once(name)) return false;
       options_.device = value;
     } else if (!hasValue && name == QLatin1String("--lenient")) {
       options_.lenient = true;
     } else if (!hasValue && name == QLatin1String("--yes")) {
       options_.yes = true;
     } else if (name == QLatin1String("--csv") && hasValue && !value.isEmpty()) {
+      if (!Once(name)) return false;
       options_.csvFile = value;
-    } else if (name == QLatin1String("--interval")) {
+    } else if (name == QLatin1String("--program")) {
+      return Once(name) && TakeNumber(name, value);
+    } else if (name == QLatin1String("--interval") || name == QLatin1String("--timeout")) {
+      return TakeNumber(name, value);
+    } else {
+      return Fail(QStringLiteral("Unknown option '%1'").arg(argument));
+    }
+    return true;
+  }
+
+  bool TakeNumber(const QString& name, const QString& value) {
+    if (name == QLatin1String("--interval")) {
       const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
       if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
       options_.intervalMs = static_cast<qint16>(*ms);
@@ -169,9 +224,14 @@ class LineParser {
       options_.program = BoundedNumber(value, 1, 3);
       if (!options_.program)
         return Fail(QStringLiteral("--program needs a program number 1, 2 or 3"));
-    } else {
-      return Fail(QStringLiteral("Unknown option '%1'").arg(argument));
     }
+    return true;
+  }
+
+  // An option that takes one value may be given once: a second one would silently win.
+  bool Once(const QString& name) {
+    if (given_.contains(name)) return Fail(QStringLiteral("Option %1 is given twice").arg(name));
+    given_ << name;
     return true;
   }
 
@@ -204,6 +264,7 @@ class LineParser {
   QStringList words_;
   bool help_ = false;
   bool outputGiven_ = false;
+  QStringList given_;
   CommandResult result_;
 };
 
@@ -231,6 +292,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
       if (argument.startsWith(QLatin1String("--backend="))) states.clear();
       forBackend.push_back(argument.toStdString());
     }
+  }
+  if (const QString refused = StateFileProblem(states); !refused.isEmpty()) {
+    parsed.result = UsageError(refused);
+    return parsed;
   }
   if (!states.isEmpty()) parsed.options.stateFile = states.takeFirst();
   parsed.options.moreStateFiles = states;

@@ -1,5 +1,7 @@
 #include <QLocale>
 
+#include <algorithm>
+
 #include "command_context.h"
 #include "ctlVELD32UsbComm.h"
 #include "device_listing.h"
@@ -11,6 +13,10 @@
 #include "tester_session.h"
 
 namespace {
+
+// The set-points are extra: a tester that does not report them holds up `info` this long only
+// (or three polling intervals, which a reply needs at the most).
+constexpr int kSetpointsWaitMs = 1500;
 
 struct Device {
   ListedDevice listed;
@@ -76,34 +82,39 @@ CommandResult ShowIdentity(const CommandContext& context) {
                         SessionSettings(context.options), context.log, programs);
   TesterIdentity own;
   TesterIdentity& identity = context.identity ? *context.identity : own;
-  Setpoints setpoints{};
+  std::optional<Setpoints> setpoints;
   CommandResult result = session.Open();
   if (result.Ok()) result = session.ReadIdentity(identity);
-  if (result.Ok()) result = session.ReadSetpoints(setpoints);
+  if (result.Ok())
+    result = session.ReadSetpointsIfReported(
+        setpoints, std::max(kSetpointsWaitMs, 3 * int{context.options.intervalMs}));
   if (!result.Ok()) return result;
 
   const QString date = CalibrationDateText(identity);
   // The set-points by current level, 5 mA first.
   QStringList values;
   QStringList levels;
-  for (std::size_t i = 0; i < setpoints.size(); ++i) {
-    values << json_text::Integer(setpoints[i]);
+  for (std::size_t i = 0; setpoints && i < setpoints->size(); ++i) {
+    values << json_text::Integer((*setpoints)[i]);
     levels << QStringLiteral("%1 mA %2")
                   .arg(CurrentLevelMilliamps(static_cast<std::int16_t>(i + 1)))
-                  .arg(setpoints[i]);
+                  .arg((*setpoints)[i]);
   }
   if (context.options.json) {
     context.out << json_text::Object(
                        {{QStringLiteral("firmware"), json_text::String(*identity.firmware)},
                         {QStringLiteral("serial"), json_text::String(*identity.serial)},
                         {QStringLiteral("calibration_date"), json_text::String(date)},
-                        {QStringLiteral("current_setpoints"), json_text::Array(values)}})
+                        {QStringLiteral("current_setpoints"),
+                         setpoints ? json_text::Array(values) : QStringLiteral("null")}})
                 << '\n';
   } else {
     context.out << "Firmware version:  " << *identity.firmware << '\n'
                 << "Serial number:     " << *identity.serial << '\n'
                 << "Calibration date:  " << date << '\n'
-                << "Set-points:        " << levels.join(QLatin1String(", ")) << '\n';
+                << "Set-points:        "
+                << (setpoints ? levels.join(QLatin1String(", ")) : QStringLiteral("not reported"))
+                << '\n';
   }
   return {};
 }

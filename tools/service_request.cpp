@@ -1,6 +1,7 @@
 #include "service_request.h"
 
 #include "command_frames.h"
+#include "plain_number.h"
 
 namespace {
 
@@ -11,12 +12,18 @@ constexpr int kMaxYear = 9999;  // the frame has four digits for it
 ParsedServiceRequest Refused(const QString& error) { return {SetSerialRequest{}, error}; }
 
 ParsedServiceRequest SetSerial(const QStringList& arguments) {
-  bool ok = false;
-  const qint32 serial = arguments.size() == 1 ? arguments[0].toInt(&ok) : 0;
-  if (!ok || serial < 0 || serial > kMaxSerial) {
-    return Refused(QStringLiteral("service set-serial needs a serial number from 0 to 99999"));
+  const auto serial = arguments.size() == 1 ? PlainNumber(arguments[0]) : std::nullopt;
+  if (!serial || *serial > kMaxSerial) {
+    const bool outOfRange =
+        arguments.size() == 1 &&
+        (serial || (arguments[0].startsWith(u'-') && PlainNumber(arguments[0].mid(1))));
+    return Refused(outOfRange ? QStringLiteral("service set-serial: %1 is out of range; give a "
+                                               "serial number from 0 to 99999")
+                                    .arg(arguments[0])
+                              : QStringLiteral("service set-serial needs a serial number from 0 "
+                                               "to 99999"));
   }
-  return {SetSerialRequest{serial}, {}};
+  return {SetSerialRequest{static_cast<qint32>(*serial)}, {}};
 }
 
 ParsedServiceRequest SetCalibrationDate(const QStringList& arguments) {
@@ -31,15 +38,14 @@ ParsedServiceRequest SetCalibrationDate(const QStringList& arguments) {
 }
 
 ParsedServiceRequest AdjustCurrent(const QStringList& arguments) {
-  bool ok = false;
-  const int level = arguments.size() == 2 ? arguments[0].toInt(&ok) : 0;
+  const auto level = arguments.size() == 2 ? PlainNumber(arguments[0]) : std::nullopt;
   const QString direction = arguments.size() == 2 ? arguments[1] : QString();
-  if (!ok || level < 1 || level > kLevels ||
+  if (!level || *level < 1 || *level > kLevels ||
       (direction != QLatin1String("up") && direction != QLatin1String("down"))) {
     return Refused(
         QStringLiteral("service adjust-current needs a current level from 1 to 5 and up or down"));
   }
-  return {AdjustCurrentRequest{static_cast<qint16>(level), direction == QLatin1String("up")}, {}};
+  return {AdjustCurrentRequest{static_cast<qint16>(*level), direction == QLatin1String("up")}, {}};
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class ProgramValuesCollector : public ReplyEvents {
 }  // namespace
 
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
-                                    std::size_t device) {
+                                    std::size_t device, QStringList& warnings) {
   // The state is an all-programs file whatever its name says.
   const ProgramFileText file = ReadProgramFile(stateFile, ProgramFileKind::AllPrograms);
   if (file.missing) return {};
@@ -34,6 +34,11 @@ CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& s
   model.StartUp();
   const FileInput input = LoadFileIntoEditor(model, file, 0, [](const QString&) {});
   if (!input.result.Ok()) return input.result;
+  for (const QStringList& lines : input.warnings) {
+    for (const QString& line : lines) {
+      warnings << QStringLiteral("%1 (the simulated tester's STATE %2)").arg(line, stateFile);
+    }
+  }
   for (int i = 0; i < kProgramCount; ++i) {
     const UploadArguments a = model.UploadArgumentsFor(i);
     simulator.Tester(device).SetProgram({a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 
@@ -16,7 +17,9 @@ class SimulatedTester;
 // save.
 
 // Of the simulator's tester at `device`. Nothing to do when `stateFile` does not exist yet.
+// `warnings` gets one line per key of the file that the tester did not take; the key stays in
+// the file, since the file is written again only when what the tester holds has changed.
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
-                                    std::size_t device = 0);
+                                    std::size_t device, QStringList& warnings);
 CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
-                                 std::size_t device = 0);
+                                 std::size_t device);

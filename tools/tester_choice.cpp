@@ -4,6 +4,7 @@
 
 #include "command_context.h"
 #include "ctlVELD32UsbComm.h"
+#include "plain_number.h"
 
 namespace {
 
@@ -42,9 +43,11 @@ ChosenTester ChooseTester(const CommandContext& context, const QString& selector
   });
   if (bySerial != devices.end()) return {{}, selector};
 
-  bool isIndex = false;
-  const int index = selector.toInt(&isIndex);
-  if (!isIndex || index < 0 || index >= static_cast<int>(devices.size())) {
+  // An index is written as list prints it: plain digits without leading zeros.
+  const std::optional<qint64> number = PlainNumber(selector);
+  const bool isIndex = number && QString::number(*number) == selector;
+  const int index = isIndex ? static_cast<int>(*number) : -1;
+  if (!isIndex || index >= static_cast<int>(devices.size())) {
     return {NoTester(QStringLiteral("no device described \"VELD32\" has the USB serial number "
                                     "or the index '%1'")
                          .arg(selector)),

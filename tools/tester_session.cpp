@@ -2,6 +2,8 @@
 
 #include <QEventLoop>
 
+#include <algorithm>
+
 #include "command_frames.h"
 #include "ctlVELD32UsbComm.h"
 #include "driver_details.h"
@@ -181,6 +183,22 @@ CommandResult TesterSession::ReadSetpoints(Setpoints& setpoints) {
       [this] { link_->TXGetCalValues(); }, answered);
   disconnect(listening);
   return result;
+}
+
+CommandResult TesterSession::ReadSetpointsIfReported(std::optional<Setpoints>& setpoints,
+                                                     int waitMs) {
+  const int replyTimeoutMs = settings_.replyTimeoutMs;
+  settings_.replyTimeoutMs = std::min(waitMs, replyTimeoutMs);
+  Setpoints read{};
+  const CommandResult result = ReadSetpoints(read);
+  settings_.replyTimeoutMs = replyTimeoutMs;
+  if (result.Ok()) {
+    setpoints = read;
+    return {};
+  }
+  setpoints.reset();
+  // Silence is an answer here; a link that failed meanwhile is not.
+  return link_->Connected() && linkError_.isEmpty() ? CommandResult{} : result;
 }
 
 CommandResult TesterSession::RunTest(int program, TestRun::Timeouts timeouts,

@@ -62,6 +62,10 @@ class TesterSession : public QObject {
   CommandResult ReadCalibrationDate(QString& year, QString& month, QString& day);
   // The set-points of the 5, 10, 20, 50 and 100 mA levels.
   CommandResult ReadSetpoints(Setpoints& setpoints);
+  // The same where the tester need not answer (which requests draw a reply is its business):
+  // waits at most `waitMs` (and never past the reply time-out), and leaves `setpoints` empty
+  // when no reply came. Only a lost link fails.
+  CommandResult ReadSetpointsIfReported(std::optional<Setpoints>& setpoints, int waitMs);
 
   // One test of `program` (see TestRun): `running` is told when the tester reports the test
   // running. LinkFailure when the link fails or the tester does not answer in time.

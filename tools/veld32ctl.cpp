@@ -1,10 +1,16 @@
 #include "veld32ctl.h"
 
+#include <QFileDevice>
+
+#include <array>
 #include <memory>
+#include <optional>
 
 #include "all_testers.h"
 #include "command_context.h"
 #include "file_access.h"
+#include "program_controls.h"
+#include "simulated_tester.h"
 #include "simulator_state.h"
 #include "tester_choice.h"
 
@@ -73,21 +79,36 @@ std::vector<std::pair<std::size_t, QString>> StateFiles(const CtlOptions& option
   return states;
 }
 
+// What the simulated tester at `device` holds that its STATE keeps.
+std::array<std::optional<ProgramWrite>, kProgramCount> HeldPrograms(
+    const SimulatedTester& simulator, std::size_t device) {
+  std::array<std::optional<ProgramWrite>, kProgramCount> programs;
+  for (int i = 0; i < kProgramCount; ++i) programs[i] = simulator.Tester(device).Program(i + 1);
+  return programs;
+}
+
 // The command against the simulators' programs kept in their state files: restored before it,
-// written after it whatever became of the command, each file locked all the while so that runs
-// at the same time take their turns. Another run's turn may last up to the reply time-out.
+// written after it when the command changed what a tester holds (whatever became of the
+// command), each file locked all the while so that runs at the same time take their turns.
+// Another run's turn may last up to the reply time-out.
 CommandResult RunWithState(const CommandContext& context, SimulatedTester& simulator) {
   const auto states = StateFiles(context.options);
   std::vector<std::unique_ptr<file_access::FileLock>> locks;
+  std::vector<std::array<std::optional<ProgramWrite>, kProgramCount>> restoredPrograms;
   for (const auto& [device, stateFile] : states) {
     locks.push_back(std::make_unique<file_access::FileLock>(stateFile));
     if (QString busy = locks.back()->Acquire(context.options.timeoutMs); !busy.isEmpty())
       return CommandResult::Failure(ExitStatus::FileFailure, busy);
-    const CommandResult restored = RestoreSimulatorState(simulator, stateFile, device);
+    QStringList warnings;
+    const CommandResult restored = RestoreSimulatorState(simulator, stateFile, device, warnings);
+    for (const QString& warning : warnings) PrintError(context.err, warning);
     if (!restored.Ok()) return restored;
+    restoredPrograms.push_back(HeldPrograms(simulator, device));
   }
   CommandResult result = RunCommand(context);
-  for (const auto& [device, stateFile] : states) {
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    const auto& [device, stateFile] = states[i];
+    if (HeldPrograms(simulator, device) == restoredPrograms[i]) continue;
     const CommandResult saved = SaveSimulatorState(simulator, stateFile, device);
     if (saved.Ok()) continue;
     if (result.Ok()) {
@@ -97,6 +118,17 @@ CommandResult RunWithState(const CommandContext& context, SimulatedTester& simul
     }
   }
   return result;
+}
+
+// Flushes `out`; empty when everything written reached its device, else why it did not.
+QString OutputFailure(QTextStream& out) {
+  out.flush();
+  const auto* file = qobject_cast<const QFileDevice*>(out.device());
+  if (file && file->error() != QFileDevice::NoError) return file->errorString();
+  if (out.status() == QTextStream::WriteFailed) {
+    return out.device() ? out.device()->errorString() : QStringLiteral("output not written");
+  }
+  return {};
 }
 
 }  // namespace
@@ -120,12 +152,13 @@ int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& er
           QStringLiteral("Cannot load the driver: %1").arg(QString::fromStdString(backend.error)));
       return static_cast<int>(ExitStatus::LinkFailure);
     }
-    if (backend.simulator) ApplySimulationOptions(options.simulation, *backend.simulator);
+    ApplySimulationOptions(options.simulation, backend);
   }
   const StatusLog log = [&err, verbose = options.verbose](const QString& line) {
     if (verbose) err << line << '\n';
   };
-  if (!options.device.isEmpty()) {
+  // A command that does not talk to a tester (service without --yes) has no driver to ask.
+  if (!options.device.isEmpty() && backend.driver) {
     const ChosenTester chosen =
         ChooseTester({options, backend, log, out, err, nullptr}, options.device);
     if (!chosen.result.Ok()) {
@@ -140,7 +173,10 @@ int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& er
                                    ? RunWithState(context, *backend.simulator)
                                    : RunCommand(context);
   if (!result.Ok()) PrintError(err, result.message);
-  out.flush();
+  // Output that never arrived is a failure even when the command's own work succeeded.
+  const QString unwritten = OutputFailure(out);
+  if (!unwritten.isEmpty()) PrintError(err, QStringLiteral("write error: ") + unwritten);
   err.flush();
+  if (!unwritten.isEmpty() && result.Ok()) return static_cast<int>(ExitStatus::FileFailure);
   return static_cast<int>(result.status);
 }

@@ -70,11 +70,12 @@ TEST(SimulationOptions, SetTheImpedanceAndSpeedOfEveryTesterOrSayWhatIsWrong) {
   for (const Case& c : cases) {
     const SimulationArguments parsed = ParseSimulationOptions(c.arguments);
     EXPECT_EQ(parsed.error, c.error);
-    SimulatedTester sim({"VELD32", "VELD32"});
-    ApplySimulationOptions(parsed.options, sim);
+    auto sim = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
+    Backend backend{sim, sim, nullptr, {}};
+    ApplySimulationOptions(parsed.options, backend);
     for (std::size_t device = 0; device < 2; ++device) {
-      EXPECT_EQ(sim.Tester(device).impedanceOhms, c.ohms) << c.arguments.front();
-      EXPECT_EQ(sim.Tester(device).speed, c.speed) << c.arguments.front();
+      EXPECT_EQ(sim->Tester(device).impedanceOhms, c.ohms) << c.arguments.front();
+      EXPECT_EQ(sim->Tester(device).speed, c.speed) << c.arguments.front();
     }
   }
   EXPECT_EQ(ParseSimulationOptions({"--simulate", "--simulate-speed=2", "/kovda"}).remaining,

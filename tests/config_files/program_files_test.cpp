@@ -156,6 +156,32 @@ TEST_F(ProgramFiles, RefusedKeysChangeNothingAndSavesWriteTheSliders) {
   EXPECT_TRUE(ReadAll(Path("saved.vsp")).contains("\r\nPass=150\r\n"));
 }
 
+// A name given twice is read from its first place, as the platform's profile reader does, and
+// the operator is told; a value that a terminal would swallow is shown escaped.
+TEST_F(ProgramFiles, ANameGivenTwiceIsReadFromItsFirstPlaceAndNamed) {
+  const struct {
+    QByteArray section;
+    QString warning;
+  } cases[] = {
+      {"Pass=12\r\nPass=100\r\n", "Program 1: Pass appears twice; the first (12) is used"},
+      {"Pass=12\r\nPASS=13\r\npass=14\r\n",
+       "Program 1: Pass appears 3 times; the first (12) is used"},
+      {"Pass=12\r\n[program]\r\nPass=13\r\n",
+       "Program 1: section [Program] appears twice; the first is used"},
+      {QByteArray("Pass=1\0 2\r\n", 12), "Program 1: Pass=1\\0 2 not applied (1 to 999 ohms)"},
+  };
+  for (const auto& c : cases) {
+    TestProgramsModel model{QLocale::c()};
+    model.StartUp();
+    WriteAll(Path("twice.vsp"), "[Program]\r\n" + c.section);
+    const Outcome outcome = LoadProgramFromFile(model, 0, Path("twice.vsp"), true);
+    EXPECT_TRUE(outcome.warnings.contains(c.warning)) << outcome.warnings.join("; ").toStdString();
+    if (c.section.startsWith("Pass=12")) {
+      EXPECT_EQ(model.Slider(0, ProgramSlider::PassOhms).value, 12);
+    }
+  }
+}
+
 TEST_F(ProgramFiles, ALoadThatFindsNoneOfTheKeysFailsAndChangesNothing) {
   WriteAll(Path("other.vsp"), "[Something]\r\nCurrent=100\r\n");
   const QString before = DescribeProgram(model_, 0);

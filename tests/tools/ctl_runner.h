@@ -47,6 +47,11 @@ class CtlTest : public ::testing::Test {
     return Path(name);
   }
 
+  static QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
   static QJsonArray Programs(const CtlRun& run) {
     return QJsonDocument::fromJson(run.out.toUtf8()).object().value("programs").toArray();
   }

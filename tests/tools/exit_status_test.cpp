@@ -63,6 +63,9 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
             refused.replace("PulseWidth=200", "PulseWidth=2000").replace("Pass=12", "Pass=1999"));
   QByteArray limits = kThreePrograms;
   const QString refusedLimit = Write("limits.vap", limits.replace("Pass=999", "Pass=1000"));
+  QByteArray twice = kThreePrograms;
+  const QString duplicate =
+      Write("twice.vap", twice.replace("Current=20\r\n", "Current=20\r\nCurrent=100\r\n"));
   const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
   // Unplugged after the handshake and the request for program 1.
   const auto lostMidway = [](FaultyTester& t) { t.After(2, [&t] { t.Unplug(); }); };
@@ -137,7 +140,7 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--simulate-impedance=99.5", "run", "1"}, 2, "--simulate-impedance needs whole ohms"},
       {{"service"}, 2, "Command service needs set-serial, set-calibration-date or adjust"},
       {{"service", "calibrate"}, 2, "Unknown service action 'calibrate'"},
-      {{"service", "set-serial", "100000"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", "100000"}, 2, "set-serial: 100000 is out of range"},
       {{"service", "set-serial", "12a"}, 2, "needs a serial number from 0 to 99999"},
       {{"service", "set-calibration-date", "2025-02-29"}, 2, "needs a date that exists"},
       {{"service", "set-calibration-date", "9.3.2025"}, 2, "needs a date that exists"},
@@ -158,6 +161,36 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
        "The tester holds serial number 00001, not 54321 as sent",
        1,
        refusesSerial},
+      // Refusals of the command line: none may crash, none may take a near miss for a value.
+      {{"--device=0", "service", "set-serial", "7"}, 2, "Nothing sent: service writes only"},
+      {{"--all", "download", "-o", "-"}, 2, "-o needs a folder, not - (standard output)"},
+      {{"--simulate=-", "info"}, 2, "STATE must be a file, not standard input"},
+      {{"--simulate=" + Path("s.vap"), "--simulate=" + dir_.path() + "/./s.vap", "info"},
+       2,
+       "name the same STATE file"},
+      {{"download", "-o", "a.vap", "-o", "b.vap"}, 2, "Option -o is given twice"},
+      {{"--device=0", "--device=0", "info"}, 2, "Option --device is given twice"},
+      {{"--device=+0", "info"}, 3, "the USB serial number or the index '+0'"},
+      {{"--device= 0", "info"}, 3, "the USB serial number or the index ' 0'"},
+      {{"--device=00", "info"}, 3, "the USB serial number or the index '00'"},
+      {{"service", "set-serial", " 12"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", "+12"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", "-1"}, 2, "set-serial: -1 is out of range"},
+      {{"run", "+1"}, 2, "Command run needs a program number 1, 2 or 3"},
+      {{"--simulate-fault=melt", "info"}, 2, "--simulate-fault needs unplug, silent"},
+      {{"check", duplicate}, 1, "Program 1: Current appears twice; the first (20) is used\n"},
+      {{"upload", duplicate}, 1, "Current appears twice; the first (20) is used, nothing"},
+      // The faults an operator can put into the simulated tester by hand.
+      {{"--simulate-fault=unplug@2", "download"}, 4, "Link failure: FT_GetQueueStatus", 1},
+      {{"--simulate-fault=silent", "info"}, 4, "Cannot open the tester: No ACK Received", 1},
+      {{"--simulate-fault=echo-mismatch", "upload", three},
+       1,
+       "Program1 not confirmed: Pass sent 12 ohms, held 13 ohms\n",
+       1},
+      {{"--simulate-fault=readback-mismatch", "--yes", "service", "set-serial", "54321"},
+       1,
+       "The tester holds serial number 54322, not 54321 as sent",
+       1},
       {{"--yes", "service", "adjust-current", "5", "up"},
        1,
        "The tester holds the 100 mA set-point at 999, not 1000 as sent",

@@ -52,6 +52,27 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
   EXPECT_EQ(lines[4], "");
 }
 
+// Which request draws a set-point reply is the tester's business; its identity is what info needs.
+TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
+  class Unreported : public SimulatedTester {
+    FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                       std::int32_t& written) override {
+      const bool setpoints = std::string_view(buffer, static_cast<std::size_t>(count)) == "(I?)";
+      return SimulatedTester::FT_Write(handle, setpoints ? "(Z)" : buffer, setpoints ? 3 : count,
+                                       written);
+    }
+  };
+  auto tester = std::make_shared<Unreported>();
+  const CtlRun text = RunCtl({"--timeout=1000", "info"}, Attached(tester));
+  EXPECT_EQ(text.status, 0) << text.err.toStdString();
+  EXPECT_TRUE(text.out.contains("Serial number:     00001\n")) << text.out.toStdString();
+  EXPECT_TRUE(text.out.contains("Set-points:        not reported\n")) << text.out.toStdString();
+  const CtlRun json = RunCtl({"--timeout=1000", "--json", "info"}, Attached(tester));
+  const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
+  EXPECT_EQ(info.value("firmware").toString(), "01.02");
+  EXPECT_TRUE(info.value("current_setpoints").isNull()) << json.out.toStdString();
+}
+
 TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
   struct Case {
     QStringList arguments;

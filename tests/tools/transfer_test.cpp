@@ -119,6 +119,26 @@ TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
 #endif
 
 // Two runs on one state file at once take their turns: both changes stay.
+// A command that changes nothing on the tester leaves its STATE alone: a read-only file serves,
+// and a value the tester refused stays in the file, named once per run.
+TEST_F(CtlTest, StateIsWrittenOnlyWhenTheTesterChanged) {
+  QByteArray refused = kThreePrograms;
+  const QString state = Write("st.vap", refused.replace("Pass=12", "Pass=5000"));
+  const QString three = Write("three.vap", kThreePrograms);
+  QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+  for (const QStringList& command : {QStringList{"info"}, QStringList{"download"},
+                                     QStringList{"--simulate-speed=1000", "run", "2"}}) {
+    const CtlRun run = RunCtl(QStringList{"--simulate=" + state} + command);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("Program 1: Pass=5000 not applied (1 to 999 ohms)"), 1)
+        << run.err.toStdString();
+    EXPECT_EQ(ReadAll(state), refused);
+  }
+  QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  ASSERT_EQ(RunCtl({"--simulate=" + state, "upload", three}).status, 0);
+  EXPECT_TRUE(ReadAll(state).contains("Pass=12\r\n"));
+}
+
 TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
   const QString state = "--simulate=" + Path("state.vap");
   const QString first = Write("first.vsp", "[Program]\nPass=21\nFail=31\n");
