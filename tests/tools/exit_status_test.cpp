@@ -66,6 +66,8 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   QByteArray twice = kThreePrograms;
   const QString duplicate =
       Write("twice.vap", twice.replace("Current=20\r\n", "Current=20\r\nCurrent=100\r\n"));
+  const QString state = Write("state.vap", kThreePrograms);
+  QFile::link(state, Path("link.vap"));
   const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
   // Unplugged after the handshake and the request for program 1.
   const auto lostMidway = [](FaultyTester& t) { t.After(2, [&t] { t.Unplug(); }); };
@@ -168,6 +170,11 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--simulate=" + Path("s.vap"), "--simulate=" + dir_.path() + "/./s.vap", "info"},
        2,
        "name the same STATE file"},
+#ifndef _WIN32  // a link is a shortcut file there
+      {{"--simulate=" + state, "--simulate=" + Path("link.vap"), "info"},
+       2,
+       "name the same STATE file"},
+#endif
       {{"download", "-o", "a.vap", "-o", "b.vap"}, 2, "Option -o is given twice"},
       {{"--device=0", "--device=0", "info"}, 2, "Option --device is given twice"},
       {{"--device=+0", "info"}, 3, "the USB serial number or the index '+0'"},
@@ -175,6 +182,8 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--device=00", "info"}, 3, "the USB serial number or the index '00'"},
       {{"service", "set-serial", " 12"}, 2, "needs a serial number from 0 to 99999"},
       {{"service", "set-serial", "+12"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", ""}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-calibration-date", "0001-01-01"}, 2, "Nothing sent: service writes only"},
       {{"service", "set-serial", "-1"}, 2, "set-serial: -1 is out of range"},
       {{"run", "+1"}, 2, "Command run needs a program number 1, 2 or 3"},
       {{"--simulate-fault=melt", "info"}, 2, "--simulate-fault needs unplug, silent"},
