@@ -8,6 +8,8 @@
 #include <QSaveFile>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -46,6 +48,31 @@ bool SyncFolder(const QString& folder) {
       ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   // Some file systems cannot flush a folder; the rename is then as durable as they make it.
   return fd.get() >= 0 && (::fsync(fd.get()) == 0 || errno == EINVAL);
+}
+
+QString UserName(uid_t uid) {
+  const passwd* user = ::getpwuid(uid);
+  return user != nullptr ? QString::fromLocal8Bit(user->pw_name) : QString::number(uid);
+}
+
+QString GroupName(gid_t gid) {
+  const group* found = ::getgrgid(gid);
+  return found != nullptr ? QString::fromLocal8Bit(found->gr_name) : QString::number(gid);
+}
+
+// What of the old file's owner, group and mode the new one lacks ("owner alice (now bob)"),
+// or empty.
+QString LostRights(const struct stat& old, const struct stat& now) {
+  QStringList lost;
+  if (now.st_uid != old.st_uid)
+    lost << QStringLiteral("owner %1 (now %2)").arg(UserName(old.st_uid), UserName(now.st_uid));
+  if (now.st_gid != old.st_gid)
+    lost << QStringLiteral("group %1 (now %2)").arg(GroupName(old.st_gid), GroupName(now.st_gid));
+  if ((now.st_mode & 07777) != (old.st_mode & 07777))
+    lost << QStringLiteral("mode %1 (now %2)")
+                .arg(old.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                .arg(now.st_mode & 07777, 4, 8, QLatin1Char('0'));
+  return lost.join(QStringLiteral(", "));
 }
 
 }  // namespace
@@ -150,7 +177,7 @@ QString SaveTargetProblem(const QString& fileName) {
   return QString();
 }
 
-QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
+QString ReplaceFile(const QString& fileName, const QByteArray& bytes, QStringList* notes) {
   if (QString problem = SaveTargetProblem(fileName); !problem.isEmpty()) return problem;
   const QString target = Target(fileName);
   const QString folder = QFileInfo(target).absolutePath();
@@ -165,10 +192,18 @@ QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
   // whose failure the commit would not see.
   if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return failed(file.errorString());
   if (exists) {
-    // Ownership can only be kept where the process may give it away; the mode always can.
-    if (::fchown(file.handle(), old.st_uid, old.st_gid) != 0 && errno != EPERM)
-      return failed(SystemText(errno));
+    // Only root may give a file away; a member of a group may give it that group. The mode
+    // comes after, as a change of owner clears the set-id bits.
+    if (::fchown(file.handle(), old.st_uid, old.st_gid) != 0) {
+      if (errno != EPERM) return failed(SystemText(errno));
+      if (::fchown(file.handle(), static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM)
+        return failed(SystemText(errno));
+    }
     if (::fchmod(file.handle(), old.st_mode & 07777) != 0) return failed(SystemText(errno));
+    struct stat now {};
+    if (::fstat(file.handle(), &now) != 0) return failed(SystemText(errno));
+    if (const QString lost = LostRights(old, now); !lost.isEmpty() && notes != nullptr)
+      notes->append(QStringLiteral("%1 was saved, but could not keep its %2.").arg(fileName, lost));
   }
   errno = 0;
   if (file.write(bytes) != bytes.size())

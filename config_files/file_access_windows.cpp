@@ -148,7 +148,8 @@ QString SaveTargetProblem(const QString& fileName) {
   return QString();
 }
 
-QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
+// The new file takes the rights of the folder; Windows has no owner, group or mode to keep.
+QString ReplaceFile(const QString& fileName, const QByteArray& bytes, QStringList*) {
   if (QString problem = SaveTargetProblem(fileName); !problem.isEmpty()) return problem;
   const QString target = Target(fileName);
   const auto failed = [&fileName](const QString& cause) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 
@@ -18,5 +19,6 @@ class SimulatedTester;
 // Of the simulator's tester at `device`. Nothing to do when `stateFile` does not exist yet.
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
                                     std::size_t device = 0);
+// What of the file's owner, group and mode the save could not keep is added to `notes`.
 CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
-                                 std::size_t device = 0);
+                                 std::size_t device = 0, QStringList* notes = nullptr);

@@ -19,6 +19,7 @@ CommandResult SaveDownload(const CommandContext& context, const TestProgramsMode
   context.log(QStringLiteral("Saving all Program configurations to file..."));
   const program_files::Outcome saved =
       program_files::SaveAllProgramsToFile(model, context.options.outputFile);
+  for (const QString& note : saved.warnings) context.err << "veld32ctl: warning: " << note << '\n';
   context.log(saved.ok ? QStringLiteral("Save to file complete.")
                        : QStringLiteral("Save to file failed."));
   if (saved.ok) return {};

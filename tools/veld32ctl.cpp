@@ -88,7 +88,9 @@ CommandResult RunWithState(const CommandContext& context, SimulatedTester& simul
   }
   CommandResult result = RunCommand(context);
   for (const auto& [device, stateFile] : states) {
-    const CommandResult saved = SaveSimulatorState(simulator, stateFile, device);
+    QStringList notes;
+    const CommandResult saved = SaveSimulatorState(simulator, stateFile, device, &notes);
+    for (const QString& note : notes) context.err << "veld32ctl: warning: " << note << '\n';
     if (saved.Ok()) continue;
     if (result.Ok()) {
       result = saved;

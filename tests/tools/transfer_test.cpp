@@ -1,10 +1,15 @@
+#include <QCoreApplication>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include "ctl_runner.h"
 #ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "file_faults.h"
+#include "file_rights.h"
 #endif
 #include "program_files.h"
 #include "test_programs_model.h"
@@ -116,6 +121,32 @@ TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
   }
 }
 
+// A download over another's file in a group of the user's keeps the group and says that the
+// owner could not be kept.
+TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0777), 0);
+  const QString out = Write("out.vap", kThreePrograms);
+  const QByteArray path = QFile::encodeName(out);
+  ASSERT_EQ(::chown(path.constData(), kOtherUser, kSharedGroup), 0);
+  ASSERT_EQ(::chmod(path.constData(), 0664), 0);
+  QProcess run;
+  run.setChildProcessModifier([] {
+    if (!BecomeTestUser()) ::_exit(99);
+  });
+  run.start(QStringLiteral(VELD32CTL_PATH),
+            {"--simulate", "--simulate-speed=1000", "--interval=20", "download", "-o", out});
+  ASSERT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(run.readAllStandardError(), "veld32ctl: warning: " + path +
+                                            " was saved, but could not keep its owner 64322 "
+                                            "(now 64321).\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.constData(), &st), 0);
+  EXPECT_EQ(st.st_gid, kSharedGroup);
+  EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
 #endif
 
 // Two runs on one state file at once take their turns: both changes stay.
@@ -145,7 +176,10 @@ TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
   ASSERT_TRUE(held.tryLock());
   const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
   EXPECT_EQ(run.status, 5);
-  EXPECT_TRUE(run.err.contains("state.vap is in use by another program (waited 100 ms)"))
+  EXPECT_TRUE(run.err.contains(
+      "state.vap is in use by another program: " + QCoreApplication::applicationName() +
+      " (process " + QString::number(QCoreApplication::applicationPid()) +
+      ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"))
       << run.err.toStdString();
   EXPECT_TRUE(run.out.isEmpty());
 }
