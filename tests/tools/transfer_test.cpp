@@ -1,7 +1,11 @@
 #include <QCoreApplication>
+#include <QDir>
 #include <QLockFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
+
+#include <utility>
 
 #include "ctl_runner.h"
 #ifndef _WIN32
@@ -250,5 +254,31 @@ TEST(Veld32ctlExecutable, AnswersFromTheSimulatedTester) {
             R"("current_setpoints": [5, 10, 20, 50, 100]})"
             "\n");
 }
+
+#ifdef _WIN32
+// The D2XX library by its own name comes only from the application's folder or the system's:
+// one left in the current folder or along PATH is not loaded. Given by its path, it is.
+TEST(Veld32ctlExecutable, LoadsTheD2xxLibraryByNameOnlyFromSafeFolders) {
+  QTemporaryDir planted;
+  ASSERT_TRUE(QFile::copy(QStringLiteral(FAKE_FTD2XX_PATH), planted.filePath("ftd2xx.dll")));
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("PATH",
+                     QDir::toNativeSeparators(planted.path()) + ";" + environment.value("PATH"));
+  const auto list = [&](const QString& backend) {
+    QProcess process;
+    process.setWorkingDirectory(planted.path());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VELD32CTL_PATH), {backend, "list"});
+    EXPECT_TRUE(process.waitForFinished(20000));
+    return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()));
+  };
+  const auto [byName, byNameSaid] = list("--backend=d2xx");
+  EXPECT_EQ(byName, 4) << byNameSaid.toStdString();
+  EXPECT_TRUE(byNameSaid.contains("cannot load ftd2xx.dll")) << byNameSaid.toStdString();
+  const auto [byPath, byPathSaid] = list("--backend=d2xx:ftd2xx.dll");
+  EXPECT_EQ(byPath, 3) << byPathSaid.toStdString();
+  EXPECT_TRUE(byPathSaid.contains("no FTDI device is attached")) << byPathSaid.toStdString();
+}
+#endif
 
 }  // namespace
