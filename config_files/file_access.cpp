@@ -22,13 +22,6 @@ QString TooLarge(const QString& name, qint64 size) {
       .arg(kMaxFileBytes);
 }
 
-QString Target(const QString& fileName) {
-  const QFileInfo info(fileName);
-  if (!info.isSymLink()) return fileName;
-  const QString canonical = info.canonicalFilePath();
-  return canonical.isEmpty() ? info.symLinkTarget() : canonical;
-}
-
 QString DisplayName(const QString& fileName) {
   return fileName == kStandardStream ? QStringLiteral("standard input") : fileName;
 }

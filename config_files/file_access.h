@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,10 @@ ReadResult ReadWholeFile(const QString& fileName);
 // was and no temporary file stays. An owner, group or mode that could not be kept is a success,
 // said in one line added to `notes` (when given).
 QString ReplaceFile(const QString& fileName, const QByteArray& bytes, QStringList* notes = nullptr);
+
+// Opens `fileName` for reading and writing, unbuffered, into `file`, creating it when missing.
+// Empty on success, else the system's reason.
+QString OpenForUpdate(QFile& file, const QString& fileName);
 
 // Why ReplaceFile would refuse `fileName` before writing anything (not a regular file, no
 // write permission, a folder that cannot take it), or empty when it would try.

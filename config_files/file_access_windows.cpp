@@ -118,6 +118,11 @@ ReadResult ReadWholeFile(const QString& fileName) {
   return {ReadResult::Status::Read, std::move(bytes), {}};
 }
 
+QString OpenForUpdate(QFile& file, const QString& fileName) {
+  file.setFileName(fileName);
+  return file.open(QIODevice::ReadWrite | QIODevice::Unbuffered) ? QString() : file.errorString();
+}
+
 QString SaveTargetProblem(const QString& fileName) {
   const QString target = Target(fileName);
   const auto failed = [&fileName](const QString& cause) {
@@ -146,6 +151,13 @@ QString SaveTargetProblem(const QString& fileName) {
   if (const QString problem = FolderProblem(QFileInfo(target).absolutePath()); !problem.isEmpty())
     return failed(problem);
   return QString();
+}
+
+QString Target(const QString& fileName) {
+  const QFileInfo info(fileName);
+  if (!info.isSymLink()) return fileName;
+  const QString canonical = info.canonicalFilePath();
+  return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
 // The new file takes the rights of the folder; Windows has no owner, group or mode to keep.

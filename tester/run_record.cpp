@@ -77,11 +77,10 @@ QByteArray RunRecordLine(const TestResult& r) {
 QString AppendRunRecord(const QString& fileName, const TestResult& result, int lockWaitMs) {
   file_access::FileLock lock(fileName);
   if (QString busy = lock.Acquire(lockWaitMs); !busy.isEmpty()) return busy;
-  QFile file(fileName);
+  QFile file;
   // Unbuffered: a failed write shows at the write that failed, with the system's reason.
-  if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-    return WriteFailure(fileName, file.errorString());
-  }
+  if (const QString error = file_access::OpenForUpdate(file, fileName); !error.isEmpty())
+    return WriteFailure(fileName, error);
   const QByteArray line = RunRecordLine(result);
   // A stream (a device, a FIFO) has no start to check and no end to go back to: it takes rows.
   if (file.isSequential()) {

@@ -5,6 +5,8 @@
 #include <limits>
 #include <map>
 
+#include "file_names.h"
+
 namespace {
 
 const QString kSimulateWithState = QStringLiteral("--simulate=");
@@ -229,7 +231,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     } else {
       if (argument == QLatin1String("--simulate")) states << QString();
       if (argument.startsWith(QLatin1String("--backend="))) states.clear();
-      forBackend.push_back(argument.toStdString());
+      // As bytes, so that a name that is no UTF-8 comes back as it was.
+      forBackend.push_back(file_names::ToBytes(argument).toStdString());
     }
   }
   if (!states.isEmpty()) parsed.options.stateFile = states.takeFirst();
@@ -251,7 +254,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
   QStringList remaining;
   for (const std::string& argument : backend.remaining)
-    remaining << QString::fromStdString(argument);
+    remaining << file_names::FromBytes(QByteArray::fromStdString(argument));
   LineParser parser(parsed.options);
   if (!parser.Take(remaining) || !parser.Finish()) parsed.result = parser.Result();
   return parsed;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "file_names.h"
 #include "veld32ctl.h"
 
 int main(int argc, char** argv) {
@@ -10,5 +11,5 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("veld32ctl"));
   QTextStream out(stdout);
   QTextStream err(stderr);
-  return RunVeld32Ctl(QCoreApplication::arguments().mid(1), out, err);
+  return RunVeld32Ctl(file_names::CommandLineArguments(argc, argv), out, err);
 }

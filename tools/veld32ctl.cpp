@@ -5,13 +5,15 @@
 #include "all_testers.h"
 #include "command_context.h"
 #include "file_access.h"
+#include "file_names.h"
 #include "simulator_state.h"
 #include "tester_choice.h"
 
 namespace {
 
 void PrintError(QTextStream& err, const QString& message) {
-  for (const QString& line : message.split(u'\n')) err << "veld32ctl: " << line << '\n';
+  for (const QString& line : file_names::Readable(message).split(u'\n'))
+    err << "veld32ctl: " << line << '\n';
 }
 
 bool NeedsTester(const CtlOptions& options) {
@@ -90,7 +92,8 @@ CommandResult RunWithState(const CommandContext& context, SimulatedTester& simul
   for (const auto& [device, stateFile] : states) {
     QStringList notes;
     const CommandResult saved = SaveSimulatorState(simulator, stateFile, device, &notes);
-    for (const QString& note : notes) context.err << "veld32ctl: warning: " << note << '\n';
+    for (const QString& note : notes)
+      context.err << "veld32ctl: warning: " << file_names::Readable(note) << '\n';
     if (saved.Ok()) continue;
     if (result.Ok()) {
       result = saved;

@@ -30,6 +30,7 @@
 #endif
 
 #include "file_access.h"
+#include "file_names.h"
 #include "file_rights.h"
 #include "modINIReadWrite.h"
 #include "program_files.h"
@@ -91,6 +92,33 @@ class FileFaults : public ::testing::Test {
   QTemporaryDir dir_;
   TestProgramsModel model_{QLocale::c()};
 };
+
+// A name given as bytes comes back as the same bytes, whatever they are, and reads with each
+// byte that is no UTF-8 shown as \xHH.
+TEST(FileNames, KeepEveryByteAndShowWhatIsNoUtf8Readably) {
+  const struct {
+    QByteArray bytes;
+    QString readable;
+  } cases[] = {
+      {"plain.vap", "plain.vap"},
+      {"caf\xc3\xa9.vap", QStringLiteral("caf\u00e9.vap")},
+      {"\xf0\x9f\x98\x80", QStringLiteral("\U0001F600")},
+      {"caf\xe9.vap", "caf\\xE9.vap"},
+      {"\xff\xfe", "\\xFF\\xFE"},
+      {"a\xe2\x82", "a\\xE2\\x82"},                  // a sequence cut short
+      {"\xc0\xaf", "\\xC0\\xAF"},                    // an overlong form
+      {"\xed\xa0\x80", "\\xED\\xA0\\x80"},           // a surrogate
+      {"\xed\xb3\xa9", "\\xED\\xB3\\xA9"},           // the surrogate that stands for \xE9
+      {"\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},  // beyond U+10FFFF
+      {"\xe0\x80\x80\xf0\x80\x80\x80", "\\xE0\\x80\\x80\\xF0\\x80\\x80\\x80"},  // overlong
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes.toHex().toStdString());
+    const QString name = file_names::FromBytes(c.bytes);
+    EXPECT_EQ(file_names::ToBytes(name), c.bytes);
+    EXPECT_EQ(file_names::Readable(name), c.readable);
+  }
+}
 
 #ifndef _WIN32
 TEST_F(FileFaults, AFailedWriteLeavesTheOldFileWholeAndSaysWhy) {

@@ -9,8 +9,12 @@
 
 #include "ctl_runner.h"
 #ifndef _WIN32
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <set>
 
 #include "file_faults.h"
 #include "file_rights.h"
@@ -149,6 +153,47 @@ TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
   ASSERT_EQ(::stat(path.constData(), &st), 0);
   EXPECT_EQ(st.st_gid, kSharedGroup);
   EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
+// Names that are no UTF-8 reach the file system byte for byte, and messages show such bytes as
+// \xHH. The shell gives the program the bytes, as an operator's shell does.
+TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
+  const QByteArray given = QFile::encodeName(dir_.path()) + "/x\xff.vap";
+  const int made = ::open(given.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_GE(made, 0);
+  ASSERT_EQ(::write(made, kThreePrograms.constData(), kThreePrograms.size()),
+            kThreePrograms.size());
+  ::close(made);
+  const struct {
+    const char* arguments;  // for the shell, with the bytes as printf escapes
+    int status;
+    QByteArray err;
+  } cases[] = {
+      {"--simulate download -o \"$(printf 'caf\\351.vap')\"", 0, ""},
+      {"show \"$(printf 'x\\377.vap')\"", 0, ""},
+      {"show \"$(printf 'm\\377.vap')\"", 5, "veld32ctl: The file m\\xFF.vap does not exist.\n"},
+      {"--simulate=\"$(printf 'st\\351.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
+      {"--simulate run 1 --csv \"$(printf 'r\\351.csv')\"", 0, "Running test 1…\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    QProcess run;
+    run.setWorkingDirectory(dir_.path());
+    run.start(
+        "/bin/sh",
+        {"-c", QStringLiteral("exec \"$0\" --simulate-speed=1000 --interval=20 ") + c.arguments,
+         QStringLiteral(VELD32CTL_PATH)});
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitCode(), c.status);
+    EXPECT_EQ(run.readAllStandardError(), c.err);
+  }
+  std::set<QByteArray> names;
+  DIR* folder = ::opendir(QFile::encodeName(dir_.path()).constData());
+  ASSERT_NE(folder, nullptr);
+  while (const dirent* entry = ::readdir(folder)) names.insert(entry->d_name);
+  ::closedir(folder);
+  EXPECT_EQ(names, (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
+                                         "r\xe9.csv"}));
 }
 
 #endif
