@@ -5,9 +5,8 @@
 #include <QSysInfo>
 
 #include <algorithm>
-#include <cstdlib>
-
 #include <cerrno>
+#include <cstdlib>
 
 #include "file_access.h"
 #include "file_access_internal.h"

@@ -53,7 +53,7 @@ QString SaveTargetProblem(const QString& fileName);
 // An advisory lock beside a file ("NAME.lock", beside the target of a symbolic link), so that
 // one read-modify-write at a time changes it. The lock file names its holder. One that names no
 // live process is taken over: a dead holder's at once, one that names nobody (empty or garbled,
-// as a kill while it was written leaves it) once it is kAbandonedLockAge old. A live holder's
+// as a kill while it was written leaves it) once it is kAbandonedLockAgeMs old. A live holder's
 // lock never is, however long it holds it. The lock file goes with the lock.
 class FileLock {
  public:

@@ -28,10 +28,13 @@ QString WriteFailure(const QString& fileName, const QString& reason) {
   return QStringLiteral("The test record could not be written to %1: %2").arg(fileName, reason);
 }
 
-// Whether `file` starts with the header line (with either line end, or as all there is).
+// Whether `file` starts with the header line (with either line end, or as all there is), after
+// the byte order mark that a spreadsheet may have put before it.
 bool StartsWithHeader(QFile& file) {
   const QByteArray header = RunRecordHeader().chopped(1);
-  const QByteArray start = file.read(header.size() + 1);
+  QByteArray start = file.read(header.size() + 4);
+  if (start.startsWith("\xEF\xBB\xBF")) start.remove(0, 3);
+  start.truncate(header.size() + 1);
   return start == header ||
          (start.startsWith(header) && (start.endsWith('\n') || start.endsWith('\r')));
 }
