@@ -28,10 +28,16 @@ QString DisplayName(const QString& fileName) {
 FileLock::FileLock(const QString& fileName)
     : fileName_(fileName),
       lockFileName_(Target(fileName) + QStringLiteral(".lock")),
-      lock_(lockFileName_) {
+      lockPath_(QtReachable(lockFileName_, folder_)),
+      lock_(lockPath_) {
   // Qt's own rule: a lock whose holder is dead is stale. No age makes a named live holder's lock
   // stale: a veld32ctl run may hold its STATE for minutes.
   lock_.setStaleLockTime(0);
+}
+
+FileLock::~FileLock() {
+  lock_.unlock();
+  CloseFolder(folder_);
 }
 
 bool FileLock::TakeOverAbandoned() {
@@ -40,14 +46,14 @@ bool FileLock::TakeOverAbandoned() {
     QString host;
     QString application;
     if (lock_.getLockInfo(&pid, &host, &application)) return false;
-    const QDateTime written = QFileInfo(lockFileName_).lastModified();
+    const QDateTime written = QFileInfo(lockPath_).lastModified();
     return written.isValid() &&
            std::abs(written.msecsTo(QDateTime::currentDateTime())) >= kAbandonedLockAgeMs;
   };
   if (!abandoned()) return false;
   // The guard that Qt takes for its own take-over, so that two programs never both remove a lock
   // file and one of them the other's new one; under it the lock file is judged again.
-  QLockFile guard(lockFileName_ + QStringLiteral(".rmlock"));
+  QLockFile guard(lockPath_ + QStringLiteral(".rmlock"));
   return guard.tryLock(0) && abandoned() && lock_.removeStaleLockFile();
 }
 
@@ -82,7 +88,7 @@ QString FileLock::Acquire(int timeoutMs) {
       return QString();
     const int error = errno;
     if (lock_.error() != QLockFile::LockFailedError) {
-      QString problem = FolderProblem(QFileInfo(Target(fileName_)).absolutePath());
+      QString problem = FolderProblem(FolderOf(Target(fileName_)));
       if (problem.isEmpty())
         problem = QStringLiteral("its lock file could not be written (%1)")
                       .arg(error != 0 ? WriteProblem(error) : QStringLiteral("unknown cause"));

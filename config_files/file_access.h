@@ -58,6 +58,7 @@ QString SaveTargetProblem(const QString& fileName);
 class FileLock {
  public:
   explicit FileLock(const QString& fileName);
+  ~FileLock();
   // Waits up to `timeoutMs` for the lock; empty on success, else why it was not taken (for a
   // lock in use: the lock file and its holder, when it names one).
   QString Acquire(int timeoutMs);
@@ -67,7 +68,9 @@ class FileLock {
   QString InUse(int timeoutMs) const;
 
   QString fileName_;
-  QString lockFileName_;
+  QString lockFileName_;  // as the operator reads it
+  int folder_ = -1;       // keeps lockPath_ reachable
+  QString lockPath_;      // as QLockFile reaches it
   QLockFile lock_;
 };
 

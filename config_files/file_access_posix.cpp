@@ -5,7 +5,6 @@
 #include "file_names.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
@@ -132,9 +131,37 @@ QString Target(const QString& fileName) {
   if (length <= 0) return fileName;
   link.truncate(length);
   const QString pointed = file_names::FromBytes(link);
-  return QDir::isAbsolutePath(pointed)
-             ? pointed
-             : QDir::cleanPath(QFileInfo(fileName).absolutePath() + u'/' + pointed);
+  return QDir::isAbsolutePath(pointed) ? pointed
+                                       : QDir::cleanPath(FolderOf(fileName) + u'/' + pointed);
+}
+
+QString FolderOf(const QString& fileName) {
+  QString absolute = fileName;
+  if (!fileName.startsWith(u'/')) {
+    char* current = ::getcwd(nullptr, 0);
+    absolute = (current != nullptr ? file_names::FromBytes(QByteArray(current)) : QString()) +
+               u'/' + fileName;
+    std::free(current);
+  }
+  const qsizetype slash = absolute.lastIndexOf(u'/');
+  return slash == 0 ? QStringLiteral("/") : absolute.left(slash);
+}
+
+QString QtReachable(const QString& fileName, int& folder) {
+  folder = -1;
+  const QString folderName = FolderOf(fileName);
+  const QByteArray bytes = file_names::ToBytes(folderName);
+  if (bytes == QFile::encodeName(folderName)) return fileName;
+  folder = ::open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // A folder that cannot be opened is named when the lock cannot be taken.
+  if (folder < 0) return fileName;
+  return QStringLiteral("/proc/self/fd/%1/%2")
+      .arg(folder)
+      .arg(fileName.mid(fileName.lastIndexOf(u'/') + 1));
+}
+
+void CloseFolder(int folder) {
+  if (folder >= 0) ::close(folder);
 }
 
 QString FolderProblem(const QString& folder) {
@@ -242,7 +269,7 @@ QString SaveTargetProblem(const QString& fileName) {
   } else if (errno != ENOENT) {
     return failed(SystemText(errno));
   }
-  if (const QString problem = FolderProblem(QFileInfo(target).absolutePath()); !problem.isEmpty())
+  if (const QString problem = FolderProblem(FolderOf(target)); !problem.isEmpty())
     return failed(problem);
   return QString();
 }
@@ -250,7 +277,7 @@ QString SaveTargetProblem(const QString& fileName) {
 QString ReplaceFile(const QString& fileName, const QByteArray& bytes, QStringList* notes) {
   if (QString problem = SaveTargetProblem(fileName); !problem.isEmpty()) return problem;
   const QString target = Target(fileName);
-  const QString folder = QFileInfo(target).absolutePath();
+  const QString folder = FolderOf(target);
   const auto failed = [&fileName](const QString& cause) {
     return QStringLiteral("Cannot save %1: %2.").arg(fileName, cause);
   };

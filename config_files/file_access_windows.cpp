@@ -153,6 +153,16 @@ QString SaveTargetProblem(const QString& fileName) {
   return QString();
 }
 
+QString FolderOf(const QString& fileName) { return QFileInfo(fileName).absolutePath(); }
+
+// Qt encodes every Windows name.
+QString QtReachable(const QString& fileName, int& folder) {
+  folder = -1;
+  return fileName;
+}
+
+void CloseFolder(int) {}
+
 QString Target(const QString& fileName) {
   const QFileInfo info(fileName);
   if (!info.isSymLink()) return fileName;

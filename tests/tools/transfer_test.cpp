@@ -164,6 +164,7 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
   ASSERT_EQ(::write(made, kThreePrograms.constData(), kThreePrograms.size()),
             kThreePrograms.size());
   ::close(made);
+  ASSERT_EQ(::mkdir((QFile::encodeName(dir_.path()) + "/d\xe9").constData(), 0755), 0);
   const struct {
     const char* arguments;  // for the shell, with the bytes as printf escapes
     int status;
@@ -174,6 +175,8 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
       {"show \"$(printf 'm\\377.vap')\"", 5, "veld32ctl: The file m\\xFF.vap does not exist.\n"},
       {"--simulate=\"$(printf 'st\\351.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
       {"--simulate run 1 --csv \"$(printf 'r\\351.csv')\"", 0, "Running test 1…\n"},
+      {"--simulate=\"$(printf 'd\\351/st.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
+      {"--simulate run 1 --csv \"$(printf 'd\\351/r\\351.csv')\"", 0, "Running test 1…\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -187,13 +190,18 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
     EXPECT_EQ(run.exitCode(), c.status);
     EXPECT_EQ(run.readAllStandardError(), c.err);
   }
-  std::set<QByteArray> names;
-  DIR* folder = ::opendir(QFile::encodeName(dir_.path()).constData());
-  ASSERT_NE(folder, nullptr);
-  while (const dirent* entry = ::readdir(folder)) names.insert(entry->d_name);
-  ::closedir(folder);
-  EXPECT_EQ(names, (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
-                                         "r\xe9.csv"}));
+  const auto names = [](const QByteArray& path) {
+    std::set<QByteArray> found;
+    if (DIR* folder = ::opendir(path.constData())) {
+      while (const dirent* entry = ::readdir(folder)) found.insert(entry->d_name);
+      ::closedir(folder);
+    }
+    return found;
+  };
+  const QByteArray top = QFile::encodeName(dir_.path());
+  EXPECT_EQ(names(top), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
+                                              "r\xe9.csv", "d\xe9"}));
+  EXPECT_EQ(names(top + "/d\xe9"), (std::set<QByteArray>{".", "..", "st.vap", "r\xe9.csv"}));
 }
 
 #endif
