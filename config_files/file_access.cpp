@@ -1,7 +1,12 @@
 // The part of the file access that is the same on every platform.
+#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QSysInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include "file_access.h"
 #include "file_access_internal.h"
@@ -16,36 +21,82 @@ QString TooLarge(const QString& name, qint64 size) {
       .arg(kMaxFileBytes);
 }
 
-QString Target(const QString& fileName) {
-  const QFileInfo info(fileName);
-  if (!info.isSymLink()) return fileName;
-  const QString canonical = info.canonicalFilePath();
-  return canonical.isEmpty() ? info.symLinkTarget() : canonical;
-}
-
 QString DisplayName(const QString& fileName) {
   return fileName == kStandardStream ? QStringLiteral("standard input") : fileName;
 }
 
 FileLock::FileLock(const QString& fileName)
-    : fileName_(fileName), lock_(Target(fileName) + QStringLiteral(".lock")) {
-  // Only a dead holder makes a lock stale: a veld32ctl run may hold its STATE for minutes.
+    : fileName_(fileName),
+      lockFileName_(Target(fileName) + QStringLiteral(".lock")),
+      lockPath_(QtReachable(lockFileName_, folder_)),
+      lock_(lockPath_) {
+  // Qt's own rule: a lock whose holder is dead is stale. No age makes a named live holder's lock
+  // stale: a veld32ctl run may hold its STATE for minutes.
   lock_.setStaleLockTime(0);
 }
 
+FileLock::~FileLock() {
+  lock_.unlock();
+  CloseFolder(folder_);
+}
+
+bool FileLock::TakeOverAbandoned() {
+  const auto abandoned = [this] {
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock_.getLockInfo(&pid, &host, &application)) return false;
+    const QDateTime written = QFileInfo(lockPath_).lastModified();
+    return written.isValid() &&
+           std::abs(written.msecsTo(QDateTime::currentDateTime())) >= kAbandonedLockAgeMs;
+  };
+  if (!abandoned()) return false;
+  // The guard that Qt takes for its own take-over, so that two programs never both remove a lock
+  // file and one of them the other's new one; under it the lock file is judged again.
+  QLockFile guard(lockPath_ + QStringLiteral(".rmlock"));
+  return guard.tryLock(0) && abandoned() && lock_.removeStaleLockFile();
+}
+
+QString FileLock::InUse(int timeoutMs) const {
+  qint64 pid = 0;
+  QString host;
+  QString application;
+  QString holder;
+  if (lock_.getLockInfo(&pid, &host, &application)) {
+    holder = QStringLiteral("%1 (process %2%3) holds its lock file %4")
+                 .arg(application.isEmpty() ? QStringLiteral("a program") : application)
+                 .arg(pid)
+                 .arg(host.isEmpty() || host == QSysInfo::machineHostName()
+                          ? QString()
+                          : QStringLiteral(" on ") + host)
+                 .arg(lockFileName_);
+  } else {
+    holder = QStringLiteral("its lock file %1 names no program yet").arg(lockFileName_);
+  }
+  return QStringLiteral("The file %1 is in use by another program: %2 (waited %3 ms).")
+      .arg(fileName_, holder)
+      .arg(timeoutMs);
+}
+
 QString FileLock::Acquire(int timeoutMs) {
-  errno = 0;
-  if (lock_.tryLock(timeoutMs)) return QString();
-  const int error = errno;
-  if (lock_.error() == QLockFile::LockFailedError)
-    return QStringLiteral("The file %1 is in use by another program (waited %2 ms).")
-        .arg(fileName_)
-        .arg(timeoutMs);
-  QString problem = FolderProblem(QFileInfo(Target(fileName_)).absolutePath());
-  if (problem.isEmpty())
-    problem = QStringLiteral("its lock file could not be written (%1)")
-                  .arg(error != 0 ? WriteProblem(error) : QStringLiteral("unknown cause"));
-  return QStringLiteral("Cannot lock %1: %2.").arg(fileName_, problem);
+  const QDeadlineTimer deadline(timeoutMs);
+  for (;;) {
+    errno = 0;
+    // Short tries, so that a lock file that names nobody is judged again as it ages.
+    const qint64 left = deadline.remainingTime();
+    if (lock_.tryLock(static_cast<int>(left < 0 ? 200 : std::min<qint64>(left, 200))))
+      return QString();
+    const int error = errno;
+    if (lock_.error() != QLockFile::LockFailedError) {
+      QString problem = FolderProblem(FolderOf(Target(fileName_)));
+      if (problem.isEmpty())
+        problem = QStringLiteral("its lock file could not be written (%1)")
+                      .arg(error != 0 ? WriteProblem(error) : QStringLiteral("unknown cause"));
+      return QStringLiteral("Cannot lock %1: %2.").arg(fileName_, problem);
+    }
+    if (TakeOverAbandoned()) continue;
+    if (deadline.hasExpired()) return InUse(timeoutMs);
+  }
 }
 
 }  // namespace file_access

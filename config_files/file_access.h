@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QLockFile>
 #include <QString>
+#include <QStringList>
 
 // The one way configuration files reach the disk and come back. A read takes the whole file in
 // one bounded pass, so that a pipe, standard input or a FIFO is read exactly once and an
@@ -33,27 +35,48 @@ ReadResult ReadWholeFile(const QString& fileName);
 
 // Replaces `fileName` (or the file a symbolic link there points to) by `bytes`: written to a
 // temporary file beside it, flushed to the disk, given the old file's owner, group and mode where
-// the process may set them, renamed into place, and the folder flushed. Refuses anything but a
-// regular file and a file without any write permission, whoever runs the program. Empty on
-// success, else the reason; on failure the old file is as it was and no temporary file stays.
-QString ReplaceFile(const QString& fileName, const QByteArray& bytes);
+// the process may set them (the group where it is a member of it), renamed into place, and the
+// folder flushed. Refuses anything but a regular file and a file without any write permission,
+// whoever runs the program. Empty on success, else the reason; on failure the old file is as it
+// was and no temporary file stays. An owner, group or mode that could not be kept is a success,
+// said in one line added to `notes` (when given).
+QString ReplaceFile(const QString& fileName, const QByteArray& bytes, QStringList* notes = nullptr);
+
+// Opens `fileName` for reading and writing, unbuffered, into `file`, creating it when missing.
+// Empty on success, else the system's reason.
+QString OpenForUpdate(QFile& file, const QString& fileName);
 
 // Why ReplaceFile would refuse `fileName` before writing anything (not a regular file, no
 // write permission, a folder that cannot take it), or empty when it would try.
 QString SaveTargetProblem(const QString& fileName);
 
-// An advisory lock beside a configuration file ("NAME.lock"), so that one read-modify-write at a
-// time changes it. A lock left by a process that has died is taken over.
+// An advisory lock beside a file ("NAME.lock", beside the target of a symbolic link), so that
+// one read-modify-write at a time changes it. The lock file names its holder. One that names no
+// live process is taken over: a dead holder's at once, one that names nobody (empty or garbled,
+// as a kill while it was written leaves it) once it is kAbandonedLockAgeMs old. A live holder's
+// lock never is, however long it holds it. The lock file goes with the lock.
 class FileLock {
  public:
   explicit FileLock(const QString& fileName);
-  // Waits up to `timeoutMs` for the lock; empty on success, else why it was not taken.
+  ~FileLock();
+  // Waits up to `timeoutMs` for the lock; empty on success, else why it was not taken (for a
+  // lock in use: the lock file and its holder, when it names one).
   QString Acquire(int timeoutMs);
 
  private:
+  bool TakeOverAbandoned();
+  QString InUse(int timeoutMs) const;
+
   QString fileName_;
+  QString lockFileName_;  // as the operator reads it
+  int folder_ = -1;       // keeps lockPath_ reachable
+  QString lockPath_;      // as QLockFile reaches it
   QLockFile lock_;
 };
+
+// How old a lock file that names nobody must be before it is taken over: its writer has had
+// time to finish it.
+inline constexpr int kAbandonedLockAgeMs = 3000;
 
 // How long a save waits for another program's save of the same file.
 inline constexpr int kSaveLockWaitMs = 5000;

@@ -12,6 +12,16 @@ QString TooLarge(const QString& name, qint64 size);
 // The file a save writes and a lock guards: the target of a symbolic link, followed to its end.
 QString Target(const QString& fileName);
 
+// The absolute path of the folder that holds `fileName`, as text that keeps every byte of it
+// (QFileInfo does not, see file_names).
+QString FolderOf(const QString& fileName);
+// A name by which Qt's own file classes (QLockFile) reach `fileName`: itself, or, where its
+// folder's name has bytes that Qt cannot encode (see file_names), the same file through an open
+// descriptor of that folder. `folder` is that descriptor, or -1; close it with CloseFolder once
+// the name is no longer used.
+QString QtReachable(const QString& fileName, int& folder);
+void CloseFolder(int folder);
+
 // Platform parts. Why `folder` cannot take a new file, or empty when it can.
 QString FolderProblem(const QString& folder);
 // The cause of a failed write, from the errno value it left, in the operator's words.

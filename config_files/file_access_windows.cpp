@@ -118,6 +118,11 @@ ReadResult ReadWholeFile(const QString& fileName) {
   return {ReadResult::Status::Read, std::move(bytes), {}};
 }
 
+QString OpenForUpdate(QFile& file, const QString& fileName) {
+  file.setFileName(fileName);
+  return file.open(QIODevice::ReadWrite | QIODevice::Unbuffered) ? QString() : file.errorString();
+}
+
 QString SaveTargetProblem(const QString& fileName) {
   const QString target = Target(fileName);
   const auto failed = [&fileName](const QString& cause) {
@@ -148,7 +153,25 @@ QString SaveTargetProblem(const QString& fileName) {
   return QString();
 }
 
-QString ReplaceFile(const QString& fileName, const QByteArray& bytes) {
+QString FolderOf(const QString& fileName) { return QFileInfo(fileName).absolutePath(); }
+
+// Qt encodes every Windows name.
+QString QtReachable(const QString& fileName, int& folder) {
+  folder = -1;
+  return fileName;
+}
+
+void CloseFolder(int) {}
+
+QString Target(const QString& fileName) {
+  const QFileInfo info(fileName);
+  if (!info.isSymLink()) return fileName;
+  const QString canonical = info.canonicalFilePath();
+  return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+// The new file takes the rights of the folder; Windows has no owner, group or mode to keep.
+QString ReplaceFile(const QString& fileName, const QByteArray& bytes, QStringList*) {
   if (QString problem = SaveTargetProblem(fileName); !problem.isEmpty()) return problem;
   const QString target = Target(fileName);
   const auto failed = [&fileName](const QString& cause) {

@@ -47,11 +47,12 @@ IniLoad LoadIniFile(const QString& fileName) {
   return {IniDocument::FromBytes(read.bytes), false, {}};
 }
 
-QString SaveIniFile(const IniDocument& document, const QString& fileName) {
-  return file_access::ReplaceFile(fileName, document.ToBytes());
+QString SaveIniFile(const IniDocument& document, const QString& fileName, QStringList* notes) {
+  return file_access::ReplaceFile(fileName, document.ToBytes(), notes);
 }
 
-QString ChangeIniFile(const QString& fileName, const std::function<bool(IniDocument&)>& change) {
+QString ChangeIniFile(const QString& fileName, const std::function<bool(IniDocument&)>& change,
+                      QStringList* notes) {
   // A target that no save may replace is refused before anything of it is read.
   if (QString problem = file_access::SaveTargetProblem(fileName); !problem.isEmpty())
     return problem;
@@ -65,7 +66,7 @@ QString ChangeIniFile(const QString& fileName, const std::function<bool(IniDocum
   if (!change(document))
     return QStringLiteral("Cannot save %1: a name or value cannot be written as 8-bit text.")
         .arg(fileName);
-  return SaveIniFile(document, fileName);
+  return SaveIniFile(document, fileName, notes);
 }
 
 }  // namespace modINIReadWrite

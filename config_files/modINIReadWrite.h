@@ -35,12 +35,15 @@ struct IniLoad {
 IniLoad LoadIniFile(const QString& fileName);
 
 // Puts `document` in the place of `fileName` (file_access::ReplaceFile). Empty on success, else
-// the reason; the old file is then untouched.
-QString SaveIniFile(const IniDocument& document, const QString& fileName);
+// the reason; the old file is then untouched. What of its rights the file could not keep is added
+// to `notes`.
+QString SaveIniFile(const IniDocument& document, const QString& fileName,
+                    QStringList* notes = nullptr);
 
 // The read-modify-write of one file under its lock: `change` edits the document as loaded (an
 // empty one when the file does not exist) and returns false to leave the file alone. Empty on
-// success, else the reason.
-QString ChangeIniFile(const QString& fileName, const std::function<bool(IniDocument&)>& change);
+// success, else the reason; `notes` as for SaveIniFile.
+QString ChangeIniFile(const QString& fileName, const std::function<bool(IniDocument&)>& change,
+                      QStringList* notes = nullptr);
 
 }  // namespace modINIReadWrite

@@ -188,12 +188,16 @@ Outcome LoadAllProgramsFromFile(TestProgramsModel& model, const QString& fileNam
 
 Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, const QString& fileName,
                           bool singleProgram) {
-  const QString error = modINIReadWrite::ChangeIniFile(fileName, [&](IniDocument& document) {
-    WriteProgram(document, model, programIndex, SectionName(programIndex, singleProgram));
-    return true;
-  });
+  Outcome saved;
+  const QString error = modINIReadWrite::ChangeIniFile(
+      fileName,
+      [&](IniDocument& document) {
+        WriteProgram(document, model, programIndex, SectionName(programIndex, singleProgram));
+        return true;
+      },
+      &saved.warnings);
   if (!error.isEmpty()) return Failed(error);
-  return {};
+  return saved;
 }
 
 QByteArray AllProgramsFileContent(const TestProgramsModel& model) {
@@ -206,9 +210,11 @@ QByteArray AllProgramsFileContent(const TestProgramsModel& model) {
 
 Outcome SaveAllProgramsToFile(const TestProgramsModel& model, const QString& fileName) {
   // Nothing of the old file is read, so the replacement alone makes it all-or-nothing.
-  const QString error = file_access::ReplaceFile(fileName, AllProgramsFileContent(model));
+  Outcome saved;
+  const QString error =
+      file_access::ReplaceFile(fileName, AllProgramsFileContent(model), &saved.warnings);
   if (!error.isEmpty()) return Failed(error);
-  return {};
+  return saved;
 }
 
 }  // namespace program_files

@@ -19,7 +19,8 @@ struct Outcome {
   bool ok = true;
   QString error;  // for the operator when !ok: which file, and what is wrong with it
   // One line per key not applied, in loading order ("Program 2: Pass=5000 not applied (1 to
-  // 999 ohms)", "Program 1: Mode missing, not applied (1 Duration or 2 Single Measure)").
+  // 999 ohms)", "Program 1: Mode missing, not applied (1 Duration or 2 Single Measure)"); for
+  // a save, what of the file's owner, group and mode it could not keep.
   QStringList warnings;
 };
 

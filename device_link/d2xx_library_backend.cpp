@@ -49,12 +49,34 @@ std::string WindowsErrorText(DWORD code) {
 }
 #endif
 
+#ifdef _WIN32
+// Loads the library named `path` the safe way. A bare name (the library's own, no path given)
+// is looked for in the application's folder and the system folders only, never in the current
+// folder or along PATH, where anyone may have left a library of that name. A path given is
+// loaded from exactly there, made absolute, with its own dependencies looked for beside it and
+// in those folders.
+HMODULE LoadSafely(const std::string& path, bool givenPath) {
+  const std::wstring name = WindowsPath(path);
+  if (!givenPath) return ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  const DWORD size = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return nullptr;
+  std::wstring full(size, L'\0');
+  const DWORD length = ::GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return nullptr;
+  full.resize(length);
+  return ::LoadLibraryExW(full.c_str(), nullptr,
+                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+}
+#endif
+
 // An open shared library; closed when destroyed.
 class SharedLibrary {
  public:
-  static std::unique_ptr<SharedLibrary> Open(const std::string& path, std::string& error) {
+  // `givenPath`: `path` is the operator's, else the library's own name.
+  static std::unique_ptr<SharedLibrary> Open(const std::string& path,
+                                             [[maybe_unused]] bool givenPath, std::string& error) {
 #ifdef _WIN32
-    HMODULE module = ::LoadLibraryW(WindowsPath(path).c_str());
+    HMODULE module = LoadSafely(path, givenPath);
     if (module == nullptr) {
       error = WindowsErrorText(::GetLastError());
       return nullptr;
@@ -156,7 +178,7 @@ D2xxLibraryBackend::LoadResult D2xxLibraryBackend::Load(const std::string& path)
   const std::string name = path.empty() ? DefaultLibraryName() : path;
   std::string why;
   auto library = std::make_unique<Library>();
-  library->module = SharedLibrary::Open(name, why);
+  library->module = SharedLibrary::Open(name, !path.empty(), why);
   if (!library->module) {
     return {nullptr,
             "D2XX library unavailable: cannot load " + name + " (" + why + "); " + kInstallAdvice};

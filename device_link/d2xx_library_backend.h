@@ -22,7 +22,9 @@ class D2xxLibraryBackend final : public D2xx {
 
   // The name the platform's loader looks for when no path is given.
   static const char* DefaultLibraryName();
-  // `path` empty means DefaultLibraryName().
+  // `path` empty means DefaultLibraryName(), which Windows looks for only in the application's
+  // folder and the system folders (never the current folder or PATH). A path is loaded from
+  // exactly where it points (a relative one from the current folder).
   static LoadResult Load(const std::string& path = {});
 
   ~D2xxLibraryBackend() override;

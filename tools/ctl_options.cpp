@@ -6,6 +6,7 @@
 #include <map>
 
 #include "file_access.h"
+#include "file_names.h"
 #include "plain_number.h"
 
 namespace {
@@ -290,7 +291,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     } else {
       if (argument == QLatin1String("--simulate")) states << QString();
       if (argument.startsWith(QLatin1String("--backend="))) states.clear();
-      forBackend.push_back(argument.toStdString());
+      // As bytes, so that a name that is no UTF-8 comes back as it was.
+      forBackend.push_back(file_names::ToBytes(argument).toStdString());
     }
   }
   if (const QString refused = StateFileProblem(states); !refused.isEmpty()) {
@@ -316,7 +318,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
   QStringList remaining;
   for (const std::string& argument : backend.remaining)
-    remaining << QString::fromStdString(argument);
+    remaining << file_names::FromBytes(QByteArray::fromStdString(argument));
   LineParser parser(parsed.options);
   if (!parser.Take(remaining) || !parser.Finish()) parsed.result = parser.Result();
   return parsed;

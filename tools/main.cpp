@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "file_names.h"
 #include "veld32ctl.h"
 
 #ifndef _WIN32
@@ -38,5 +39,5 @@ int main(int argc, char** argv) {
   standardOutput.open(kStandardOutputDescriptor, QIODevice::WriteOnly | QIODevice::Unbuffered);
   QTextStream out(&standardOutput);
   QTextStream err(stderr);
-  return RunVeld32Ctl(QCoreApplication::arguments().mid(1), out, err);
+  return RunVeld32Ctl(file_names::CommandLineArguments(argc, argv), out, err);
 }

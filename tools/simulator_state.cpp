@@ -48,7 +48,7 @@ CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& s
 }
 
 CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
-                                 std::size_t device) {
+                                 std::size_t device, QStringList* notes) {
   TestProgramsModel model(QLocale::c());
   model.StartUp();
   // Each program as the tester reports it when asked over the wire.
@@ -61,6 +61,7 @@ CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stat
     }
   }
   const program_files::Outcome saved = program_files::SaveAllProgramsToFile(model, stateFile);
+  if (notes != nullptr) notes->append(saved.warnings);
   if (saved.ok) return {};
   return CommandResult::Failure(ExitStatus::FileFailure, saved.error);
 }

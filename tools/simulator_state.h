@@ -21,5 +21,6 @@ class SimulatedTester;
 // the file, since the file is written again only when what the tester holds has changed.
 CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& stateFile,
                                     std::size_t device, QStringList& warnings);
+// What of the file's owner, group and mode the save could not keep is added to `notes`.
 CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stateFile,
-                                 std::size_t device);
+                                 std::size_t device, QStringList* notes = nullptr);

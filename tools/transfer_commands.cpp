@@ -2,6 +2,7 @@
 
 #include "command_context.h"
 #include "file_access.h"
+#include "file_names.h"
 #include "program_file_input.h"
 #include "program_files.h"
 #include "test_programs_model.h"
@@ -19,6 +20,8 @@ CommandResult SaveDownload(const CommandContext& context, const TestProgramsMode
   context.log(QStringLiteral("Saving all Program configurations to file..."));
   const program_files::Outcome saved =
       program_files::SaveAllProgramsToFile(model, context.options.outputFile);
+  for (const QString& note : saved.warnings)
+    context.err << "veld32ctl: warning: " << file_names::Readable(note) << '\n';
   context.log(saved.ok ? QStringLiteral("Save to file complete.")
                        : QStringLiteral("Save to file failed."));
   if (saved.ok) return {};

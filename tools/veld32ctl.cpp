@@ -9,6 +9,7 @@
 #include "all_testers.h"
 #include "command_context.h"
 #include "file_access.h"
+#include "file_names.h"
 #include "program_controls.h"
 #include "simulated_tester.h"
 #include "simulator_state.h"
@@ -17,7 +18,8 @@
 namespace {
 
 void PrintError(QTextStream& err, const QString& message) {
-  for (const QString& line : message.split(u'\n')) err << "veld32ctl: " << line << '\n';
+  for (const QString& line : file_names::Readable(message).split(u'\n'))
+    err << "veld32ctl: " << line << '\n';
 }
 
 bool NeedsTester(const CtlOptions& options) {
@@ -109,7 +111,10 @@ CommandResult RunWithState(const CommandContext& context, SimulatedTester& simul
   for (std::size_t i = 0; i < states.size(); ++i) {
     const auto& [device, stateFile] = states[i];
     if (HeldPrograms(simulator, device) == restoredPrograms[i]) continue;
-    const CommandResult saved = SaveSimulatorState(simulator, stateFile, device);
+    QStringList notes;
+    const CommandResult saved = SaveSimulatorState(simulator, stateFile, device, &notes);
+    for (const QString& note : notes)
+      context.err << "veld32ctl: warning: " << file_names::Readable(note) << '\n';
     if (saved.Ok()) continue;
     if (result.Ok()) {
       result = saved;

@@ -52,7 +52,31 @@ for library in libqt6widgets6 libftdi1-2 libc6; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [ -x "$scratch/control/postinst" ] || fail "no executable postinst"
-grep -q 'udevadm control --reload' "$scratch/control/postinst" || fail "postinst does not reload udev rules"
+# The post-install step reloads the rules and retriggers the testers alone: a stand-in udevadm
+# records what it is asked, over a stand-in /sys with a tester, another FTDI device and another
+# maker's device that calls itself VELD32.
+fake=$scratch/fake
+mkdir -p "$fake/bin" "$fake/run/udev"
+cat > "$fake/bin/udevadm" <<'UDEVADM'
+#!/bin/sh
+echo "$*" >> "$VELD32_TEST_ROOT/udevadm.log"
+UDEVADM
+chmod +x "$fake/bin/udevadm"
+device() {
+  mkdir -p "$fake/sys/bus/usb/devices/$1"
+  echo "$2" > "$fake/sys/bus/usb/devices/$1/idVendor"
+  echo "$3" > "$fake/sys/bus/usb/devices/$1/product"
+}
+device 1-1 0403 VELD32
+device 1-2 0403 "FT232R USB UART"
+device 1-3 067b VELD32
+mkdir -p "$fake/sys/bus/usb/devices/1-1:1.0"
+PATH="$fake/bin:$PATH" VELD32_TEST_ROOT=$fake sh "$scratch/control/postinst" configure ||
+  fail "postinst configure failed"
+expected_calls="control --reload-rules
+trigger --action=change --parent-match=$fake/sys/bus/usb/devices/1-1"
+[ "$(cat "$fake/udevadm.log" 2>/dev/null)" = "$expected_calls" ] ||
+  fail "postinst asked udevadm for: $(cat "$fake/udevadm.log" 2>/dev/null)"
 
 if command -v lintian > /dev/null 2>&1; then
   lintian --fail-on error --suppress-tags-from-file /dev/null "$deb" || fail "lintian reports errors"

@@ -6,9 +6,27 @@
 // does nothing.
 
 #ifdef __linux__
+#include <grp.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <vector>
+
+// Ids that no account on a test machine is expected to have: a user, the group of its own, a
+// group it is a member of, and another user and group.
+inline constexpr uid_t kTestUser = 64321;
+inline constexpr uid_t kOtherUser = 64322;
+inline constexpr gid_t kTestUsersGroup = 64331;
+inline constexpr gid_t kSharedGroup = 64332;
+inline constexpr gid_t kForeignGroup = 64333;
+
+// Makes the calling process (a child: there is no way back) kTestUser, in kTestUsersGroup and
+// a member of kSharedGroup. Root only; false when it could not.
+inline bool BecomeTestUser() {
+  const gid_t groups[] = {kTestUsersGroup, kSharedGroup};
+  return ::setgroups(2, groups) == 0 && ::setgid(kTestUsersGroup) == 0 && ::setuid(kTestUser) == 0;
+}
 
 class WithoutPermissionOverride {
  public:

@@ -1,13 +1,21 @@
 #include "run_record.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <functional>
 
+#include <limits>
+#include <optional>
+
+#ifndef _WIN32
+#include "file_faults.h"
+#endif
 #include "qt_printers.h"
 
 namespace {
@@ -39,19 +47,130 @@ TEST(RunRecord, AppendsAfterOneHeaderAndSavesAllAtOnce) {
   EXPECT_EQ(Contents(saved), kHeader + kNoReadingLine + kPassedLine);
 }
 
+void Write(const QString& fileName, const QByteArray& bytes) {
+  QFile file(fileName);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+TestResult FromSerial(const QString& serial) {
+  TestResult result = kPassed;
+  result.testerSerial = serial;
+  return result;
+}
+
+// What an append makes of what the file held before: the new content, or a refusal that leaves
+// it as it was.
+TEST(RunRecord, RefusesWhatIsNoRecordAndRepairsWhatItCan) {
+  struct Case {
+    const char* name;
+    std::optional<QByteArray> before;  // none: no file
+    TestResult result;
+    QByteArray after;  // empty: refused, unchanged
+  };
+  const QByteArray crlfHeader = kHeader.chopped(1) + "\r\n";
+  const Case cases[] = {
+      {"new file", std::nullopt, kPassed, kHeader + kPassedLine},
+      {"empty file", "", kPassed, kHeader + kPassedLine},
+      {"record", kHeader + kNoReadingLine, kPassed, kHeader + kNoReadingLine + kPassedLine},
+      {"record with CRLF", crlfHeader, kPassed, crlfHeader + kPassedLine},
+      {"record with a byte order mark", "\xEF\xBB\xBF" + kHeader, kPassed,
+       "\xEF\xBB\xBF" + kHeader + kPassedLine},
+      {"a byte order mark alone", "\xEF\xBB\xBF", kPassed, ""},
+      {"last line cut", kHeader + kNoReadingLine.chopped(1), kPassed,
+       kHeader + kNoReadingLine + kPassedLine},
+      {"header cut", kHeader.chopped(1), kPassed, kHeader + kPassedLine},
+      {"notes", "ask the line 3 foreman\n", kPassed, ""},
+      {"another table", "time,serial\n1,2\n", kPassed, ""},
+      {"header after a blank line", "\n" + kHeader, kPassed, ""},
+      {"bytes", QByteArray("\x00\xff\x12time", 8), kPassed, ""},
+      {"formula", "", FromSerial("=1+2"),
+       kHeader + "2026-03-09T08:05:07Z,'=1+2,2,62.5,150,1000,pass\n"},
+      {"plus", "", FromSerial("+1"), kHeader + "2026-03-09T08:05:07Z,'+1,2,62.5,150,1000,pass\n"},
+      {"minus", "", FromSerial("-1"), kHeader + "2026-03-09T08:05:07Z,'-1,2,62.5,150,1000,pass\n"},
+      {"at", "", FromSerial("@A"), kHeader + "2026-03-09T08:05:07Z,'@A,2,62.5,150,1000,pass\n"},
+      {"tab", "", FromSerial("\tA"), kHeader + "2026-03-09T08:05:07Z,'\tA,2,62.5,150,1000,pass\n"},
+      {"return", "", FromSerial("\rA"),
+       kHeader + "2026-03-09T08:05:07Z,\"'\rA\",2,62.5,150,1000,pass\n"},
+      {"inner signs", "", FromSerial("A=-+@"),
+       kHeader + "2026-03-09T08:05:07Z,A=-+@,2,62.5,150,1000,pass\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir dir;
+    const QString log = dir.filePath("line3.csv");
+    if (c.before) Write(log, *c.before);
+    const QString error = AppendRunRecord(log, c.result, 1000);
+    if (c.after.isEmpty()) {
+      EXPECT_EQ(error, log + " is not a test record: it does not start with the line \"" +
+                           kHeader.chopped(1) + "\"; give a new file or a record written before.");
+      EXPECT_EQ(Contents(log), *c.before);
+    } else {
+      EXPECT_EQ(error, "");
+      EXPECT_EQ(Contents(log), c.after);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"line3.csv"});
+  }
+}
+
+#ifndef _WIN32
+// A record that ends a few bytes before a new page of the disk, so that a row fits only in part.
+QByteArray AlmostAPage() {
+  const qsizetype pad = 4096 - 6 - kHeader.size() - kPassedLine.size();
+  return kHeader + RunRecordLine(FromSerial(QString(pad + 5, 'x')));
+}
+
+// A row cut off by the disk is taken back whole, with the system's reason, and the next row
+// after room is made starts its own line.
+void ExpectNoPartialRow(const QString& log, const char* reason, const std::function<void()>& room) {
+  const QByteArray before = AlmostAPage();
+  ASSERT_EQ(before.size(), 4090);
+  Write(log, before);
+  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000),
+            "The test record could not be written to " + log + ": " + reason);
+  EXPECT_EQ(Contents(log), before);
+  room();
+  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
+  EXPECT_EQ(Contents(log), before + kPassedLine);
+}
+
+TEST(RunRecord, ARowThatTheDiskCutsOffIsTakenBack) {
+  QTemporaryDir dir;
+  std::optional<WriteLimit> limit(4096);
+  ExpectNoPartialRow(dir.filePath("line3.csv"), "File too large", [&limit] { limit.reset(); });
+}
+
+TEST(RunRecord, ARowThatAFullDiskCutsOffIsTakenBack) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath("small");
+  const FullDisk disk(folder);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  // The record has its first page, and one more page is left for the lock file beside it.
+  const QString log = folder + "/line3.csv";
+  Write(log, AlmostAPage());
+  Write(folder + "/spare", "x");
+  disk.Fill();
+  QFile::remove(folder + "/spare");
+  ExpectNoPartialRow(log, "No space left on device",
+                     [&folder] { QFile::remove(folder + "/filler"); });
+}
+#endif
+
 TEST(RunRecord, WaitsForAnotherRunsLockAndSaysWhatFailed) {
   QTemporaryDir dir;
   const QString log = dir.filePath("line3.csv");
   QLockFile other(log + ".lock");
   ASSERT_TRUE(other.lock());
-  EXPECT_EQ(AppendRunRecord(log, kPassed, 50), "The test record could not be written to " + log +
-                                                   ": another run held its lock for 50 ms");
+  EXPECT_EQ(AppendRunRecord(log, kPassed, 50),
+            "The file " + log +
+                " is in use by another program: " + QCoreApplication::applicationName() +
+                " (process " + QString::number(QCoreApplication::applicationPid()) +
+                ") holds its lock file " + log + ".lock (waited 50 ms).");
   EXPECT_FALSE(QFile::exists(log));
   other.unlock();
 
   const QString missing = dir.filePath("no/such/folder/line3.csv");
-  EXPECT_TRUE(AppendRunRecord(missing, kPassed, 50)
-                  .startsWith("The test record could not be written to " + missing));
+  EXPECT_TRUE(AppendRunRecord(missing, kPassed, 50).contains("does not exist"));
   EXPECT_TRUE(SaveRunRecords(missing, {kPassed})
                   .startsWith("The test results could not be saved to " + missing + ": "));
 }

@@ -73,6 +73,25 @@ TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
   EXPECT_TRUE(info.value("current_setpoints").isNull()) << json.out.toStdString();
 }
 
+TEST_F(CtlTest, RunRefusesAFileThatIsNoTestRecordAndFeedsADeviceQuietly) {
+  const QString notes = Write("notes.csv", "ask the line 3 foreman\n");
+  const CtlRun run = RunCtl({"--simulate", "--simulate-speed=1000", "run", "1", "--csv", notes});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_TRUE(run.err.contains("veld32ctl: " + notes + " is not a test record"))
+      << run.err.toStdString();
+  EXPECT_EQ(Contents(notes), "ask the line 3 foreman\n");
+
+#ifndef _WIN32
+  QProcess station;
+  station.start(
+      QStringLiteral(VELD32CTL_PATH),
+      {"--simulate", "--simulate-speed=1000", "--interval=20", "--csv", "/dev/null", "run", "1"});
+  ASSERT_TRUE(station.waitForFinished(20000));
+  EXPECT_EQ(station.exitCode(), 0);
+  EXPECT_EQ(station.readAllStandardError(), "Running test 1…\n");
+#endif
+}
+
 TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
   struct Case {
     QStringList arguments;

@@ -1,10 +1,23 @@
+#include <QCoreApplication>
+#include <QDir>
 #include <QLockFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
+
+#include <utility>
 
 #include "ctl_runner.h"
 #ifndef _WIN32
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+
 #include "file_faults.h"
+#include "file_rights.h"
 #endif
 #include "program_files.h"
 #include "test_programs_model.h"
@@ -116,6 +129,81 @@ TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
   }
 }
 
+// A download over another's file in a group of the user's keeps the group and says that the
+// owner could not be kept.
+TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0777), 0);
+  const QString out = Write("out.vap", kThreePrograms);
+  const QByteArray path = QFile::encodeName(out);
+  ASSERT_EQ(::chown(path.constData(), kOtherUser, kSharedGroup), 0);
+  ASSERT_EQ(::chmod(path.constData(), 0664), 0);
+  QProcess run;
+  run.setChildProcessModifier([] {
+    if (!BecomeTestUser()) ::_exit(99);
+  });
+  run.start(QStringLiteral(VELD32CTL_PATH),
+            {"--simulate", "--simulate-speed=1000", "--interval=20", "download", "-o", out});
+  ASSERT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(run.readAllStandardError(), "veld32ctl: warning: " + path +
+                                            " was saved, but could not keep its owner 64322 "
+                                            "(now 64321).\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.constData(), &st), 0);
+  EXPECT_EQ(st.st_gid, kSharedGroup);
+  EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
+// Names that are no UTF-8 reach the file system byte for byte, and messages show such bytes as
+// \xHH. The shell gives the program the bytes, as an operator's shell does.
+TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
+  const QByteArray given = QFile::encodeName(dir_.path()) + "/x\xff.vap";
+  const int made = ::open(given.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_GE(made, 0);
+  ASSERT_EQ(::write(made, kThreePrograms.constData(), kThreePrograms.size()),
+            kThreePrograms.size());
+  ::close(made);
+  ASSERT_EQ(::mkdir((QFile::encodeName(dir_.path()) + "/d\xe9").constData(), 0755), 0);
+  const struct {
+    const char* arguments;  // for the shell, with the bytes as printf escapes
+    int status;
+    QByteArray err;
+  } cases[] = {
+      {"--simulate download -o \"$(printf 'caf\\351.vap')\"", 0, ""},
+      {"show \"$(printf 'x\\377.vap')\"", 0, ""},
+      {"show \"$(printf 'm\\377.vap')\"", 5, "veld32ctl: The file m\\xFF.vap does not exist.\n"},
+      {"--simulate=\"$(printf 'st\\351.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
+      {"--simulate run 1 --csv \"$(printf 'r\\351.csv')\"", 0, "Running test 1…\n"},
+      {"--simulate=\"$(printf 'd\\351/st.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
+      {"--simulate run 1 --csv \"$(printf 'd\\351/r\\351.csv')\"", 0, "Running test 1…\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    QProcess run;
+    run.setWorkingDirectory(dir_.path());
+    run.start(
+        "/bin/sh",
+        {"-c", QStringLiteral("exec \"$0\" --simulate-speed=1000 --interval=20 ") + c.arguments,
+         QStringLiteral(VELD32CTL_PATH)});
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitCode(), c.status);
+    EXPECT_EQ(run.readAllStandardError(), c.err);
+  }
+  const auto names = [](const QByteArray& path) {
+    std::set<QByteArray> found;
+    if (DIR* folder = ::opendir(path.constData())) {
+      while (const dirent* entry = ::readdir(folder)) found.insert(entry->d_name);
+      ::closedir(folder);
+    }
+    return found;
+  };
+  const QByteArray top = QFile::encodeName(dir_.path());
+  EXPECT_EQ(names(top), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
+                                              "r\xe9.csv", "d\xe9"}));
+  EXPECT_EQ(names(top + "/d\xe9"), (std::set<QByteArray>{".", "..", "st.vap", "r\xe9.csv"}));
+}
+
 #endif
 
 // Two runs on one state file at once take their turns: both changes stay.
@@ -165,7 +253,10 @@ TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
   ASSERT_TRUE(held.tryLock());
   const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
   EXPECT_EQ(run.status, 5);
-  EXPECT_TRUE(run.err.contains("state.vap is in use by another program (waited 100 ms)"))
+  EXPECT_TRUE(run.err.contains(
+      "state.vap is in use by another program: " + QCoreApplication::applicationName() +
+      " (process " + QString::number(QCoreApplication::applicationPid()) +
+      ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"))
       << run.err.toStdString();
   EXPECT_TRUE(run.out.isEmpty());
 }
@@ -236,5 +327,31 @@ TEST(Veld32ctlExecutable, AnswersFromTheSimulatedTester) {
             R"("current_setpoints": [5, 10, 20, 50, 100]})"
             "\n");
 }
+
+#ifdef _WIN32
+// The D2XX library by its own name comes only from the application's folder or the system's:
+// one left in the current folder or along PATH is not loaded. Given by its path, it is.
+TEST(Veld32ctlExecutable, LoadsTheD2xxLibraryByNameOnlyFromSafeFolders) {
+  QTemporaryDir planted;
+  ASSERT_TRUE(QFile::copy(QStringLiteral(FAKE_FTD2XX_PATH), planted.filePath("ftd2xx.dll")));
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("PATH",
+                     QDir::toNativeSeparators(planted.path()) + ";" + environment.value("PATH"));
+  const auto list = [&](const QString& backend) {
+    QProcess process;
+    process.setWorkingDirectory(planted.path());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VELD32CTL_PATH), {backend, "list"});
+    EXPECT_TRUE(process.waitForFinished(20000));
+    return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()));
+  };
+  const auto [byName, byNameSaid] = list("--backend=d2xx");
+  EXPECT_EQ(byName, 4) << byNameSaid.toStdString();
+  EXPECT_TRUE(byNameSaid.contains("cannot load ftd2xx.dll")) << byNameSaid.toStdString();
+  const auto [byPath, byPathSaid] = list("--backend=d2xx:ftd2xx.dll");
+  EXPECT_EQ(byPath, 3) << byPathSaid.toStdString();
+  EXPECT_TRUE(byPathSaid.contains("no FTDI device is attached")) << byPathSaid.toStdString();
+}
+#endif
 
 }  // namespace
