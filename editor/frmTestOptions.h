@@ -56,6 +56,9 @@ class frmTestOptions : public QWidget {
   const ProgramTransferState& Transfer() const;
   // A download or upload awaits its replies; the programs must not be changed meanwhile.
   bool TransferInProgress() const;
+  // Whether the tester's programs may replace the given ones (0..2): yes when none holds
+  // unsent changes, else the operator decides.
+  bool MayReplace(const std::vector<int>& indexes);
 
  signals:
   void TransferInProgressChanged(bool inProgress);
@@ -70,9 +73,6 @@ class frmTestOptions : public QWidget {
  private:
   void ctlVELD32UsbComm1_UsbConnected();
   void ctlVELD32UsbComm1_UsbError();
-  // Whether a download may replace the given programs: yes when none holds unsent changes,
-  // else the operator decides.
-  bool MayReplace(const std::vector<int>& indexes);
   // Captions, tooltips and read-only state from what the tester holds and what is in progress.
   void ShowTesterState();
   void AskIdentity();

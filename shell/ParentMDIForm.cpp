@@ -134,13 +134,7 @@ void ParentMDIForm::CreateMenus() {
     menuSaveProgram[index]->setObjectName(QStringLiteral("menuSaveProgram%1").arg(index));
   }
 
-  testerMenu_ = new TesterMenu(
-      *menuBar(), testOptions_->ctlVELD32UsbComm1(),
-      [this] {
-        const ProgramTransferState& transfer = testOptions_->Transfer();
-        return transfer.LoadingPrograms() || transfer.SavingPrograms();
-      },
-      prompts_, *this);
+  testerMenu_ = new TesterMenu(*menuBar(), *testOptions_, prompts_, *this);
 }
 
 void ParentMDIForm::CreateHelpMenus() {

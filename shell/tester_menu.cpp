@@ -7,6 +7,7 @@
 #include "TestResultsForm.h"
 #include "TesterInformationForm.h"
 #include "ctlVELD32UsbComm.h"
+#include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "test_run.h"
@@ -14,18 +15,20 @@
 namespace {
 const QString kTransferInProgress = QStringLiteral(
     "A program transfer with the VELD32 is in progress.  Run the test when it has finished.");
+const QString kEditsKeptNoRun =
+    QStringLiteral("Edited programs kept: test program %1 was not run.");
 }  // namespace
 
-TesterMenu::TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferBusy,
-                       OperatorPrompts& prompts, QWidget& window)
+TesterMenu::TesterMenu(QMenuBar& menuBar, frmTestOptions& editor, OperatorPrompts& prompts,
+                       QWidget& window)
     : QObject(&window),
-      link_(link),
-      transferBusy_(std::move(transferBusy)),
+      editor_(editor),
+      link_(editor.ctlVELD32UsbComm1()),
       prompts_(prompts),
       menuTester(menuBar.addMenu(QStringLiteral("&Tester"))),
-      run_(new TestRun(link, {}, this)),
+      run_(new TestRun(link_, {}, this)),
       results_(new TestResultsForm(prompts, &window)),
-      information_(new TesterInformationForm(link, &window)) {
+      information_(new TesterInformationForm(link_, &window)) {
   menuTester->setObjectName(QStringLiteral("menuTester"));
   for (int index = 0; index < 3; ++index) {
     menuRunTest[index] =
@@ -62,8 +65,12 @@ void TesterMenu::menuRunTest_Click(int Index) {
         QStringLiteral("A test is still running.  Run the next one when it has finished."));
     return;
   }
-  if (transferBusy_()) {
+  if (editor_.TransferInProgress()) {
     prompts_.Inform(kTransferInProgress);
+    return;
+  }
+  if (!editor_.MayReplace({Index})) {
+    modMain::AddStatusMessage(kEditsKeptNoRun.arg(Index + 1));
     return;
   }
   program_ = Index + 1;

@@ -3,7 +3,6 @@
 #include <QObject>
 
 #include <array>
-#include <functional>
 
 class OperatorPrompts;
 class QAction;
@@ -14,22 +13,21 @@ class TestResultsForm;
 class TestRun;
 class TesterInformationForm;
 class ctlVELD32UsbComm;
+class frmTestOptions;
 struct TestResult;
 
 // The main window's "Tester" menu: "Run Test Program 1/2/3" and "Information...", enabled
 // while the link is connected. A run shows "Running test N…" in the link's strip, logs its
 // result line (or why it did not finish) and adds the result to the "Test Results" window. A
-// run is refused, with a message, while a program transfer or another run is in progress.
+// run is refused, with a message, while a program transfer or another run is in progress. A run
+// reads its program from the tester into the editor's tab, so unsent edits there are replaced
+// only when the operator says so, with the editor's own download question.
 class TesterMenu : public QObject {
   Q_OBJECT
 
  public:
-  using Busy = std::function<bool()>;
-
-  // `transferBusy` tells whether the editor is moving programs to or from the tester; the
-  // windows it opens belong to `window`.
-  TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferBusy, OperatorPrompts& prompts,
-             QWidget& window);
+  // Runs over `editor`'s link; the windows it opens belong to `window`.
+  TesterMenu(QMenuBar& menuBar, frmTestOptions& editor, OperatorPrompts& prompts, QWidget& window);
 
   void menuRunTest_Click(int Index);
   void menuTesterInformation_Click();
@@ -43,8 +41,8 @@ class TesterMenu : public QObject {
   void Finished(const TestResult& result);
   void Failed(const QString& reason);
 
+  frmTestOptions& editor_;
   ctlVELD32UsbComm& link_;
-  Busy transferBusy_;
   OperatorPrompts& prompts_;
   QMenu* menuTester;
   std::array<QAction*, 3> menuRunTest{};

@@ -20,6 +20,7 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "test_programs_model.h"
 #include "tester_menu.h"
 
 namespace {
@@ -39,6 +40,10 @@ class TesterMenuTest : public ::testing::Test {
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
     modMain::InitSharedFlags();
+    // A fresh window, tester and script each time the test starts the window again.
+    window_.reset();
+    tester_ = std::make_shared<SimulatedTester>();
+    prompts_ = ScriptedPrompts();
     window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
     Link().SetPollingTimerInterval(20);
   }
@@ -112,6 +117,47 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   EXPECT_TRUE(lines[3].endsWith(",00001,3,1000,150,1000,fail"));
   EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// Each question before the window replaces the operator's edits or ends a run: Cancel leaves
+// everything as it was, OK goes ahead.
+TEST_F(TesterMenuTest, AsksBeforeReplacingEditsOrEndingARun) {
+  const QString replace =
+      "Test Program 1 hold changes that the VELD32 does not have.\r\n\r\n"
+      "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.";
+  TestProgramsModel* model = nullptr;
+  const auto edit = [&] {
+    Connect();
+    model = &window_->TestOptions().Model();
+    model->SetSliderValue(0, ProgramSlider::PassOhms, 120);
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    std::function<void()> act;
+    QString question;
+    std::function<bool()> wentAhead;  // checked at once after the answer
+  };
+  const Case cases[] = {
+      {"download", edit, [&] { window_->TestOptions().cmdReload_Click(0); }, replace,
+       [&] { return window_->TestOptions().TransferInProgress(); }},
+      {"run", edit, [&] { Action("menuRunTest0").trigger(); }, replace,
+       [&] { return window_->Tester().Running(); }},
+  };
+  for (const Case& c : cases) {
+    for (const bool ok : {false, true}) {
+      SetUp();
+      prompts_.answerOkCancel = [ok] { return ok; };
+      c.prepare();
+      c.act();
+      EXPECT_EQ(prompts_.shown, QStringList{c.question}) << c.name;
+      EXPECT_EQ(c.wentAhead(), ok) << c.name << (ok ? " OK" : " Cancel");
+      if (model == nullptr) continue;
+      if (ok) WaitUntil([&] { return model->Slider(0, ProgramSlider::PassOhms).value == 150; });
+      EXPECT_EQ(model->Slider(0, ProgramSlider::PassOhms).value, ok ? 150 : 120) << c.name;
+      model = nullptr;
+    }
+  }
 }
 
 TEST_F(TesterMenuTest, RefusesToRunDuringATransferOrAnotherRun) {
