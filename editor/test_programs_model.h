@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <utility>
 
 #include "program_controls.h"
@@ -42,6 +43,9 @@ class TestProgramsModel : public QObject {
   void SetSliderValue(int vIndex, ProgramSlider slider, int value);
   void DragSlider(int vIndex, ProgramSlider slider, int value);
   void EndSliderDrag(int vIndex, ProgramSlider slider);
+  // A text the box's slider refuses leaves the program at the value it had when the editing of
+  // that box began (its first text since the box last showed the program's value), whatever
+  // texts the slider took on the way: typing 5000 over 150 applies 5, 50 and 500, then 150.
   void SetBoxText(int vIndex, ProgramBox box, const QString& text);
   void SelectMode(int vIndex, ProgramMode mode);
 
@@ -102,6 +106,8 @@ class TestProgramsModel : public QObject {
     std::array<SliderControl, kSliderCount> sliders;
     std::array<BoxControl, kBoxCount> boxes;
     ProgramMode mode = ProgramMode::None;
+    // Per box beside a slider: the slider's value when the editing of the box began.
+    std::array<std::optional<int>, kSliderCount> editStart;
   };
   class Operation;
 
@@ -115,6 +121,8 @@ class TestProgramsModel : public QObject {
   void WriteSliderRange(int vIndex, ProgramSlider slider, int minimum, int maximum);
   void WriteBox(int vIndex, ProgramBox box, const QString& text);
   void EnableDurationControls(int vIndex, bool enabled);
+  // The box's text was refused: its slider goes back to the value the editing began with.
+  void KeepValueBeforeEdit(int vIndex, ProgramBox box);
   // The lowest and highest value a slider-backed setting takes, whole.
   std::pair<qint64, qint64> SettingRange(int vIndex, ProgramSetting setting) const;
 

@@ -162,12 +162,13 @@ TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
   EXPECT_TRUE(driver->writes.empty());
 }
 
-// A text the slider refuses is marked, and leaving the box in any way shows the program's value.
+// A text the slider refuses is marked, and leaving the box in any way shows the program's value:
+// the one it had before the typing began, not a prefix the slider took on the way.
 TEST_F(EditorWindow, RefusedTextIsMarkedUntilTheOperatorLeavesTheBox) {
   enum class Leave { Enter, FocusOut, OtherTab };
   // box, typed keys, what the box keeps while marked, the tooltip, the value shown afterwards
   const std::tuple<const char*, const char*, const char*, const char*, Leave> cases[] = {
-      {"txtPassOhms0", "2000", "2000", "2000 not applied: the program keeps 200 (1 to 999 ohms)",
+      {"txtPassOhms0", "2000", "2000", "2000 not applied: the program keeps 150 (1 to 999 ohms)",
        Leave::Enter},
       {"txtFailOhms0", "1,5", "10005", "10005 not applied: the program keeps 1000 (2 to 1000 ohms)",
        Leave::FocusOut},

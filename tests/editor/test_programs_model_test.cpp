@@ -89,6 +89,42 @@ TEST_F(Model, TypedBoxesSettleTheirTextAndSlider) {
   }
 }
 
+// A refused text leaves the value from before the editing began, not the last prefix the slider
+// took; the editing ends when the box shows the program's value again ("|").
+TEST_F(Model, RefusedTypingLeavesTheValueFromBeforeTheEdit) {
+  using enum ProgramBox;
+  // box, the texts one after another, the slider's value and the refusal afterwards
+  const std::tuple<ProgramBox, QStringList, int, QString> cases[] = {
+      {PassOhms,
+       {"5", "50", "500", "5000"},
+       150,
+       "5000 not applied: the program keeps 150 (1 to 999 ohms)"},
+      {PassOhms, {"5", "50", "500", "5000", "500"}, 500, ""},
+      {FailOhms,
+       {"2", "20", "200", "2000"},
+       1000,
+       "2000 not applied: the program keeps 1000 (2 to 1000 ohms)"},
+      {PassOhms,
+       {"5", "50", "|", "500", "5000"},
+       50,
+       "5000 not applied: the program keeps 50 (1 to 999 ohms)"},
+      {PassOhms, {"7", "0"}, 150, "0 not applied: the program keeps 150 (1 to 999 ohms)"}};
+  for (const auto& [box, texts, value, refusal] : cases) {
+    StartAgain();
+    for (const QString& text : texts) {
+      if (text == "|") {
+        model->ShowProgramValues(1);
+      } else {
+        model->SetBoxText(1, box, text);
+      }
+    }
+    EXPECT_EQ(Value(1, static_cast<ProgramSlider>(box)), value) << texts.join(' ').toStdString();
+    EXPECT_EQ(model->BoxRefusal(1, box), refusal);
+    model->ShowProgramValues(1);
+    EXPECT_EQ(Box(1, box), QString::number(value));
+  }
+}
+
 TEST_F(Model, SecondsGoDownToZeroOnlyWhileTheHoursAreAboveZero) {
   SetDuration(0, 1, 0);
   EXPECT_EQ(Box(0, ProgramBox::Duration), "00:00");
