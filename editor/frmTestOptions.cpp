@@ -140,7 +140,17 @@ void frmTestOptions::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void frmTestOptions::SetRunInProgress(bool running) {
+  runInProgress_ = running;
+  ShowTesterState();
+}
+
+void frmTestOptions::SetDisconnectCheck(std::function<bool()> check) {
+  strip_->SetReleaseCheck(std::move(check));
+}
+
 void frmTestOptions::cmdSave_Click() {
+  if (runInProgress_) return;
   if (!model_->ValidatePassFailLimits()) {
     prompts_.Inform(kLimitsMessage);
     return;
@@ -153,7 +163,7 @@ void frmTestOptions::cmdSave_Click() {
 }
 
 void frmTestOptions::cmdReload_Click(int Index) {
-  if (!link_->Connected() || !MayReplace({Index})) return;
+  if (!link_->Connected() || runInProgress_ || !MayReplace({Index})) return;
   transfer_->Reload(Index);
 }
 
@@ -193,8 +203,9 @@ void frmTestOptions::ShowTesterState() {
     SSTab1->setTabText(i, caption);
     SSTab1->setTabToolTip(i, tip);
     tabs_[i]->setEnabled(!transfer_->Busy());
+    tabs_[i]->cmdReload()->setEnabled(!runInProgress_);
   }
-  cmdSave->setEnabled(!transfer_->Busy());
+  cmdSave->setEnabled(!transfer_->Busy() && !runInProgress_);
   strip_->SetActivity(transfer_->Activity());
   if (transferShown_ != transfer_->Busy()) {
     transferShown_ = transfer_->Busy();

@@ -116,11 +116,6 @@ void ParentMDIForm::CreateMenus() {
                             [this, index] { menuLoadProgram_Click(index); });
     menuLoadProgram[index]->setObjectName(QStringLiteral("menuLoadProgram%1").arg(index));
   }
-  // A load during a transfer would be overwritten by the tester's replies without a word.
-  connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this, [this](bool busy) {
-    menuLoadAll->setEnabled(!busy);
-    for (QAction* item : menuLoadProgram) item->setEnabled(!busy);
-  });
 
   QMenu* menuSave = menuBar()->addMenu(QStringLiteral("&Save"));
   menuSave->setObjectName(QStringLiteral("menuSave"));
@@ -135,6 +130,19 @@ void ParentMDIForm::CreateMenus() {
   }
 
   testerMenu_ = new TesterMenu(*menuBar(), *testOptions_, prompts_, *this);
+  // A load during a transfer would be overwritten by the tester's replies without a word; one
+  // during a test would change the tab whose program the test runs.
+  connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this,
+          &ParentMDIForm::UpdateLoadMenus);
+  connect(testerMenu_, &TesterMenu::RunningChanged, this, &ParentMDIForm::UpdateLoadMenus);
+  testOptions_->SetDisconnectCheck(
+      [this] { return testerMenu_->MayEndRun(QStringLiteral("disconnect")); });
+}
+
+void ParentMDIForm::UpdateLoadMenus() {
+  const bool free = !testOptions_->TransferInProgress() && !testerMenu_->Running();
+  menuLoadAll->setEnabled(free);
+  for (QAction* item : menuLoadProgram) item->setEnabled(free);
 }
 
 void ParentMDIForm::CreateHelpMenus() {
@@ -251,6 +259,10 @@ void ParentMDIForm::MDIForm_Load() {
 }
 
 void ParentMDIForm::closeEvent(QCloseEvent* event) {
+  if (!testerMenu_->MayEndRun(QStringLiteral("close"))) {
+    event->ignore();
+    return;
+  }
   testOptions_->Form_QueryUnload();
   event->accept();
 }
