@@ -24,6 +24,8 @@ constexpr qint16 kPollingIntervalMs = 500;
 
 const QString kLimitsMessage = QStringLiteral(
     "ERROR - Pass(ohms) value must be less than Fail(ohms) value!  Save to VELD32 aborted.");
+const QString kLimitsLogLine =
+    QStringLiteral("Save to VELD32 aborted: the pass limit is not below the fail limit in %1.");
 const QString kNotConnectedMessage =
     QStringLiteral("ERROR - VELD32 not connected!  Save to VELD32 aborted.");
 const QString kReplaceQuestion = QStringLiteral(
@@ -153,6 +155,11 @@ void frmTestOptions::cmdSave_Click() {
   if (runInProgress_) return;
   if (!model_->ValidatePassFailLimits()) {
     prompts_.Inform(kLimitsMessage);
+    QStringList programs;
+    for (int i = 0; i < kProgramCount; ++i) {
+      if (!model_->PassBelowFail(i)) programs << QStringLiteral("Program %1").arg(i + 1);
+    }
+    modMain::AddStatusMessage(kLimitsLogLine.arg(programs.join(QLatin1String(", "))));
     return;
   }
   if (!link_->Connected()) {
@@ -200,6 +207,8 @@ void frmTestOptions::ShowTesterState() {
                 ? QStringLiteral("As the VELD32 holds it.")
                 : QStringLiteral("Differs from the VELD32:\n") + differences.join(u'\n');
     }
+    const QString limits = model_->LimitsProblem(i);
+    if (!limits.isEmpty()) tip = limits + u'\n' + tip;
     SSTab1->setTabText(i, caption);
     SSTab1->setTabToolTip(i, tip);
     tabs_[i]->setEnabled(!transfer_->Busy());

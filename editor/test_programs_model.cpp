@@ -268,6 +268,13 @@ bool TestProgramsModel::PassBelowFail(int vIndex) const {
          Slider(vIndex, ProgramSlider::FailOhms).value;
 }
 
+QString TestProgramsModel::LimitsProblem(int vIndex) const {
+  if (At(vIndex) == nullptr || PassBelowFail(vIndex)) return {};
+  return QStringLiteral("Pass %1 ohms is not below Fail %2 ohms: an upload refuses this program")
+      .arg(Slider(vIndex, ProgramSlider::PassOhms).value)
+      .arg(Slider(vIndex, ProgramSlider::FailOhms).value);
+}
+
 void TestProgramsModel::StartUp() {
   InitializeEditor();
   SetEditorReady(true);

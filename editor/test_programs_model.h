@@ -57,6 +57,9 @@ class TestProgramsModel : public QObject {
   bool ValidatePassFailLimits() const;
   // The upload rule for one program: its pass limit lies strictly below its fail limit.
   bool PassBelowFail(int vIndex) const;
+  // Empty while PassBelowFail holds; otherwise what the operator is told ("Pass 700 ohms is not
+  // below Fail 14 ohms: an upload refuses this program").
+  QString LimitsProblem(int vIndex) const;
 
   // A program-values reply written into the tab of its program number, step by step through
   // the controls; a step a control refuses is skipped. The boxes then show the program again.

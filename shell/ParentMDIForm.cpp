@@ -24,6 +24,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_files.h"
+#include "test_programs_model.h"
 #include "tester_menu.h"
 #include "version.h"
 
@@ -304,11 +305,20 @@ void ParentMDIForm::menuLoadProgram_Click(int Index) {
                    });
 }
 
+void ParentMDIForm::WarnOfLimits(int Index, program_files::Outcome& outcome) const {
+  const QString problem = testOptions_->Model().LimitsProblem(Index);
+  if (outcome.ok && !problem.isEmpty())
+    outcome.warnings << QStringLiteral("Program %1: %2").arg(Index + 1).arg(problem);
+}
+
 void ParentMDIForm::menuSaveAll_Click() {
   RunFileOperation(FileDialog::SaveAs, program_files::kAllProgramsFilter,
                    QStringLiteral("Saving all Program configurations to file..."),
                    [this](const QString& fileName) {
-                     return program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName);
+                     program_files::Outcome outcome =
+                         program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName);
+                     for (int i = 0; i < 3; ++i) WarnOfLimits(i, outcome);
+                     return outcome;
                    });
 }
 
@@ -316,7 +326,9 @@ void ParentMDIForm::menuSaveProgram_Click(int Index) {
   RunFileOperation(FileDialog::SaveAs, program_files::kSingleProgramFilter,
                    QStringLiteral("Saving Program %1 configuration to file...").arg(Index + 1),
                    [this, Index](const QString& fileName) {
-                     return program_files::SaveProgramToFile(testOptions_->Model(), Index, fileName,
-                                                             true);
+                     program_files::Outcome outcome = program_files::SaveProgramToFile(
+                         testOptions_->Model(), Index, fileName, true);
+                     WarnOfLimits(Index, outcome);
+                     return outcome;
                    });
 }

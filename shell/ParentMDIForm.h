@@ -70,6 +70,8 @@ class ParentMDIForm : public QMainWindow {
   // operation, and the log line after; a failure is also shown to the operator.
   void RunFileOperation(FileDialog dialog, const QString& filter, const QString& before,
                         const FileOperation& operation);
+  // A saved program the tester would refuse gets a warning line.
+  void WarnOfLimits(int Index, program_files::Outcome& outcome) const;
   void CreateMenus();
   void CreateHelpMenus();
   // The Load menus wait while a transfer or a test is in progress.

@@ -148,17 +148,36 @@ TEST_F(EditorWindow, DownloadButtonReloadsItsOwnProgramOnlyWhileConnected) {
             (QStringList{"Reloading Program 2 data from VELD32.", "Program data load complete."}));
 }
 
+// A program whose pass limit is not below its fail limit is marked on both boxes and its tab,
+// and the upload that refuses it says which programs in the log.
 TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
+  const QString problem =
+      "Pass 999 ohms is not below Fail 999 ohms: an upload refuses this program";
+  const QString ownTip = Box("txtPassOhms2")->toolTip();
+  form->Model().SetSliderValue(0, ProgramSlider::PassOhms, 999);
+  form->Model().SetSliderValue(0, ProgramSlider::FailOhms, 999);
   form->Model().SetSliderValue(2, ProgramSlider::PassOhms, 999);
   form->Model().SetSliderValue(2, ProgramSlider::FailOhms, 999);
+  for (const char* name : {"txtPassOhms2", "txtFailOhms2"}) {
+    EXPECT_EQ(Box(name)->toolTip(), problem) << name;
+    EXPECT_TRUE(Box(name)->styleSheet().contains("red")) << name;
+  }
+  EXPECT_TRUE(Tabs()->tabToolTip(2).startsWith(problem + "\n"));
+  EXPECT_TRUE(Box("txtPassOhms1")->styleSheet().isEmpty());
   Control<QPushButton>("cmdSave")->click();
+  EXPECT_EQ(LogLines(), QStringList{"Save to VELD32 aborted: the pass limit is not below the fail "
+                                    "limit in Program 1, Program 3."});
+  form->Model().SetSliderValue(0, ProgramSlider::FailOhms, 1000);
   form->Model().SetSliderValue(2, ProgramSlider::FailOhms, 1000);
+  EXPECT_EQ(Box("txtPassOhms2")->toolTip(), ownTip);
+  EXPECT_TRUE(Box("txtFailOhms2")->styleSheet().isEmpty());
+  EXPECT_FALSE(Tabs()->tabToolTip(2).contains("refuses"));
   Control<QPushButton>("cmdSave")->click();
   EXPECT_EQ(prompts.shown,
             (QStringList{"ERROR - Pass(ohms) value must be less than Fail(ohms) value!  Save to "
                          "VELD32 aborted.",
                          "ERROR - VELD32 not connected!  Save to VELD32 aborted."}));
-  EXPECT_TRUE(LogLines().isEmpty());
+  EXPECT_EQ(LogLines().size(), 1);
   EXPECT_TRUE(driver->writes.empty());
 }
 
