@@ -614,5 +614,11 @@ void TestProgramsModel::ValidateNumberBox(int vIndex, ProgramBox box) {
     if (!value || *value > maximum) WriteBox(vIndex, box, QString::number(maximum));
   }
   if (const auto value = number().value) WriteSlider(vIndex, slider, *value);
-  if (box == ProgramBox::PulseWidth) UpdateAverageCurrent(vIndex);
+  if (box != ProgramBox::PulseWidth) return;
+  // The operator cannot type here: the box shows the width an upload sends, and a width the
+  // slider refused (a tester's program outside its current's range) shows as the tab's
+  // difference from the tester instead.
+  const QString sent = QString::number(Slider(vIndex, slider).value);
+  if (BoxText(vIndex, box) != sent) WriteBox(vIndex, box, sent);
+  UpdateAverageCurrent(vIndex);
 }

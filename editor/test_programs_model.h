@@ -43,6 +43,8 @@ class TestProgramsModel : public QObject {
   void SetSliderValue(int vIndex, ProgramSlider slider, int value);
   void DragSlider(int vIndex, ProgramSlider slider, int value);
   void EndSliderDrag(int vIndex, ProgramSlider slider);
+  // The pulse-width box always ends showing its slider's value: a text the slider refuses gives
+  // way to it at once.
   // A text the box's slider refuses leaves the program at the value it had when the editing of
   // that box began (its first text since the box last showed the program's value), whatever
   // texts the slider took on the way: typing 5000 over 150 applies 5, 50 and 500, then 150.

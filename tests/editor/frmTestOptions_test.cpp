@@ -237,13 +237,21 @@ TEST_F(EditorWindow, SliderGesturesEndAtTheChosenValue) {
 }
 
 // Before any download a tab is unknown, not different; after it, a change is marked and named.
+// A width the tester holds outside its current's range is such a difference: the box shows the
+// slider's width, which an upload sends.
 TEST_F(EditorWindow, TabsDifferingFromTheTesterAreMarked) {
+  driver->replies["(MP13)"] = "(MP13,1,1,09,0030,1,000,002,010,0150,0000,1000)";
   form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
   prompts.answerOkCancel = [] { return true; };
   ConnectAndDownload();
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
   EXPECT_EQ(Tabs()->tabToolTip(1), "As the VELD32 holds it.");
+  EXPECT_EQ(Box("txtPulseWidth2")->text(), QString::number(Slider("hsPulseWidth2")->value()));
+  EXPECT_EQ(form->Model().UploadArgumentsFor(2).vPW, Slider("hsPulseWidth2")->value());
+  EXPECT_EQ(Tabs()->tabText(2), "Test Program 3 *");
+  EXPECT_EQ(Tabs()->tabToolTip(2),
+            "Differs from the VELD32:\nPulseWidth: 200 us here, 100 us on the VELD32");
   form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
   form->Model().PickListPosition(1, ProgramList::Current, 0);
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2 *");

@@ -78,7 +78,7 @@ TEST_F(Model, TypedBoxesSettleTheirTextAndSlider) {
       {"5", PassOhms, "", "0", 150},        {"5", PassOhms, "007", "7", 7},
       {"5", PassOhms, "2000", "2000", 150}, {"5", FailOhms, "1,5", "1000", 1000},
       {"5", PulseWidth, "600", "500", 500}, {"5", PulseWidth, "99999", "500", 500},
-      {"50", PulseWidth, "10", "10", 200}};
+      {"50", PulseWidth, "10", "200", 200}, {"5", PulseWidth, "abc", "200", 200}};
   for (const auto& [current, box, text, shown, value] : cases) {
     StartAgain();
     model->SetListText(2, ProgramList::Current, current);
@@ -196,9 +196,10 @@ TEST_F(Model, DerivedValuesFollowEveryChangeOfTheirSettings) {
   EXPECT_EQ(derived(), "000.225 01.5");
   model->DragSlider(0, PulseWidth, 400);
   EXPECT_EQ(derived(), "000.300 02.0");
-  // A box left apart from its slider by code, then the slider moved to the box's value.
+  // A width the slider refuses changes neither the derived values nor the box.
   model->SetBoxText(0, ProgramBox::PulseWidth, "100");
   EXPECT_EQ(derived(), "000.300 02.0");
+  EXPECT_EQ(Box(0, ProgramBox::PulseWidth), "400");
   model->SetListText(0, ProgramList::Current, "10");
   model->SetSliderValue(0, PulseWidth, 100);
   EXPECT_EQ(derived(), "000.150 01.0");
@@ -271,13 +272,16 @@ TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
       // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
       // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
       {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "00:30 1"},
-      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
+      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"},
+      // 100 us at 5 mA lies below the slider's range: the slider and its box keep 200.
+      {{3, 1, 1, 9, 45, 0, 1, 10, 900}, {3, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
   for (const auto& [received, upload, durationBoxes] : cases) {
     StartAgain();
     SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure
     model->ApplyReceivedProgram(received);
     const int i = received.vProgramIndex - 1;
     EXPECT_EQ(model->UploadArgumentsFor(i), upload) << "program " << i + 1;
+    EXPECT_EQ(Box(i, ProgramBox::PulseWidth), QString::number(upload.vPW));
     EXPECT_EQ(Box(i, ProgramBox::Duration) + ' ' + Box(i, ProgramBox::DurationHr), durationBoxes);
   }
 }
