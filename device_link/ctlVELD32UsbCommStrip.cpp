@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalBlocker>
 
 #include "ctlVELD32UsbComm.h"
 
@@ -93,7 +94,17 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
   // The control's own size follows its border.
   setFixedSize(shpBorder->size());
 
-  connect(chkConnect, &QCheckBox::toggled, &link_, &ctlVELD32UsbComm::chkConnect_Click);
+  connect(chkConnect, &QCheckBox::toggled, this, [this](bool pressed) {
+    if (!pressed && link_.Connected() && releaseCheck_) {
+      // While the check runs, a repaint presses the button in again as the link still has it;
+      // that is no click of the operator's.
+      const QSignalBlocker quiet(chkConnect);
+      const bool release = releaseCheck_();
+      chkConnect->setChecked(!release);
+      if (!release) return;
+    }
+    link_.chkConnect_Click(pressed);
+  });
   connect(&link_, &ctlVELD32UsbComm::StripChanged, this, &ctlVELD32UsbCommStrip::Refresh);
   Refresh();
 }

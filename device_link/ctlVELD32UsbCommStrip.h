@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class ctlVELD32UsbComm;
@@ -19,6 +21,9 @@ class ctlVELD32UsbCommStrip : public QWidget {
   // What the link's user has in progress ("Uploading…"); while not empty the status caption
   // shows it instead of the link's status.
   void SetActivity(const QString& text);
+  // Asked when the operator releases the button of a connected link; false keeps the link up
+  // and the button pressed in.
+  void SetReleaseCheck(std::function<bool()> check) { releaseCheck_ = std::move(check); }
 
  private:
   void Refresh();
@@ -30,4 +35,5 @@ class ctlVELD32UsbCommStrip : public QWidget {
   QCheckBox* chkConnect;
   QLabel* lblErrorMessage;
   QString activity_;
+  std::function<bool()> releaseCheck_;
 };

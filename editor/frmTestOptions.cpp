@@ -24,6 +24,8 @@ constexpr qint16 kPollingIntervalMs = 500;
 
 const QString kLimitsMessage = QStringLiteral(
     "ERROR - Pass(ohms) value must be less than Fail(ohms) value!  Save to VELD32 aborted.");
+const QString kLimitsLogLine =
+    QStringLiteral("Save to VELD32 aborted: the pass limit is not below the fail limit in %1.");
 const QString kNotConnectedMessage =
     QStringLiteral("ERROR - VELD32 not connected!  Save to VELD32 aborted.");
 const QString kReplaceQuestion = QStringLiteral(
@@ -140,9 +142,24 @@ void frmTestOptions::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void frmTestOptions::SetRunInProgress(bool running) {
+  runInProgress_ = running;
+  ShowTesterState();
+}
+
+void frmTestOptions::SetDisconnectCheck(std::function<bool()> check) {
+  strip_->SetReleaseCheck(std::move(check));
+}
+
 void frmTestOptions::cmdSave_Click() {
+  if (runInProgress_) return;
   if (!model_->ValidatePassFailLimits()) {
     prompts_.Inform(kLimitsMessage);
+    QStringList programs;
+    for (int i = 0; i < kProgramCount; ++i) {
+      if (!model_->PassBelowFail(i)) programs << QStringLiteral("Program %1").arg(i + 1);
+    }
+    modMain::AddStatusMessage(kLimitsLogLine.arg(programs.join(QLatin1String(", "))));
     return;
   }
   if (!link_->Connected()) {
@@ -153,7 +170,7 @@ void frmTestOptions::cmdSave_Click() {
 }
 
 void frmTestOptions::cmdReload_Click(int Index) {
-  if (!link_->Connected() || !MayReplace({Index})) return;
+  if (!link_->Connected() || runInProgress_ || !MayReplace({Index})) return;
   transfer_->Reload(Index);
 }
 
@@ -190,11 +207,14 @@ void frmTestOptions::ShowTesterState() {
                 ? QStringLiteral("As the VELD32 holds it.")
                 : QStringLiteral("Differs from the VELD32:\n") + differences.join(u'\n');
     }
+    const QString limits = model_->LimitsProblem(i);
+    if (!limits.isEmpty()) tip = limits + u'\n' + tip;
     SSTab1->setTabText(i, caption);
     SSTab1->setTabToolTip(i, tip);
     tabs_[i]->setEnabled(!transfer_->Busy());
+    tabs_[i]->cmdReload()->setEnabled(!runInProgress_);
   }
-  cmdSave->setEnabled(!transfer_->Busy());
+  cmdSave->setEnabled(!transfer_->Busy() && !runInProgress_);
   strip_->SetActivity(transfer_->Activity());
   if (transferShown_ != transfer_->Busy()) {
     transferShown_ = transfer_->Busy();

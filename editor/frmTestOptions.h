@@ -29,7 +29,8 @@ class ctlVELD32UsbCommStrip;
 // asks the operator to replug the tester when the link fails. A download that would replace
 // programs holding changes the tester does not have asks first; a tab whose program differs
 // from what the tester last reported is marked on its caption, and while a transfer awaits its
-// replies the tabs are read-only and the strip says what is in progress. After each download it
+// replies the tabs are read-only and the strip says what is in progress; while a test runs the
+// download and upload buttons are disabled. After each download it
 // asks the tester who it is and announces the identity line, cleared when the link closes. Its
 // size is fixed once
 // built: kWidth wide unless the desktop's fonts need more, so width() is what neighbours go by.
@@ -56,6 +57,13 @@ class frmTestOptions : public QWidget {
   const ProgramTransferState& Transfer() const;
   // A download or upload awaits its replies; the programs must not be changed meanwhile.
   bool TransferInProgress() const;
+  // Whether the tester's programs may replace the given ones (0..2): yes when none holds
+  // unsent changes, else the operator decides.
+  bool MayReplace(const std::vector<int>& indexes);
+  // A test runs on the tester: the download and upload buttons are disabled meanwhile.
+  void SetRunInProgress(bool running);
+  // Asked before the strip's button disconnects the link; false keeps it connected.
+  void SetDisconnectCheck(std::function<bool()> check);
 
  signals:
   void TransferInProgressChanged(bool inProgress);
@@ -70,9 +78,6 @@ class frmTestOptions : public QWidget {
  private:
   void ctlVELD32UsbComm1_UsbConnected();
   void ctlVELD32UsbComm1_UsbError();
-  // Whether a download may replace the given programs: yes when none holds unsent changes,
-  // else the operator decides.
-  bool MayReplace(const std::vector<int>& indexes);
   // Captions, tooltips and read-only state from what the tester holds and what is in progress.
   void ShowTesterState();
   void AskIdentity();
@@ -89,5 +94,6 @@ class frmTestOptions : public QWidget {
   QPushButton* cmdSave;
   ctlVELD32UsbCommStrip* strip_;
   bool transferShown_ = false;
+  bool runInProgress_ = false;
   std::optional<TesterIdentity> askedIdentity_;  // while the identity replies are awaited
 };

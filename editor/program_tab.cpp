@@ -183,8 +183,11 @@ void ProgramTab::Refresh() {
     edit->setEnabled(model_.BoxEnabled(index_, box));
     // Rewriting an unchanged text would throw the operator's cursor to the end.
     if (edit->text() != model_.BoxText(index_, box)) edit->setText(model_.BoxText(index_, box));
-    // A refused text's tooltip says why, over the box's own tip, which comes back with the value.
-    const QString refusal = model_.BoxRefusal(index_, box);
+    // A refused text's tooltip says why, over the box's own tip, which comes back with the value;
+    // so do the limits of a program whose pass limit is not below its fail limit.
+    QString refusal = model_.BoxRefusal(index_, box);
+    if (refusal.isEmpty() && (box == ProgramBox::PassOhms || box == ProgramBox::FailOhms))
+      refusal = model_.LimitsProblem(index_);
     const QVariant ownTip = edit->property(kOwnToolTip);
     if (!refusal.isEmpty() && edit->toolTip() != refusal) {
       if (!ownTip.isValid()) edit->setProperty(kOwnToolTip, edit->toolTip());

@@ -15,7 +15,9 @@ class TestProgramsModel;
 
 // The controls of one program's tab, a view over program vIndex of the model. Operator actions
 // go to the model's operations; the widgets show whatever the model's rules made of them and
-// never decide anything themselves. Controls are named after the program's index
+// never decide anything themselves. A box whose text was refused, and both limit boxes of a
+// program whose pass limit is not below its fail limit, are framed red with a tooltip saying why.
+// Controls are named after the program's index
 // ("cmbCurrent0", "hsPulseWidth2", ...).
 class ProgramTab : public QWidget {
   Q_OBJECT

@@ -141,14 +141,18 @@ void TestProgramsModel::SetListText(int vIndex, ProgramList list, const QString&
 }
 
 void TestProgramsModel::SetSliderValue(int vIndex, ProgramSlider slider, int value) {
-  if (At(vIndex) == nullptr) return;
+  Program* program = At(vIndex);
+  if (program == nullptr) return;
   Operation op(*this, vIndex);
+  program->editStart[Ordinal(slider)].reset();
   WriteSlider(vIndex, slider, value);
 }
 
 void TestProgramsModel::DragSlider(int vIndex, ProgramSlider slider, int value) {
-  if (At(vIndex) == nullptr) return;
+  Program* program = At(vIndex);
+  if (program == nullptr) return;
   Operation op(*this, vIndex);
+  program->editStart[Ordinal(slider)].reset();
   SliderControl& control = SliderOf(vIndex, slider);
   if (value < control.state.minimum || value > control.state.maximum) return;
   control.dragPending = control.dragPending || value != control.state.value;
@@ -166,9 +170,32 @@ void TestProgramsModel::EndSliderDrag(int vIndex, ProgramSlider slider) {
 }
 
 void TestProgramsModel::SetBoxText(int vIndex, ProgramBox box, const QString& text) {
-  if (At(vIndex) == nullptr) return;
+  Program* program = At(vIndex);
+  if (program == nullptr) return;
   Operation op(*this, vIndex);
+  if (Ordinal(box) >= kSliderCount) {
+    WriteBox(vIndex, box, text);
+    return;
+  }
+  std::optional<int>& start = program->editStart[Ordinal(box)];
+  if (!start) start = Slider(vIndex, SliderBeside(box)).value;
   WriteBox(vIndex, box, text);
+  if (!BoxRefusal(vIndex, box).isEmpty()) KeepValueBeforeEdit(vIndex, box);
+}
+
+void TestProgramsModel::KeepValueBeforeEdit(int vIndex, ProgramBox box) {
+  const ProgramSlider slider = SliderBeside(box);
+  const std::optional<int> start = programs_[vIndex].editStart[Ordinal(box)];
+  SliderControl& control = SliderOf(vIndex, slider);
+  if (!start || *start == control.state.value || *start < control.state.minimum ||
+      *start > control.state.maximum) {
+    return;
+  }
+  // Written past the slider's notifications, which would replace the refused text the operator
+  // is still editing; the pulse width's derived values follow it all the same.
+  control.state.value = *start;
+  control.dragPending = false;
+  if (slider == ProgramSlider::PulseWidth) UpdateAverageCurrent(vIndex);
 }
 
 void TestProgramsModel::SelectMode(int vIndex, ProgramMode mode) {
@@ -241,6 +268,13 @@ bool TestProgramsModel::PassBelowFail(int vIndex) const {
          Slider(vIndex, ProgramSlider::FailOhms).value;
 }
 
+QString TestProgramsModel::LimitsProblem(int vIndex) const {
+  if (At(vIndex) == nullptr || PassBelowFail(vIndex)) return {};
+  return QStringLiteral("Pass %1 ohms is not below Fail %2 ohms: an upload refuses this program")
+      .arg(Slider(vIndex, ProgramSlider::PassOhms).value)
+      .arg(Slider(vIndex, ProgramSlider::FailOhms).value);
+}
+
 void TestProgramsModel::StartUp() {
   InitializeEditor();
   SetEditorReady(true);
@@ -277,8 +311,10 @@ void TestProgramsModel::ApplyReceivedProgram(const ReceivedProgram& received) {
 }
 
 void TestProgramsModel::ShowProgramValues(int vIndex) {
-  if (At(vIndex) == nullptr) return;
+  Program* program = At(vIndex);
+  if (program == nullptr) return;
   Operation op(*this, vIndex);
+  program->editStart = {};
   for (int b = 0; b < kSliderCount; ++b) {
     const auto box = static_cast<ProgramBox>(b);
     WriteBox(vIndex, box, ShownText(box, Slider(vIndex, SliderBeside(box)).value));
@@ -578,5 +614,11 @@ void TestProgramsModel::ValidateNumberBox(int vIndex, ProgramBox box) {
     if (!value || *value > maximum) WriteBox(vIndex, box, QString::number(maximum));
   }
   if (const auto value = number().value) WriteSlider(vIndex, slider, *value);
-  if (box == ProgramBox::PulseWidth) UpdateAverageCurrent(vIndex);
+  if (box != ProgramBox::PulseWidth) return;
+  // The operator cannot type here: the box shows the width an upload sends, and a width the
+  // slider refused (a tester's program outside its current's range) shows as the tab's
+  // difference from the tester instead.
+  const QString sent = QString::number(Slider(vIndex, slider).value);
+  if (BoxText(vIndex, box) != sent) WriteBox(vIndex, box, sent);
+  UpdateAverageCurrent(vIndex);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <utility>
 
 #include "program_controls.h"
@@ -42,6 +43,11 @@ class TestProgramsModel : public QObject {
   void SetSliderValue(int vIndex, ProgramSlider slider, int value);
   void DragSlider(int vIndex, ProgramSlider slider, int value);
   void EndSliderDrag(int vIndex, ProgramSlider slider);
+  // The pulse-width box always ends showing its slider's value: a text the slider refuses gives
+  // way to it at once.
+  // A text the box's slider refuses leaves the program at the value it had when the editing of
+  // that box began (its first text since the box last showed the program's value), whatever
+  // texts the slider took on the way: typing 5000 over 150 applies 5, 50 and 500, then 150.
   void SetBoxText(int vIndex, ProgramBox box, const QString& text);
   void SelectMode(int vIndex, ProgramMode mode);
 
@@ -53,6 +59,9 @@ class TestProgramsModel : public QObject {
   bool ValidatePassFailLimits() const;
   // The upload rule for one program: its pass limit lies strictly below its fail limit.
   bool PassBelowFail(int vIndex) const;
+  // Empty while PassBelowFail holds; otherwise what the operator is told ("Pass 700 ohms is not
+  // below Fail 14 ohms: an upload refuses this program").
+  QString LimitsProblem(int vIndex) const;
 
   // A program-values reply written into the tab of its program number, step by step through
   // the controls; a step a control refuses is skipped. The boxes then show the program again.
@@ -102,6 +111,8 @@ class TestProgramsModel : public QObject {
     std::array<SliderControl, kSliderCount> sliders;
     std::array<BoxControl, kBoxCount> boxes;
     ProgramMode mode = ProgramMode::None;
+    // Per box beside a slider: the slider's value when the editing of the box began.
+    std::array<std::optional<int>, kSliderCount> editStart;
   };
   class Operation;
 
@@ -115,6 +126,8 @@ class TestProgramsModel : public QObject {
   void WriteSliderRange(int vIndex, ProgramSlider slider, int minimum, int maximum);
   void WriteBox(int vIndex, ProgramBox box, const QString& text);
   void EnableDurationControls(int vIndex, bool enabled);
+  // The box's text was refused: its slider goes back to the value the editing began with.
+  void KeepValueBeforeEdit(int vIndex, ProgramBox box);
   // The lowest and highest value a slider-backed setting takes, whole.
   std::pair<qint64, qint64> SettingRange(int vIndex, ProgramSetting setting) const;
 

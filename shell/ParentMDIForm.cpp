@@ -24,6 +24,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_files.h"
+#include "test_programs_model.h"
 #include "tester_menu.h"
 #include "version.h"
 
@@ -116,11 +117,6 @@ void ParentMDIForm::CreateMenus() {
                             [this, index] { menuLoadProgram_Click(index); });
     menuLoadProgram[index]->setObjectName(QStringLiteral("menuLoadProgram%1").arg(index));
   }
-  // A load during a transfer would be overwritten by the tester's replies without a word.
-  connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this, [this](bool busy) {
-    menuLoadAll->setEnabled(!busy);
-    for (QAction* item : menuLoadProgram) item->setEnabled(!busy);
-  });
 
   QMenu* menuSave = menuBar()->addMenu(QStringLiteral("&Save"));
   menuSave->setObjectName(QStringLiteral("menuSave"));
@@ -134,13 +130,20 @@ void ParentMDIForm::CreateMenus() {
     menuSaveProgram[index]->setObjectName(QStringLiteral("menuSaveProgram%1").arg(index));
   }
 
-  testerMenu_ = new TesterMenu(
-      *menuBar(), testOptions_->ctlVELD32UsbComm1(),
-      [this] {
-        const ProgramTransferState& transfer = testOptions_->Transfer();
-        return transfer.LoadingPrograms() || transfer.SavingPrograms();
-      },
-      prompts_, *this);
+  testerMenu_ = new TesterMenu(*menuBar(), *testOptions_, prompts_, *this);
+  // A load during a transfer would be overwritten by the tester's replies without a word; one
+  // during a test would change the tab whose program the test runs.
+  connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this,
+          &ParentMDIForm::UpdateLoadMenus);
+  connect(testerMenu_, &TesterMenu::RunningChanged, this, &ParentMDIForm::UpdateLoadMenus);
+  testOptions_->SetDisconnectCheck(
+      [this] { return testerMenu_->MayEndRun(QStringLiteral("disconnect")); });
+}
+
+void ParentMDIForm::UpdateLoadMenus() {
+  const bool free = !testOptions_->TransferInProgress() && !testerMenu_->Running();
+  menuLoadAll->setEnabled(free);
+  for (QAction* item : menuLoadProgram) item->setEnabled(free);
 }
 
 void ParentMDIForm::CreateHelpMenus() {
@@ -257,6 +260,10 @@ void ParentMDIForm::MDIForm_Load() {
 }
 
 void ParentMDIForm::closeEvent(QCloseEvent* event) {
+  if (!testerMenu_->MayEndRun(QStringLiteral("close"))) {
+    event->ignore();
+    return;
+  }
   testOptions_->Form_QueryUnload();
   event->accept();
 }
@@ -298,11 +305,20 @@ void ParentMDIForm::menuLoadProgram_Click(int Index) {
                    });
 }
 
+void ParentMDIForm::WarnOfLimits(int Index, program_files::Outcome& outcome) const {
+  const QString problem = testOptions_->Model().LimitsProblem(Index);
+  if (outcome.ok && !problem.isEmpty())
+    outcome.warnings << QStringLiteral("Program %1: %2").arg(Index + 1).arg(problem);
+}
+
 void ParentMDIForm::menuSaveAll_Click() {
   RunFileOperation(FileDialog::SaveAs, program_files::kAllProgramsFilter,
                    QStringLiteral("Saving all Program configurations to file..."),
                    [this](const QString& fileName) {
-                     return program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName);
+                     program_files::Outcome outcome =
+                         program_files::SaveAllProgramsToFile(testOptions_->Model(), fileName);
+                     for (int i = 0; i < 3; ++i) WarnOfLimits(i, outcome);
+                     return outcome;
                    });
 }
 
@@ -310,7 +326,9 @@ void ParentMDIForm::menuSaveProgram_Click(int Index) {
   RunFileOperation(FileDialog::SaveAs, program_files::kSingleProgramFilter,
                    QStringLiteral("Saving Program %1 configuration to file...").arg(Index + 1),
                    [this, Index](const QString& fileName) {
-                     return program_files::SaveProgramToFile(testOptions_->Model(), Index, fileName,
-                                                             true);
+                     program_files::Outcome outcome = program_files::SaveProgramToFile(
+                         testOptions_->Model(), Index, fileName, true);
+                     WarnOfLimits(Index, outcome);
+                     return outcome;
                    });
 }

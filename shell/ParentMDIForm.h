@@ -24,7 +24,8 @@ class frmTestOptions;
 
 // The main window "VELD32 Configurator": a fixed-size frame around the background picture, the
 // test program editor and the communication log, with the Load and Save menus that move
-// programs between the editor and configuration files. Closing it closes the link.
+// programs between the editor and configuration files. Closing it closes the link, after asking
+// whether to stop a test in progress.
 class ParentMDIForm : public QMainWindow {
   Q_OBJECT
 
@@ -69,8 +70,12 @@ class ParentMDIForm : public QMainWindow {
   // operation, and the log line after; a failure is also shown to the operator.
   void RunFileOperation(FileDialog dialog, const QString& filter, const QString& before,
                         const FileOperation& operation);
+  // A saved program the tester would refuse gets a warning line.
+  void WarnOfLimits(int Index, program_files::Outcome& outcome) const;
   void CreateMenus();
   void CreateHelpMenus();
+  // The Load menus wait while a transfer or a test is in progress.
+  void UpdateLoadMenus();
   // Adds one log line with what to check whenever the link newly reports no tester.
   void WatchForMissingTester();
   QMdiSubWindow* AddChild(QWidget* form, Qt::WindowFlags flags);

@@ -7,6 +7,7 @@
 #include "TestResultsForm.h"
 #include "TesterInformationForm.h"
 #include "ctlVELD32UsbComm.h"
+#include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "test_run.h"
@@ -14,18 +15,24 @@
 namespace {
 const QString kTransferInProgress = QStringLiteral(
     "A program transfer with the VELD32 is in progress.  Run the test when it has finished.");
+const QString kEditsKeptNoRun =
+    QStringLiteral("Edited programs kept: test program %1 was not run.");
+const QString kEndRunQuestion = QStringLiteral("Test program %1 is running: stop it and %2?");
+const QString kStopped =
+    QStringLiteral("Test program %1 stopped before its result: nothing recorded.");
+constexpr int kClockMs = 1000;
 }  // namespace
 
-TesterMenu::TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferBusy,
-                       OperatorPrompts& prompts, QWidget& window)
+TesterMenu::TesterMenu(QMenuBar& menuBar, frmTestOptions& editor, OperatorPrompts& prompts,
+                       QWidget& window)
     : QObject(&window),
-      link_(link),
-      transferBusy_(std::move(transferBusy)),
+      editor_(editor),
+      link_(editor.ctlVELD32UsbComm1()),
       prompts_(prompts),
       menuTester(menuBar.addMenu(QStringLiteral("&Tester"))),
-      run_(new TestRun(link, {}, this)),
+      run_(new TestRun(link_, {}, this)),
       results_(new TestResultsForm(prompts, &window)),
-      information_(new TesterInformationForm(link, &window)) {
+      information_(new TesterInformationForm(link_, &window)) {
   menuTester->setObjectName(QStringLiteral("menuTester"));
   for (int index = 0; index < 3; ++index) {
     menuRunTest[index] =
@@ -33,11 +40,18 @@ TesterMenu::TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferB
                               [this, index] { menuRunTest_Click(index); });
     menuRunTest[index]->setObjectName(QStringLiteral("menuRunTest%1").arg(index));
   }
+  menuStopTest =
+      menuTester->addAction(QStringLiteral("&Stop Test"), this, &TesterMenu::menuStopTest_Click);
+  menuStopTest->setObjectName(QStringLiteral("menuStopTest"));
   menuTester->addSeparator();
   menuTesterInformation = menuTester->addAction(QStringLiteral("&Information…"), this,
                                                 &TesterMenu::menuTesterInformation_Click);
   menuTesterInformation->setObjectName(QStringLiteral("menuTesterInformation"));
 
+  clock_.setInterval(kClockMs);
+  connect(&clock_, &QTimer::timeout, this, &TesterMenu::ShowElapsed);
+  connect(run_, &TestRun::Testing, this,
+          [this](int, qint64 expectedSeconds) { Testing(expectedSeconds); });
   connect(run_, &TestRun::Finished, this, &TesterMenu::Finished);
   connect(run_, &TestRun::Failed, this, &TesterMenu::Failed);
   // A link lost to a driver failure does not repaint the strip, but raises UsbError.
@@ -45,14 +59,19 @@ TesterMenu::TesterMenu(QMenuBar& menuBar, ctlVELD32UsbComm& link, Busy transferB
   connect(&link_, &ctlVELD32UsbComm::UsbClosed, this, &TesterMenu::UpdateEnabled);
   connect(&link_, &ctlVELD32UsbComm::UsbConnected, this, &TesterMenu::UpdateEnabled);
   connect(&link_, &ctlVELD32UsbComm::UsbError, this, &TesterMenu::UpdateEnabled);
+  connect(&editor_, &frmTestOptions::TransferInProgressChanged, this, &TesterMenu::UpdateEnabled);
   UpdateEnabled();
 }
 
 bool TesterMenu::Running() const { return run_->Active(); }
 
 void TesterMenu::UpdateEnabled() {
-  menuTester->setEnabled(link_.Connected());
-  for (QAction* action : menuTester->actions()) action->setEnabled(link_.Connected());
+  const bool connected = link_.Connected();
+  const bool free = connected && !editor_.TransferInProgress() && !Running();
+  menuTester->setEnabled(connected);
+  for (QAction* action : menuRunTest) action->setEnabled(free);
+  menuTesterInformation->setEnabled(free);
+  menuStopTest->setEnabled(connected && Running());
 }
 
 void TesterMenu::menuRunTest_Click(int Index) {
@@ -62,24 +81,57 @@ void TesterMenu::menuRunTest_Click(int Index) {
         QStringLiteral("A test is still running.  Run the next one when it has finished."));
     return;
   }
-  if (transferBusy_()) {
+  if (editor_.TransferInProgress()) {
     prompts_.Inform(kTransferInProgress);
+    return;
+  }
+  if (!editor_.MayReplace({Index})) {
+    modMain::AddStatusMessage(kEditsKeptNoRun.arg(Index + 1));
     return;
   }
   program_ = Index + 1;
   link_.ShowActivity(RunningCaption(program_));
   run_->Start(program_);
+  if (!run_->Active()) return;  // failed at once; Failed has tidied up
+  editor_.SetRunInProgress(true);
+  UpdateEnabled();
+  emit RunningChanged(true);
+}
+
+void TesterMenu::menuStopTest_Click() {
+  if (!Running()) return;
+  run_->Abandon();
+  modMain::AddStatusMessage(kStopped.arg(program_));
+  Ended();
+}
+
+bool TesterMenu::MayEndRun(const QString& action) {
+  if (!Running()) return true;
+  if (!prompts_.AskOkCancel(kEndRunQuestion.arg(program_).arg(action))) return false;
+  menuStopTest_Click();
+  return true;
 }
 
 void TesterMenu::menuTesterInformation_Click() {
-  if (!link_.Connected()) return;
+  if (!link_.Connected() || editor_.TransferInProgress() || Running()) return;
   information_->show();
   information_->raise();
   information_->Refresh();
 }
 
+void TesterMenu::Testing(qint64 expectedSeconds) {
+  expectedSeconds_ = expectedSeconds;
+  testing_.start();
+  clock_.start();
+  ShowElapsed();
+}
+
+void TesterMenu::ShowElapsed() {
+  link_.ShowActivity(RunningCaption(program_, testing_.elapsed() / 1000, expectedSeconds_));
+}
+
 void TesterMenu::Finished(const TestResult& result) {
-  link_.ShowActivity({});
+  Ended();
   modMain::AddStatusMessage(ResultLine(result));
   results_->AddResult(result);
   results_->show();
@@ -87,7 +139,15 @@ void TesterMenu::Finished(const TestResult& result) {
 }
 
 void TesterMenu::Failed(const QString& reason) {
-  link_.ShowActivity({});
+  Ended();
   modMain::AddStatusMessage(
       QStringLiteral("Test program %1 not completed: %2").arg(program_).arg(reason));
+}
+
+void TesterMenu::Ended() {
+  clock_.stop();
+  link_.ShowActivity({});
+  editor_.SetRunInProgress(false);
+  UpdateEnabled();
+  emit RunningChanged(false);
 }

@@ -87,6 +87,7 @@ void TestRun::StartTestOnceAnswered() {
   phase_ = Phase::Testing;
   link_.TXRunTest(static_cast<qint16>(result_.program));
   deadline_.start(timeouts_.resultMs.value_or(ResultTimeoutMs(*durationSeconds_)));
+  emit Testing(result_.program, *durationSeconds_);
 }
 
 void TestRun::LastData(qint16 program, double impedance) {

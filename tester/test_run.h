@@ -34,6 +34,9 @@ class TestRun : public QObject {
 
   // Program 1..3. A link that is down fails the run at once, before Start returns.
   void Start(int program);
+  // Stops waiting for the run in progress, without Finished or Failed. The tester has no stop
+  // request: it finishes the test on its own, and nothing here takes that result.
+  void Abandon() { Stop(); }
   bool Active() const { return phase_ != Phase::Idle; }
   // The bound of the wait in progress, in milliseconds.
   int WaitMs() const { return deadline_.interval(); }
@@ -42,6 +45,8 @@ class TestRun : public QObject {
   static int ResultTimeoutMs(qint64 seconds);
 
  signals:
+  // The run request is sent: the tester tests for `expectedSeconds` (0 for a single measurement).
+  void Testing(int program, qint64 expectedSeconds);
   void Running(int program);
   void Finished(const TestResult& result);
   // `linkLost` tells a driver failure or a closed link from a tester that did not answer.

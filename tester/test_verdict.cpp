@@ -32,6 +32,17 @@ QString OhmsText(double ohms) {
 
 QString RunningCaption(int program) { return QStringLiteral("Running test %1…").arg(program); }
 
+QString RunningCaption(int program, qint64 elapsedSeconds, qint64 expectedSeconds) {
+  const auto minutes = [](qint64 seconds) {
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+  };
+  QString caption = RunningCaption(program) + u' ' + minutes(elapsedSeconds);
+  if (expectedSeconds > 0) caption += QStringLiteral(" of ") + minutes(expectedSeconds);
+  return caption;
+}
+
 QString ResultLine(const TestResult& result) {
   const QString prefix = QStringLiteral("Test program %1: ").arg(result.program);
   const QString ohms = OhmsText(result.impedanceOhms) + QStringLiteral(" ohms, ");

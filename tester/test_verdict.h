@@ -30,8 +30,11 @@ struct TestResult {
   QDateTime time;        // when the result arrived, UTC
 };
 
-// "Running test 2…", while the tester runs program 2.
+// "Running test 2…", while the tester runs program 2; with the time since the test began and
+// the program's duration, in minutes and seconds: "Running test 1… 12:04 of 60:00" (a single
+// measurement, of no set duration: "Running test 1… 00:05").
 QString RunningCaption(int program);
+QString RunningCaption(int program, qint64 elapsedSeconds, qint64 expectedSeconds);
 
 // "Test program 2: 62.5 ohms, below the pass limit 150".
 QString ResultLine(const TestResult& result);

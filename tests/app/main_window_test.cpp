@@ -180,6 +180,11 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
   const QString all = dir.filePath("programs.vap");
   const QString one = dir.filePath("program.vsp");
   prompts_.fileNames = {QString(), all, all, one, one};
+  // Program 2 is saved as it stands, with a warning that the tester refuses it.
+  Model().SetSliderValue(1, ProgramSlider::PassOhms, 700);
+  Model().SetSliderValue(1, ProgramSlider::FailOhms, 14);
+  const QString warning =
+      "Program 2: Pass 700 ohms is not below Fail 14 ohms: an upload refuses this program";
   window_->menuSaveAll_Click();  // cancelled
   window_->menuSaveAll_Click();
   window_->menuLoadAll_Click();
@@ -191,11 +196,11 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
                          "VELD32 Single Program (*.vsp)"}));
   EXPECT_EQ(
       LogLines(),
-      QStringList({"Saving all Program configurations to file...", "Save to file complete: " + all,
-                   "Loading all Program configurations from file...",
-                   "Load from file complete: " + all, "Saving Program 2 configuration to file...",
-                   "Save to file complete: " + one, "Loading Program 3 configuration from file...",
-                   "Load from file complete: " + one}));
+      QStringList(
+          {"Saving all Program configurations to file...", warning, "Save to file complete: " + all,
+           "Loading all Program configurations from file...", "Load from file complete: " + all,
+           "Saving Program 2 configuration to file...", warning, "Save to file complete: " + one,
+           "Loading Program 3 configuration from file...", "Load from file complete: " + one}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 

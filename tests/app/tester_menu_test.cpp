@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -20,9 +21,13 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "test_programs_model.h"
 #include "tester_menu.h"
 
 namespace {
+
+// Program 1 as a one-hour timed test.
+const ProgramWrite kOneHourProgram1{1, 1, 1, 200, 0, 1, 1, 150, 1000};
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
   QDeadlineTimer deadline(ms);
@@ -39,6 +44,10 @@ class TesterMenuTest : public ::testing::Test {
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
     modMain::InitSharedFlags();
+    // A fresh window, tester and script each time the test starts the window again.
+    window_.reset();
+    tester_ = std::make_shared<SimulatedTester>();
+    prompts_ = ScriptedPrompts();
     window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
     Link().SetPollingTimerInterval(20);
   }
@@ -49,8 +58,14 @@ class TesterMenuTest : public ::testing::Test {
     return WaitUntil([&] { return modMain::StatusLogText.contains(line + "\r\n"); });
   }
   void Connect() {
-    window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"))->click();
+    ConnectButton().click();
     ASSERT_TRUE(Logged("Program data load complete."));
+  }
+  QCheckBox& ConnectButton() {
+    return *window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"));
+  }
+  QPushButton* Button(const QString& name) {
+    return window_->TestOptions().findChild<QPushButton*>(name);
   }
   QString Label(const QString& name) {
     return window_->Tester().Information().findChild<QLabel*>(name)->text();
@@ -67,7 +82,7 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   QStringList captions{menu->title().remove(u'&')};
   for (const QAction* action : menu->actions()) captions << action->text().remove(u'&');
   EXPECT_EQ(captions, QStringList({"Tester", "Run Test Program 1", "Run Test Program 2",
-                                   "Run Test Program 3", "", "Information…"}));
+                                   "Run Test Program 3", "Stop Test", "", "Information…"}));
   EXPECT_FALSE(menu->isEnabled());
   Connect();
   EXPECT_TRUE(menu->isEnabled());
@@ -114,17 +129,125 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
-TEST_F(TesterMenuTest, RefusesToRunDuringATransferOrAnotherRun) {
-  window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"))->click();
-  Action("menuRunTest0").trigger();  // the download after connecting is still counting
-  ASSERT_TRUE(Logged("Program data load complete."));
+// Each question before the window replaces the operator's edits or ends a run: Cancel leaves
+// everything as it was, OK goes ahead.
+TEST_F(TesterMenuTest, AsksBeforeReplacingEditsOrEndingARun) {
+  const QString replace =
+      "Test Program 1 hold changes that the VELD32 does not have.\r\n\r\n"
+      "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.";
+  TestProgramsModel* model = nullptr;
+  const auto edit = [&] {
+    Connect();
+    model = &window_->TestOptions().Model();
+    model->SetSliderValue(0, ProgramSlider::PassOhms, 120);
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    std::function<void()> act;
+    QString question;
+    std::function<bool()> wentAhead;  // checked at once after the answer
+  };
+  const auto run = [&] {
+    ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
+    Connect();
+    Action("menuRunTest0").trigger();
+  };
+  const auto ended = [&] { return !Link().Connected() && !window_->Tester().Running(); };
+  const Case cases[] = {
+      {"download", edit, [&] { window_->TestOptions().cmdReload_Click(0); }, replace,
+       [&] { return window_->TestOptions().TransferInProgress(); }},
+      {"run", edit, [&] { Action("menuRunTest0").trigger(); }, replace,
+       [&] { return window_->Tester().Running(); }},
+      {"close", run, [&] { window_->close(); }, "Test program 1 is running: stop it and close?",
+       ended},
+      {"disconnect", run, [&] { ConnectButton().click(); },
+       "Test program 1 is running: stop it and disconnect?", ended},
+  };
+  for (const Case& c : cases) {
+    for (const bool ok : {false, true}) {
+      SetUp();
+      prompts_.answerOkCancel = [ok] { return ok; };
+      c.prepare();
+      c.act();
+      EXPECT_EQ(prompts_.shown, QStringList{c.question}) << c.name << ok;
+      EXPECT_EQ(c.wentAhead(), ok) << c.name << (ok ? " OK" : " Cancel");
+      if (model == nullptr) continue;
+      if (ok) WaitUntil([&] { return model->Slider(0, ProgramSlider::PassOhms).value == 150; });
+      EXPECT_EQ(model->Slider(0, ProgramSlider::PassOhms).value, ok ? 150 : 120) << c.name;
+      model = nullptr;
+    }
+  }
+}
+
+// While programs move or a test runs, nothing else that talks to the tester can start.
+TEST_F(TesterMenuTest, TransfersAndRunsDisableWhatWouldInterfere) {
+  const auto groupEnabled = [&](const QList<QObject*>& group) {
+    const auto on = [](QObject* o) {
+      auto* action = qobject_cast<QAction*>(o);
+      return action ? action->isEnabled() : qobject_cast<QWidget*>(o)->isEnabled();
+    };
+    const bool first = on(group.front());
+    for (QObject* o : group)
+      if (on(o) != first) return '?';
+    return first ? '1' : '0';
+  };
+  const auto controls = [&] {
+    const QList<QList<QObject*>> groups = {
+        {&Action("menuRunTest0"), &Action("menuRunTest1"), &Action("menuRunTest2")},
+        {&Action("menuTesterInformation")},
+        {&Action("menuStopTest")},
+        {&Action("menuLoadAll"), &Action("menuLoadProgram0"), &Action("menuLoadProgram1"),
+         &Action("menuLoadProgram2")},
+        {Button("cmdReload0"), Button("cmdReload1"), Button("cmdReload2")},
+        {Button("cmdSave")}};
+    QString shown;
+    for (const auto& group : groups) shown += groupEnabled(group);
+    return shown;
+  };
+  // what is in progress, how it starts, and: Run, Information, Stop, Load, Download, Upload
+  const std::tuple<const char*, std::function<void()>, QString> cases[] = {
+      {"nothing", [&] { Connect(); }, "110111"},
+      {"a download", [&] { ConnectButton().click(); }, "000000"},
+      {"an upload",
+       [&] {
+         Connect();
+         Button("cmdSave")->click();
+       },
+       "000000"},
+      {"a test",
+       [&] {
+         Connect();
+         Action("menuRunTest1").trigger();
+       },
+       "001000"}};
+  for (const auto& [name, start, enabled] : cases) {
+    SetUp();
+    start();
+    EXPECT_EQ(controls(), enabled) << name;
+  }
+}
+
+// The strip counts the time of a test against the program's duration; Stop ends the run in the
+// window, with a log line and no result.
+TEST_F(TesterMenuTest, ARunShowsItsTimeAndStopEndsItWithoutAResult) {
+  ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
+  Connect();
   Action("menuRunTest0").trigger();
-  Action("menuRunTest1").trigger();
-  EXPECT_EQ(prompts_.shown,
-            QStringList({"A program transfer with the VELD32 is in progress.  Run the test when "
-                         "it has finished.",
-                         "A test is still running.  Run the next one when it has finished."}));
-  EXPECT_EQ(Link().Strip().status, "Running test 1…");
+  const QRegularExpression counting("^Running test 1… \\d\\d:\\d\\d of 60:00$");
+  ASSERT_TRUE(WaitUntil([&] { return counting.match(Link().Strip().status).hasMatch(); }));
+  const QString first = Link().Strip().status;
+  // The caption moves on with the clock, without any reply from the tester.
+  ASSERT_TRUE(WaitUntil([&] {
+    return Link().Strip().status != first && counting.match(Link().Strip().status).hasMatch();
+  }));
+  Action("menuStopTest").trigger();
+  EXPECT_TRUE(Logged("Test program 1 stopped before its result: nothing recorded."));
+  EXPECT_FALSE(window_->Tester().Running());
+  EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
+  EXPECT_TRUE(Action("menuRunTest0").isEnabled());
+  EXPECT_FALSE(Action("menuStopTest").isEnabled());
+  EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
 }
 
 TEST_F(TesterMenuTest, AnUnplugWhileRunningLeavesTheWindowIdle) {

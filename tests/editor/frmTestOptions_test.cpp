@@ -148,26 +148,46 @@ TEST_F(EditorWindow, DownloadButtonReloadsItsOwnProgramOnlyWhileConnected) {
             (QStringList{"Reloading Program 2 data from VELD32.", "Program data load complete."}));
 }
 
+// A program whose pass limit is not below its fail limit is marked on both boxes and its tab,
+// and the upload that refuses it says which programs in the log.
 TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
+  const QString problem =
+      "Pass 999 ohms is not below Fail 999 ohms: an upload refuses this program";
+  const QString ownTip = Box("txtPassOhms2")->toolTip();
+  form->Model().SetSliderValue(0, ProgramSlider::PassOhms, 999);
+  form->Model().SetSliderValue(0, ProgramSlider::FailOhms, 999);
   form->Model().SetSliderValue(2, ProgramSlider::PassOhms, 999);
   form->Model().SetSliderValue(2, ProgramSlider::FailOhms, 999);
+  for (const char* name : {"txtPassOhms2", "txtFailOhms2"}) {
+    EXPECT_EQ(Box(name)->toolTip(), problem) << name;
+    EXPECT_TRUE(Box(name)->styleSheet().contains("red")) << name;
+  }
+  EXPECT_TRUE(Tabs()->tabToolTip(2).startsWith(problem + "\n"));
+  EXPECT_TRUE(Box("txtPassOhms1")->styleSheet().isEmpty());
   Control<QPushButton>("cmdSave")->click();
+  EXPECT_EQ(LogLines(), QStringList{"Save to VELD32 aborted: the pass limit is not below the fail "
+                                    "limit in Program 1, Program 3."});
+  form->Model().SetSliderValue(0, ProgramSlider::FailOhms, 1000);
   form->Model().SetSliderValue(2, ProgramSlider::FailOhms, 1000);
+  EXPECT_EQ(Box("txtPassOhms2")->toolTip(), ownTip);
+  EXPECT_TRUE(Box("txtFailOhms2")->styleSheet().isEmpty());
+  EXPECT_FALSE(Tabs()->tabToolTip(2).contains("refuses"));
   Control<QPushButton>("cmdSave")->click();
   EXPECT_EQ(prompts.shown,
             (QStringList{"ERROR - Pass(ohms) value must be less than Fail(ohms) value!  Save to "
                          "VELD32 aborted.",
                          "ERROR - VELD32 not connected!  Save to VELD32 aborted."}));
-  EXPECT_TRUE(LogLines().isEmpty());
+  EXPECT_EQ(LogLines().size(), 1);
   EXPECT_TRUE(driver->writes.empty());
 }
 
-// A text the slider refuses is marked, and leaving the box in any way shows the program's value.
+// A text the slider refuses is marked, and leaving the box in any way shows the program's value:
+// the one it had before the typing began, not a prefix the slider took on the way.
 TEST_F(EditorWindow, RefusedTextIsMarkedUntilTheOperatorLeavesTheBox) {
   enum class Leave { Enter, FocusOut, OtherTab };
   // box, typed keys, what the box keeps while marked, the tooltip, the value shown afterwards
   const std::tuple<const char*, const char*, const char*, const char*, Leave> cases[] = {
-      {"txtPassOhms0", "2000", "2000", "2000 not applied: the program keeps 200 (1 to 999 ohms)",
+      {"txtPassOhms0", "2000", "2000", "2000 not applied: the program keeps 150 (1 to 999 ohms)",
        Leave::Enter},
       {"txtFailOhms0", "1,5", "10005", "10005 not applied: the program keeps 1000 (2 to 1000 ohms)",
        Leave::FocusOut},
@@ -217,13 +237,21 @@ TEST_F(EditorWindow, SliderGesturesEndAtTheChosenValue) {
 }
 
 // Before any download a tab is unknown, not different; after it, a change is marked and named.
+// A width the tester holds outside its current's range is such a difference: the box shows the
+// slider's width, which an upload sends.
 TEST_F(EditorWindow, TabsDifferingFromTheTesterAreMarked) {
+  driver->replies["(MP13)"] = "(MP13,1,1,09,0030,1,000,002,010,0150,0000,1000)";
   form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
   prompts.answerOkCancel = [] { return true; };
   ConnectAndDownload();
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
   EXPECT_EQ(Tabs()->tabToolTip(1), "As the VELD32 holds it.");
+  EXPECT_EQ(Box("txtPulseWidth2")->text(), QString::number(Slider("hsPulseWidth2")->value()));
+  EXPECT_EQ(form->Model().UploadArgumentsFor(2).vPW, Slider("hsPulseWidth2")->value());
+  EXPECT_EQ(Tabs()->tabText(2), "Test Program 3 *");
+  EXPECT_EQ(Tabs()->tabToolTip(2),
+            "Differs from the VELD32:\nPulseWidth: 200 us here, 100 us on the VELD32");
   form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
   form->Model().PickListPosition(1, ProgramList::Current, 0);
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2 *");

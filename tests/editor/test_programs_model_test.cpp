@@ -78,7 +78,7 @@ TEST_F(Model, TypedBoxesSettleTheirTextAndSlider) {
       {"5", PassOhms, "", "0", 150},        {"5", PassOhms, "007", "7", 7},
       {"5", PassOhms, "2000", "2000", 150}, {"5", FailOhms, "1,5", "1000", 1000},
       {"5", PulseWidth, "600", "500", 500}, {"5", PulseWidth, "99999", "500", 500},
-      {"50", PulseWidth, "10", "10", 200}};
+      {"50", PulseWidth, "10", "200", 200}, {"5", PulseWidth, "abc", "200", 200}};
   for (const auto& [current, box, text, shown, value] : cases) {
     StartAgain();
     model->SetListText(2, ProgramList::Current, current);
@@ -86,6 +86,42 @@ TEST_F(Model, TypedBoxesSettleTheirTextAndSlider) {
     model->SetBoxText(2, box, text);
     EXPECT_EQ(Box(2, box), shown) << "\"" << text << "\" at " << current << " mA";
     EXPECT_EQ(Value(2, static_cast<ProgramSlider>(box)), value) << text;
+  }
+}
+
+// A refused text leaves the value from before the editing began, not the last prefix the slider
+// took; the editing ends when the box shows the program's value again ("|").
+TEST_F(Model, RefusedTypingLeavesTheValueFromBeforeTheEdit) {
+  using enum ProgramBox;
+  // box, the texts one after another, the slider's value and the refusal afterwards
+  const std::tuple<ProgramBox, QStringList, int, QString> cases[] = {
+      {PassOhms,
+       {"5", "50", "500", "5000"},
+       150,
+       "5000 not applied: the program keeps 150 (1 to 999 ohms)"},
+      {PassOhms, {"5", "50", "500", "5000", "500"}, 500, ""},
+      {FailOhms,
+       {"2", "20", "200", "2000"},
+       1000,
+       "2000 not applied: the program keeps 1000 (2 to 1000 ohms)"},
+      {PassOhms,
+       {"5", "50", "|", "500", "5000"},
+       50,
+       "5000 not applied: the program keeps 50 (1 to 999 ohms)"},
+      {PassOhms, {"7", "0"}, 150, "0 not applied: the program keeps 150 (1 to 999 ohms)"}};
+  for (const auto& [box, texts, value, refusal] : cases) {
+    StartAgain();
+    for (const QString& text : texts) {
+      if (text == "|") {
+        model->ShowProgramValues(1);
+      } else {
+        model->SetBoxText(1, box, text);
+      }
+    }
+    EXPECT_EQ(Value(1, static_cast<ProgramSlider>(box)), value) << texts.join(' ').toStdString();
+    EXPECT_EQ(model->BoxRefusal(1, box), refusal);
+    model->ShowProgramValues(1);
+    EXPECT_EQ(Box(1, box), QString::number(value));
   }
 }
 
@@ -160,9 +196,10 @@ TEST_F(Model, DerivedValuesFollowEveryChangeOfTheirSettings) {
   EXPECT_EQ(derived(), "000.225 01.5");
   model->DragSlider(0, PulseWidth, 400);
   EXPECT_EQ(derived(), "000.300 02.0");
-  // A box left apart from its slider by code, then the slider moved to the box's value.
+  // A width the slider refuses changes neither the derived values nor the box.
   model->SetBoxText(0, ProgramBox::PulseWidth, "100");
   EXPECT_EQ(derived(), "000.300 02.0");
+  EXPECT_EQ(Box(0, ProgramBox::PulseWidth), "400");
   model->SetListText(0, ProgramList::Current, "10");
   model->SetSliderValue(0, PulseWidth, 100);
   EXPECT_EQ(derived(), "000.150 01.0");
@@ -235,13 +272,16 @@ TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
       // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
       // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
       {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "00:30 1"},
-      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
+      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"},
+      // 100 us at 5 mA lies below the slider's range: the slider and its box keep 200.
+      {{3, 1, 1, 9, 45, 0, 1, 10, 900}, {3, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
   for (const auto& [received, upload, durationBoxes] : cases) {
     StartAgain();
     SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure
     model->ApplyReceivedProgram(received);
     const int i = received.vProgramIndex - 1;
     EXPECT_EQ(model->UploadArgumentsFor(i), upload) << "program " << i + 1;
+    EXPECT_EQ(Box(i, ProgramBox::PulseWidth), QString::number(upload.vPW));
     EXPECT_EQ(Box(i, ProgramBox::Duration) + ' ' + Box(i, ProgramBox::DurationHr), durationBoxes);
   }
 }
