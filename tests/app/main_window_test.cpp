@@ -22,58 +22,22 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "window_fixture.h"
 
 namespace {
 
 constexpr int kTwips = 15;
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
-
-// The log lines since the test began.
-QStringList LogLines() {
-  QStringList lines = modMain::StatusLogText.split(QStringLiteral("\r\n"));
-  lines.removeLast();
-  return lines;
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public WindowTest {
  protected:
-  void SetUp() override {
-    modMain::SetCommandLine(QStringLiteral("veld32 --simulate /kovda"));
-    modMain::StatusLogText.clear();
-    modMain::StatusPaused = false;
-    modMain::InitSharedFlags();
-    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-    // The protocol's own pacing is 500 ms a frame; the tests keep the same order faster.
-    Link().SetPollingTimerInterval(20);
-  }
-  void TearDown() override { window_.reset(); }
-
-  ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
-  QLabel& IdentityLabel() { return *window_->findChild<QLabel*>("lblTesterIdentity"); }
-  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
-  QCheckBox& ConnectButton() {
-    return *window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"));
-  }
+  QLabel& IdentityLabel() { return *Find<QLabel>("lblTesterIdentity"); }
   // The tester goes away as soon as the link is up, before the download's replies.
   void UnplugOnFirstConnection() {
     QObject::connect(&Link(), &ctlVELD32UsbComm::UsbConnected, [this] {
       if (unplugged_++ == 0) tester_->Unplug();
     });
   }
-  bool Logged(const QString& line, qsizetype times = 1) {
-    return WaitUntil([&] { return LogLines().count(line) >= times; });
-  }
 
-  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts_;
-  std::unique_ptr<ParentMDIForm> window_;
   int unplugged_ = 0;
 };
 
@@ -265,8 +229,7 @@ TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem
 TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity) {
   tester_ = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
   tester_->Tester(1).serialNumber = "00042";
-  window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-  Link().SetPollingTimerInterval(20);
+  Open(QStringLiteral("veld32 --simulate"));
   Link().SetUsbSerialNumber("SIM0002");
   ConnectButton().click();
   ASSERT_TRUE(Logged("Program data load complete."));

@@ -24,6 +24,7 @@
 #include "modMain.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "window_fixture.h"
 
 namespace {
 
@@ -61,28 +62,14 @@ int Shortfall(const QWidget& widget) {
   return 0;
 }
 
-bool WaitUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(10000);
-  while (!done() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+class TextFit : public WindowTest {};
 
-TEST(TextFit, EveryTextFitsItsControlInEveryStripState) {
-  ApplyFusionLook();
-  modMain::SetCommandLine(QStringLiteral("veld32 /kovda"));  // the log's filters shown too
-  modMain::InitSharedFlags();
-  auto tester = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts;
-  ParentMDIForm window(tester, prompts);
-  ctlVELD32UsbComm& link = window.TestOptions().ctlVELD32UsbComm1();
-  link.SetPollingTimerInterval(20);
-  window.show();
-  for (QWidget* form :
-       {static_cast<QWidget*>(&window.Background()), static_cast<QWidget*>(&window.TestOptions()),
-        static_cast<QWidget*>(&window.StatusWindow())}) {
-    window.ChildWindow(*form)->show();
-  }
+TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
+  Open(QStringLiteral("veld32 /kovda"));  // the log's filters shown too
+  Show();
+  ParentMDIForm& window = *window_;
+  ctlVELD32UsbComm& link = Link();
+  auto tester = tester_;
   auto* connect = window.findChild<QCheckBox*>(QStringLiteral("chkConnect"));
   auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
 
