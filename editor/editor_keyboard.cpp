@@ -76,7 +76,9 @@ void PrepareEditorKeys(QWidget& window, QTabWidget& tabs) {
   };
   const auto shortcut = [&window](const QKeySequence& keys, auto action) {
     auto* key = new QShortcut(keys, &window);  // owned by the window
-    key->setContext(Qt::WindowShortcut);
+    // The editor is one child window of the frame among others: a window shortcut would act
+    // only while the editor is the active child, and not from the log beside it.
+    key->setContext(Qt::ApplicationShortcut);
     QObject::connect(key, &QShortcut::activated, &window, action);
   };
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown),

@@ -12,6 +12,7 @@
 #include <QMoveEvent>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_files.h"
+#include "tab_chain_subwindow.h"
 #include "tester_menu.h"
 #include "version.h"
 
@@ -208,7 +210,9 @@ void ParentMDIForm::FitInto(const QRect& available) {
 }
 
 QMdiSubWindow* ParentMDIForm::AddChild(QWidget* form, Qt::WindowFlags flags) {
-  QMdiSubWindow* child = mdiArea_->addSubWindow(form, Qt::SubWindow | flags);
+  auto* child = new TabChainSubWindow;
+  mdiArea_->addSubWindow(child, Qt::SubWindow | flags);
+  child->setWidget(form);
   child->setObjectName(form->objectName() + QStringLiteral("Window"));
   child->setWindowTitle(form->windowTitle());
   child->adjustSize();
@@ -254,6 +258,15 @@ void ParentMDIForm::MDIForm_Load() {
   }
   testOptions_->setFocus();
   FormLoading = false;
+}
+
+void ParentMDIForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Each child window takes the focus as it is shown, the log last; the operator starts in the
+  // editor.
+  if (event->spontaneous()) return;
+  mdiArea_->setActiveSubWindow(ChildWindow(*testOptions_));
+  if (QWidget* first = NextTabStop(*testOptions_, true)) first->setFocus(Qt::OtherFocusReason);
 }
 
 void ParentMDIForm::closeEvent(QCloseEvent* event) {

@@ -36,60 +36,20 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "window_fixture.h"
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
-
-QString FocusName() {
-  const QWidget* focus = QApplication::focusWidget();
-  return focus == nullptr ? QString() : focus->objectName();
-}
-
-class Desktop : public ::testing::Test {
+class Desktop : public WindowTest {
  protected:
-  void SetUp() override {
-    ApplyFusionLook();
-    modMain::SetCommandLine(QStringLiteral("veld32 --simulate"));
-    modMain::StatusLogText.clear();
-    modMain::InitSharedFlags();
-    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-    window_->TestOptions().ctlVELD32UsbComm1().SetPollingTimerInterval(20);
-  }
-  void TearDown() override { window_.reset(); }
-
-  void Show() {
-    window_->show();
-    for (QWidget* form : {static_cast<QWidget*>(&window_->Background()),
-                          static_cast<QWidget*>(&window_->TestOptions()),
-                          static_cast<QWidget*>(&window_->StatusWindow())}) {
-      window_->ChildWindow(*form)->show();
-    }
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  }
-  template <typename T = QWidget>
-  T* Find(const QString& name) {
-    return window_->findChild<T*>(name);
-  }
+  void SetUp() override { Open(QStringLiteral("veld32 --simulate")); }
   // Tabs forward until `name` has the focus.
   bool TabTo(const QString& name) {
     for (int presses = 0; presses < 40 && FocusName() != name; ++presses)
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     return FocusName() == name;
   }
-  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QMdiSubWindow* Child(QWidget& form) { return window_->ChildWindow(form); }
-
-  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts_;
-  std::unique_ptr<ParentMDIForm> window_;
 };
 
 TEST_F(Desktop, TabOrderFollowsTheRowsThenDownloadUploadAndTheStrip) {
@@ -132,17 +92,53 @@ TEST_F(Desktop, EverySettingOfAProgramChangesFromTheKeyboardAlone) {
             "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
 }
 
-TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabs) {
+// The editor has the focus at start; Tab visits every control of every child window and comes
+// back to where it began.
+TEST_F(Desktop, TheEditorStartsWithTheFocusAndTabCyclesThroughEveryControl) {
+  Show();
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  EXPECT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget()))
+      << FocusName().toStdString();
+  QSet<QString> expected;
+  for (const QWidget* control : window_->findChildren<QWidget*>()) {
+    // The frames that hand the focus on to their controls are no stops of their own.
+    const bool frame = qobject_cast<const QMdiSubWindow*>(control) ||
+                       qobject_cast<const QScrollArea*>(control) ||
+                       qobject_cast<const QTabWidget*>(control);
+    if (!frame && control->isVisible() && control->isEnabled() &&
+        (control->focusPolicy() & Qt::TabFocus) && !control->objectName().isEmpty() &&
+        !control->objectName().startsWith("qt_"))
+      expected << control->objectName();
+  }
+  const QString start = FocusName();
+  QSet<QString> visited;
+  for (int presses = 0; presses < 60; ++presses) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited << FocusName();
+    if (FocusName() == start) break;
+  }
+  EXPECT_EQ(FocusName(), start) << "Tab does not come back";
+  for (const QString& name : expected)
+    EXPECT_TRUE(visited.contains(name)) << name.toStdString() << " is not reached by Tab";
+  EXPECT_TRUE(visited.contains("cmdPause") && visited.contains("qt_tabwidget_tabbar"));
+}
+
+TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabsFromEveryChildWindow) {
   Show();
   auto* tabs = Find<QTabWidget>("SSTab1");
   const std::pair<QKeyCombination, int> presses[] = {
       {Qt::CTRL | Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_3, 2}, {Qt::CTRL | Qt::Key_PageDown, 0},
       {Qt::CTRL | Qt::Key_PageUp, 2},   {Qt::CTRL | Qt::Key_1, 0}, {Qt::CTRL | Qt::Key_2, 1},
   };
-  Find("txtPassOhms0")->setFocus();
-  for (const auto& [keys, tab] : presses) {
-    QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
-    EXPECT_EQ(tabs->currentIndex(), tab) << QKeySequence(keys).toString().toStdString();
+  for (const char* focus : {"txtPassOhms0", "cmdPause"}) {
+    tabs->setCurrentIndex(0);
+    QWidget* start = Find(QString::fromLatin1(focus));
+    start->setFocus();
+    for (const auto& [keys, tab] : presses) {
+      QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+      EXPECT_EQ(tabs->currentIndex(), tab)
+          << QKeySequence(keys).toString().toStdString() << " from " << focus;
+    }
   }
 }
 
