@@ -19,6 +19,7 @@
 
 #include "BackgroundForm.h"
 #include "StatusWindowForm.h"
+#include "TestResultsForm.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_help.h"
 #include "frmTestOptions.h"
@@ -152,6 +153,15 @@ void ParentMDIForm::CreateHelpMenus() {
       ->addAction(QStringLiteral("&Arrange Windows"), this,
                   &ParentMDIForm::menuArrangeWindows_Click)
       ->setObjectName(QStringLiteral("menuArrangeWindows"));
+  // The results stay for the session; closing their window must not lose the way back.
+  menuWindow
+      ->addAction(QStringLiteral("Test &Results"), this,
+                  [this] {
+                    testerMenu_->Results().show();
+                    testerMenu_->Results().raise();
+                    testerMenu_->Results().activateWindow();
+                  })
+      ->setObjectName(QStringLiteral("menuTestResults"));
   QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
   menuHelp->setObjectName(QStringLiteral("menuHelp"));
   menuHelp

@@ -14,7 +14,7 @@ const QString kCsvFilter = QStringLiteral("Comma-separated values (*.csv)");
 }  // namespace
 
 TestResultsForm::TestResultsForm(OperatorPrompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    : QDialog(parent),
       prompts_(prompts),
       tblResults(new QTableWidget(0, 4, this)),
       cmdSaveCsv(new QPushButton(QStringLiteral("Save as CSV…"), this)) {

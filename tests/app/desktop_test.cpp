@@ -163,11 +163,12 @@ TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
     EXPECT_FALSE(items.contains(QString())) << menu->text().toStdString();
   }
   EXPECT_EQ(titles, QStringList({"Load", "Save", "Tester", "Window", "Help"}));
-  EXPECT_EQ(captions, QStringList({"Load All Programs...", "Load Program 1...", "Load Program 2...",
-                                   "Load Program 3...", "Save All Programs...", "Save Program 1...",
-                                   "Save Program 2...", "Save Program 3...", "Run Test Program 1",
-                                   "Run Test Program 2", "Run Test Program 3", "", "Information…",
-                                   "Arrange Windows", "About VELD32 Configurator"}));
+  EXPECT_EQ(captions,
+            QStringList({"Load All Programs...", "Load Program 1...", "Load Program 2...",
+                         "Load Program 3...", "Save All Programs...", "Save Program 1...",
+                         "Save Program 2...", "Save Program 3...", "Run Test Program 1",
+                         "Run Test Program 2", "Run Test Program 3", "", "Information…",
+                         "Arrange Windows", "Test Results", "About VELD32 Configurator"}));
   const QStringList letters = mnemonics(window_->menuBar()->actions());
   EXPECT_EQ(letters, QStringList({"l", "s", "t", "w", "h"}));
 }
