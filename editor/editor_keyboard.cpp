@@ -17,9 +17,9 @@ constexpr std::pair<const char*, const char*> kControls[] = {
     {"cmbCurrent", "Test current in mA: 5, 10, 20, 50 or 100"},
     {"cmbFrequency", "Pulse frequency in Hz: 2, 5, 10, 20, 50, 100, 120 or 150"},
     {"hsPulseWidth",
-     "Pulse width in µs, 20 to 500 in steps of 10; the current narrows it: 5 mA 200 to 500, "
+     "Pulse width in uSec, 20 to 500 in steps of 10; the current narrows it: 5 mA 200 to 500, "
      "10 mA 100 to 500, 20 mA 50 to 500, 50 mA 20 to 500, 100 mA 20 to 300"},
-    {"txtPulseWidth", "Pulse width in µs (set with the slider)"},
+    {"txtPulseWidth", "Pulse width in uSec (set with the slider)"},
     {"optSingleMeasure", "One measurement, without a duration"},
     {"optDuration", "A timed test of the duration set below"},
     {"hsDurationHr", "Duration, whole hours: 0 to 99"},
@@ -31,7 +31,7 @@ constexpr std::pair<const char*, const char*> kControls[] = {
     {"txtPassOhms", "Pass limit in ohms: 1 to 999, below the fail limit"},
     {"hsFailOhms", "Fail limit in ohms: 2 to 1000, above the pass limit"},
     {"txtFailOhms", "Fail limit in ohms: 2 to 1000, above the pass limit"},
-    {"txtPulseCharge", "Pulse charge in µC: current times pulse width"},
+    {"txtPulseCharge", "Pulse charge in uC: current times pulse width"},
     {"txtAverageCurrent", "Average current in mA: current times pulse width times frequency"},
     {"cmdReload", "Replace this program with the one the tester holds"},
 };

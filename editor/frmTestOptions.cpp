@@ -27,7 +27,7 @@ const QString kLimitsMessage = QStringLiteral(
 const QString kNotConnectedMessage =
     QStringLiteral("ERROR - VELD32 not connected!  Save to VELD32 aborted.");
 const QString kReplaceQuestion = QStringLiteral(
-    "%1 hold changes that the VELD32 does not have.\r\n\r\n"
+    "%1 %2 changes that the VELD32 does not have.\r\n\r\n"
     "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.");
 const QString kEditsKept =
     QStringLiteral("Edited programs kept: nothing was downloaded from VELD32.");
@@ -171,7 +171,9 @@ bool frmTestOptions::MayReplace(const std::vector<int>& indexes) {
   for (const int i : indexes) {
     if (transfer_->HasUnsentChanges(i)) edited << ProgramCaption(i);
   }
-  return edited.isEmpty() || prompts_.AskOkCancel(kReplaceQuestion.arg(edited.join(", ")));
+  return edited.isEmpty() || prompts_.AskOkCancel(kReplaceQuestion.arg(
+                                 edited.join(", "), edited.size() == 1 ? QStringLiteral("holds")
+                                                                       : QStringLiteral("hold")));
 }
 
 void frmTestOptions::ShowTesterState() {

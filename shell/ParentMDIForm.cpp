@@ -86,6 +86,12 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   lblTesterIdentity->setFont(VELD32VersionLabel->font());
   connect(testOptions_, &frmTestOptions::TesterIdentityChanged, lblTesterIdentity,
           &QLabel::setText);
+  // A link that is down names no tester: the status bar follows the strip, which shows a lost
+  // link before anyone is asked about reconnecting.
+  const ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
+  connect(&link, &ctlVELD32UsbComm::StripChanged, lblTesterIdentity, [this, &link] {
+    if (!link.Connected()) lblTesterIdentity->clear();
+  });
 
   auto* layout = new QVBoxLayout(client_);
   layout->setContentsMargins(0, 0, 0, 0);

@@ -188,13 +188,13 @@ TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
   const std::pair<const char*, QStringList> settings[] = {
       {"cmbCurrent1", {"mA", "5", "100"}},
       {"cmbFrequency1", {"Hz", "2", "150"}},
-      {"hsPulseWidth1", {"µs", "20", "500"}},
+      {"hsPulseWidth1", {"uSec", "20", "500"}},
       {"hsDurationHr1", {"hours", "0", "99"}},
       {"hsDuration1", {"seconds", "00:30", "59:59"}},
       {"hsPassOhms1", {"ohms", "1", "999"}},
       {"hsFailOhms1", {"ohms", "2", "1000"}},
       {"txtAverageCurrent1", {"mA"}},
-      {"txtPulseCharge1", {"µC"}},
+      {"txtPulseCharge1", {"uC"}},
   };
   for (const auto& [name, parts] : settings) {
     const QString tip = Find(QString::fromLatin1(name))->toolTip();
@@ -262,7 +262,8 @@ TEST_F(Desktop, AboutNamesTheVersionsTheBackendAndTheUdevRule) {
   for (const QString& part :
        {QStringLiteral("VELD32 Configurator 1.1.0"), QStringLiteral("Qt ") + qVersion(),
         QStringLiteral("libftdi1 ") + LibftdiVersionText(), QStringLiteral("Driver: libftdi1"),
-        rule.isEmpty() ? QStringLiteral("60-veld32.rules as /etc/udev/rules.d/") : rule}) {
+        QStringLiteral("udev rule: ") +
+            (rule.isEmpty() ? QStringLiteral("not installed") : rule)}) {
     EXPECT_TRUE(about.contains(part)) << part.toStdString() << " not in " << about.toStdString();
   }
   window_->menuAbout_Click();
@@ -307,6 +308,22 @@ TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
               hints[0].contains("udev rule"));
   EXPECT_EQ(window_->TestOptions().findChild<QLabel*>("lblErrorMessage")->text(),
             "No devices found");
+}
+
+// The advice names the rule once, where it is or where the package puts it; never the source
+// tree's copy, which an installed utility's user does not have.
+TEST_F(Desktop, TheUdevAdviceNamesTheRulesPlaceOnce) {
+  for (const QString& rule : {QString(), QStringLiteral("/etc/udev/rules.d/60-veld32.rules")}) {
+    const QString about = AboutText(QStringLiteral("libftdi1"), rule);
+    const QString ruleLine = about.mid(about.indexOf("udev rule: "));
+    const QString place =
+        rule.isEmpty() ? QStringLiteral("/usr/lib/udev/rules.d/60-veld32.rules") : rule;
+    for (const QString& text : {ruleLine, NoTesterHint(rule)}) {
+      EXPECT_EQ(text.count("udev rule"), 1) << text.toStdString();
+      EXPECT_TRUE(text.contains(place)) << text.toStdString();
+      EXPECT_FALSE(text.contains("packaging/")) << text.toStdString();
+    }
+  }
 }
 
 TEST_F(Desktop, FileDialogsStartOnTheDesktopWhenItExistsElseAtHome) {

@@ -221,7 +221,7 @@ TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem
   ConnectButton().click();
   ASSERT_TRUE(Logged("Edited programs kept: nothing was downloaded from VELD32."));
   EXPECT_EQ(prompts_.shown.size(), 1);
-  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 hold changes"));
+  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 holds changes"));
   EXPECT_EQ(box("txtFailOhms1"), "900");
 }
 
@@ -241,6 +241,23 @@ TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity)
   EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
   EXPECT_EQ(IdentityLabel().text(), "");
+}
+
+// While the question about reconnecting is open, the strip and the status bar already show the
+// link down.
+TEST_F(MainWindow, ALostLinkShowsDownWhileTheReconnectQuestionIsOpen) {
+  Connect();
+  ASSERT_TRUE(WaitUntil([&] { return !IdentityLabel().text().isEmpty(); }));
+  QStringList seen;
+  prompts_.answerOkCancel = [&] {
+    if (seen.isEmpty())
+      seen << Link().Strip().status << (Link().Strip().lamp == StripColour::Red ? "red" : "other")
+           << ConnectButton().text() << IdentityLabel().text();
+    return false;
+  };
+  tester_->Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
+  EXPECT_EQ(seen, QStringList({"VELD32", "red", "Connect", ""}));
 }
 
 }  // namespace

@@ -64,6 +64,8 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
     EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
   }
 
+  // The runs read their programs for the limits: no transfer of the editor's, no completion line.
+  EXPECT_EQ(LogLines().count("Program data load complete."), 1);
   TestResultsForm& results = window_->Tester().Results();
   EXPECT_TRUE(results.isVisible());
   const auto* table = results.findChild<QTableWidget*>("tblResults");
