@@ -4,6 +4,7 @@
 
 #include "BackgroundForm.h"
 #include "StatusWindowForm.h"
+#include "desktop_help.h"
 #include "desktop_look.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
@@ -17,6 +18,8 @@ std::unique_ptr<ParentMDIForm> AssembleMainWindow(const Backend& backend, Operat
       [](const std::string& advice) { modMain::AddStatusMessage(QString::fromStdString(advice)); });
   auto window = std::make_unique<ParentMDIForm>(driver, prompts);
   window->SetBackendDescription(backendDescription);
+  // A new user sees an idle window: the log says what to do first.
+  modMain::AddStatusMessage(StartHint(backend.simulator != nullptr));
   for (QWidget* child :
        {static_cast<QWidget*>(&window->Background()), static_cast<QWidget*>(&window->TestOptions()),
         static_cast<QWidget*>(&window->StatusWindow())}) {

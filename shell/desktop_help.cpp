@@ -57,6 +57,13 @@ QString NoTesterHint(const QString& installedRule) {
       .arg(rule);
 }
 
+QString StartHint(bool simulated) {
+  return simulated ? QStringLiteral(
+                         "Press Connect to connect to the simulated VELD32 tester (--simulate): no "
+                         "hardware is used.")
+                   : QStringLiteral("Press Connect to connect to the VELD32 tester.");
+}
+
 QString AboutText(const QString& backend, const QString& installedRule) {
   const QString rule = installedRule.isEmpty()
                            ? QStringLiteral("not installed (the veld32 package installs it as %1)")

@@ -62,6 +62,16 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
   EXPECT_EQ(window_->TestOptions().windowTitle(), "Test Options");
 }
 
+// The log's first line tells a new user to press Connect, and whether the tester is simulated.
+TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
+  for (const bool simulated : {true, false}) {
+    Open(QStringLiteral("veld32"), simulated);
+    ASSERT_EQ(startLines_.size(), 1) << simulated;
+    EXPECT_TRUE(startLines_[0].startsWith("Press Connect")) << startLines_[0].toStdString();
+    EXPECT_EQ(startLines_[0].contains("simulated"), simulated) << startLines_[0].toStdString();
+  }
+}
+
 TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   ProgramWrite program2{2, 4, 8, 100, 125, 1, 1, 12, 14};
   ASSERT_TRUE(tester_->SetProgram(program2));

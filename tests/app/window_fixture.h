@@ -49,15 +49,19 @@ class WindowTest : public ::testing::Test {
   void SetUp() override { Open(QStringLiteral("veld32 --simulate /kovda")); }
   void TearDown() override { window_.reset(); }
 
-  // A new window over `tester_`, started with `commandLine`.
-  void Open(const QString& commandLine) {
+  // A new window over `tester_` (as the simulated tester or as any other driver), started with
+  // `commandLine`.
+  void Open(const QString& commandLine, bool simulated = true) {
     window_.reset();
     modMain::SetCommandLine(commandLine);
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
     modMain::InitSharedFlags();
-    window_ = AssembleMainWindow(Backend{tester_, tester_, nullptr, {}}, prompts_,
-                                 QStringLiteral("simulated"));
+    window_ = AssembleMainWindow(Backend{tester_, simulated ? tester_ : nullptr, nullptr, {}},
+                                 prompts_, QStringLiteral("simulated"));
+    // The tests read the log from here on.
+    startLines_ = LogLines();
+    modMain::StatusLogText.clear();
     // The protocol's own pacing is 500 ms a frame; the tests keep the same order faster.
     Link().SetPollingTimerInterval(20);
   }
@@ -87,4 +91,5 @@ class WindowTest : public ::testing::Test {
   std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
   ScriptedPrompts prompts_;
   std::unique_ptr<ParentMDIForm> window_;
+  QStringList startLines_;  // the log as the window opened
 };
