@@ -195,11 +195,25 @@ TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
       {"hsFailOhms1", {"ohms", "2", "1000"}},
       {"txtAverageCurrent1", {"mA"}},
       {"txtPulseCharge1", {"uC"}},
+      {"txtPulseWidth1", {"uSec", "20", "500", "slider"}},
+      {"txtDurationHr1", {"hours", "0", "99", "slider"}},
+      {"txtDuration1", {"seconds", "00:30", "59:59", "slider"}},
   };
   for (const auto& [name, parts] : settings) {
     const QString tip = Find(QString::fromLatin1(name))->toolTip();
     for (const QString& part : parts)
       EXPECT_TRUE(tip.contains(part)) << name << ": " << tip.toStdString();
+  }
+}
+
+// The boxes a slider sets take neither focus nor typing, and look unlike the boxes that do.
+TEST_F(Desktop, BoxesSetBySlidersLookReadOnly) {
+  const QColor editable = Find<QLineEdit>("txtPassOhms0")->palette().color(QPalette::Base);
+  for (const char* name : {"txtPulseWidth0", "txtDurationHr0", "txtDuration0"}) {
+    const auto* box = Find<QLineEdit>(QString::fromLatin1(name));
+    EXPECT_TRUE(box->isReadOnly()) << name;
+    EXPECT_EQ(box->focusPolicy(), Qt::NoFocus) << name;
+    EXPECT_NE(box->palette().color(QPalette::Base), editable) << name << " looks editable";
   }
 }
 
