@@ -48,9 +48,10 @@ SimulationArguments ParseSimulationOptions(const std::vector<std::string>& argum
 }
 
 std::string SimulationOptionsHelp() {
-  return "  --simulate-impedance=OHMS  what the simulated tester measures (whole ohms, default "
-         "100)\n"
-         "  --simulate-speed=FACTOR    simulated tests take their program's duration / FACTOR\n";
+  // The descriptions keep the column of the other options' help.
+  return "  --simulate-impedance=OHMS\n"
+         "                          what the simulated tester measures (ohms, default 100)\n"
+         "  --simulate-speed=FACTOR simulated tests take their program's duration / FACTOR\n";
 }
 
 void ApplySimulationOptions(const SimulationOptions& options, SimulatedTester& simulator) {

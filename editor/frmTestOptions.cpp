@@ -71,8 +71,12 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
       "Send all three programs to the tester; every pass limit must be below its fail limit"));
 
   SSTab1->setUsesScrollButtons(false);
-  // Slim tabs, so that all three captions stand side by side within the window's width.
+  // Slim tabs a point smaller than the rest, so that all three captions stand side by side
+  // within the window's width, also when each carries the mark of unsent changes.
   SSTab1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
+  QFont tabFont = SSTab1->tabBar()->font();
+  tabFont.setPointSizeF(tabFont.pointSizeF() - 1);
+  SSTab1->tabBar()->setFont(tabFont);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(strip_, 0, Qt::AlignLeft);

@@ -38,8 +38,8 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   txtComm->setReadOnly(true);
   // The log is rewritten line by line for the whole run; an undo history would only grow.
   txtComm->setUndoRedoEnabled(false);
-  // One log line, one row: with wrapped rows the view could not be kept on the newest line.
-  txtComm->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Long lines (the advice, error texts) wrap inside the box rather than run past its edge.
+  txtComm->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   txtComm->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(txtComm, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu* menu = CreateLogMenu();

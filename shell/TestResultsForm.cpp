@@ -29,6 +29,9 @@ TestResultsForm::TestResultsForm(OperatorPrompts& prompts, QWidget* parent)
                                          QStringLiteral("Verdict")});
   tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tblResults->verticalHeader()->hide();
+  // Every header and cell whole, on one line: the columns take their contents' width.
+  tblResults->setWordWrap(false);
+  tblResults->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   tblResults->horizontalHeader()->setStretchLastSection(true);
   connect(cmdSaveCsv, &QPushButton::clicked, this, &TestResultsForm::cmdSaveCsv_Click);
 
