@@ -22,6 +22,7 @@
 #include "TestResultsForm.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_help.h"
+#include "dialog_folder.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
@@ -47,12 +48,6 @@ const QString kNoDevicesFound = QStringLiteral("No devices found");
 // Room for the title bar and borders that the window system adds around the frame.
 constexpr QSize kDecoration(16, 48);
 
-// The desktop folder when it exists, else the home folder: a dialog pointed at a folder that
-// does not exist would offer the folder's name as the file name.
-QString DialogStartFolder() {
-  const QString desktop = modMain::GetDesktopFolder();
-  return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
-}
 }  // namespace
 
 ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prompts,
@@ -262,7 +257,7 @@ void ParentMDIForm::MDIForm_Load() {
   QMdiSubWindow* editorChild = AddChild(testOptions_, fixedChild);
   editorChild->move(0, 0);
 
-  statusWindow_ = new StatusWindowForm;
+  statusWindow_ = new StatusWindowForm(prompts_);
   QMdiSubWindow* logChild = AddChild(statusWindow_, fixedChild);
   logChild->move(editorChild->width(), 0);
 
@@ -296,6 +291,7 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
   const QString fileName = dialog == FileDialog::Open ? prompts_.OpenFileName(filter, startFolder)
                                                       : prompts_.SaveFileName(filter, startFolder);
   if (fileName.isEmpty()) return;
+  RememberDialogFolder(fileName);
   modMain::AddStatusMessage(before);
   const program_files::Outcome outcome = operation(fileName);
   for (const QString& line : outcome.warnings) modMain::AddStatusMessage(line);

@@ -1,15 +1,16 @@
 #include "StatusWindowForm.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include "dialog_folder.h"
+#include "operator_prompts.h"
 
 namespace {
 
@@ -22,13 +23,14 @@ QRect TwipsRect(int left, int top, int width, int height) {
 
 }  // namespace
 
-StatusWindowForm::StatusWindowForm(QWidget* parent)
+StatusWindowForm::StatusWindowForm(OperatorPrompts& prompts, QWidget* parent)
     : QWidget(parent),
       txtComm(new QPlainTextEdit(this)),
       calTabCommFrame(new QGroupBox(this)),
       chkShowVerbose(new QCheckBox(QStringLiteral("Show Verbose"), calTabCommFrame)),
       chkShowBuffer(new QCheckBox(QStringLiteral("Show RX Buffer"), calTabCommFrame)),
-      cmdPause(new QPushButton(QStringLiteral("Pause"), this)) {
+      cmdPause(new QPushButton(QStringLiteral("Pause"), this)),
+      prompts_(prompts) {
   setObjectName(QStringLiteral("StatusWindowForm"));
   setWindowTitle(QStringLiteral("Status"));
   setFixedSize(Px(5010), Px(4815));
@@ -138,16 +140,13 @@ QString StatusWindowForm::SaveLogAs(const QString& fileName) {
 }
 
 void StatusWindowForm::menuSaveLogAs_Click() {
-  const QString fileName = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save Log As"), QStringLiteral("veld32-log.txt"),
-      QStringLiteral("Text files (*.txt);;All files (*)"));
+  const QString fileName =
+      prompts_.SaveFileName(QStringLiteral("Text files (*.txt)"), DialogStartFolder());
   if (fileName.isEmpty()) return;
+  RememberDialogFolder(fileName);
   const QString error = SaveLogAs(fileName);
-  if (!error.isEmpty()) {
-    QMessageBox::warning(
-        this, QStringLiteral("VELD32"),
-        QStringLiteral("The log could not be saved to %1: %2").arg(fileName, error));
-  }
+  if (!error.isEmpty())
+    prompts_.Inform(QStringLiteral("The log could not be saved to %1: %2").arg(fileName, error));
 }
 
 void StatusWindowForm::ShowWholeLog() {

@@ -5,6 +5,7 @@
 #include "modMain.h"
 #include "status_log_text.h"
 
+class OperatorPrompts;
 class QCheckBox;
 class QGroupBox;
 class QMenu;
@@ -19,7 +20,8 @@ class QPushButton;
 class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   Q_OBJECT
  public:
-  explicit StatusWindowForm(QWidget* parent = nullptr);
+  // The log's Save As dialog and its failures go through `prompts`.
+  explicit StatusWindowForm(OperatorPrompts& prompts, QWidget* parent = nullptr);
   ~StatusWindowForm() override;
 
   void Form_Load();
@@ -41,6 +43,7 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   QPushButton* cmdPause;
 
  private:
+  OperatorPrompts& prompts_;
   void ShowStatusLine(const QString& line) override;
   void ShowWholeLog();
   void CaretToEnd();

@@ -5,7 +5,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "modMain.h"
+#include "dialog_folder.h"
 #include "operator_prompts.h"
 #include "run_record.h"
 
@@ -56,8 +56,9 @@ void TestResultsForm::AddResult(const TestResult& result) {
 }
 
 void TestResultsForm::cmdSaveCsv_Click() {
-  const QString fileName = prompts_.SaveFileName(kCsvFilter, modMain::GetDesktopFolder());
+  const QString fileName = prompts_.SaveFileName(kCsvFilter, DialogStartFolder());
   if (fileName.isEmpty()) return;
+  RememberDialogFolder(fileName);
   const QString failure = SaveRunRecords(fileName, results_);
   if (!failure.isEmpty()) prompts_.Inform(failure);
 }

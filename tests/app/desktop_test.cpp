@@ -26,6 +26,7 @@
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
+#include "TestResultsForm.h"
 #include "backend_options.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_help.h"
@@ -36,6 +37,7 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "tester_menu.h"
 #include "window_fixture.h"
 
 namespace {
@@ -340,18 +342,47 @@ TEST_F(Desktop, TheUdevAdviceNamesTheRulesPlaceOnce) {
   }
 }
 
-TEST_F(Desktop, FileDialogsStartOnTheDesktopWhenItExistsElseAtHome) {
+// Every file dialog starts in the folder of the file last chosen in any of them; before that,
+// or once that folder is gone, on the desktop when it exists, else at home. The save dialogs
+// get the filter whose extension they add.
+TEST_F(Desktop, FileDialogsStartInTheLastFolderUsedElseOnTheDesktopElseAtHome) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows names the desktop folder itself; HOME does not move it";
 #endif
   QTemporaryDir home;
+  QTemporaryDir chosen;
   const QByteArray savedHome = qgetenv("HOME");
   qputenv("HOME", home.path().toLocal8Bit());
-  window_->menuSaveAll_Click();
+  const std::pair<QString, std::function<void()>> dialogs[] = {
+      {"VELD32 All Programs (*.vap)", [&] { window_->menuSaveAll_Click(); }},
+      {"VELD32 Single Program (*.vsp)", [&] { window_->menuSaveProgram_Click(0); }},
+      {"Comma-separated values (*.csv)", [&] { window_->Tester().Results().cmdSaveCsv_Click(); }},
+      {"Text files (*.txt)",
+       [&] {
+         std::unique_ptr<QMenu> menu(window_->StatusWindow().CreateLogMenu());
+         menu->actions().last()->trigger();
+       }},
+      {"VELD32 All Programs (*.vap)", [&] { window_->menuLoadAll_Click(); }},
+  };
+  dialogs[0].second();  // cancelled
   QDir(home.path()).mkdir(QStringLiteral("Desktop"));
-  window_->menuLoadAll_Click();
+  QStringList expected{home.path(), home.filePath("Desktop")};
+  QStringList filters{dialogs[0].first};
+  for (int i = 0; i < 5; ++i) {
+    const QString folder = chosen.filePath(QString::number(i));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    prompts_.fileNames = {folder + "/file"};
+    dialogs[i].second();
+    filters << dialogs[i].first;
+    if (i > 0) expected << chosen.filePath(QString::number(i - 1));
+  }
+  ASSERT_TRUE(QDir(chosen.filePath("4")).removeRecursively());
+  dialogs[0].second();  // cancelled
   qputenv("HOME", savedHome);
-  EXPECT_EQ(prompts_.folders, QStringList({home.path(), home.filePath("Desktop")}));
+  expected << home.filePath("Desktop");
+  filters << dialogs[0].first;
+  EXPECT_EQ(prompts_.folders, expected);
+  EXPECT_EQ(prompts_.filters, filters);
 }
 
 TEST_F(Desktop, TheSaveDialogStartsWithAnEmptyNameAndAddsTheExtension) {

@@ -14,6 +14,7 @@
 
 #include "StatusWindowForm.h"
 #include "modMain.h"
+#include "scripted_prompts.h"
 #include "status_log_text.h"
 
 namespace {
@@ -44,7 +45,7 @@ class StatusLog : public ::testing::Test {
     modMain::InitSharedFlags();
   }
   StatusWindowForm& Load() {
-    window_ = std::make_unique<StatusWindowForm>();
+    window_ = std::make_unique<StatusWindowForm>(prompts_);
     return *window_;
   }
   // The box once the event loop has turned.
@@ -52,6 +53,7 @@ class StatusLog : public ::testing::Test {
     QCoreApplication::sendPostedEvents(window_.get(), QEvent::MetaCall);
     return window_->txtComm->toPlainText();
   }
+  ScriptedPrompts prompts_;
   std::unique_ptr<StatusWindowForm> window_;
 };
 
