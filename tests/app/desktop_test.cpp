@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
@@ -216,6 +218,45 @@ TEST_F(Desktop, BoxesSetBySlidersLookReadOnly) {
     EXPECT_TRUE(box->isReadOnly()) << name;
     EXPECT_EQ(box->focusPolicy(), Qt::NoFocus) << name;
     EXPECT_NE(box->palette().color(QPalette::Base), editable) << name << " looks editable";
+  }
+}
+
+// A dark desktop theme (its palette for the application and for classes of widgets, as a
+// platform theme sets them) gives way to the window's own look: every caption, the strip's
+// "VELD32 Connected" among them, stays readable on the background it is drawn on.
+TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadable) {
+  const auto luminance = [](const QColor& colour) {
+    const auto linear = [](double c) {
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+  };
+  const auto contrast = [&](const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  };
+  QPalette dark(QColor(53, 53, 53), QColor(35, 35, 35));
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(role, Qt::white);
+  QApplication::setPalette(dark);
+  for (const char* className : {"QLabel", "QAbstractButton", "QLineEdit", "QGroupBox"})
+    QApplication::setPalette(dark, className);
+  Open(QStringLiteral("veld32 --simulate"));
+  Show();
+  Connect();
+  ASSERT_EQ(Find<QLabel>("lblStatus")->text(), "VELD32 Connected");
+  for (const QLabel* label : window_->findChildren<QLabel*>()) {
+    if (!label->isVisible() || label->text().isEmpty() || label->parentWidget() == nullptr)
+      continue;
+    const QWidget& ground =
+        label->autoFillBackground() ? static_cast<const QWidget&>(*label) : *label->parentWidget();
+    EXPECT_GE(contrast(label->palette().color(label->foregroundRole()),
+                       ground.palette().color(ground.backgroundRole())),
+              4.5)
+        << label->objectName().toStdString() << " \"" << label->text().toStdString() << "\"";
   }
 }
 
