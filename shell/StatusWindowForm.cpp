@@ -8,11 +8,15 @@
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include "dialog_folder.h"
 #include "operator_prompts.h"
 
 namespace {
+
+// The longest the box lags behind the log while nothing paints it: one frame at 60 Hz.
+constexpr int kFrameMs = 16;
 
 // Layouts are drawn in twips; 15 twips make one pixel at 96 dots per inch.
 constexpr int Px(int twips) { return (twips + 7) / 15; }
@@ -30,7 +34,8 @@ StatusWindowForm::StatusWindowForm(OperatorPrompts& prompts, QWidget* parent)
       chkShowVerbose(new QCheckBox(QStringLiteral("Show Verbose"), calTabCommFrame)),
       chkShowBuffer(new QCheckBox(QStringLiteral("Show RX Buffer"), calTabCommFrame)),
       cmdPause(new QPushButton(QStringLiteral("Pause"), this)),
-      prompts_(prompts) {
+      prompts_(prompts),
+      updateTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("StatusWindowForm"));
   setWindowTitle(QStringLiteral("Status"));
   setFixedSize(Px(5010), Px(4815));
@@ -74,6 +79,11 @@ StatusWindowForm::StatusWindowForm(OperatorPrompts& prompts, QWidget* parent)
   connect(chkShowVerbose, &QCheckBox::toggled, this, &StatusWindowForm::chkShowVerbose_Click);
   connect(chkShowBuffer, &QCheckBox::toggled, this, &StatusWindowForm::chkShowBuffer_Click);
   connect(cmdPause, &QPushButton::clicked, this, &StatusWindowForm::cmdPause_Click);
+
+  updateTimer_->setObjectName(QStringLiteral("updateTimer"));
+  updateTimer_->setSingleShot(true);
+  updateTimer_->setInterval(kFrameMs);
+  connect(updateTimer_, &QTimer::timeout, this, &StatusWindowForm::UpdateBox);
 
   Form_Load();
 }
@@ -125,6 +135,7 @@ QMenu* StatusWindowForm::CreateLogMenu() {
 }
 
 void StatusWindowForm::ClearBox() {
+  updateTimer_->stop();
   box_.Reset(QString());
   pendingCut_ = 0;
   pendingText_.clear();
@@ -150,6 +161,7 @@ void StatusWindowForm::menuSaveLogAs_Click() {
 }
 
 void StatusWindowForm::ShowWholeLog() {
+  updateTimer_->stop();
   box_.Reset(modMain::StatusLogText);
   pendingCut_ = 0;
   pendingText_.clear();
@@ -158,18 +170,17 @@ void StatusWindowForm::ShowWholeLog() {
 }
 
 void StatusWindowForm::ShowStatusLine(const QString& line) {
-  // The box's content follows its rule line by line in box_; the document catches up once per
-  // turn of the event loop, trimming its front and appending, so that a burst of lines costs
-  // one layout and one scroll rather than one per line.
+  // The box's content follows its rule line by line in box_; the document catches up once a
+  // frame, trimming its front and appending: lines that arrive one per turn of the event loop
+  // (frames at a fast polling rate) then cost one layout, scroll and repaint a frame rather than
+  // one each. Whatever the box shows is the rule's text of a moment at most a frame ago.
   pendingCut_ += box_.AddLine(line);
   pendingText_.append(line).append(u"\r\n");
-  if (updatePending_) return;
-  updatePending_ = true;
-  QMetaObject::invokeMethod(this, &StatusWindowForm::UpdateBox, Qt::QueuedConnection);
+  if (!updateTimer_->isActive()) updateTimer_->start();
 }
 
 void StatusWindowForm::UpdateBox() {
-  updatePending_ = false;
+  updateTimer_->stop();
   QTextDocument* document = txtComm->document();
   if (pendingCut_ > document->characterCount() - 1) {
     // The burst was long enough to cut into lines not yet shown.

@@ -11,12 +11,14 @@ class QGroupBox;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 // The communication log window "Status": the log as it grows, a Pause button and, in
 // diagnostic mode only, the two filters of frame logging. Building it loads it (Form_Load) and
 // destroying it unloads it (Form_Unload); while loaded it takes the log's lines through
-// AddStatusMessage; the box shows them, with its caret and view at the newest line, from the
-// next turn of the event loop. It cannot be closed on its own.
+// AddStatusMessage; the box shows them, with its caret and view at the newest line, within a
+// frame (16 ms), in batches that follow the log's cap and cut exactly. It cannot be closed on
+// its own.
 class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   Q_OBJECT
  public:
@@ -53,5 +55,5 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   status_log::BoxText box_;
   qsizetype pendingCut_ = 0;  // document positions still to trim from the front
   QString pendingText_;       // lines still to append
-  bool updatePending_ = false;
+  QTimer* updateTimer_;       // runs while lines wait for the box
 };
