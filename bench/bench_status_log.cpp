@@ -9,6 +9,7 @@
 
 #include "StatusWindowForm.h"
 #include "modMain.h"
+#include "operator_prompts.h"
 #include "process_usage.h"
 
 namespace {
@@ -48,7 +49,8 @@ int main(int argc, char** argv) {
   const int oneByOne = argc > 2 ? std::atoi(argv[2]) : 10000;
 
   modMain::InitSharedFlags();
-  StatusWindowForm window;
+  QtOperatorPrompts prompts;
+  StatusWindowForm window(prompts);
   window.show();
   QApplication::processEvents();
   std::printf("start: peak RSS %ld KiB\n", PeakRssKiB());

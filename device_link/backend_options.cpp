@@ -64,7 +64,8 @@ std::string BackendOptionsHelp() {
 #ifdef VELD32_WITH_LIBFTDI
          "  --backend=libftdi       reach the tester through libftdi1\n"
 #endif
-         "  --backend=d2xx[:PATH]   reach the tester through FTDI's D2XX library (" +
+         "  --backend=d2xx[:PATH]   reach the tester through FTDI's D2XX library\n"
+         "                          (" +
          std::string(D2xxLibraryBackend::DefaultLibraryName()) + " unless PATH is given)\n";
 }
 

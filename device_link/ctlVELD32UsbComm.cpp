@@ -108,7 +108,12 @@ ctlVELD32UsbComm::~ctlVELD32UsbComm() {
 void ctlVELD32UsbComm::ReportFTError(const std::string& label, FT_STATUS status) {
   const QString text = Latin1(FtErrorText(label, status));
   connected = false;
-  if (!opening) emit UsbError(text);
+  if (opening) return;  // the open sequence paints its own outcome
+  // The strip shows the link down before anyone hears of it: a question raised on UsbError must
+  // not sit beside a green lamp.
+  PaintFailure(text);
+  RefreshStatusDisplay();
+  emit UsbError(text);
 }
 
 std::int32_t ctlVELD32UsbComm::GetFTDeviceCount() {
@@ -324,6 +329,7 @@ void ctlVELD32UsbComm::PaintFailure(const QString& text) {
   SetConnectButtonOff();
   next = strip_;
   next.errorMessage = text;
+  next.failure = true;
   SetStrip(next);
 }
 
@@ -504,12 +510,19 @@ void ctlVELD32UsbComm::CloseUSB(qint32 vHandleID) {
   if (CloseDevice() != FT_OK) {
     StatusStripState next = strip_;
     next.errorMessage = QStringLiteral("Close attempt failed");
+    next.failure = true;
     SetStrip(next);
     return;
   }
   connected = false;
   PaintFailure(QStringLiteral("USB Port Closed"));
   RefreshStatusDisplay();
+  // Closed on request: the strip goes back to its idle look, the message is no failure.
+  StatusStripState next = strip_;
+  next.lamp = StripColour::Grey;
+  next.connectColour = StripColour::Grey;
+  next.failure = false;
+  SetStrip(next);
   emit UsbClosed();
 }
 
@@ -539,6 +552,7 @@ void ctlVELD32UsbComm::TerminationClose() {
     StatusStripState next = strip_;
     next.lamp = StripColour::Red;
     next.errorMessage = QStringLiteral("Close attempt failed");
+    next.failure = true;
     SetStrip(next);
   }
 }

@@ -20,7 +20,8 @@ class QTimer;
 enum class StripColour { Grey, Red, Green };
 
 // What the status strip draws: lamp (shpStatus), status caption (lblStatus), connect button
-// (chkConnect: pressed in, caption, back colour) and the red error text (lblErrorMessage).
+// (chkConnect: pressed in, caption, back colour) and the message (lblErrorMessage): red when it
+// reports a failure, plain when it reports what the operator chose (the port closed).
 struct StatusStripState {
   StripColour lamp = StripColour::Grey;
   QString status = QStringLiteral("VELD32");
@@ -28,6 +29,7 @@ struct StatusStripState {
   QString connectCaption = QStringLiteral("Connect");
   StripColour connectColour = StripColour::Grey;
   QString errorMessage;
+  bool failure = false;  // errorMessage reports a failure
   bool operator==(const StatusStripState&) const = default;
 };
 

@@ -87,7 +87,6 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
   // A check box drawn as a push button that stays pressed in while connected.
   chkConnect->setGeometry(Px(2160) + kExtra + 4, Px(60) - 2, Px(1065) + kExtra, Px(255) + 4);
   lblErrorMessage->setGeometry(Px(120), Px(300), Px(3135) + kExtra, Px(255));
-  lblErrorMessage->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
   lblStatus->setStyleSheet(QStringLiteral("color: black;"));
   chkConnect->setToolTip(QStringLiteral("Connect to the VELD32 tester, or disconnect from it"));
   shpStatus->setToolTip(QStringLiteral("Green while connected, red otherwise"));
@@ -132,4 +131,6 @@ void ctlVELD32UsbCommStrip::Refresh() {
                      "QCheckBox:focus { border: 2px solid rgb(0, 84, 227); }")
           .arg(ToColor(state.connectColour).name()));
   lblErrorMessage->setText(state.errorMessage);
+  lblErrorMessage->setStyleSheet(state.failure ? QStringLiteral("color: rgb(255, 0, 0);")
+                                               : QStringLiteral("color: black;"));
 }

@@ -21,6 +21,13 @@ FT_STATUS PermissionAdvisingDriver::FT_ListDevicesDescription(std::int32_t index
   return Checked(driver_->FT_ListDevicesDescription(index, buffer50));
 }
 
+FT_STATUS PermissionAdvisingDriver::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
+  // A driver that cannot tell serial numbers says so with FT_NOT_SUPPORTED: no failure to advise
+  // on.
+  const FT_STATUS status = driver_->FT_ListDevicesSerialNumber(index, buffer16);
+  return status == FT_NOT_SUPPORTED ? status : Checked(status);
+}
+
 FT_STATUS PermissionAdvisingDriver::FT_Open(std::int32_t index, std::int32_t& handle) {
   return Checked(driver_->FT_Open(index, handle));
 }

@@ -18,6 +18,7 @@ class PermissionAdvisingDriver : public D2xx {
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
   FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
+  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
   FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
   FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
   FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,

@@ -56,14 +56,16 @@ SimulationArguments ParseSimulationOptions(const std::vector<std::string>& argum
 }
 
 std::string SimulationOptionsHelp() {
-  return "  --simulate-impedance=OHMS  what the simulated tester measures (whole ohms, default "
-         "100)\n"
-         "  --simulate-speed=FACTOR    simulated tests take their program's duration / FACTOR\n"
-         "  --simulate-fault=KIND[@N]  after N requests (default 0) the simulated tester is\n"
-         "                             unplugged (unplug), answers nothing (silent), or holds\n"
-         "                             other values than written: a program's pass limit\n"
-         "                             (echo-mismatch), a serial number, calibration date or\n"
-         "                             set-point (readback-mismatch)\n";
+  // The descriptions keep the column of the other options' help.
+  return "  --simulate-impedance=OHMS\n"
+         "                          what the simulated tester measures (ohms, default 100)\n"
+         "  --simulate-speed=FACTOR simulated tests take their program's duration / FACTOR\n"
+         "  --simulate-fault=KIND[@N]\n"
+         "                          after N requests (default 0) the simulated tester is\n"
+         "                          unplugged (unplug), answers nothing (silent), or holds\n"
+         "                          other values than written: a program's pass limit\n"
+         "                          (echo-mismatch), a serial number, calibration date or\n"
+         "                          set-point (readback-mismatch)\n";
 }
 
 void ApplySimulationOptions(const SimulationOptions& options, Backend& backend) {

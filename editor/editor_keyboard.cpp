@@ -17,21 +17,23 @@ constexpr std::pair<const char*, const char*> kControls[] = {
     {"cmbCurrent", "Test current in mA: 5, 10, 20, 50 or 100"},
     {"cmbFrequency", "Pulse frequency in Hz: 2, 5, 10, 20, 50, 100, 120 or 150"},
     {"hsPulseWidth",
-     "Pulse width in µs, 20 to 500 in steps of 10; the current narrows it: 5 mA 200 to 500, "
+     "Pulse width in uSec, 20 to 500 in steps of 10; the current narrows it: 5 mA 200 to 500, "
      "10 mA 100 to 500, 20 mA 50 to 500, 50 mA 20 to 500, 100 mA 20 to 300"},
-    {"txtPulseWidth", "Pulse width in µs (set with the slider)"},
+    {"txtPulseWidth", "Pulse width in uSec: 20 to 500 (set with the slider above)"},
     {"optSingleMeasure", "One measurement, without a duration"},
     {"optDuration", "A timed test of the duration set below"},
     {"hsDurationHr", "Duration, whole hours: 0 to 99"},
-    {"txtDurationHr", "Duration, whole hours (set with the slider)"},
+    {"txtDurationHr", "Duration, whole hours: 0 to 99 (set with the slider beside it)"},
     {"hsDuration",
      "Duration, minutes and seconds: 00:30 to 59:59, from 00:00 when the hours are 1 or more"},
-    {"txtDuration", "Duration, minutes and seconds (set with the slider)"},
+    {"txtDuration",
+     "Duration, minutes and seconds: 00:30 to 59:59, from 00:00 when the hours are 1 or more "
+     "(set with the slider beside it)"},
     {"hsPassOhms", "Pass limit in ohms: 1 to 999, below the fail limit"},
     {"txtPassOhms", "Pass limit in ohms: 1 to 999, below the fail limit"},
     {"hsFailOhms", "Fail limit in ohms: 2 to 1000, above the pass limit"},
     {"txtFailOhms", "Fail limit in ohms: 2 to 1000, above the pass limit"},
-    {"txtPulseCharge", "Pulse charge in µC: current times pulse width"},
+    {"txtPulseCharge", "Pulse charge in uC: current times pulse width"},
     {"txtAverageCurrent", "Average current in mA: current times pulse width times frequency"},
     {"cmdReload", "Replace this program with the one the tester holds"},
 };
@@ -76,7 +78,9 @@ void PrepareEditorKeys(QWidget& window, QTabWidget& tabs) {
   };
   const auto shortcut = [&window](const QKeySequence& keys, auto action) {
     auto* key = new QShortcut(keys, &window);  // owned by the window
-    key->setContext(Qt::WindowShortcut);
+    // The editor is one child window of the frame among others: a window shortcut would act
+    // only while the editor is the active child, and not from the log beside it.
+    key->setContext(Qt::ApplicationShortcut);
     QObject::connect(key, &QShortcut::activated, &window, action);
   };
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown),

@@ -12,5 +12,6 @@ class QWidget;
 void PrepareProgramTab(QWidget& tab);
 
 // The window's tab order: each tab's rows top to bottom, its download button, then the upload
-// button, the link's strip and the tab bar. Ctrl+PgUp/PgDn and Ctrl+1..3 switch tabs.
+// button, the link's strip and the tab bar. Ctrl+PgUp/PgDn and Ctrl+1..3 switch tabs from any
+// window of the application.
 void PrepareEditorKeys(QWidget& window, QTabWidget& tabs);

@@ -29,7 +29,7 @@ const QString kLimitsLogLine =
 const QString kNotConnectedMessage =
     QStringLiteral("ERROR - VELD32 not connected!  Save to VELD32 aborted.");
 const QString kReplaceQuestion = QStringLiteral(
-    "%1 hold changes that the VELD32 does not have.\r\n\r\n"
+    "%1 %2 changes that the VELD32 does not have.\r\n\r\n"
     "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.");
 const QString kEditsKept =
     QStringLiteral("Edited programs kept: nothing was downloaded from VELD32.");
@@ -73,8 +73,12 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
       "Send all three programs to the tester; every pass limit must be below its fail limit"));
 
   SSTab1->setUsesScrollButtons(false);
-  // Slim tabs, so that all three captions stand side by side within the window's width.
+  // Slim tabs a point smaller than the rest, so that all three captions stand side by side
+  // within the window's width, also when each carries the mark of unsent changes.
   SSTab1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
+  QFont tabFont = SSTab1->tabBar()->font();
+  tabFont.setPointSizeF(tabFont.pointSizeF() - 1);
+  SSTab1->tabBar()->setFont(tabFont);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(strip_, 0, Qt::AlignLeft);
@@ -188,7 +192,9 @@ bool frmTestOptions::MayReplace(const std::vector<int>& indexes) {
   for (const int i : indexes) {
     if (transfer_->HasUnsentChanges(i)) edited << ProgramCaption(i);
   }
-  return edited.isEmpty() || prompts_.AskOkCancel(kReplaceQuestion.arg(edited.join(", ")));
+  return edited.isEmpty() || prompts_.AskOkCancel(kReplaceQuestion.arg(
+                                 edited.join(", "), edited.size() == 1 ? QStringLiteral("holds")
+                                                                       : QStringLiteral("hold")));
 }
 
 void frmTestOptions::ShowTesterState() {

@@ -54,11 +54,12 @@ ProgramTab::ProgramTab(TestProgramsModel& model, int vIndex, QWidget* parent)
   AddBox(ProgramBox::FailOhms, QStringLiteral("txtFailOhms"), true);
   AddBox(ProgramBox::PulseCharge, QStringLiteral("txtPulseCharge"), false);
   AddBox(ProgramBox::AverageCurrent, QStringLiteral("txtAverageCurrent"), false);
-  for (QLineEdit* derived :
-       {boxes_[Ordinal(ProgramBox::PulseCharge)], boxes_[Ordinal(ProgramBox::AverageCurrent)]}) {
-    QPalette palette = derived->palette();
+  // Boxes set by their slider or worked out from other values take no typing, and look it.
+  for (QLineEdit* shown : boxes_) {
+    if (!shown->isReadOnly()) continue;
+    QPalette palette = shown->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-    derived->setPalette(palette);
+    shown->setPalette(palette);
   }
 
   // The model keeps the pair exclusive; the buttons only report clicks, also on the selected one.

@@ -110,7 +110,9 @@ void ProgramTransfer::Apply(const ReceivedProgram& program, qint16 pulseWidthUs)
     testerHolds_[i] = HeldByTester(program);
     if (activity_ == Work::Upload) CompareEcho(i, *testerHolds_[i]);
   }
-  const auto line = state_.CompletionLine();
+  // A reply the editor did not ask for (a test run reads its program) completes no transfer of
+  // the editor's, so it logs no completion.
+  const auto line = activity_ == Work::None ? std::optional<QString>() : state_.CompletionLine();
   if (line) log_(*line);
   // Every reply counts, whatever its program number, as the completion counts it.
   if (awaitedReplies_ > 0 && --awaitedReplies_ == 0) FinishAwaiting();

@@ -12,18 +12,22 @@
 #include <QMoveEvent>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "BackgroundForm.h"
 #include "StatusWindowForm.h"
+#include "TestResultsForm.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_help.h"
+#include "dialog_folder.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
 #include "program_files.h"
+#include "tab_chain_subwindow.h"
 #include "test_programs_model.h"
 #include "tester_menu.h"
 #include "version.h"
@@ -45,12 +49,6 @@ const QString kNoDevicesFound = QStringLiteral("No devices found");
 // Room for the title bar and borders that the window system adds around the frame.
 constexpr QSize kDecoration(16, 48);
 
-// The desktop folder when it exists, else the home folder: a dialog pointed at a folder that
-// does not exist would offer the folder's name as the file name.
-QString DialogStartFolder() {
-  const QString desktop = modMain::GetDesktopFolder();
-  return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
-}
 }  // namespace
 
 ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prompts,
@@ -84,6 +82,12 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   lblTesterIdentity->setFont(VELD32VersionLabel->font());
   connect(testOptions_, &frmTestOptions::TesterIdentityChanged, lblTesterIdentity,
           &QLabel::setText);
+  // A link that is down names no tester: the status bar follows the strip, which shows a lost
+  // link before anyone is asked about reconnecting.
+  const ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
+  connect(&link, &ctlVELD32UsbComm::StripChanged, lblTesterIdentity, [this, &link] {
+    if (!link.Connected()) lblTesterIdentity->clear();
+  });
 
   auto* layout = new QVBoxLayout(client_);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -153,6 +157,15 @@ void ParentMDIForm::CreateHelpMenus() {
       ->addAction(QStringLiteral("&Arrange Windows"), this,
                   &ParentMDIForm::menuArrangeWindows_Click)
       ->setObjectName(QStringLiteral("menuArrangeWindows"));
+  // The results stay for the session; closing their window must not lose the way back.
+  menuWindow
+      ->addAction(QStringLiteral("Test &Results"), this,
+                  [this] {
+                    testerMenu_->Results().show();
+                    testerMenu_->Results().raise();
+                    testerMenu_->Results().activateWindow();
+                  })
+      ->setObjectName(QStringLiteral("menuTestResults"));
   QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
   menuHelp->setObjectName(QStringLiteral("menuHelp"));
   menuHelp
@@ -211,7 +224,9 @@ void ParentMDIForm::FitInto(const QRect& available) {
 }
 
 QMdiSubWindow* ParentMDIForm::AddChild(QWidget* form, Qt::WindowFlags flags) {
-  QMdiSubWindow* child = mdiArea_->addSubWindow(form, Qt::SubWindow | flags);
+  auto* child = new TabChainSubWindow;
+  mdiArea_->addSubWindow(child, Qt::SubWindow | flags);
+  child->setWidget(form);
   child->setObjectName(form->objectName() + QStringLiteral("Window"));
   child->setWindowTitle(form->windowTitle());
   child->adjustSize();
@@ -245,7 +260,7 @@ void ParentMDIForm::MDIForm_Load() {
   QMdiSubWindow* editorChild = AddChild(testOptions_, fixedChild);
   editorChild->move(0, 0);
 
-  statusWindow_ = new StatusWindowForm;
+  statusWindow_ = new StatusWindowForm(prompts_);
   QMdiSubWindow* logChild = AddChild(statusWindow_, fixedChild);
   logChild->move(editorChild->width(), 0);
 
@@ -257,6 +272,15 @@ void ParentMDIForm::MDIForm_Load() {
   }
   testOptions_->setFocus();
   FormLoading = false;
+}
+
+void ParentMDIForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Each child window takes the focus as it is shown, the log last; the operator starts in the
+  // editor.
+  if (event->spontaneous()) return;
+  mdiArea_->setActiveSubWindow(ChildWindow(*testOptions_));
+  if (QWidget* first = NextTabStop(*testOptions_, true)) first->setFocus(Qt::OtherFocusReason);
 }
 
 void ParentMDIForm::closeEvent(QCloseEvent* event) {
@@ -274,6 +298,7 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
   const QString fileName = dialog == FileDialog::Open ? prompts_.OpenFileName(filter, startFolder)
                                                       : prompts_.SaveFileName(filter, startFolder);
   if (fileName.isEmpty()) return;
+  RememberDialogFolder(fileName);
   modMain::AddStatusMessage(before);
   const program_files::Outcome outcome = operation(fileName);
   for (const QString& line : outcome.warnings) modMain::AddStatusMessage(line);

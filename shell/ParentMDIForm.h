@@ -57,6 +57,7 @@ class ParentMDIForm : public QMainWindow {
   void menuSaveProgram_Click(int Index);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   // Keeps the child windows inside the frame.
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,17 +1,22 @@
 #include "StatusWindowForm.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
+
+#include "dialog_folder.h"
+#include "operator_prompts.h"
 
 namespace {
+
+// The longest the box lags behind the log while nothing paints it: one frame at 60 Hz.
+constexpr int kFrameMs = 16;
 
 // Layouts are drawn in twips; 15 twips make one pixel at 96 dots per inch.
 constexpr int Px(int twips) { return (twips + 7) / 15; }
@@ -22,13 +27,15 @@ QRect TwipsRect(int left, int top, int width, int height) {
 
 }  // namespace
 
-StatusWindowForm::StatusWindowForm(QWidget* parent)
+StatusWindowForm::StatusWindowForm(OperatorPrompts& prompts, QWidget* parent)
     : QWidget(parent),
       txtComm(new QPlainTextEdit(this)),
       calTabCommFrame(new QGroupBox(this)),
       chkShowVerbose(new QCheckBox(QStringLiteral("Show Verbose"), calTabCommFrame)),
       chkShowBuffer(new QCheckBox(QStringLiteral("Show RX Buffer"), calTabCommFrame)),
-      cmdPause(new QPushButton(QStringLiteral("Pause"), this)) {
+      cmdPause(new QPushButton(QStringLiteral("Pause"), this)),
+      prompts_(prompts),
+      updateTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("StatusWindowForm"));
   setWindowTitle(QStringLiteral("Status"));
   setFixedSize(Px(5010), Px(4815));
@@ -38,8 +45,8 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   txtComm->setReadOnly(true);
   // The log is rewritten line by line for the whole run; an undo history would only grow.
   txtComm->setUndoRedoEnabled(false);
-  // One log line, one row: with wrapped rows the view could not be kept on the newest line.
-  txtComm->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Long lines (the advice, error texts) wrap inside the box rather than run past its edge.
+  txtComm->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   txtComm->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(txtComm, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu* menu = CreateLogMenu();
@@ -72,6 +79,11 @@ StatusWindowForm::StatusWindowForm(QWidget* parent)
   connect(chkShowVerbose, &QCheckBox::toggled, this, &StatusWindowForm::chkShowVerbose_Click);
   connect(chkShowBuffer, &QCheckBox::toggled, this, &StatusWindowForm::chkShowBuffer_Click);
   connect(cmdPause, &QPushButton::clicked, this, &StatusWindowForm::cmdPause_Click);
+
+  updateTimer_->setObjectName(QStringLiteral("updateTimer"));
+  updateTimer_->setSingleShot(true);
+  updateTimer_->setInterval(kFrameMs);
+  connect(updateTimer_, &QTimer::timeout, this, &StatusWindowForm::UpdateBox);
 
   Form_Load();
 }
@@ -123,6 +135,7 @@ QMenu* StatusWindowForm::CreateLogMenu() {
 }
 
 void StatusWindowForm::ClearBox() {
+  updateTimer_->stop();
   box_.Reset(QString());
   pendingCut_ = 0;
   pendingText_.clear();
@@ -138,19 +151,17 @@ QString StatusWindowForm::SaveLogAs(const QString& fileName) {
 }
 
 void StatusWindowForm::menuSaveLogAs_Click() {
-  const QString fileName = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save Log As"), QStringLiteral("veld32-log.txt"),
-      QStringLiteral("Text files (*.txt);;All files (*)"));
+  const QString fileName =
+      prompts_.SaveFileName(QStringLiteral("Text files (*.txt)"), DialogStartFolder());
   if (fileName.isEmpty()) return;
+  RememberDialogFolder(fileName);
   const QString error = SaveLogAs(fileName);
-  if (!error.isEmpty()) {
-    QMessageBox::warning(
-        this, QStringLiteral("VELD32"),
-        QStringLiteral("The log could not be saved to %1: %2").arg(fileName, error));
-  }
+  if (!error.isEmpty())
+    prompts_.Inform(QStringLiteral("The log could not be saved to %1: %2").arg(fileName, error));
 }
 
 void StatusWindowForm::ShowWholeLog() {
+  updateTimer_->stop();
   box_.Reset(modMain::StatusLogText);
   pendingCut_ = 0;
   pendingText_.clear();
@@ -159,18 +170,17 @@ void StatusWindowForm::ShowWholeLog() {
 }
 
 void StatusWindowForm::ShowStatusLine(const QString& line) {
-  // The box's content follows its rule line by line in box_; the document catches up once per
-  // turn of the event loop, trimming its front and appending, so that a burst of lines costs
-  // one layout and one scroll rather than one per line.
+  // The box's content follows its rule line by line in box_; the document catches up once a
+  // frame, trimming its front and appending: lines that arrive one per turn of the event loop
+  // (frames at a fast polling rate) then cost one layout, scroll and repaint a frame rather than
+  // one each. Whatever the box shows is the rule's text of a moment at most a frame ago.
   pendingCut_ += box_.AddLine(line);
   pendingText_.append(line).append(u"\r\n");
-  if (updatePending_) return;
-  updatePending_ = true;
-  QMetaObject::invokeMethod(this, &StatusWindowForm::UpdateBox, Qt::QueuedConnection);
+  if (!updateTimer_->isActive()) updateTimer_->start();
 }
 
 void StatusWindowForm::UpdateBox() {
-  updatePending_ = false;
+  updateTimer_->stop();
   QTextDocument* document = txtComm->document();
   if (pendingCut_ > document->characterCount() - 1) {
     // The burst was long enough to cut into lines not yet shown.

@@ -5,21 +5,25 @@
 #include "modMain.h"
 #include "status_log_text.h"
 
+class OperatorPrompts;
 class QCheckBox;
 class QGroupBox;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 // The communication log window "Status": the log as it grows, a Pause button and, in
 // diagnostic mode only, the two filters of frame logging. Building it loads it (Form_Load) and
 // destroying it unloads it (Form_Unload); while loaded it takes the log's lines through
-// AddStatusMessage; the box shows them, with its caret and view at the newest line, from the
-// next turn of the event loop. It cannot be closed on its own.
+// AddStatusMessage; the box shows them, with its caret and view at the newest line, within a
+// frame (16 ms), in batches that follow the log's cap and cut exactly. It cannot be closed on
+// its own.
 class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   Q_OBJECT
  public:
-  explicit StatusWindowForm(QWidget* parent = nullptr);
+  // The log's Save As dialog and its failures go through `prompts`.
+  explicit StatusWindowForm(OperatorPrompts& prompts, QWidget* parent = nullptr);
   ~StatusWindowForm() override;
 
   void Form_Load();
@@ -41,6 +45,7 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   QPushButton* cmdPause;
 
  private:
+  OperatorPrompts& prompts_;
   void ShowStatusLine(const QString& line) override;
   void ShowWholeLog();
   void CaretToEnd();
@@ -50,5 +55,5 @@ class StatusWindowForm : public QWidget, private modMain::StatusLogView {
   status_log::BoxText box_;
   qsizetype pendingCut_ = 0;  // document positions still to trim from the front
   QString pendingText_;       // lines still to append
-  bool updatePending_ = false;
+  QTimer* updateTimer_;       // runs while lines wait for the box
 };

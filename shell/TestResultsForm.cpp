@@ -5,7 +5,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "modMain.h"
+#include "dialog_folder.h"
 #include "operator_prompts.h"
 #include "run_record.h"
 
@@ -14,7 +14,7 @@ const QString kCsvFilter = QStringLiteral("Comma-separated values (*.csv)");
 }  // namespace
 
 TestResultsForm::TestResultsForm(OperatorPrompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    : QDialog(parent),
       prompts_(prompts),
       tblResults(new QTableWidget(0, 4, this)),
       cmdSaveCsv(new QPushButton(QStringLiteral("Save as CSV…"), this)) {
@@ -29,6 +29,9 @@ TestResultsForm::TestResultsForm(OperatorPrompts& prompts, QWidget* parent)
                                          QStringLiteral("Verdict")});
   tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tblResults->verticalHeader()->hide();
+  // Every header and cell whole, on one line: the columns take their contents' width.
+  tblResults->setWordWrap(false);
+  tblResults->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   tblResults->horizontalHeader()->setStretchLastSection(true);
   connect(cmdSaveCsv, &QPushButton::clicked, this, &TestResultsForm::cmdSaveCsv_Click);
 
@@ -53,8 +56,9 @@ void TestResultsForm::AddResult(const TestResult& result) {
 }
 
 void TestResultsForm::cmdSaveCsv_Click() {
-  const QString fileName = prompts_.SaveFileName(kCsvFilter, modMain::GetDesktopFolder());
+  const QString fileName = prompts_.SaveFileName(kCsvFilter, DialogStartFolder());
   if (fileName.isEmpty()) return;
+  RememberDialogFolder(fileName);
   const QString failure = SaveRunRecords(fileName, results_);
   if (!failure.isEmpty()) prompts_.Inform(failure);
 }

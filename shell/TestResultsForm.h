@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QDialog>
 #include <QList>
-#include <QWidget>
 
 #include "test_verdict.h"
 
@@ -12,8 +12,9 @@ class QTableWidget;
 // The window "Test Results": every test run from the window in this session, newest last, as
 // a table of time, program, impedance and verdict, and "Save as CSV..." to keep them with the
 // tester's serial number and the limits as well (the columns of veld32ctl's --csv). It keeps
-// the runs until the utility closes; closing the window only hides it.
-class TestResultsForm : public QWidget {
+// the runs until the utility closes; closing the window (or Escape) only hides it. A dialog
+// owned by the main window, it opens over it.
+class TestResultsForm : public QDialog {
   Q_OBJECT
 
  public:

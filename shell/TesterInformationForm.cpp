@@ -19,7 +19,7 @@ QLabel* ValueLabel(const QString& name, QWidget* parent) {
 }  // namespace
 
 TesterInformationForm::TesterInformationForm(ctlVELD32UsbComm& link, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    : QDialog(parent),
       link_(link),
       lblFirmwareVersion(ValueLabel(QStringLiteral("lblFirmwareVersion"), this)),
       lblSerialNumber(ValueLabel(QStringLiteral("lblSerialNumber"), this)),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include <array>
 
@@ -9,8 +9,9 @@ class ctlVELD32UsbComm;
 
 // The window "Tester Information": the tester's firmware version, serial number, calibration
 // date and the set-points of its five current levels, asked for each time Refresh runs (when
-// the window opens) and filled in as the replies arrive. It only reads; it never writes.
-class TesterInformationForm : public QWidget {
+// the window opens) and filled in as the replies arrive. It only reads; it never writes. A
+// dialog owned by the main window, it opens over it; Escape closes it.
+class TesterInformationForm : public QDialog {
   Q_OBJECT
 
  public:

@@ -88,7 +88,7 @@ std::string UsageText() {
          "Configure the test programs of a VELD32 electrode tester over USB.\n\n"
          "Options:\n" +
          BackendOptionsHelp() + SimulationOptionsHelp() +
-         "  /kovda                  diagnostic mode: log every frame and the receive buffer\n"
+         "  /kovda                  diagnostic mode: log all frames and the receive buffer\n"
          "  --help                  show this help and exit\n"
          "  --version               show the version and exit\n\n"
          "Without a tester, try --simulate. The tester needs the udev rule 60-veld32.rules\n"

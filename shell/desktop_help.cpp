@@ -5,19 +5,14 @@
 #include <QFileInfo>
 
 #include "backend_options.h"
-#include "driver_diagnostics.h"
 #include "version.h"
 
 namespace {
 const QString kRuleName = QStringLiteral("60-veld32.rules");
 
-QString MissingRuleAdvice() {
-  return QStringLiteral(
-             "the udev rule is not installed: install %1 as %2 and run 'udevadm "
-             "control --reload'")
-      .arg(QString::fromUtf8(kUdevRuleSource.data(), kUdevRuleSource.size()),
-           QString::fromUtf8(kUdevRuleTarget.data(), kUdevRuleTarget.size()));
-}
+// Where the package puts the rule, for a system that has none: the source tree's copy is not
+// where an installed utility's user would look.
+QString PackagedRule() { return QStringLiteral("/usr/lib/udev/rules.d/") + kRuleName; }
 }  // namespace
 
 QStringList UdevRuleCandidates() {
@@ -51,17 +46,29 @@ QString BackendDescription(const BackendOptions& options) {
 }
 
 QString NoTesterHint(const QString& installedRule) {
-  const QString rule = installedRule.isEmpty()
-                           ? MissingRuleAdvice()
-                           : QStringLiteral("the udev rule %1 is installed").arg(installedRule);
+  const QString rule =
+      installedRule.isEmpty()
+          ? QStringLiteral("the udev rule is not installed (the veld32 package installs it as %1)")
+                .arg(PackagedRule())
+          : QStringLiteral("the udev rule %1 is installed").arg(installedRule);
   return QStringLiteral(
-             "No VELD32 tester found. Check the USB cable, that %1, and replug the tester; "
-             "or start veld32 --simulate to try the utility without a tester.")
+             "No VELD32 tester found. Check the USB cable and replug the tester; %1. Or start "
+             "veld32 --simulate to try the utility without a tester.")
       .arg(rule);
 }
 
+QString StartHint(bool simulated) {
+  return simulated ? QStringLiteral(
+                         "Press Connect to connect to the simulated VELD32 tester (--simulate): no "
+                         "hardware is used.")
+                   : QStringLiteral("Press Connect to connect to the VELD32 tester.");
+}
+
 QString AboutText(const QString& backend, const QString& installedRule) {
-  const QString rule = installedRule.isEmpty() ? MissingRuleAdvice() : installedRule;
+  const QString rule = installedRule.isEmpty()
+                           ? QStringLiteral("not installed (the veld32 package installs it as %1)")
+                                 .arg(PackagedRule())
+                           : installedRule;
   return QStringLiteral("%1 Configurator %2\n%3\n\nQt %4, libftdi1 %5\nDriver: %6\nudev rule: %7")
       .arg(QStringLiteral(VELD32_PRODUCT_NAME), QStringLiteral(VELD32_VERSION_TEXT),
            QStringLiteral(VELD32_FILE_DESCRIPTION), QString::fromLatin1(qVersion()),

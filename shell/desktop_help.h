@@ -20,6 +20,9 @@ QString BackendDescription(const BackendOptions& options);
 // it is missing and how to install it), and --simulate to try the utility without a tester.
 QString NoTesterHint(const QString& installedRule);
 
+// The log's first line: what to do first, and whether the tester is the simulated one.
+QString StartHint(bool simulated);
+
 // The text of "About VELD32 Configurator": version, Qt and libftdi versions, the backend in
 // use and where the udev rule is.
 QString AboutText(const QString& backend, const QString& installedRule);

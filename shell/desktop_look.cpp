@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QPainter>
+#include <QPalette>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
@@ -59,12 +60,45 @@ class DesktopStyle : public QProxyStyle {
   }
 };
 
+// Fusion's light colours, spelt out: a style's standard palette may follow the desktop's dark
+// colour scheme, which the fixed colours of the strip and the editor were not chosen for.
+QPalette LightPalette() {
+  const QColor window(239, 239, 239);
+  const QColor dark = window.darker(150);
+  QPalette palette(Qt::black, window, window.lighter(150), dark, window.darker(130), Qt::black,
+                   Qt::black, Qt::white, window);
+  palette.setColor(QPalette::Shadow, dark.darker(135));
+  palette.setColor(QPalette::Highlight, QColor(48, 140, 198));
+  palette.setColor(QPalette::HighlightedText, Qt::white);
+  palette.setColor(QPalette::Link, QColor(48, 140, 198));
+  palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+  palette.setColor(QPalette::ToolTipText, Qt::black);
+  palette.setColor(QPalette::PlaceholderText, QColor(128, 128, 128));
+  const QColor disabledText(190, 190, 190);
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(QPalette::Disabled, role, disabledText);
+  palette.setColor(QPalette::Disabled, QPalette::Base, window);
+  return palette;
+}
+
+// The classes a platform theme may give palettes of their own (which the application's palette
+// does not replace), and the text widgets.
+constexpr const char* kThemedClasses[] = {"QAbstractButton",  "QToolButton",   "QCheckBox",
+                                          "QRadioButton",     "QHeaderView",   "QAbstractItemView",
+                                          "QMessageBoxLabel", "QTabBar",       "QLabel",
+                                          "QGroupBox",        "QMenu",         "QMenuBar",
+                                          "QTextEdit",        "QTextControl",  "QLineEdit",
+                                          "QComboBox",        "QPlainTextEdit"};
+
 }  // namespace
 
 void ApplyFusionLook() {
   auto* style = new DesktopStyle;  // the application owns its style
   QApplication::setStyle(style);
-  QApplication::setPalette(style->standardPalette());
+  const QPalette palette = LightPalette();
+  QApplication::setPalette(palette);
+  for (const char* className : kThemedClasses) QApplication::setPalette(palette, className);
   // The size the fixed layout was measured with; the platform theme's font may be larger.
   QFont font(QStringLiteral("Sans Serif"), 9);
   font.setStyleHint(QFont::SansSerif);

@@ -1,25 +1,19 @@
 #include <QApplication>
 #include <QIcon>
-#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QScreen>
 
 #include <cstdio>
 #include <memory>
-#include <string>
 #include <vector>
 
-#include "BackgroundForm.h"
 #include "ParentMDIForm.h"
-#include "StatusWindowForm.h"
+#include "assembled_window.h"
 #include "backend_options.h"
 #include "command_line.h"
 #include "desktop_help.h"
-#include "desktop_look.h"
-#include "frmTestOptions.h"
 #include "modMain.h"
 #include "operator_prompts.h"
-#include "permission_advising_driver.h"
 #include "simulation_options.h"
 #include "version.h"
 
@@ -28,7 +22,6 @@ namespace {
 // Starts the utility: shared state, the main window with its three children, and the link
 // over the chosen driver.
 int Main(QApplication& app, const CommandLine& commandLine) {
-  ApplyDesktopLook();
   modMain::InitSharedFlags();
   Backend backend = CreateBackend(commandLine.backend);
   if (!backend.driver) {
@@ -36,20 +29,12 @@ int Main(QApplication& app, const CommandLine& commandLine) {
     return 1;
   }
   ApplySimulationOptions(commandLine.simulation, backend);
-  auto driver = std::make_shared<PermissionAdvisingDriver>(
-      backend.driver, backend.diagnostics,
-      [](const std::string& advice) { modMain::AddStatusMessage(QString::fromStdString(advice)); });
-
   QtOperatorPrompts prompts;
-  ParentMDIForm mainWindow(driver, prompts);
-  mainWindow.SetBackendDescription(BackendDescription(commandLine.backend));
-  if (const QScreen* screen = mainWindow.screen()) mainWindow.FitInto(screen->availableGeometry());
-  mainWindow.show();
-  for (QWidget* child : {static_cast<QWidget*>(&mainWindow.Background()),
-                         static_cast<QWidget*>(&mainWindow.TestOptions()),
-                         static_cast<QWidget*>(&mainWindow.StatusWindow())}) {
-    mainWindow.ChildWindow(*child)->show();
-  }
+  const std::unique_ptr<ParentMDIForm> mainWindow =
+      AssembleMainWindow(backend, prompts, BackendDescription(commandLine.backend));
+  if (const QScreen* screen = mainWindow->screen())
+    mainWindow->FitInto(screen->availableGeometry());
+  mainWindow->show();
   return app.exec();
 }
 

@@ -23,9 +23,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
+#include "TestResultsForm.h"
 #include "backend_options.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_help.h"
@@ -36,60 +39,21 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "tester_menu.h"
+#include "window_fixture.h"
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
-
-QString FocusName() {
-  const QWidget* focus = QApplication::focusWidget();
-  return focus == nullptr ? QString() : focus->objectName();
-}
-
-class Desktop : public ::testing::Test {
+class Desktop : public WindowTest {
  protected:
-  void SetUp() override {
-    ApplyFusionLook();
-    modMain::SetCommandLine(QStringLiteral("veld32 --simulate"));
-    modMain::StatusLogText.clear();
-    modMain::InitSharedFlags();
-    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-    window_->TestOptions().ctlVELD32UsbComm1().SetPollingTimerInterval(20);
-  }
-  void TearDown() override { window_.reset(); }
-
-  void Show() {
-    window_->show();
-    for (QWidget* form : {static_cast<QWidget*>(&window_->Background()),
-                          static_cast<QWidget*>(&window_->TestOptions()),
-                          static_cast<QWidget*>(&window_->StatusWindow())}) {
-      window_->ChildWindow(*form)->show();
-    }
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  }
-  template <typename T = QWidget>
-  T* Find(const QString& name) {
-    return window_->findChild<T*>(name);
-  }
+  void SetUp() override { Open(QStringLiteral("veld32 --simulate")); }
   // Tabs forward until `name` has the focus.
   bool TabTo(const QString& name) {
     for (int presses = 0; presses < 40 && FocusName() != name; ++presses)
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     return FocusName() == name;
   }
-  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QMdiSubWindow* Child(QWidget& form) { return window_->ChildWindow(form); }
-
-  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts_;
-  std::unique_ptr<ParentMDIForm> window_;
 };
 
 TEST_F(Desktop, TabOrderFollowsTheRowsThenDownloadUploadAndTheStrip) {
@@ -132,17 +96,53 @@ TEST_F(Desktop, EverySettingOfAProgramChangesFromTheKeyboardAlone) {
             "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
 }
 
-TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabs) {
+// The editor has the focus at start; Tab visits every control of every child window and comes
+// back to where it began.
+TEST_F(Desktop, TheEditorStartsWithTheFocusAndTabCyclesThroughEveryControl) {
+  Show();
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  EXPECT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget()))
+      << FocusName().toStdString();
+  QSet<QString> expected;
+  for (const QWidget* control : window_->findChildren<QWidget*>()) {
+    // The frames that hand the focus on to their controls are no stops of their own.
+    const bool frame = qobject_cast<const QMdiSubWindow*>(control) ||
+                       qobject_cast<const QScrollArea*>(control) ||
+                       qobject_cast<const QTabWidget*>(control);
+    if (!frame && control->isVisible() && control->isEnabled() &&
+        (control->focusPolicy() & Qt::TabFocus) && !control->objectName().isEmpty() &&
+        !control->objectName().startsWith("qt_"))
+      expected << control->objectName();
+  }
+  const QString start = FocusName();
+  QSet<QString> visited;
+  for (int presses = 0; presses < 60; ++presses) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited << FocusName();
+    if (FocusName() == start) break;
+  }
+  EXPECT_EQ(FocusName(), start) << "Tab does not come back";
+  for (const QString& name : expected)
+    EXPECT_TRUE(visited.contains(name)) << name.toStdString() << " is not reached by Tab";
+  EXPECT_TRUE(visited.contains("cmdPause") && visited.contains("qt_tabwidget_tabbar"));
+}
+
+TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabsFromEveryChildWindow) {
   Show();
   auto* tabs = Find<QTabWidget>("SSTab1");
   const std::pair<QKeyCombination, int> presses[] = {
       {Qt::CTRL | Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_3, 2}, {Qt::CTRL | Qt::Key_PageDown, 0},
       {Qt::CTRL | Qt::Key_PageUp, 2},   {Qt::CTRL | Qt::Key_1, 0}, {Qt::CTRL | Qt::Key_2, 1},
   };
-  Find("txtPassOhms0")->setFocus();
-  for (const auto& [keys, tab] : presses) {
-    QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
-    EXPECT_EQ(tabs->currentIndex(), tab) << QKeySequence(keys).toString().toStdString();
+  for (const char* focus : {"txtPassOhms0", "cmdPause"}) {
+    tabs->setCurrentIndex(0);
+    QWidget* start = Find(QString::fromLatin1(focus));
+    start->setFocus();
+    for (const auto& [keys, tab] : presses) {
+      QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+      EXPECT_EQ(tabs->currentIndex(), tab)
+          << QKeySequence(keys).toString().toStdString() << " from " << focus;
+    }
   }
 }
 
@@ -167,12 +167,12 @@ TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
     EXPECT_FALSE(items.contains(QString())) << menu->text().toStdString();
   }
   EXPECT_EQ(titles, QStringList({"Load", "Save", "Tester", "Window", "Help"}));
-  EXPECT_EQ(captions,
-            QStringList({"Load All Programs...", "Load Program 1...", "Load Program 2...",
-                         "Load Program 3...", "Save All Programs...", "Save Program 1...",
-                         "Save Program 2...", "Save Program 3...", "Run Test Program 1",
-                         "Run Test Program 2", "Run Test Program 3", "Stop Test", "",
-                         "Information…", "Arrange Windows", "About VELD32 Configurator"}));
+  EXPECT_EQ(captions, QStringList({"Load All Programs...", "Load Program 1...", "Load Program 2...",
+                                   "Load Program 3...", "Save All Programs...", "Save Program 1...",
+                                   "Save Program 2...", "Save Program 3...", "Run Test Program 1",
+                                   "Run Test Program 2", "Run Test Program 3", "Stop Test", "",
+                                   "Information…", "Arrange Windows", "Test Results",
+                                   "About VELD32 Configurator"}));
   const QStringList letters = mnemonics(window_->menuBar()->actions());
   EXPECT_EQ(letters, QStringList({"l", "s", "t", "w", "h"}));
 }
@@ -192,18 +192,71 @@ TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
   const std::pair<const char*, QStringList> settings[] = {
       {"cmbCurrent1", {"mA", "5", "100"}},
       {"cmbFrequency1", {"Hz", "2", "150"}},
-      {"hsPulseWidth1", {"µs", "20", "500"}},
+      {"hsPulseWidth1", {"uSec", "20", "500"}},
       {"hsDurationHr1", {"hours", "0", "99"}},
       {"hsDuration1", {"seconds", "00:30", "59:59"}},
       {"hsPassOhms1", {"ohms", "1", "999"}},
       {"hsFailOhms1", {"ohms", "2", "1000"}},
       {"txtAverageCurrent1", {"mA"}},
-      {"txtPulseCharge1", {"µC"}},
+      {"txtPulseCharge1", {"uC"}},
+      {"txtPulseWidth1", {"uSec", "20", "500", "slider"}},
+      {"txtDurationHr1", {"hours", "0", "99", "slider"}},
+      {"txtDuration1", {"seconds", "00:30", "59:59", "slider"}},
   };
   for (const auto& [name, parts] : settings) {
     const QString tip = Find(QString::fromLatin1(name))->toolTip();
     for (const QString& part : parts)
       EXPECT_TRUE(tip.contains(part)) << name << ": " << tip.toStdString();
+  }
+}
+
+// The boxes a slider sets take neither focus nor typing, and look unlike the boxes that do.
+TEST_F(Desktop, BoxesSetBySlidersLookReadOnly) {
+  const QColor editable = Find<QLineEdit>("txtPassOhms0")->palette().color(QPalette::Base);
+  for (const char* name : {"txtPulseWidth0", "txtDurationHr0", "txtDuration0"}) {
+    const auto* box = Find<QLineEdit>(QString::fromLatin1(name));
+    EXPECT_TRUE(box->isReadOnly()) << name;
+    EXPECT_EQ(box->focusPolicy(), Qt::NoFocus) << name;
+    EXPECT_NE(box->palette().color(QPalette::Base), editable) << name << " looks editable";
+  }
+}
+
+// A dark desktop theme (its palette for the application and for classes of widgets, as a
+// platform theme sets them) gives way to the window's own look: every caption, the strip's
+// "VELD32 Connected" among them, stays readable on the background it is drawn on.
+TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadable) {
+  const auto luminance = [](const QColor& colour) {
+    const auto linear = [](double c) {
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+  };
+  const auto contrast = [&](const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  };
+  QPalette dark(QColor(53, 53, 53), QColor(35, 35, 35));
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(role, Qt::white);
+  QApplication::setPalette(dark);
+  for (const char* className : {"QLabel", "QAbstractButton", "QLineEdit", "QGroupBox"})
+    QApplication::setPalette(dark, className);
+  Open(QStringLiteral("veld32 --simulate"));
+  Show();
+  Connect();
+  ASSERT_EQ(Find<QLabel>("lblStatus")->text(), "VELD32 Connected");
+  for (const QLabel* label : window_->findChildren<QLabel*>()) {
+    if (!label->isVisible() || label->text().isEmpty() || label->parentWidget() == nullptr)
+      continue;
+    const QWidget& ground =
+        label->autoFillBackground() ? static_cast<const QWidget&>(*label) : *label->parentWidget();
+    EXPECT_GE(contrast(label->palette().color(label->foregroundRole()),
+                       ground.palette().color(ground.backgroundRole())),
+              4.5)
+        << label->objectName().toStdString() << " \"" << label->text().toStdString() << "\"";
   }
 }
 
@@ -266,7 +319,8 @@ TEST_F(Desktop, AboutNamesTheVersionsTheBackendAndTheUdevRule) {
   for (const QString& part :
        {QStringLiteral("VELD32 Configurator 1.1.0"), QStringLiteral("Qt ") + qVersion(),
         QStringLiteral("libftdi1 ") + LibftdiVersionText(), QStringLiteral("Driver: libftdi1"),
-        rule.isEmpty() ? QStringLiteral("60-veld32.rules as /etc/udev/rules.d/") : rule}) {
+        QStringLiteral("udev rule: ") +
+            (rule.isEmpty() ? QStringLiteral("not installed") : rule)}) {
     EXPECT_TRUE(about.contains(part)) << part.toStdString() << " not in " << about.toStdString();
   }
   window_->menuAbout_Click();
@@ -313,18 +367,63 @@ TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
             "No devices found");
 }
 
-TEST_F(Desktop, FileDialogsStartOnTheDesktopWhenItExistsElseAtHome) {
+// The advice names the rule once, where it is or where the package puts it; never the source
+// tree's copy, which an installed utility's user does not have.
+TEST_F(Desktop, TheUdevAdviceNamesTheRulesPlaceOnce) {
+  for (const QString& rule : {QString(), QStringLiteral("/etc/udev/rules.d/60-veld32.rules")}) {
+    const QString about = AboutText(QStringLiteral("libftdi1"), rule);
+    const QString ruleLine = about.mid(about.indexOf("udev rule: "));
+    const QString place =
+        rule.isEmpty() ? QStringLiteral("/usr/lib/udev/rules.d/60-veld32.rules") : rule;
+    for (const QString& text : {ruleLine, NoTesterHint(rule)}) {
+      EXPECT_EQ(text.count("udev rule"), 1) << text.toStdString();
+      EXPECT_TRUE(text.contains(place)) << text.toStdString();
+      EXPECT_FALSE(text.contains("packaging/")) << text.toStdString();
+    }
+  }
+}
+
+// Every file dialog starts in the folder of the file last chosen in any of them; before that,
+// or once that folder is gone, on the desktop when it exists, else at home. The save dialogs
+// get the filter whose extension they add.
+TEST_F(Desktop, FileDialogsStartInTheLastFolderUsedElseOnTheDesktopElseAtHome) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows names the desktop folder itself; HOME does not move it";
 #endif
   QTemporaryDir home;
+  QTemporaryDir chosen;
   const QByteArray savedHome = qgetenv("HOME");
   qputenv("HOME", home.path().toLocal8Bit());
-  window_->menuSaveAll_Click();
+  const std::pair<QString, std::function<void()>> dialogs[] = {
+      {"VELD32 All Programs (*.vap)", [&] { window_->menuSaveAll_Click(); }},
+      {"VELD32 Single Program (*.vsp)", [&] { window_->menuSaveProgram_Click(0); }},
+      {"Comma-separated values (*.csv)", [&] { window_->Tester().Results().cmdSaveCsv_Click(); }},
+      {"Text files (*.txt)",
+       [&] {
+         std::unique_ptr<QMenu> menu(window_->StatusWindow().CreateLogMenu());
+         menu->actions().last()->trigger();
+       }},
+      {"VELD32 All Programs (*.vap)", [&] { window_->menuLoadAll_Click(); }},
+  };
+  dialogs[0].second();  // cancelled
   QDir(home.path()).mkdir(QStringLiteral("Desktop"));
-  window_->menuLoadAll_Click();
+  QStringList expected{home.path(), home.filePath("Desktop")};
+  QStringList filters{dialogs[0].first};
+  for (int i = 0; i < 5; ++i) {
+    const QString folder = chosen.filePath(QString::number(i));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    prompts_.fileNames = {folder + "/file"};
+    dialogs[i].second();
+    filters << dialogs[i].first;
+    if (i > 0) expected << chosen.filePath(QString::number(i - 1));
+  }
+  ASSERT_TRUE(QDir(chosen.filePath("4")).removeRecursively());
+  dialogs[0].second();  // cancelled
   qputenv("HOME", savedHome);
-  EXPECT_EQ(prompts_.folders, QStringList({home.path(), home.filePath("Desktop")}));
+  expected << home.filePath("Desktop");
+  filters << dialogs[0].first;
+  EXPECT_EQ(prompts_.folders, expected);
+  EXPECT_EQ(prompts_.filters, filters);
 }
 
 TEST_F(Desktop, TheSaveDialogStartsWithAnEmptyNameAndAddsTheExtension) {

@@ -22,58 +22,22 @@
 #include "qt_printers.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "window_fixture.h"
 
 namespace {
 
 constexpr int kTwips = 15;
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
-
-// The log lines since the test began.
-QStringList LogLines() {
-  QStringList lines = modMain::StatusLogText.split(QStringLiteral("\r\n"));
-  lines.removeLast();
-  return lines;
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public WindowTest {
  protected:
-  void SetUp() override {
-    modMain::SetCommandLine(QStringLiteral("veld32 --simulate /kovda"));
-    modMain::StatusLogText.clear();
-    modMain::StatusPaused = false;
-    modMain::InitSharedFlags();
-    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-    // The protocol's own pacing is 500 ms a frame; the tests keep the same order faster.
-    Link().SetPollingTimerInterval(20);
-  }
-  void TearDown() override { window_.reset(); }
-
-  ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
-  QLabel& IdentityLabel() { return *window_->findChild<QLabel*>("lblTesterIdentity"); }
-  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
-  QCheckBox& ConnectButton() {
-    return *window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"));
-  }
+  QLabel& IdentityLabel() { return *Find<QLabel>("lblTesterIdentity"); }
   // The tester goes away as soon as the link is up, before the download's replies.
   void UnplugOnFirstConnection() {
     QObject::connect(&Link(), &ctlVELD32UsbComm::UsbConnected, [this] {
       if (unplugged_++ == 0) tester_->Unplug();
     });
   }
-  bool Logged(const QString& line, qsizetype times = 1) {
-    return WaitUntil([&] { return LogLines().count(line) >= times; });
-  }
 
-  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts_;
-  std::unique_ptr<ParentMDIForm> window_;
   int unplugged_ = 0;
 };
 
@@ -96,6 +60,16 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
   EXPECT_NEAR(background->y() * kTwips, 6175, kTwips);
   EXPECT_EQ(window_->StatusWindow().windowTitle(), "Status");
   EXPECT_EQ(window_->TestOptions().windowTitle(), "Test Options");
+}
+
+// The log's first line tells a new user to press Connect, and whether the tester is simulated.
+TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
+  for (const bool simulated : {true, false}) {
+    Open(QStringLiteral("veld32"), simulated);
+    ASSERT_EQ(startLines_.size(), 1) << simulated;
+    EXPECT_TRUE(startLines_[0].startsWith("Press Connect")) << startLines_[0].toStdString();
+    EXPECT_EQ(startLines_[0].contains("simulated"), simulated) << startLines_[0].toStdString();
+  }
 }
 
 TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
@@ -262,7 +236,7 @@ TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem
   ConnectButton().click();
   ASSERT_TRUE(Logged("Edited programs kept: nothing was downloaded from VELD32."));
   EXPECT_EQ(prompts_.shown.size(), 1);
-  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 hold changes"));
+  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 holds changes"));
   EXPECT_EQ(box("txtFailOhms1"), "900");
 }
 
@@ -270,8 +244,7 @@ TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem
 TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity) {
   tester_ = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
   tester_->Tester(1).serialNumber = "00042";
-  window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-  Link().SetPollingTimerInterval(20);
+  Open(QStringLiteral("veld32 --simulate"));
   Link().SetUsbSerialNumber("SIM0002");
   ConnectButton().click();
   ASSERT_TRUE(Logged("Program data load complete."));
@@ -283,6 +256,23 @@ TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity)
   EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
   EXPECT_EQ(IdentityLabel().text(), "");
+}
+
+// While the question about reconnecting is open, the strip and the status bar already show the
+// link down.
+TEST_F(MainWindow, ALostLinkShowsDownWhileTheReconnectQuestionIsOpen) {
+  Connect();
+  ASSERT_TRUE(WaitUntil([&] { return !IdentityLabel().text().isEmpty(); }));
+  QStringList seen;
+  prompts_.answerOkCancel = [&] {
+    if (seen.isEmpty())
+      seen << Link().Strip().status << (Link().Strip().lamp == StripColour::Red ? "red" : "other")
+           << ConnectButton().text() << IdentityLabel().text();
+    return false;
+  };
+  tester_->Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
+  EXPECT_EQ(seen, QStringList({"VELD32", "red", "Connect", ""}));
 }
 
 }  // namespace

@@ -23,57 +23,27 @@
 #include "simulated_tester.h"
 #include "test_programs_model.h"
 #include "tester_menu.h"
+#include "window_fixture.h"
 
 namespace {
 
 // Program 1 as a one-hour timed test.
 const ProgramWrite kOneHourProgram1{1, 1, 1, 200, 0, 1, 1, 150, 1000};
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
-
-class TesterMenuTest : public ::testing::Test {
+class TesterMenuTest : public WindowTest {
  protected:
+  // A fresh window, tester and script each time a test starts the window again.
   void SetUp() override {
-    modMain::SetCommandLine(QStringLiteral("veld32 --simulate"));
-    modMain::StatusLogText.clear();
-    modMain::StatusPaused = false;
-    modMain::InitSharedFlags();
-    // A fresh window, tester and script each time the test starts the window again.
     window_.reset();
     tester_ = std::make_shared<SimulatedTester>();
     prompts_ = ScriptedPrompts();
-    window_ = std::make_unique<ParentMDIForm>(tester_, prompts_);
-    Link().SetPollingTimerInterval(20);
+    Open(QStringLiteral("veld32 --simulate"));
   }
-
-  ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
-  QAction& Action(const QString& name) { return *window_->findChild<QAction*>(name); }
-  bool Logged(const QString& line) {
-    return WaitUntil([&] { return modMain::StatusLogText.contains(line + "\r\n"); });
-  }
-  void Connect() {
-    ConnectButton().click();
-    ASSERT_TRUE(Logged("Program data load complete."));
-  }
-  QCheckBox& ConnectButton() {
-    return *window_->TestOptions().findChild<QCheckBox*>(QStringLiteral("chkConnect"));
-  }
-  QPushButton* Button(const QString& name) {
-    return window_->TestOptions().findChild<QPushButton*>(name);
-  }
+  QAction& Action(const QString& name) { return *Find<QAction>(name); }
+  QPushButton* Button(const QString& name) { return Find<QPushButton>(name); }
   QString Label(const QString& name) {
     return window_->Tester().Information().findChild<QLabel*>(name)->text();
   }
-
-  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts_;
-  std::unique_ptr<ParentMDIForm> window_;
 };
 
 TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
@@ -106,6 +76,8 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
     EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
   }
 
+  // The runs read their programs for the limits: no transfer of the editor's, no completion line.
+  EXPECT_EQ(LogLines().count("Program data load complete."), 1);
   TestResultsForm& results = window_->Tester().Results();
   EXPECT_TRUE(results.isVisible());
   const auto* table = results.findChild<QTableWidget*>("tblResults");
@@ -274,6 +246,30 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
                           Label("lblSetpoint3"),       Label("lblSetpoint4")};
   EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15", "7", "11", "23", "52", "104"}));
   EXPECT_TRUE(window_->Tester().Information().isVisible());
+}
+
+// Both open as dialogs owned by the main window, over its client area (not at the screen's
+// corner over the menu bar), close with Escape and open again from their menu.
+TEST_F(TesterMenuTest, ResultsAndInformationOpenOverTheWindowCloseWithEscapeAndReopen) {
+  Show();
+  Connect();
+  const QRect client(window_->centralWidget()->mapToGlobal(QPoint(0, 0)),
+                     window_->centralWidget()->size());
+  const std::pair<const char*, QWidget*> windows[] = {
+      {"menuTestResults", &window_->Tester().Results()},
+      {"menuTesterInformation", &window_->Tester().Information()},
+  };
+  for (const auto& [menu, form] : windows) {
+    for (int opening = 0; opening < 2; ++opening) {
+      Action(QString::fromLatin1(menu)).trigger();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(form)) << menu;
+      EXPECT_EQ(form->parentWidget(), window_.get()) << menu;
+      EXPECT_EQ(form->windowType(), Qt::Dialog) << menu;
+      EXPECT_TRUE(client.contains(form->geometry())) << menu;
+      QTest::keyClick(form, Qt::Key_Escape);
+      EXPECT_FALSE(form->isVisible()) << menu << " stays open after Escape";
+    }
+  }
 }
 
 }  // namespace

@@ -7,23 +7,31 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
 #include "BackgroundForm.h"
 #include "ParentMDIForm.h"
 #include "StatusWindowForm.h"
+#include "TestResultsForm.h"
 #include "ctlVELD32UsbComm.h"
 #include "desktop_look.h"
 #include "frmTestOptions.h"
 #include "modMain.h"
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
+#include "test_programs_model.h"
+#include "tester_menu.h"
+#include "window_fixture.h"
 
 namespace {
 
@@ -53,36 +61,25 @@ int Shortfall(const QWidget& widget) {
   }
   if (const auto* bar = qobject_cast<const QTabBar*>(&widget)) {
     int worst = 0;
-    for (int i = 0; i < bar->count(); ++i)
+    // A tab's text fits its tab, and the tab lies inside the bar (not behind its scroll buttons).
+    for (int i = 0; i < bar->count(); ++i) {
       worst =
-          std::max(worst, metrics.horizontalAdvance(bar->tabText(i)) + 8 - bar->tabRect(i).width());
+          std::max({worst, metrics.horizontalAdvance(bar->tabText(i)) + 8 - bar->tabRect(i).width(),
+                    bar->tabRect(i).right() + 1 - bar->width()});
+    }
     return worst;
   }
   return 0;
 }
 
-bool WaitUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(10000);
-  while (!done() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+class TextFit : public WindowTest {};
 
-TEST(TextFit, EveryTextFitsItsControlInEveryStripState) {
-  ApplyFusionLook();
-  modMain::SetCommandLine(QStringLiteral("veld32 /kovda"));  // the log's filters shown too
-  modMain::InitSharedFlags();
-  auto tester = std::make_shared<SimulatedTester>();
-  ScriptedPrompts prompts;
-  ParentMDIForm window(tester, prompts);
-  ctlVELD32UsbComm& link = window.TestOptions().ctlVELD32UsbComm1();
-  link.SetPollingTimerInterval(20);
-  window.show();
-  for (QWidget* form :
-       {static_cast<QWidget*>(&window.Background()), static_cast<QWidget*>(&window.TestOptions()),
-        static_cast<QWidget*>(&window.StatusWindow())}) {
-    window.ChildWindow(*form)->show();
-  }
+TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
+  Open(QStringLiteral("veld32 /kovda"));  // the log's filters shown too
+  Show();
+  ParentMDIForm& window = *window_;
+  ctlVELD32UsbComm& link = Link();
+  auto tester = tester_;
   auto* connect = window.findChild<QCheckBox*>(QStringLiteral("chkConnect"));
   auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
 
@@ -105,6 +102,12 @@ TEST(TextFit, EveryTextFitsItsControlInEveryStripState) {
          connect->click();
          return WaitUntil([&] { return link.Strip().errorMessage == "No devices found"; });
        }},
+      {"every tab edited",
+       [&] {
+         for (int program = 0; program < tabs->count(); ++program)
+           Model().SetBoxText(program, ProgramBox::PassOhms, QStringLiteral("20"));
+         return tabs->tabText(tabs->count() - 1).endsWith(u'*');
+       }},
   };
   for (const auto& [state, reach] : states) {
     ASSERT_TRUE(reach()) << state;
@@ -120,6 +123,44 @@ TEST(TextFit, EveryTextFitsItsControlInEveryStripState) {
       }
     }
   }
+}
+
+// Log lines wrap inside the box, the newest in view; the results table shows every header and
+// cell whole, on one line.
+TEST_F(TextFit, TheLogWrapsAndTheResultsTableShowsWholeCells) {
+  Show();
+  QPlainTextEdit& log = *window_->StatusWindow().txtComm;
+  for (int line = 0; line < 40; ++line)
+    modMain::AddStatusMessage(QStringLiteral("Line %1: ").arg(line) + QString(30, u'x') +
+                              QStringLiteral(" and a tail beyond the box's right edge"));
+  ASSERT_TRUE(WaitUntil([&] { return log.toPlainText().contains("Line 39:"); }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(log.horizontalScrollBar()->maximum(), 0) << "long lines run past the box";
+  EXPECT_EQ(log.verticalScrollBar()->value(), log.verticalScrollBar()->maximum());
+
+  TestResultsForm& results = window_->Tester().Results();
+  results.AddResult({2, 1000, 150, 1000, Verdict::Fail, QStringLiteral("00001"),
+                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58))});
+  results.AddResult({1, 0, 150, 1000, Verdict::BetweenLimits, QStringLiteral("00001"),
+                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))});
+  results.show();
+  QCoreApplication::processEvents();
+  auto* table = results.findChild<QTableWidget*>(QStringLiteral("tblResults"));
+  const QFontMetrics header(table->horizontalHeader()->font());
+  const QFontMetrics cells(table->font());
+  constexpr int kMargins = 8;  // the section's and the cell's padding, both sides
+  for (int column = 0; column < table->columnCount(); ++column) {
+    const QString caption = table->horizontalHeaderItem(column)->text();
+    EXPECT_LE(header.horizontalAdvance(caption) + kMargins, table->columnWidth(column))
+        << caption.toStdString() << " clipped";
+    for (int row = 0; row < table->rowCount(); ++row) {
+      const QString text = table->item(row, column)->text();
+      EXPECT_LE(cells.horizontalAdvance(text) + kMargins, table->columnWidth(column))
+          << text.toStdString() << " does not fit on one line";
+    }
+  }
+  const int columns = table->horizontalHeader()->length();
+  EXPECT_LE(columns, table->viewport()->width()) << "the table needs a horizontal scroll bar";
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.link.CloseUSB(kHandle);
        },
        {closeFailed}, "Close attempt failed", false,
-       [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Green; }},
+       [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Red; }},
       {"close resets the status caption", true, [](LinkHarness& h) { h.link.Disconnect(); },
        {"UsbClosed"}, "USB Port Closed", false,
        [](LinkHarness& h) { return h.link.Strip().status == "VELD32"; }},
@@ -245,7 +245,8 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
          h.link.PollingTimer_Timer();
        },
-       {"UsbError(FT_GetQueueStatus - General IO Error)"}, "", false,
+       {"UsbError(FT_GetQueueStatus - General IO Error)"}, "FT_GetQueueStatus - General IO Error",
+       false,
        [&](LinkHarness& h) { return reads(h) == 1; }},
       // Every position a read filled is cleared, also when unfinished text stood before it;
       // a failed read then finds NULs, not the old frame.
@@ -260,14 +261,14 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.events << h.link.SendDataAndPoll("(?)").toLatin1().toHex();
        },
        {"RXData((*))", "RXIdle", "TXData((?))", "UsbError(FT_Read - General IO Error)",
-        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "", false},
+        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "FT_Read - General IO Error", false},
       {"receive buffer cleared after a handshake read", true,
        [](LinkHarness& h) {
          h.driver->FailNext("FT_Read", FT_IO_ERROR);
          h.events << h.link.SendDataAndPoll("(*)").toLatin1().toHex();
        },
        {"TXData((*))", "UsbError(FT_Read - General IO Error)",
-        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "", false},
+        "RXData(" + QString(3, QChar(0)) + ")", "000000"}, "FT_Read - General IO Error", false},
       {"open empties the unfinished reply", true,
        [](LinkHarness& h) {
          h.driver->rx = "(MV1";
@@ -322,7 +323,7 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
     EXPECT_NE(strip.findChild<QWidget*>(name), nullptr) << name;
   }
 
-  // The lamp's fill and the button's face: green while connected, red once closed.
+  // The lamp's fill and the button's face: green while connected.
   const auto colours = [&] {
     auto* lamp = strip.findChild<QWidget*>("shpStatus");
     const QImage image = lamp->grab().toImage();
@@ -337,13 +338,30 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
   // The link pressed the button in itself: that must not have started a second open.
   EXPECT_EQ(std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Open"), 1);
 
+  // The operator's own close is no failure: the idle look, the message not in red.
   button->click();
-  EXPECT_EQ(colours().first, "#ff0000");
-  EXPECT_TRUE(colours().second.contains("#ff0000")) << colours().second.toStdString();
+  EXPECT_EQ(colours().first, "#c0c0c0");
+  EXPECT_TRUE(colours().second.contains("#c0c0c0")) << colours().second.toStdString();
   EXPECT_FALSE(h.link.Connected());
   EXPECT_EQ(error->text(), "USB Port Closed");
+  EXPECT_FALSE(error->styleSheet().contains("255, 0, 0")) << error->styleSheet().toStdString();
   EXPECT_EQ(h.events.last(), "UsbClosed");
   EXPECT_EQ(std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Open"), 1);
+
+  // A link lost to a driver failure shows down, in red, before UsbError is raised (a question
+  // asked then must not sit beside a green lamp).
+  button->click();
+  StatusStripState atError;
+  QObject::connect(&h.link, &ctlVELD32UsbComm::UsbError, [&] { atError = h.link.Strip(); });
+  h.driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
+  h.link.PollingTimer_Timer();
+  EXPECT_EQ(atError.lamp, StripColour::Red);
+  EXPECT_EQ(atError.status, "VELD32");
+  EXPECT_EQ(atError.connectCaption, "Connect");
+  EXPECT_FALSE(atError.connectPressed);
+  EXPECT_TRUE(atError.failure);
+  EXPECT_EQ(colours().first, "#ff0000");
+  EXPECT_TRUE(error->styleSheet().contains("255, 0, 0"));
 }
 
 // The waits run on a virtual clock that advances by a fixed step whenever DelayTimer ticks.

@@ -1,5 +1,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,29 @@ TEST(CommandLine, HelpVersionAndErrorsNeedNoDisplay) {
     const QString err = QString::fromUtf8(veld32.readAllStandardError());
     for (const QString& text : c.stdoutHas) EXPECT_TRUE(out.contains(text)) << out.toStdString();
     for (const QString& text : c.stderrHas) EXPECT_TRUE(err.contains(text)) << err.toStdString();
+  }
+}
+
+// Every option's description, and every continuation of one, starts in one column, and no
+// line is wider than a terminal's 80 columns.
+TEST(CommandLine, HelpKeepsItsDescriptionsInOneColumn) {
+  const QStringList lines = QString::fromStdString(UsageText()).split(u'\n');
+  // The column of the first option's description.
+  const qsizetype column = QRegularExpression("^  --simulate +")
+                               .match(lines.filter(QRegularExpression("^  --simulate ")).value(0))
+                               .capturedEnd();
+  ASSERT_GT(column, 2);
+  for (const QString& line : lines) {
+    EXPECT_LE(line.size(), 80) << line.toStdString();
+    if (!line.startsWith("  ")) continue;
+    const QRegularExpressionMatch option = QRegularExpression("^  (\\S+)( +)\\S").match(line);
+    if (!option.hasMatch()) {
+      // A continuation, or an option too long for the column, alone on its line.
+      const bool alone = QRegularExpression("^  \\S+$").match(line).hasMatch();
+      EXPECT_TRUE(alone || line.indexOf(QRegularExpression("\\S")) == column) << line.toStdString();
+      continue;
+    }
+    EXPECT_EQ(option.capturedEnd(2), column) << line.toStdString();
   }
 }
 

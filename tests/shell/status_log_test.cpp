@@ -6,6 +6,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTextDocument>
+#include <QTimer>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -14,6 +17,7 @@
 
 #include "StatusWindowForm.h"
 #include "modMain.h"
+#include "scripted_prompts.h"
 #include "status_log_text.h"
 
 namespace {
@@ -44,14 +48,19 @@ class StatusLog : public ::testing::Test {
     modMain::InitSharedFlags();
   }
   StatusWindowForm& Load() {
-    window_ = std::make_unique<StatusWindowForm>();
+    window_ = std::make_unique<StatusWindowForm>(prompts_);
     return *window_;
   }
-  // The box once the event loop has turned.
+  // The box once it has caught up with the lines that wait for it.
   QString Shown() const {
-    QCoreApplication::sendPostedEvents(window_.get(), QEvent::MetaCall);
+    auto* timer = window_->findChild<QTimer*>(QStringLiteral("updateTimer"));
+    if (timer->isActive()) {
+      QSignalSpy caughtUp(timer, &QTimer::timeout);
+      EXPECT_TRUE(caughtUp.wait());
+    }
     return window_->txtComm->toPlainText();
   }
+  ScriptedPrompts prompts_;
   std::unique_ptr<StatusWindowForm> window_;
 };
 
@@ -140,6 +149,24 @@ TEST_P(BoxCut, AtTheCapCutsTo50001ThenAppends) {
 // 49999 = 6249 * 8 + 7: shift 0 puts the cut between CR and LF, 7 right after a line end,
 // 4 after a lone CR, 2 after a lone LF, the others inside a line.
 INSTANTIATE_TEST_SUITE_P(Shifts, BoxCut, ::testing::Values(0, 1, 2, 3, 4, 5, 6, 7));
+
+// Lines that arrive one per turn of the event loop (frames at a fast polling rate) reach the
+// box in batches, not one document edit, layout and repaint each.
+TEST_F(StatusLog, LinesOnePerTurnReachTheBoxInBatches) {
+  Load().show();
+  int edits = 0;
+  QObject::connect(window_->txtComm->document(), &QTextDocument::contentsChanged, [&] { ++edits; });
+  constexpr int kLines = 200;
+  QString all;
+  for (int i = 0; i < kLines; ++i) {
+    const QString line = QStringLiteral("line %1").arg(i);
+    AddStatusMessage(line);
+    all += line + QStringLiteral("\r\n");
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(Shown(), AsShown(all));
+  EXPECT_LT(edits, kLines / 5);
+}
 
 // Many cuts, with the box catching up every few lines, or all at once after a burst that goes
 // beyond the cap into lines it has not shown yet; the newest line stays in view.
