@@ -105,7 +105,7 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
 // everything as it was, OK goes ahead.
 TEST_F(TesterMenuTest, AsksBeforeReplacingEditsOrEndingARun) {
   const QString replace =
-      "Test Program 1 hold changes that the VELD32 does not have.\r\n\r\n"
+      "Test Program 1 holds changes that the VELD32 does not have.\r\n\r\n"
       "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.";
   TestProgramsModel* model = nullptr;
   const auto edit = [&] {
