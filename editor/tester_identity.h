@@ -15,6 +15,12 @@ struct TesterIdentity {
   bool Complete() const { return firmware && serial && calibrationYear; }
 };
 
+// The current set-points come after the identity and are optional: which request draws a reply is
+// the tester's business. They are awaited this long after the identity (or three polling
+// intervals, which a reply needs at the most, where that is longer), then shown as not reported.
+inline constexpr int kSetpointsWaitMs = 1500;
+inline const QString kNotReported = QStringLiteral("not reported");
+
 // The calibration date of a complete identity as year-month-day ("2024-01-15").
 QString CalibrationDateText(const TesterIdentity& identity);
 

@@ -5,6 +5,7 @@
 
 #include "ctlVELD32UsbComm.h"
 #include "protocol_numbers.h"
+#include "tester_identity.h"
 
 namespace {
 // Shown until the tester's reply arrives.
@@ -39,18 +40,28 @@ TesterInformationForm::TesterInformationForm(ctlVELD32UsbComm& link, QWidget* pa
 
   connect(&link_, &ctlVELD32UsbComm::RXFirmwareVersion, lblFirmwareVersion, &QLabel::setText);
   connect(&link_, &ctlVELD32UsbComm::RXSerialNumber, lblSerialNumber, &QLabel::setText);
+  setpointsWait_.setSingleShot(true);
+  setpointsWait_.setInterval(kSetpointsWaitMs);
+  connect(&setpointsWait_, &QTimer::timeout, this, [this] {
+    for (QLabel* label : lblSetpoint) {
+      if (label->text() == kAwaited) label->setText(kNotReported);
+    }
+  });
   connect(&link_, &ctlVELD32UsbComm::RXCalibrationDate, lblCalibrationDate,
           [this](const QString& year, const QString& month, const QString& day) {
             lblCalibrationDate->setText(QStringList{year, month, day}.join(u'-'));
+            if (lblSetpoint[0]->text() == kAwaited) setpointsWait_.start();
           });
   connect(&link_, &ctlVELD32UsbComm::RXAllCurrentSetpoints, this,
           [this](qint16 ma5, qint16 ma10, qint16 ma20, qint16 ma50, qint16 ma100) {
+            setpointsWait_.stop();
             const std::array<qint16, kLevels> values{ma5, ma10, ma20, ma50, ma100};
             for (int i = 0; i < kLevels; ++i) lblSetpoint[i]->setText(QString::number(values[i]));
           });
 }
 
 void TesterInformationForm::Refresh() {
+  setpointsWait_.stop();
   for (QLabel* label : findChildren<QLabel*>()) {
     if (!label->objectName().isEmpty()) label->setText(kAwaited);
   }

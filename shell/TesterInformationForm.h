@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 
 #include <array>
 
@@ -9,7 +10,8 @@ class ctlVELD32UsbComm;
 
 // The window "Tester Information": the tester's firmware version, serial number, calibration
 // date and the set-points of its five current levels, asked for each time Refresh runs (when
-// the window opens) and filled in as the replies arrive. It only reads; it never writes. A
+// the window opens) and filled in as the replies arrive; set-points the tester does not report
+// soon after its identity are shown as not reported. It only reads; it never writes. A
 // dialog owned by the main window, it opens over it; Escape closes it.
 class TesterInformationForm : public QDialog {
   Q_OBJECT
@@ -28,4 +30,5 @@ class TesterInformationForm : public QDialog {
   QLabel* lblSerialNumber;
   QLabel* lblCalibrationDate;
   std::array<QLabel*, kLevels> lblSetpoint{};
+  QTimer setpointsWait_;
 };

@@ -14,10 +14,6 @@
 
 namespace {
 
-// The set-points are extra: a tester that does not report them holds up `info` this long only
-// (or three polling intervals, which a reply needs at the most).
-constexpr int kSetpointsWaitMs = 1500;
-
 struct Device {
   ListedDevice listed;
   bool selected = false;
@@ -113,8 +109,7 @@ CommandResult ShowIdentity(const CommandContext& context) {
                 << "Serial number:     " << *identity.serial << '\n'
                 << "Calibration date:  " << date << '\n'
                 << "Set-points:        "
-                << (setpoints ? levels.join(QLatin1String(", ")) : QStringLiteral("not reported"))
-                << '\n';
+                << (setpoints ? levels.join(QLatin1String(", ")) : kNotReported) << '\n';
   }
   return {};
 }

@@ -22,6 +22,7 @@
 #include "scripted_prompts.h"
 #include "simulated_tester.h"
 #include "test_programs_model.h"
+#include "tester_identity.h"
 #include "tester_menu.h"
 #include "window_fixture.h"
 
@@ -246,6 +247,26 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
                           Label("lblSetpoint3"),       Label("lblSetpoint4")};
   EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15", "7", "11", "23", "52", "104"}));
   EXPECT_TRUE(window_->Tester().Information().isVisible());
+}
+
+// A tester that does not answer the set-point request still shows who it is.
+TEST_F(TesterMenuTest, InformationShowsSetpointsThatDoNotComeAsNotReported) {
+  class Unreported : public SimulatedTester {
+    FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
+                       std::int32_t& written) override {
+      const bool setpoints = std::string_view(buffer, static_cast<std::size_t>(count)) == "(I?)";
+      return SimulatedTester::FT_Write(handle, setpoints ? "(Z)" : buffer, setpoints ? 3 : count,
+                                       written);
+    }
+  };
+  window_.reset();
+  tester_ = std::make_shared<Unreported>();
+  Open(QStringLiteral("veld32 --simulate"));
+  Connect();
+  Action("menuTesterInformation").trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Label("lblSetpoint0") != "…"; }));
+  EXPECT_EQ(Label("lblSerialNumber"), "00001");
+  EXPECT_EQ(Label("lblSetpoint4"), kNotReported);
 }
 
 // Both open as dialogs owned by the main window, over its client area (not at the screen's
