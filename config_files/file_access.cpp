@@ -35,11 +35,6 @@ FileLock::FileLock(const QString& fileName)
   lock_.setStaleLockTime(0);
 }
 
-FileLock::~FileLock() {
-  lock_.unlock();
-  CloseFolder(folder_);
-}
-
 bool FileLock::TakeOverAbandoned() {
   const auto abandoned = [this] {
     qint64 pid = 0;
