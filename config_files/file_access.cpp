@@ -35,11 +35,6 @@ FileLock::FileLock(const QString& fileName)
   lock_.setStaleLockTime(0);
 }
 
-FileLock::~FileLock() {
-  lock_.unlock();
-  CloseFolder(folder_);
-}
-
 bool FileLock::TakeOverAbandoned() {
   const auto abandoned = [this] {
     qint64 pid = 0;
@@ -54,7 +49,7 @@ bool FileLock::TakeOverAbandoned() {
   // The guard that Qt takes for its own take-over, so that two programs never both remove a lock
   // file and one of them the other's new one; under it the lock file is judged again.
   QLockFile guard(lockPath_ + QStringLiteral(".rmlock"));
-  return guard.tryLock(0) && abandoned() && lock_.removeStaleLockFile();
+  return guard.tryLock() && abandoned() && lock_.removeStaleLockFile();
 }
 
 QString FileLock::InUse(int timeoutMs) const {
@@ -83,9 +78,9 @@ QString FileLock::Acquire(int timeoutMs) {
   for (;;) {
     errno = 0;
     // Short tries, so that a lock file that names nobody is judged again as it ages.
-    const qint64 left = deadline.remainingTime();
-    if (lock_.tryLock(static_cast<int>(left < 0 ? 200 : std::min<qint64>(left, 200))))
-      return QString();
+    const qint64 left =
+        deadline.isForever() ? 200 : std::min<qint64>(deadline.remainingTime(), 200);
+    if (lock_.tryLock(static_cast<int>(left))) return QString();
     const int error = errno;
     if (lock_.error() != QLockFile::LockFailedError) {
       QString problem = FolderProblem(FolderOf(Target(fileName_)));

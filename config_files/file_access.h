@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // The one way configuration files reach the disk and come back. A read takes the whole file in
 // one bounded pass, so that a pipe, standard input or a FIFO is read exactly once and an
 // endless input cannot grow memory. A save replaces a regular file only once the new content is
@@ -58,7 +60,6 @@ QString SaveTargetProblem(const QString& fileName);
 class FileLock {
  public:
   explicit FileLock(const QString& fileName);
-  ~FileLock();
   // Waits up to `timeoutMs` for the lock; empty on success, else why it was not taken (for a
   // lock in use: the lock file and its holder, when it names one).
   QString Acquire(int timeoutMs);
@@ -68,9 +69,9 @@ class FileLock {
   QString InUse(int timeoutMs) const;
 
   QString fileName_;
-  QString lockFileName_;  // as the operator reads it
-  int folder_ = -1;       // keeps lockPath_ reachable
-  QString lockPath_;      // as QLockFile reaches it
+  QString lockFileName_;          // as the operator reads it
+  std::shared_ptr<void> folder_;  // keeps lockPath_ reachable
+  QString lockPath_;              // as QLockFile reaches it
   QLockFile lock_;
 };
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
+
 // What the platform's file access (file_access_posix.cpp or file_access_windows.cpp) and the
 // shared part (file_access.cpp) give each other. Not for other callers.
 namespace file_access {
@@ -17,10 +19,8 @@ QString Target(const QString& fileName);
 QString FolderOf(const QString& fileName);
 // A name by which Qt's own file classes (QLockFile) reach `fileName`: itself, or, where its
 // folder's name has bytes that Qt cannot encode (see file_names), the same file through an open
-// descriptor of that folder. `folder` is that descriptor, or -1; close it with CloseFolder once
-// the name is no longer used.
-QString QtReachable(const QString& fileName, int& folder);
-void CloseFolder(int folder);
+// descriptor of that folder, which `folder` keeps open for as long as it lives.
+QString QtReachable(const QString& fileName, std::shared_ptr<void>& folder);
 
 // Platform parts. Why `folder` cannot take a new file, or empty when it can.
 QString FolderProblem(const QString& folder);

@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace file_access {
@@ -147,21 +148,17 @@ QString FolderOf(const QString& fileName) {
   return slash == 0 ? QStringLiteral("/") : absolute.left(slash);
 }
 
-QString QtReachable(const QString& fileName, int& folder) {
-  folder = -1;
+QString QtReachable(const QString& fileName, std::shared_ptr<void>& folder) {
   const QString folderName = FolderOf(fileName);
   const QByteArray bytes = file_names::ToBytes(folderName);
   if (bytes == QFile::encodeName(folderName)) return fileName;
-  folder = ::open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   // A folder that cannot be opened is named when the lock cannot be taken.
-  if (folder < 0) return fileName;
+  if (fd < 0) return fileName;
+  folder = std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
   return QStringLiteral("/proc/self/fd/%1/%2")
-      .arg(folder)
+      .arg(fd)
       .arg(fileName.mid(fileName.lastIndexOf(u'/') + 1));
-}
-
-void CloseFolder(int folder) {
-  if (folder >= 0) ::close(folder);
 }
 
 QString FolderProblem(const QString& folder) {

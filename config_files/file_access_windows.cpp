@@ -156,12 +156,7 @@ QString SaveTargetProblem(const QString& fileName) {
 QString FolderOf(const QString& fileName) { return QFileInfo(fileName).absolutePath(); }
 
 // Qt encodes every Windows name.
-QString QtReachable(const QString& fileName, int& folder) {
-  folder = -1;
-  return fileName;
-}
-
-void CloseFolder(int) {}
+QString QtReachable(const QString& fileName, std::shared_ptr<void>&) { return fileName; }
 
 QString Target(const QString& fileName) {
   const QFileInfo info(fileName);

@@ -43,7 +43,6 @@ qsizetype ValidSequence(const QByteArray& bytes, qsizetype at) {
 
 QString FromBytes(const QByteArray& bytes) {
   QString text;
-  text.reserve(bytes.size());
   qsizetype at = 0;
   while (at < bytes.size()) {
     if (const qsizetype length = ValidSequence(bytes, at); length > 0) {
@@ -59,7 +58,6 @@ QString FromBytes(const QByteArray& bytes) {
 
 QByteArray ToBytes(const QString& name) {
   QByteArray bytes;
-  bytes.reserve(name.size());
   qsizetype start = 0;  // of the run of ordinary text not yet encoded
   for (qsizetype i = 0; i <= name.size(); ++i) {
     if (i < name.size() && !IsKeptByte(name[i])) continue;
@@ -72,7 +70,6 @@ QByteArray ToBytes(const QString& name) {
 
 QString Readable(const QString& text) {
   QString readable;
-  readable.reserve(text.size());
   for (const QChar c : text) {
     if (IsKeptByte(c)) {
       readable +=

@@ -103,6 +103,8 @@ TEST(FileNames, KeepEveryByteAndShowWhatIsNoUtf8Readably) {
       {"plain.vap", "plain.vap"},
       {"caf\xc3\xa9.vap", QStringLiteral("caf\u00e9.vap")},
       {"\xf0\x9f\x98\x80", QStringLiteral("\U0001F600")},
+      {"\xe0\xa0\x80", QStringLiteral("\u0800")},          // the first of three bytes
+      {"\xf4\x8f\xbf\xbf", QStringLiteral("\U0010FFFF")},  // the last code point
       {"caf\xe9.vap", "caf\\xE9.vap"},
       {"\xff\xfe", "\\xFF\\xFE"},
       {"a\xe2\x82", "a\\xE2\\x82"},                  // a sequence cut short
