@@ -20,6 +20,7 @@
 #include "modMain.h"
 #include "qt_printers.h"
 #include "scripted_prompts.h"
+#include "setpoints_unreported.h"
 #include "simulated_tester.h"
 #include "test_programs_model.h"
 #include "tester_identity.h"
@@ -251,16 +252,8 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
 
 // A tester that does not answer the set-point request still shows who it is.
 TEST_F(TesterMenuTest, InformationShowsSetpointsThatDoNotComeAsNotReported) {
-  class Unreported : public SimulatedTester {
-    FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
-                       std::int32_t& written) override {
-      const bool setpoints = std::string_view(buffer, static_cast<std::size_t>(count)) == "(I?)";
-      return SimulatedTester::FT_Write(handle, setpoints ? "(Z)" : buffer, setpoints ? 3 : count,
-                                       written);
-    }
-  };
   window_.reset();
-  tester_ = std::make_shared<Unreported>();
+  tester_ = std::make_shared<SetpointsUnreported>();
   Open(QStringLiteral("veld32 --simulate"));
   Connect();
   Action("menuTesterInformation").trigger();

@@ -2,6 +2,7 @@
 #include <QProcess>
 
 #include "ctl_runner.h"
+#include "setpoints_unreported.h"
 
 namespace {
 
@@ -54,15 +55,7 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
 
 // Which request draws a set-point reply is the tester's business; its identity is what info needs.
 TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
-  class Unreported : public SimulatedTester {
-    FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
-                       std::int32_t& written) override {
-      const bool setpoints = std::string_view(buffer, static_cast<std::size_t>(count)) == "(I?)";
-      return SimulatedTester::FT_Write(handle, setpoints ? "(Z)" : buffer, setpoints ? 3 : count,
-                                       written);
-    }
-  };
-  auto tester = std::make_shared<Unreported>();
+  auto tester = std::make_shared<SetpointsUnreported>();
   const CtlRun text = RunCtl({"--timeout=1000", "info"}, Attached(tester));
   EXPECT_EQ(text.status, 0) << text.err.toStdString();
   EXPECT_TRUE(text.out.contains("Serial number:     00001\n")) << text.out.toStdString();
