@@ -52,6 +52,17 @@ bool FileLock::TakeOverAbandoned() {
   return guard.tryLock() && abandoned() && lock_.removeStaleLockFile();
 }
 
+namespace {
+
+// Whether a lock's host name is this machine's: Windows' lock files carry the computer name,
+// which need not be the network host name.
+bool IsThisMachine(const QString& host) {
+  return host.isEmpty() || host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0 ||
+         host.compare(qEnvironmentVariable("COMPUTERNAME"), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
 QString FileLock::InUse(int timeoutMs) const {
   qint64 pid = 0;
   QString host;
@@ -61,9 +72,7 @@ QString FileLock::InUse(int timeoutMs) const {
     holder = QStringLiteral("%1 (process %2%3) holds its lock file %4")
                  .arg(application.isEmpty() ? QStringLiteral("a program") : application)
                  .arg(pid)
-                 .arg(host.isEmpty() || host == QSysInfo::machineHostName()
-                          ? QString()
-                          : QStringLiteral(" on ") + host)
+                 .arg(IsThisMachine(host) ? QString() : QStringLiteral(" on ") + host)
                  .arg(lockFileName_);
   } else {
     holder = QStringLiteral("its lock file %1 names no program yet").arg(lockFileName_);

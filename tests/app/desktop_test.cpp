@@ -225,6 +225,10 @@ TEST_F(Desktop, BoxesSetBySlidersLookReadOnly) {
 // platform theme sets them) gives way to the window's own look: every caption, the strip's
 // "VELD32 Connected" among them, stays readable on the background it is drawn on.
 TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadable) {
+#ifndef Q_OS_LINUX
+  GTEST_SKIP()
+      << "the window draws in its own look (Fusion, its palette, focus rings) on Linux only";
+#endif
   const auto luminance = [](const QColor& colour) {
     const auto linear = [](double c) {
       return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -261,6 +265,10 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadable) {
 }
 
 TEST_F(Desktop, FocusIsVisibleOnSlidersAndTheStripButton) {
+#ifndef Q_OS_LINUX
+  GTEST_SKIP()
+      << "the window draws in its own look (Fusion, its palette, focus rings) on Linux only";
+#endif
   Show();
   for (const char* name : {"hsPassOhms0", "chkConnect", "cmdSave"}) {
     QWidget* control = Find(QString::fromLatin1(name));
