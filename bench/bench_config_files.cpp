@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "modINIReadWrite.h"
-#include "process_usage.h"
-#include "program_files.h"
-#include "test_programs_model.h"
+#include "bench/process_usage.h"
+#include "config_files/modINIReadWrite.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
 
 namespace {
 

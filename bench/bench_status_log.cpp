@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "StatusWindowForm.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "process_usage.h"
+#include "bench/process_usage.h"
+#include "ui_core/StatusWindowForm.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 

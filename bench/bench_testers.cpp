@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "veld32ctl.h"
+#include "tools/veld32ctl.h"
 
 namespace {
 

@@ -15,13 +15,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "ParentMDIForm.h"
-#include "ctlVELD32UsbComm.h"
-#include "frmTestOptions.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "process_usage.h"
-#include "simulated_tester.h"
+#include "backends/simulated_tester.h"
+#include "bench/process_usage.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "shell/ParentMDIForm.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 

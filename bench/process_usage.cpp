@@ -1,4 +1,4 @@
-#include "process_usage.h"
+#include "bench/process_usage.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

@@ -10,15 +10,15 @@
 
 #include <cstdio>
 
-#include "BackgroundForm.h"
-#include "ParentMDIForm.h"
-#include "StatusWindowForm.h"
-#include "ctlVELD32UsbComm.h"
-#include "desktop_look.h"
-#include "frmTestOptions.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "simulated_tester.h"
+#include "backends/simulated_tester.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "shell/BackgroundForm.h"
+#include "shell/ParentMDIForm.h"
+#include "shell/desktop_look.h"
+#include "ui_core/StatusWindowForm.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

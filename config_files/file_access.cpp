@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "file_access.h"
-#include "file_access_internal.h"
+#include "config_files/file_access.h"
+#include "config_files/file_access_internal.h"
 
 namespace file_access {
 

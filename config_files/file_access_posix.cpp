@@ -1,8 +1,8 @@
 // The file access on POSIX systems: descriptors, so that a FIFO, a socket or a device is told
 // apart from a regular file before anything is read or replaced.
-#include "file_access.h"
-#include "file_access_internal.h"
-#include "file_names.h"
+#include "config_files/file_access.h"
+#include "config_files/file_access_internal.h"
+#include "config_files/file_names.h"
 
 #include <QDir>
 #include <QRandomGenerator>

@@ -2,8 +2,8 @@
 // the disk, and moves it over the target in one step that the system writes through; a new file
 // takes the folder's access rights, as every file made there does. Windows keeps no FIFOs or
 // sockets among files; a device name (NUL, CON, COM1 …) is told apart by its handle's type.
-#include "file_access.h"
-#include "file_access_internal.h"
+#include "config_files/file_access.h"
+#include "config_files/file_access_internal.h"
 
 #include <QDir>
 #include <QFile>

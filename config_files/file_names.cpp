@@ -1,4 +1,4 @@
-#include "file_names.h"
+#include "config_files/file_names.h"
 
 #include <QCoreApplication>
 

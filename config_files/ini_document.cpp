@@ -1,4 +1,4 @@
-#include "ini_document.h"
+#include "config_files/ini_document.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "modINIReadWrite.h"
+#include "config_files/modINIReadWrite.h"
 
-#include "file_access.h"
+#include "config_files/file_access.h"
 
 namespace modINIReadWrite {
 namespace {

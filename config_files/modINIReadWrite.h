@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "ini_document.h"
+#include "config_files/ini_document.h"
 
 // Reading and writing the program configuration files one key at a time, with the rules of
 // IniDocument. Files are 8-bit text, read whole in one bounded pass and replaced whole (see

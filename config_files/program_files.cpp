@@ -1,4 +1,4 @@
-#include "program_files.h"
+#include "config_files/program_files.h"
 
 #include <QFileInfo>
 
@@ -6,10 +6,10 @@
 #include <limits>
 #include <optional>
 
-#include "file_access.h"
-#include "modINIReadWrite.h"
-#include "program_comparison.h"
-#include "test_programs_model.h"
+#include "config_files/file_access.h"
+#include "config_files/modINIReadWrite.h"
+#include "programs/program_comparison.h"
+#include "programs/programs_model.h"
 
 namespace program_files {
 namespace {

@@ -1,6 +1,6 @@
-#include "command_frames.h"
+#include "device_link/command_frames.h"
 
-#include "protocol_numbers.h"
+#include "device_link/protocol_numbers.h"
 
 namespace {
 std::string Frame(std::string_view body) {

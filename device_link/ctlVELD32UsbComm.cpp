@@ -1,4 +1,4 @@
-#include "ctlVELD32UsbComm.h"
+#include "device_link/ctlVELD32UsbComm.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -8,10 +8,10 @@
 #include <chrono>
 #include <cstring>
 
-#include "command_frames.h"
-#include "device_listing.h"
-#include "ft_status.h"
-#include "protocol_numbers.h"
+#include "device_link/command_frames.h"
+#include "device_link/device_listing.h"
+#include "device_link/ft_status.h"
+#include "device_link/protocol_numbers.h"
 
 namespace {
 constexpr std::int32_t kOpenDelayMs = 100;

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "d2xx.h"
-#include "reply_decoder.h"
+#include "device_link/d2xx.h"
+#include "device_link/reply_decoder.h"
 
 class QTimer;
 

@@ -1,4 +1,4 @@
-#include "device_listing.h"
+#include "device_link/device_listing.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "d2xx.h"
+#include "device_link/d2xx.h"
 
 // The attached FTDI devices as the driver lists them, with what tells testers apart on a bench
 // of several: the USB serial number of the bridge.

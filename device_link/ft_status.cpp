@@ -1,4 +1,4 @@
-#include "ft_status.h"
+#include "device_link/ft_status.h"
 
 #include <array>
 

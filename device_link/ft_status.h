@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "d2xx.h"
+#include "device_link/d2xx.h"
 
 // The operator-facing text of a failed D2XX call: the operation label followed by the status
 // text ("FT_Read - Invalid Handle"). Statuses outside 1..18 give an empty text, label included.

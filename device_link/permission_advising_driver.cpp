@@ -1,4 +1,4 @@
-#include "permission_advising_driver.h"
+#include "device_link/permission_advising_driver.h"
 
 PermissionAdvisingDriver::PermissionAdvisingDriver(std::shared_ptr<D2xx> driver,
                                                    std::shared_ptr<DriverDiagnostics> diagnostics,

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "d2xx.h"
-#include "driver_diagnostics.h"
+#include "device_link/d2xx.h"
+#include "device_link/driver_diagnostics.h"
 
 // Passes every call through to a driver. When a call fails because the user may not open the
 // device, it hands the advice on installing the udev rule to `advise` first, so the operator

@@ -1,4 +1,4 @@
-#include "protocol_numbers.h"
+#include "device_link/protocol_numbers.h"
 
 #include <array>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "reply_decoder.h"
+#include "device_link/reply_decoder.h"
 
 #include <cstdint>
 #include <optional>
 
-#include "protocol_numbers.h"
+#include "device_link/protocol_numbers.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "serialized_d2xx.h"
+#include "device_link/serialized_d2xx.h"
 
 SerializedD2xx::SerializedD2xx(std::shared_ptr<D2xx> driver,
                                std::shared_ptr<DriverDiagnostics> diagnostics)

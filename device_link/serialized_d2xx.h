@@ -3,8 +3,8 @@
 #include <memory>
 #include <mutex>
 
-#include "d2xx.h"
-#include "driver_diagnostics.h"
+#include "device_link/d2xx.h"
+#include "device_link/driver_diagnostics.h"
 
 // One driver shared by links on several threads: every call, and every question about the
 // driver's last failure, runs alone under one lock. Links on a bench of testers each talk to

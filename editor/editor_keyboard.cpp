@@ -1,4 +1,4 @@
-#include "editor_keyboard.h"
+#include "editor/editor_keyboard.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>

@@ -1,4 +1,4 @@
-#include "frmTestOptions.h"
+#include "editor/frmTestOptions.h"
 
 #include <algorithm>
 
@@ -9,14 +9,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ctlVELD32UsbComm.h"
-#include "ctlVELD32UsbCommStrip.h"
-#include "editor_keyboard.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "program_tab.h"
-#include "program_transfer.h"
-#include "test_programs_model.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/ctlVELD32UsbCommStrip.h"
+#include "editor/editor_keyboard.h"
+#include "editor/program_tab.h"
+#include "programs/program_transfer.h"
+#include "programs/programs_model.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "program_transfer_state.h"
-#include "tester_identity.h"
+#include "programs/program_transfer_state.h"
+#include "programs/tester_identity.h"
 
 class D2xx;
 class OperatorPrompts;

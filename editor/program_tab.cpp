@@ -1,4 +1,4 @@
-#include "program_tab.h"
+#include "editor/program_tab.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -11,7 +11,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "test_programs_model.h"
+#include "programs/programs_model.h"
 
 namespace {
 

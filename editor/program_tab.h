@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "program_controls.h"
+#include "programs/program_controls.h"
 
 class QComboBox;
 class QLineEdit;

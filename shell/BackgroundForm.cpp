@@ -1,4 +1,4 @@
-#include "BackgroundForm.h"
+#include "shell/BackgroundForm.h"
 
 #include <QLabel>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "ParentMDIForm.h"
+#include "shell/ParentMDIForm.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -17,20 +17,20 @@
 
 #include <algorithm>
 
-#include "BackgroundForm.h"
-#include "StatusWindowForm.h"
-#include "TestResultsForm.h"
-#include "ctlVELD32UsbComm.h"
-#include "desktop_help.h"
-#include "dialog_folder.h"
-#include "frmTestOptions.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "program_files.h"
-#include "tab_chain_subwindow.h"
-#include "test_programs_model.h"
-#include "tester_menu.h"
-#include "version.h"
+#include "config_files/program_files.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "programs/programs_model.h"
+#include "resources/version.h"
+#include "shell/BackgroundForm.h"
+#include "shell/TestResultsForm.h"
+#include "shell/desktop_help.h"
+#include "shell/tab_chain_subwindow.h"
+#include "shell/tester_menu.h"
+#include "ui_core/StatusWindowForm.h"
+#include "ui_core/dialog_folder.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 constexpr int kTwipsPerPixel = 15;

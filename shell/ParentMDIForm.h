@@ -2,7 +2,7 @@
 
 #include <QMainWindow>
 
-#include "program_files.h"
+#include "config_files/program_files.h"
 
 #include <array>
 #include <functional>

@@ -1,13 +1,13 @@
-#include "TestResultsForm.h"
+#include "shell/TestResultsForm.h"
 
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "dialog_folder.h"
-#include "operator_prompts.h"
-#include "run_record.h"
+#include "tester/run_record.h"
+#include "ui_core/dialog_folder.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 const QString kCsvFilter = QStringLiteral("Comma-separated values (*.csv)");

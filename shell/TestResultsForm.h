@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QList>
 
-#include "test_verdict.h"
+#include "tester/verdict.h"
 
 class OperatorPrompts;
 class QPushButton;

@@ -1,11 +1,11 @@
-#include "TesterInformationForm.h"
+#include "shell/TesterInformationForm.h"
 
 #include <QFormLayout>
 #include <QLabel>
 
-#include "ctlVELD32UsbComm.h"
-#include "protocol_numbers.h"
-#include "tester_identity.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "device_link/protocol_numbers.h"
+#include "programs/tester_identity.h"
 
 namespace {
 // Shown until the tester's reply arrives.

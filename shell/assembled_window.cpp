@@ -1,14 +1,14 @@
-#include "assembled_window.h"
+#include "shell/assembled_window.h"
 
 #include <QMdiSubWindow>
 
-#include "BackgroundForm.h"
-#include "StatusWindowForm.h"
-#include "desktop_help.h"
-#include "desktop_look.h"
-#include "frmTestOptions.h"
-#include "modMain.h"
-#include "permission_advising_driver.h"
+#include "device_link/permission_advising_driver.h"
+#include "editor/frmTestOptions.h"
+#include "shell/BackgroundForm.h"
+#include "shell/desktop_help.h"
+#include "shell/desktop_look.h"
+#include "ui_core/StatusWindowForm.h"
+#include "ui_core/modMain.h"
 
 std::unique_ptr<ParentMDIForm> AssembleMainWindow(const Backend& backend, OperatorPrompts& prompts,
                                                   const QString& backendDescription) {

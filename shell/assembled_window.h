@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "ParentMDIForm.h"
-#include "backend_options.h"
+#include "backends/backend_options.h"
+#include "shell/ParentMDIForm.h"
 
 class OperatorPrompts;
 

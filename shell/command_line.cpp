@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "shell/command_line.h"
 
 #include <QtGlobal>
 
@@ -7,9 +7,9 @@
 #include <cctype>
 #include <string_view>
 
-#include "backend_options.h"
-#include "simulation_options.h"
-#include "version.h"
+#include "backends/backend_options.h"
+#include "backends/simulation_options.h"
+#include "resources/version.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "backend_options.h"
-#include "simulation_options.h"
+#include "backends/backend_options.h"
+#include "backends/simulation_options.h"
 
 // The utility's command line, read before any window exists so that --help, --version and a
 // mistyped option need no display. Besides its own options it accepts the driver backend's,

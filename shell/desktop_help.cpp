@@ -1,11 +1,11 @@
-#include "desktop_help.h"
+#include "shell/desktop_help.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-#include "backend_options.h"
-#include "version.h"
+#include "backends/backend_options.h"
+#include "resources/version.h"
 
 namespace {
 const QString kRuleName = QStringLiteral("60-veld32.rules");

@@ -1,4 +1,4 @@
-#include "desktop_look.h"
+#include "shell/desktop_look.h"
 
 #include <QApplication>
 #include <QFont>

@@ -7,15 +7,15 @@
 #include <memory>
 #include <vector>
 
-#include "ParentMDIForm.h"
-#include "assembled_window.h"
-#include "backend_options.h"
-#include "command_line.h"
-#include "desktop_help.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "simulation_options.h"
-#include "version.h"
+#include "backends/backend_options.h"
+#include "backends/simulation_options.h"
+#include "resources/version.h"
+#include "shell/ParentMDIForm.h"
+#include "shell/assembled_window.h"
+#include "shell/command_line.h"
+#include "shell/desktop_help.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 

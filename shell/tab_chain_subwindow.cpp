@@ -1,4 +1,4 @@
-#include "tab_chain_subwindow.h"
+#include "shell/tab_chain_subwindow.h"
 
 #include <QApplication>
 #include <QMdiArea>

@@ -1,16 +1,16 @@
-#include "tester_menu.h"
+#include "shell/tester_menu.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
-#include "TestResultsForm.h"
-#include "TesterInformationForm.h"
-#include "ctlVELD32UsbComm.h"
-#include "frmTestOptions.h"
-#include "modMain.h"
-#include "operator_prompts.h"
-#include "test_run.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "shell/TestResultsForm.h"
+#include "shell/TesterInformationForm.h"
+#include "tester/program_run.h"
+#include "ui_core/modMain.h"
+#include "ui_core/operator_prompts.h"
 
 namespace {
 const QString kTransferInProgress = QStringLiteral(

@@ -1,9 +1,9 @@
-#include "run_record.h"
+#include "tester/run_record.h"
 
 #include <QFile>
 #include <QSaveFile>
 
-#include "file_access.h"
+#include "config_files/file_access.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-#include "test_verdict.h"
+#include "tester/verdict.h"
 
 // Test results as comma-separated records, one line each after a header line:
 //   time,tester_serial,program,impedance_ohms,pass_ohms,fail_ohms,verdict

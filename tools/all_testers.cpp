@@ -1,4 +1,4 @@
-#include "all_testers.h"
+#include "tools/all_testers.h"
 
 #include <QDir>
 #include <QThread>
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <vector>
 
-#include "command_context.h"
-#include "json_text.h"
-#include "serialized_d2xx.h"
-#include "tester_choice.h"
+#include "device_link/serialized_d2xx.h"
+#include "tools/command_context.h"
+#include "tools/json_text.h"
+#include "tools/tester_choice.h"
 
 namespace {
 

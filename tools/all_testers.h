@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "command_result.h"
+#include "tools/command_result.h"
 
 struct CommandContext;
 

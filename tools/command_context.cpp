@@ -1,6 +1,6 @@
-#include "command_context.h"
+#include "tools/command_context.h"
 
-#include "test_programs_model.h"
+#include "programs/programs_model.h"
 
 TesterSession::Settings SessionSettings(const CtlOptions& options) {
   return {options.intervalMs, options.timeoutMs, options.usbSerialNumber};

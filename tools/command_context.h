@@ -4,14 +4,14 @@
 
 #include <vector>
 
-#include "backend_options.h"
-#include "command_result.h"
-#include "ctl_options.h"
-#include "device_listing.h"
-#include "program_file_input.h"
-#include "program_summary.h"
-#include "status_log.h"
-#include "tester_session.h"
+#include "backends/backend_options.h"
+#include "device_link/device_listing.h"
+#include "tools/command_result.h"
+#include "tools/ctl_options.h"
+#include "tools/program_file_input.h"
+#include "tools/program_summary.h"
+#include "tools/status_log.h"
+#include "tools/tester_session.h"
 
 class TestProgramsModel;
 

@@ -1,13 +1,13 @@
-#include "ctl_options.h"
+#include "tools/ctl_options.h"
 
 #include <QFileInfo>
 
 #include <limits>
 #include <map>
 
-#include "file_access.h"
-#include "file_names.h"
-#include "plain_number.h"
+#include "config_files/file_access.h"
+#include "config_files/file_names.h"
+#include "tools/plain_number.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include <optional>
 
-#include "backend_options.h"
-#include "command_result.h"
-#include "service_request.h"
-#include "simulation_options.h"
+#include "backends/backend_options.h"
+#include "backends/simulation_options.h"
+#include "tools/command_result.h"
+#include "tools/service_request.h"
 
 // The command line of veld32ctl:
 //   veld32ctl [--simulate[=STATE]]... [--backend=libftdi|d2xx[:PATH]] [--interval=MS]

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "command_context.h"
-#include "ctlVELD32UsbComm.h"
-#include "device_listing.h"
-#include "driver_details.h"
-#include "ft_status.h"
-#include "json_text.h"
-#include "protocol_numbers.h"
-#include "test_programs_model.h"
-#include "tester_session.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "device_link/device_listing.h"
+#include "device_link/ft_status.h"
+#include "device_link/protocol_numbers.h"
+#include "programs/programs_model.h"
+#include "tools/command_context.h"
+#include "tools/driver_details.h"
+#include "tools/json_text.h"
+#include "tools/tester_session.h"
 
 namespace {
 

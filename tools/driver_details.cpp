@@ -1,8 +1,8 @@
-#include "driver_details.h"
+#include "tools/driver_details.h"
 
 #include <QStringList>
 
-#include "driver_diagnostics.h"
+#include "device_link/driver_diagnostics.h"
 
 QString DriverDetails(const DriverDiagnostics* diagnostics) {
   if (!diagnostics) return {};

@@ -1,9 +1,9 @@
 #include <QLocale>
 
-#include "command_context.h"
-#include "program_file_input.h"
-#include "program_files.h"
-#include "test_programs_model.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
+#include "tools/command_context.h"
+#include "tools/program_file_input.h"
 
 // The programs of FILE as the editor holds them after loading it from its defaults; a
 // single-program file goes into program 1 and only that program is shown. check also fails

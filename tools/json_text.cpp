@@ -1,4 +1,4 @@
-#include "json_text.h"
+#include "tools/json_text.h"
 
 #include <QLocale>
 

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "file_names.h"
-#include "veld32ctl.h"
+#include "config_files/file_names.h"
+#include "tools/veld32ctl.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "plain_number.h"
+#include "tools/plain_number.h"
 
 std::optional<qint64> PlainNumber(const QString& text) {
   constexpr qsizetype kMaxDigits = 9;

@@ -1,8 +1,8 @@
-#include "program_file_input.h"
+#include "tools/program_file_input.h"
 
-#include "ctl_options.h"
-#include "modINIReadWrite.h"
-#include "program_files.h"
+#include "config_files/modINIReadWrite.h"
+#include "config_files/program_files.h"
+#include "tools/ctl_options.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <array>
 #include <optional>
 
-#include "command_result.h"
-#include "ini_document.h"
-#include "program_controls.h"
-#include "status_log.h"
+#include "config_files/ini_document.h"
+#include "programs/program_controls.h"
+#include "tools/command_result.h"
+#include "tools/status_log.h"
 
 class TestProgramsModel;
 

@@ -1,12 +1,12 @@
-#include "program_summary.h"
+#include "tools/program_summary.h"
 
 #include <algorithm>
 #include <array>
 
-#include "json_text.h"
-#include "program_files.h"
-#include "program_values.h"
-#include "test_programs_model.h"
+#include "config_files/program_files.h"
+#include "programs/program_values.h"
+#include "programs/programs_model.h"
+#include "tools/json_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "program_controls.h"
+#include "programs/program_controls.h"
 
 class TestProgramsModel;
 

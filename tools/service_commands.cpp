@@ -2,11 +2,11 @@
 
 #include <variant>
 
-#include "command_context.h"
-#include "ctlVELD32UsbComm.h"
-#include "protocol_numbers.h"
-#include "test_programs_model.h"
-#include "tester_session.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "device_link/protocol_numbers.h"
+#include "programs/programs_model.h"
+#include "tools/command_context.h"
+#include "tools/tester_session.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "service_request.h"
+#include "tools/service_request.h"
 
-#include "command_frames.h"
-#include "plain_number.h"
+#include "device_link/command_frames.h"
+#include "tools/plain_number.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "simulator_state.h"
+#include "tools/simulator_state.h"
 
-#include "command_frames.h"
-#include "program_file_input.h"
-#include "program_files.h"
-#include "reply_decoder.h"
-#include "simulated_tester.h"
-#include "test_programs_model.h"
+#include "backends/simulated_tester.h"
+#include "config_files/program_files.h"
+#include "device_link/command_frames.h"
+#include "device_link/reply_decoder.h"
+#include "programs/programs_model.h"
+#include "tools/program_file_input.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "command_result.h"
+#include "tools/command_result.h"
 
 class SimulatedTester;
 

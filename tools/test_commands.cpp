@@ -1,10 +1,10 @@
 #include <QLocale>
 
-#include "command_context.h"
-#include "json_text.h"
-#include "run_record.h"
-#include "test_programs_model.h"
-#include "tester_session.h"
+#include "programs/programs_model.h"
+#include "tester/run_record.h"
+#include "tools/command_context.h"
+#include "tools/json_text.h"
+#include "tools/tester_session.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "tester_choice.h"
+#include "tools/tester_choice.h"
 
 #include <algorithm>
 
-#include "command_context.h"
-#include "ctlVELD32UsbComm.h"
-#include "plain_number.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "tools/command_context.h"
+#include "tools/plain_number.h"
 
 namespace {
 

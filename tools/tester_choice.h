@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "command_result.h"
-#include "device_listing.h"
+#include "device_link/device_listing.h"
+#include "tools/command_result.h"
 
 struct CommandContext;
 

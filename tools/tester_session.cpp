@@ -1,14 +1,14 @@
-#include "tester_session.h"
+#include "tools/tester_session.h"
 
 #include <QEventLoop>
 
 #include <algorithm>
 
-#include "command_frames.h"
-#include "ctlVELD32UsbComm.h"
-#include "driver_details.h"
-#include "program_transfer.h"
-#include "test_programs_model.h"
+#include "device_link/command_frames.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "programs/program_transfer.h"
+#include "programs/programs_model.h"
+#include "tools/driver_details.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <memory>
 #include <optional>
 
-#include "command_result.h"
-#include "status_log.h"
-#include "test_run.h"
-#include "tester_identity.h"
-#include "upload_confirmation.h"
+#include "programs/tester_identity.h"
+#include "tester/program_run.h"
+#include "tools/command_result.h"
+#include "tools/status_log.h"
+#include "tools/upload_confirmation.h"
 
 class D2xx;
 class ProgramTransfer;

@@ -1,12 +1,12 @@
 #include <QLocale>
 
-#include "command_context.h"
-#include "file_access.h"
-#include "file_names.h"
-#include "program_file_input.h"
-#include "program_files.h"
-#include "test_programs_model.h"
-#include "tester_session.h"
+#include "config_files/file_access.h"
+#include "config_files/file_names.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
+#include "tools/command_context.h"
+#include "tools/program_file_input.h"
+#include "tools/tester_session.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "upload_confirmation.h"
+#include "tools/upload_confirmation.h"
 
 #include <QString>
 
-#include "program_comparison.h"
+#include "programs/program_comparison.h"
 
 QStringList UnconfirmedPrograms(const std::array<UploadArguments, kProgramCount>& sent,
                                 const RepliesByProgram& replies) {

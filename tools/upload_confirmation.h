@@ -5,7 +5,7 @@
 #include <array>
 #include <map>
 
-#include "program_controls.h"
+#include "programs/program_controls.h"
 
 // Whether the tester's program-values replies after an upload hold what was sent. The tester
 // answers every program write with the program as it now stores it, so its last reply for each

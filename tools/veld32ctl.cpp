@@ -1,4 +1,4 @@
-#include "veld32ctl.h"
+#include "tools/veld32ctl.h"
 
 #include <QFileDevice>
 
@@ -6,14 +6,14 @@
 #include <memory>
 #include <optional>
 
-#include "all_testers.h"
-#include "command_context.h"
-#include "file_access.h"
-#include "file_names.h"
-#include "program_controls.h"
-#include "simulated_tester.h"
-#include "simulator_state.h"
-#include "tester_choice.h"
+#include "backends/simulated_tester.h"
+#include "config_files/file_access.h"
+#include "config_files/file_names.h"
+#include "programs/program_controls.h"
+#include "tools/all_testers.h"
+#include "tools/command_context.h"
+#include "tools/simulator_state.h"
+#include "tools/tester_choice.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "backend_options.h"
+#include "backends/backend_options.h"
 
 // veld32ctl: the tester from the command line, for scripts and production lines. Runs one
 // command line (without the program's own name) and returns the exit status: 0 success, 1 a

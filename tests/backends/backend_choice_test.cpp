@@ -1,4 +1,4 @@
-#include "backend_options.h"
+#include "backends/backend_options.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "d2xx_library_backend.h"
-#include "fake_ftd2xx.h"
+#include "backends/d2xx_library_backend.h"
+#include "tests/backends/fake_ftd2xx.h"
 
 using ::testing::HasSubstr;
 

@@ -1,4 +1,4 @@
-#include "fake_ftd2xx.h"
+#include "tests/backends/fake_ftd2xx.h"
 
 #include <cstdint>
 #include <cstdio>

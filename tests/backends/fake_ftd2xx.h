@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "d2xx_library_functions.h"
+#include "backends/d2xx_library_functions.h"
 
 // A stand-in for FTDI's D2XX library, built as a shared library that exports the
 // functions the D2XX backend loads. The test executable links the same library the backend

@@ -1,4 +1,4 @@
-#include "libftdi_backend.h"
+#include "backends/libftdi_backend.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "ctlVELD32UsbComm.h"
+#include "device_link/ctlVELD32UsbComm.h"
 
 using ::testing::HasSubstr;
 

@@ -1,6 +1,6 @@
-#include "simulated_tester.h"
+#include "backends/simulated_tester.h"
 
-#include "simulation_options.h"
+#include "backends/simulation_options.h"
 
 #include <gtest/gtest.h>
 

@@ -26,16 +26,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "file_faults.h"
+#include "tests/support/file_faults.h"
 #endif
 
-#include "file_access.h"
-#include "file_names.h"
-#include "file_rights.h"
-#include "modINIReadWrite.h"
-#include "program_files.h"
-#include "qt_printers.h"
-#include "test_programs_model.h"
+#include "config_files/file_access.h"
+#include "config_files/file_names.h"
+#include "config_files/modINIReadWrite.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
+#include "tests/support/file_rights.h"
+#include "tests/support/qt_printers.h"
 
 namespace {
 

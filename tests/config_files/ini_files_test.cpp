@@ -5,9 +5,9 @@
 #include <array>
 #include <string>
 
-#include "file_rights.h"
-#include "modINIReadWrite.h"
-#include "qt_printers.h"
+#include "config_files/modINIReadWrite.h"
+#include "tests/support/file_rights.h"
+#include "tests/support/qt_printers.h"
 
 using modINIReadWrite::ReadINIString;
 using modINIReadWrite::WriteINIString;

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "file_rights.h"
-#include "program_description.h"
-#include "program_files.h"
-#include "qt_printers.h"
+#include "config_files/program_files.h"
+#include "tests/support/file_rights.h"
+#include "tests/support/program_description.h"
+#include "tests/support/qt_printers.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QLocale>
 #include <QTextStream>
 
-#include "program_files.h"
-#include "test_programs_model.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

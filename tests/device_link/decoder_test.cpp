@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "recording_events.h"
-#include "reply_decoder.h"
+#include "device_link/reply_decoder.h"
+#include "tests/device_link/recording_events.h"
 
 namespace {
 

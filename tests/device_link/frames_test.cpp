@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "command_frames.h"
-#include "protocol_numbers.h"
+#include "device_link/command_frames.h"
+#include "device_link/protocol_numbers.h"
 
 namespace {
 

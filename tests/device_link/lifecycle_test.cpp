@@ -8,8 +8,8 @@
 
 #include <functional>
 
-#include "ctlVELD32UsbCommStrip.h"
-#include "link_harness.h"
+#include "editor/ctlVELD32UsbCommStrip.h"
+#include "tests/device_link/link_harness.h"
 
 namespace {
 

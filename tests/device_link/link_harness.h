@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "ctlVELD32UsbComm.h"
-#include "qt_printers.h"
-#include "scripted_d2xx.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/scripted_d2xx.h"
 
 // A link over a scripted driver, with every signal recorded as one line ("UsbError(...)").
 struct LinkHarness {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reply_decoder.h"
+#include "device_link/reply_decoder.h"
 
 // Records every decoder event as one readable line, e.g. "RXFirmwareVersion(01.02)".
 class RecordingEvents : public ReplyEvents {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <random>
 
-#include "link_harness.h"
+#include "tests/device_link/link_harness.h"
 
 namespace {
 

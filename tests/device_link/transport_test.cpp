@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "ft_status.h"
-#include "link_harness.h"
-#include "permission_advising_driver.h"
-#include "serialized_d2xx.h"
+#include "device_link/ft_status.h"
+#include "device_link/permission_advising_driver.h"
+#include "device_link/serialized_d2xx.h"
+#include "tests/device_link/link_harness.h"
 
 namespace {
 

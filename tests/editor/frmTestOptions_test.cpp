@@ -11,13 +11,13 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "ctlVELD32UsbComm.h"
-#include "frmTestOptions.h"
-#include "modMain.h"
-#include "qt_printers.h"
-#include "scripted_d2xx.h"
-#include "scripted_prompts.h"
-#include "test_programs_model.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "programs/programs_model.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/scripted_d2xx.h"
+#include "tests/support/scripted_prompts.h"
+#include "ui_core/modMain.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ctlVELD32UsbComm.h"
-#include "emulated_ft232r.h"
-#include "libftdi_backend.h"
+#include "backends/libftdi_backend.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "tests/emulated/emulated_ft232r.h"
 
 namespace {
 

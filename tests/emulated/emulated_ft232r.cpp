@@ -1,4 +1,4 @@
-#include "emulated_ft232r.h"
+#include "tests/emulated/emulated_ft232r.h"
 
 #include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>

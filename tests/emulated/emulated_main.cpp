@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "emulated_ft232r.h"
+#include "tests/emulated/emulated_ft232r.h"
 
 int main(int argc, char** argv) {
   RunUnderUmockdev(argv);

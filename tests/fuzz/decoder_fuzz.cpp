@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "reply_decoder.h"
+#include "device_link/reply_decoder.h"
 
 namespace {
 class CheckingEvents : public ReplyEvents {

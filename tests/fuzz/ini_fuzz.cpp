@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "ini_document.h"
+#include "config_files/ini_document.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ini_document.h"
-#include "program_files.h"
-#include "test_programs_model.h"
+#include "config_files/ini_document.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "command_line.h"
-#include "qt_printers.h"
+#include "shell/command_line.h"
+#include "tests/support/qt_printers.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "test_programs_model.h"
+#include "programs/programs_model.h"
 
 // One program of the model as a line of text, for comparisons in failure messages.
 inline QString DescribeProgram(const TestProgramsModel& model, int index) {

@@ -1,4 +1,4 @@
-#include "scripted_d2xx.h"
+#include "tests/support/scripted_d2xx.h"
 
 #include <algorithm>
 #include <cstring>

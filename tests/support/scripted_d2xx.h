@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "d2xx.h"
+#include "device_link/d2xx.h"
 
 // A D2XX driver whose devices, received bytes, failures and partial writes the test scripts.
 // It holds one device at a time: an open while a handle is still open is refused.

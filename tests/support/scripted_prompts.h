@@ -5,7 +5,7 @@
 #include <deque>
 #include <functional>
 
-#include "operator_prompts.h"
+#include "ui_core/operator_prompts.h"
 
 // Answers the operator's dialogs from a script and records every question asked.
 class ScriptedPrompts : public OperatorPrompts {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "simulated_tester.h"
+#include "backends/simulated_tester.h"
 
 // A tester that answers everything but the current set-point request, which it takes for an
 // unknown request: which requests draw a reply is the tester's own business.

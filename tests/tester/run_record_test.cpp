@@ -1,4 +1,4 @@
-#include "run_record.h"
+#include "tester/run_record.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,9 +14,9 @@
 #include <optional>
 
 #ifndef _WIN32
-#include "file_faults.h"
+#include "tests/support/file_faults.h"
 #endif
-#include "qt_printers.h"
+#include "tests/support/qt_printers.h"
 
 namespace {
 

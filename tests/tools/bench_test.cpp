@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "ctl_runner.h"
+#include "tests/tools/ctl_runner.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <memory>
 
-#include "qt_printers.h"
-#include "simulated_tester.h"
-#include "veld32ctl.h"
+#include "backends/simulated_tester.h"
+#include "tests/support/qt_printers.h"
+#include "tools/veld32ctl.h"
 
 // Runs veld32ctl in-process, polling fast, and keeps what it printed.
 struct CtlRun {

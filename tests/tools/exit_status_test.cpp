@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "ctl_runner.h"
-#include "driver_diagnostics.h"
+#include "device_link/driver_diagnostics.h"
+#include "tests/tools/ctl_runner.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ctl_runner.h"
+#include "tests/tools/ctl_runner.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <unistd.h>
 #include <functional>
 
-#include "ctl_runner.h"
+#include "tests/tools/ctl_runner.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <QDateTime>
 #include <QProcess>
 
-#include "ctl_runner.h"
-#include "setpoints_unreported.h"
+#include "tests/support/setpoints_unreported.h"
+#include "tests/tools/ctl_runner.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "ctl_runner.h"
+#include "tests/tools/ctl_runner.h"
 #ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,11 +16,11 @@
 
 #include <set>
 
-#include "file_faults.h"
-#include "file_rights.h"
+#include "tests/support/file_faults.h"
+#include "tests/support/file_rights.h"
 #endif
-#include "program_files.h"
-#include "test_programs_model.h"
+#include "config_files/program_files.h"
+#include "programs/programs_model.h"
 
 namespace {
 

@@ -1,0 +1,289 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "backends/simulated_tester.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "programs/programs_model.h"
+#include "programs/tester_identity.h"
+#include "shell/ParentMDIForm.h"
+#include "shell/TestResultsForm.h"
+#include "shell/TesterInformationForm.h"
+#include "shell/tester_menu.h"
+#include "tests/shell/window_fixture.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/setpoints_unreported.h"
+#include "ui_core/modMain.h"
+
+namespace {
+
+// Program 1 as a one-hour timed test.
+const ProgramWrite kOneHourProgram1{1, 1, 1, 200, 0, 1, 1, 150, 1000};
+
+class TesterMenuTest : public WindowTest {
+ protected:
+  // A fresh window, tester and script each time a test starts the window again.
+  void SetUp() override {
+    window_.reset();
+    tester_ = std::make_shared<SimulatedTester>();
+    prompts_ = ScriptedPrompts();
+    Open(QStringLiteral("veld32 --simulate"));
+  }
+  QAction& Action(const QString& name) { return *Find<QAction>(name); }
+  QPushButton* Button(const QString& name) { return Find<QPushButton>(name); }
+  QString Label(const QString& name) {
+    return window_->Tester().Information().findChild<QLabel*>(name)->text();
+  }
+};
+
+TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
+  EXPECT_FALSE(Action("menuRunTest1").isEnabled());
+  const auto* menu = window_->findChild<QMenu*>("menuTester");
+  QStringList captions{menu->title().remove(u'&')};
+  for (const QAction* action : menu->actions()) captions << action->text().remove(u'&');
+  EXPECT_EQ(captions, QStringList({"Tester", "Run Test Program 1", "Run Test Program 2",
+                                   "Run Test Program 3", "Stop Test", "", "Information…"}));
+  EXPECT_FALSE(menu->isEnabled());
+  Connect();
+  EXPECT_TRUE(menu->isEnabled());
+  tester_->Tester().speed = 100;
+  struct Run {
+    int index;
+    std::int16_t ohms;
+    QString line;
+  };
+  const Run runs[] = {
+      {1, 100, "Test program 2: 100 ohms, below the pass limit 150"},
+      {0, 150, "Test program 1: 150 ohms, between the pass limit 150 and the fail limit 1000"},
+      {2, 1000, "Test program 3: 1000 ohms, at or above the fail limit 1000"},
+  };
+  for (const Run& run : runs) {
+    tester_->Tester().impedanceOhms = run.ohms;
+    ASSERT_TRUE(Action(QStringLiteral("menuRunTest%1").arg(run.index)).isEnabled());
+    Action(QStringLiteral("menuRunTest%1").arg(run.index)).trigger();
+    EXPECT_EQ(Link().Strip().status, QStringLiteral("Running test %1…").arg(run.index + 1));
+    ASSERT_TRUE(Logged(run.line));
+    EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
+  }
+
+  // The runs read their programs for the limits: no transfer of the editor's, no completion line.
+  EXPECT_EQ(LogLines().count("Program data load complete."), 1);
+  TestResultsForm& results = window_->Tester().Results();
+  EXPECT_TRUE(results.isVisible());
+  const auto* table = results.findChild<QTableWidget*>("tblResults");
+  ASSERT_EQ(table->rowCount(), 3);
+  QStringList cells;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 1; column < 4; ++column) cells << table->item(row, column)->text();
+  }
+  EXPECT_EQ(cells,
+            QStringList({"2", "100", "pass", "1", "150", "between limits", "3", "1000", "fail"}));
+
+  QTemporaryDir dir;
+  prompts_.fileNames = {dir.filePath("session.csv")};
+  results.findChild<QPushButton*>("cmdSaveCsv")->click();
+  QFile saved(dir.filePath("session.csv"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = saved.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 5);
+  EXPECT_TRUE(lines[3].endsWith(",00001,3,1000,150,1000,fail"));
+  EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
+  EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// Each question before the window replaces the operator's edits or ends a run: Cancel leaves
+// everything as it was, OK goes ahead.
+TEST_F(TesterMenuTest, AsksBeforeReplacingEditsOrEndingARun) {
+  const QString replace =
+      "Test Program 1 holds changes that the VELD32 does not have.\r\n\r\n"
+      "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.";
+  TestProgramsModel* model = nullptr;
+  const auto edit = [&] {
+    Connect();
+    model = &window_->TestOptions().Model();
+    model->SetSliderValue(0, ProgramSlider::PassOhms, 120);
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    std::function<void()> act;
+    QString question;
+    std::function<bool()> wentAhead;  // checked at once after the answer
+  };
+  const auto run = [&] {
+    ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
+    Connect();
+    Action("menuRunTest0").trigger();
+  };
+  const auto ended = [&] { return !Link().Connected() && !window_->Tester().Running(); };
+  const Case cases[] = {
+      {"download", edit, [&] { window_->TestOptions().cmdReload_Click(0); }, replace,
+       [&] { return window_->TestOptions().TransferInProgress(); }},
+      {"run", edit, [&] { Action("menuRunTest0").trigger(); }, replace,
+       [&] { return window_->Tester().Running(); }},
+      {"close", run, [&] { window_->close(); }, "Test program 1 is running: stop it and close?",
+       ended},
+      {"disconnect", run, [&] { ConnectButton().click(); },
+       "Test program 1 is running: stop it and disconnect?", ended},
+  };
+  for (const Case& c : cases) {
+    for (const bool ok : {false, true}) {
+      SetUp();
+      prompts_.answerOkCancel = [ok] { return ok; };
+      c.prepare();
+      c.act();
+      EXPECT_EQ(prompts_.shown, QStringList{c.question}) << c.name << ok;
+      EXPECT_EQ(c.wentAhead(), ok) << c.name << (ok ? " OK" : " Cancel");
+      if (model == nullptr) continue;
+      if (ok) WaitUntil([&] { return model->Slider(0, ProgramSlider::PassOhms).value == 150; });
+      EXPECT_EQ(model->Slider(0, ProgramSlider::PassOhms).value, ok ? 150 : 120) << c.name;
+      model = nullptr;
+    }
+  }
+}
+
+// While programs move or a test runs, nothing else that talks to the tester can start.
+TEST_F(TesterMenuTest, TransfersAndRunsDisableWhatWouldInterfere) {
+  const auto groupEnabled = [&](const QList<QObject*>& group) {
+    const auto on = [](QObject* o) {
+      auto* action = qobject_cast<QAction*>(o);
+      return action ? action->isEnabled() : qobject_cast<QWidget*>(o)->isEnabled();
+    };
+    const bool first = on(group.front());
+    for (QObject* o : group)
+      if (on(o) != first) return '?';
+    return first ? '1' : '0';
+  };
+  const auto controls = [&] {
+    const QList<QList<QObject*>> groups = {
+        {&Action("menuRunTest0"), &Action("menuRunTest1"), &Action("menuRunTest2")},
+        {&Action("menuTesterInformation")},
+        {&Action("menuStopTest")},
+        {&Action("menuLoadAll"), &Action("menuLoadProgram0"), &Action("menuLoadProgram1"),
+         &Action("menuLoadProgram2")},
+        {Button("cmdReload0"), Button("cmdReload1"), Button("cmdReload2")},
+        {Button("cmdSave")}};
+    QString shown;
+    for (const auto& group : groups) shown += groupEnabled(group);
+    return shown;
+  };
+  // what is in progress, how it starts, and: Run, Information, Stop, Load, Download, Upload
+  const std::tuple<const char*, std::function<void()>, QString> cases[] = {
+      {"nothing", [&] { Connect(); }, "110111"},
+      {"a download", [&] { ConnectButton().click(); }, "000000"},
+      {"an upload",
+       [&] {
+         Connect();
+         Button("cmdSave")->click();
+       },
+       "000000"},
+      {"a test",
+       [&] {
+         Connect();
+         Action("menuRunTest1").trigger();
+       },
+       "001000"}};
+  for (const auto& [name, start, enabled] : cases) {
+    SetUp();
+    start();
+    EXPECT_EQ(controls(), enabled) << name;
+  }
+}
+
+// The strip counts the time of a test against the program's duration; Stop ends the run in the
+// window, with a log line and no result.
+TEST_F(TesterMenuTest, ARunShowsItsTimeAndStopEndsItWithoutAResult) {
+  ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
+  Connect();
+  Action("menuRunTest0").trigger();
+  const QRegularExpression counting("^Running test 1… \\d\\d:\\d\\d of 60:00$");
+  ASSERT_TRUE(WaitUntil([&] { return counting.match(Link().Strip().status).hasMatch(); }));
+  const QString first = Link().Strip().status;
+  // The caption moves on with the clock, without any reply from the tester.
+  ASSERT_TRUE(WaitUntil([&] {
+    return Link().Strip().status != first && counting.match(Link().Strip().status).hasMatch();
+  }));
+  Action("menuStopTest").trigger();
+  EXPECT_TRUE(Logged("Test program 1 stopped before its result: nothing recorded."));
+  EXPECT_FALSE(window_->Tester().Running());
+  EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
+  EXPECT_TRUE(Action("menuRunTest0").isEnabled());
+  EXPECT_FALSE(Action("menuStopTest").isEnabled());
+  EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
+}
+
+TEST_F(TesterMenuTest, AnUnplugWhileRunningLeavesTheWindowIdle) {
+  Connect();
+  QObject::connect(&Link(), &ctlVELD32UsbComm::RXRunningTest, [this] { tester_->Unplug(); });
+  Action("menuRunTest2").trigger();
+  ASSERT_TRUE(
+      Logged("Test program 3 not completed: Link failure: FT_GetQueueStatus - General IO Error"));
+  EXPECT_EQ(Link().Strip().status, "VELD32");
+  EXPECT_FALSE(Action("menuRunTest2").isEnabled());
+  EXPECT_FALSE(window_->Tester().Running());
+  EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
+}
+
+TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
+  tester_->Tester().setpoints = {7, 11, 23, 52, 104};
+  Connect();
+  Action("menuTesterInformation").trigger();
+  EXPECT_EQ(Label("lblSerialNumber"), "…");
+  ASSERT_TRUE(WaitUntil([&] { return Label("lblSetpoint4") != "…"; }));
+  const QStringList shown{Label("lblFirmwareVersion"), Label("lblSerialNumber"),
+                          Label("lblCalibrationDate"), Label("lblSetpoint0"),
+                          Label("lblSetpoint1"),       Label("lblSetpoint2"),
+                          Label("lblSetpoint3"),       Label("lblSetpoint4")};
+  EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15", "7", "11", "23", "52", "104"}));
+  EXPECT_TRUE(window_->Tester().Information().isVisible());
+}
+
+// A tester that does not answer the set-point request still shows who it is.
+TEST_F(TesterMenuTest, InformationShowsSetpointsThatDoNotComeAsNotReported) {
+  window_.reset();
+  tester_ = std::make_shared<SetpointsUnreported>();
+  Open(QStringLiteral("veld32 --simulate"));
+  Connect();
+  Action("menuTesterInformation").trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Label("lblSetpoint0") != "…"; }));
+  EXPECT_EQ(Label("lblSerialNumber"), "00001");
+  EXPECT_EQ(Label("lblSetpoint4"), kNotReported);
+}
+
+// Both open as dialogs owned by the main window, over its client area (not at the screen's
+// corner over the menu bar), close with Escape and open again from their menu.
+TEST_F(TesterMenuTest, ResultsAndInformationOpenOverTheWindowCloseWithEscapeAndReopen) {
+  Show();
+  Connect();
+  const QRect client(window_->centralWidget()->mapToGlobal(QPoint(0, 0)),
+                     window_->centralWidget()->size());
+  const std::pair<const char*, QWidget*> windows[] = {
+      {"menuTestResults", &window_->Tester().Results()},
+      {"menuTesterInformation", &window_->Tester().Information()},
+  };
+  for (const auto& [menu, form] : windows) {
+    for (int opening = 0; opening < 2; ++opening) {
+      Action(QString::fromLatin1(menu)).trigger();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(form)) << menu;
+      EXPECT_EQ(form->parentWidget(), window_.get()) << menu;
+      EXPECT_EQ(form->windowType(), Qt::Dialog) << menu;
+      EXPECT_TRUE(client.contains(form->geometry())) << menu;
+      QTest::keyClick(form, Qt::Key_Escape);
+      EXPECT_FALSE(form->isVisible()) << menu << " stays open after Escape";
+    }
+  }
+}
+
+}  // namespace

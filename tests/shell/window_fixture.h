@@ -1,0 +1,95 @@
+#pragma once
+
+// The main window as the utility opens it (AssembleMainWindow, the same code main runs) over a
+// simulated tester, for every window test.
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMdiSubWindow>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "backends/simulated_tester.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "editor/frmTestOptions.h"
+#include "shell/BackgroundForm.h"
+#include "shell/ParentMDIForm.h"
+#include "shell/assembled_window.h"
+#include "tests/support/scripted_prompts.h"
+#include "ui_core/StatusWindowForm.h"
+#include "ui_core/modMain.h"
+
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+// The log lines since the test began.
+inline QStringList LogLines() {
+  QStringList lines = modMain::StatusLogText.split(QStringLiteral("\r\n"));
+  lines.removeLast();
+  return lines;
+}
+
+inline QString FocusName() {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus == nullptr ? QString() : focus->objectName();
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Open(QStringLiteral("veld32 --simulate /kovda")); }
+  void TearDown() override { window_.reset(); }
+
+  // A new window over `tester_` (as the simulated tester or as any other driver), started with
+  // `commandLine`.
+  void Open(const QString& commandLine, bool simulated = true) {
+    window_.reset();
+    modMain::SetCommandLine(commandLine);
+    modMain::StatusLogText.clear();
+    modMain::StatusPaused = false;
+    modMain::InitSharedFlags();
+    window_ = AssembleMainWindow(Backend{tester_, simulated ? tester_ : nullptr, nullptr, {}},
+                                 prompts_, QStringLiteral("simulated"));
+    // The tests read the log from here on.
+    startLines_ = LogLines();
+    modMain::StatusLogText.clear();
+    // The protocol's own pacing is 500 ms a frame; the tests keep the same order faster.
+    Link().SetPollingTimerInterval(20);
+  }
+  // Shows the window as main does and waits until it is the active window.
+  void Show() {
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  }
+
+  ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
+  TestProgramsModel& Model() { return window_->TestOptions().Model(); }
+  QCheckBox& ConnectButton() { return *Find<QCheckBox>(QStringLiteral("chkConnect")); }
+  template <typename T = QWidget>
+  T* Find(const QString& name) {
+    return window_->findChild<T*>(name);
+  }
+  bool Logged(const QString& line, qsizetype times = 1) {
+    return WaitUntil([&] { return LogLines().count(line) >= times; });
+  }
+  // Connects and waits for the programs' download.
+  void Connect() {
+    ConnectButton().click();
+    ASSERT_TRUE(Logged(QStringLiteral("Program data load complete.")));
+  }
+
+  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
+  ScriptedPrompts prompts_;
+  std::unique_ptr<ParentMDIForm> window_;
+  QStringList startLines_;  // the log as the window opened
+};

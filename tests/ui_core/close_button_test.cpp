@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
+
+#include "ui_core/modMain.h"
+
+namespace {
+
+// A main window that closes its children with itself, as an MDI frame may.
+class ClosingMainWindow : public QMainWindow {
+ public:
+  ClosingMainWindow() { setCentralWidget(area); }
+  QMdiArea* area = new QMdiArea(this);
+  bool refuse = false;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    area->closeAllSubWindows();
+    if (refuse) event->ignore();
+  }
+};
+
+// A close button in the title bar as the frame's style lays it out, or a Close item in its
+// system menu.
+bool OffersClose(QMdiSubWindow* frame) {
+  QStyleOptionTitleBar option;
+  option.initFrom(frame);
+  option.rect = QRect(0, 0, frame->width(), 24);
+  option.subControls = QStyle::SC_All;
+  option.titleBarFlags = frame->windowFlags();
+  bool offered =
+      frame->style()
+          ->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, frame)
+          .isValid();
+  for (const QAction* action : frame->systemMenu()->actions())
+    offered = offered || action->shortcut() == QKeySequence(QKeySequence::Close);
+  return offered;
+}
+
+// The form is guarded before it is wrapped into its frame, after, or before it is wrapped into
+// a frame asked for with a close button.
+enum class Wrapped { Before, After, BeforeIntoDecoratedFrame };
+const char* const kWrapped[] = {"guarded before", "guarded after", "guarded before, decorated"};
+void PrintTo(Wrapped w, std::ostream* os) { *os << kWrapped[static_cast<int>(w)]; }
+
+class DisableCloseButton : public ::testing::TestWithParam<Wrapped> {};
+
+TEST_P(DisableCloseButton, ChildRefusesToCloseOnItsOwnButClosesWithItsHolder) {
+  ClosingMainWindow main;
+  auto* form = new QWidget;
+  if (GetParam() != Wrapped::After) modMain::DisableCloseButton(form);
+  const Qt::WindowFlags decorated = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  QMdiSubWindow* frame = main.area->addSubWindow(
+      form, GetParam() == Wrapped::BeforeIntoDecoratedFrame ? decorated : Qt::WindowFlags());
+  if (GetParam() == Wrapped::After) modMain::DisableCloseButton(form);
+  frame->setAttribute(Qt::WA_DeleteOnClose, false);
+  main.show();
+  EXPECT_FALSE(OffersClose(frame));
+  EXPECT_FALSE(frame->close());
+  EXPECT_FALSE(form->close());
+
+  // A refused close of the holder leaves the guard armed.
+  main.refuse = true;
+  EXPECT_FALSE(main.close());
+  QCoreApplication::sendPostedEvents();
+  frame->show();
+  form->show();
+  EXPECT_FALSE(frame->close());
+
+  main.refuse = false;
+  EXPECT_TRUE(main.close());
+  EXPECT_TRUE(frame->isHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, DisableCloseButton,
+                         ::testing::Values(Wrapped::Before, Wrapped::After,
+                                           Wrapped::BeforeIntoDecoratedFrame));
+
+TEST(DisableCloseButtonOnce, NoFormNoEffect) { EXPECT_FALSE(modMain::DisableCloseButton(nullptr)); }
+
+}  // namespace

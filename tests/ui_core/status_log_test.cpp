@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTextDocument>
+#include <QTimer>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "tests/support/scripted_prompts.h"
+#include "ui_core/StatusWindowForm.h"
+#include "ui_core/modMain.h"
+#include "ui_core/status_log_text.h"
+
+namespace {
+
+using modMain::AddStatusMessage;
+
+// Text whose every position can be told from its neighbours.
+QString Filler(qsizetype length) {
+  return QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(length / 26 + 1).left(length);
+}
+
+// The log text as the box displays it: every line end is one paragraph break.
+QString AsShown(QString text) {
+  return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+
+// Every test starts from the shared state of a plain start without the diagnostic switch, and
+// leaves it so.
+class StatusLog : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(QStringLiteral("veld32.exe")); }
+  void TearDown() override { Reset(QStringLiteral("veld32.exe")); }
+  static void Reset(const QString& commandLine) {
+    modMain::SetCommandLine(commandLine);
+    modMain::StatusLogText.clear();
+    modMain::StatusPaused = false;
+    modMain::SetStatusLogView(nullptr);
+    modMain::InitSharedFlags();
+  }
+  StatusWindowForm& Load() {
+    window_ = std::make_unique<StatusWindowForm>(prompts_);
+    return *window_;
+  }
+  // The box once it has caught up with the lines that wait for it.
+  QString Shown() const {
+    auto* timer = window_->findChild<QTimer*>(QStringLiteral("updateTimer"));
+    if (timer->isActive()) {
+      QSignalSpy caughtUp(timer, &QTimer::timeout);
+      EXPECT_TRUE(caughtUp.wait());
+    }
+    return window_->txtComm->toPlainText();
+  }
+  ScriptedPrompts prompts_;
+  std::unique_ptr<StatusWindowForm> window_;
+};
+
+// Characters in the log before, characters of the line, where the log keeps from after it.
+using CapCase = std::tuple<qsizetype, qsizetype, qsizetype>;
+
+class StatusLogCap : public StatusLog, public ::testing::WithParamInterface<CapCase> {};
+
+// The line and CR LF go on first; at 100000 characters or more the log then keeps everything
+// from its 50000th character on, and cuts again while still at the cap. The box cuts before it
+// appends, so below the cap it takes the line whole.
+TEST_P(StatusLogCap, LogKeepsFromTheCutOnAndTheBoxCutsFirst) {
+  const auto [beforeLength, lineLength, keptFrom] = GetParam();
+  const QString before = Filler(beforeLength);
+  const QString line = Filler(lineLength).toLower();
+  modMain::StatusLogText = before;
+  Load();
+  AddStatusMessage(line);
+  const QString all = before + line + QStringLiteral("\r\n");
+  EXPECT_EQ(modMain::StatusLogText, all.mid(keptFrom));
+  EXPECT_EQ(Shown(), AsShown(all));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, StatusLogCap,
+                         ::testing::Values(CapCase{0, 0, 0}, CapCase{99990, 7, 0},
+                                           CapCase{99990, 8, 49999}, CapCase{99990, 18, 49999},
+                                           CapCase{0, 149996, 49999}, CapCase{0, 149997, 99998}));
+
+TEST_F(StatusLog, FailingWindowDoesNotReachTheCaller) {
+  struct : modMain::StatusLogView {
+    void ShowStatusLine(const QString&) override { throw std::runtime_error("window gone"); }
+  } view;
+  modMain::SetStatusLogView(&view);
+  modMain::StatusWindowLoaded = true;
+  EXPECT_NO_THROW(AddStatusMessage(QStringLiteral("kept")));
+  EXPECT_EQ(modMain::StatusLogText, QStringLiteral("kept\r\n"));
+}
+
+// The box shows the log as it stood when the window loaded, then every line not logged while
+// paused; the log itself keeps them all.
+TEST_F(StatusLog, LinesReachTheBoxFromLoadToUnloadExceptWhilePaused) {
+  AddStatusMessage(QStringLiteral("* VELD32 Connected"));
+  AddStatusMessage(QString());
+  EXPECT_FALSE(modMain::StatusWindowLoaded);
+  StatusWindowForm& window = Load();
+  EXPECT_TRUE(modMain::StatusWindowLoaded);
+  EXPECT_TRUE(window.txtComm->isReadOnly());
+  EXPECT_EQ(Shown(), QStringLiteral("* VELD32 Connected\n\n"));
+  window.cmdPause->click();
+  EXPECT_TRUE(modMain::StatusPaused);
+  EXPECT_EQ(window.cmdPause->text(), QStringLiteral("Resume"));
+  AddStatusMessage(QStringLiteral("paused"));
+  window.cmdPause->click();
+  EXPECT_FALSE(modMain::StatusPaused);
+  EXPECT_EQ(window.cmdPause->text(), QStringLiteral("Pause"));
+  AddStatusMessage(QStringLiteral("resumed"));
+  EXPECT_EQ(Shown(), QStringLiteral("* VELD32 Connected\n\nresumed\n"));
+  EXPECT_EQ(modMain::StatusLogText,
+            QStringLiteral("* VELD32 Connected\r\n\r\npaused\r\nresumed\r\n"));
+  // The operator cannot close it; once unloaded it takes no lines.
+  window.show();
+  EXPECT_FALSE(window.close());
+  window_.reset();
+  EXPECT_FALSE(modMain::StatusWindowLoaded);
+  AddStatusMessage(QStringLiteral("unloaded"));
+  EXPECT_TRUE(modMain::StatusLogText.endsWith(QStringLiteral("resumed\r\nunloaded\r\n")));
+}
+
+// The box at exactly the cap, built of a repeated pattern behind `shift` fillers, so that the
+// cut before its 50000th character walks across every position of the pattern.
+class BoxCut : public StatusLog, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BoxCut, AtTheCapCutsTo50001ThenAppends) {
+  const QString unit = QStringLiteral("ab\rc\nd\r\n");  // lone CR and LF inside lines too
+  QString full = QString(GetParam(), u'x');
+  while (full.size() < 100000) full.append(unit);
+  full.truncate(100000);
+  modMain::StatusLogText = full;
+  Load();
+  AddStatusMessage(QStringLiteral("next"));
+  EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\n")));
+  AddStatusMessage(QStringLiteral("after"));
+  EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\nafter\r\n")));
+}
+
+// 49999 = 6249 * 8 + 7: shift 0 puts the cut between CR and LF, 7 right after a line end,
+// 4 after a lone CR, 2 after a lone LF, the others inside a line.
+INSTANTIATE_TEST_SUITE_P(Shifts, BoxCut, ::testing::Values(0, 1, 2, 3, 4, 5, 6, 7));
+
+// Lines that arrive one per turn of the event loop (frames at a fast polling rate) reach the
+// box in batches, not one document edit, layout and repaint each.
+TEST_F(StatusLog, LinesOnePerTurnReachTheBoxInBatches) {
+  Load().show();
+  int edits = 0;
+  QObject::connect(window_->txtComm->document(), &QTextDocument::contentsChanged, [&] { ++edits; });
+  constexpr int kLines = 200;
+  QString all;
+  for (int i = 0; i < kLines; ++i) {
+    const QString line = QStringLiteral("line %1").arg(i);
+    AddStatusMessage(line);
+    all += line + QStringLiteral("\r\n");
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(Shown(), AsShown(all));
+  EXPECT_LT(edits, kLines / 5);
+}
+
+// Many cuts, with the box catching up every few lines, or all at once after a burst that goes
+// beyond the cap into lines it has not shown yet; the newest line stays in view.
+class LongRun : public StatusLog, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LongRun, ShowsTheBoxRule) {
+  Load().show();
+  status_log::BoxText expected;
+  for (int i = 0; i < 6000; ++i) {
+    const QString line = QStringLiteral("RX <- (MP1%1,5,3,09,0030,1,000,100,100,0100,0000)").arg(i);
+    AddStatusMessage(line);
+    expected.AddLine(line);
+    if (GetParam() > 0 && i % GetParam() == 0) Shown();
+  }
+  EXPECT_EQ(Shown(), AsShown(expected.Text()));
+  const QScrollBar* bar = window_->txtComm->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+INSTANTIATE_TEST_SUITE_P(CatchUpEvery, LongRun, ::testing::Values(0, 7));
+
+using SwitchCase = std::pair<std::string, bool>;  // command line, diagnostic
+
+class DiagnosticSwitch : public StatusLog, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(DiagnosticSwitch, TurnsOnTheFiltersAndShowsThem) {
+  const auto [commandLine, on] = GetParam();
+  Reset(QString::fromStdString(commandLine));
+  EXPECT_EQ(modMain::ShowVerbose, on);
+  EXPECT_EQ(modMain::ShowRXBuffer, on);
+  StatusWindowForm& window = Load();
+  EXPECT_EQ(window.calTabCommFrame->isHidden(), !on);
+  EXPECT_EQ(window.chkShowVerbose->isChecked(), on);
+  EXPECT_EQ(window.chkShowBuffer->isChecked(), on);
+}
+
+const SwitchCase kSwitchCases[] = {{"veld32.exe", false},
+                                   {"veld32.exe /KOVDA", true},
+                                   {"/kovda", false},
+                                   {"/opt/kovda/veld32 --simulate", false},
+                                   {"/opt/kovda/veld32 /kovda", true},
+                                   {"veld32.exe x/KoVdAx", true},
+                                   {"veld32.exe /kovd", false},
+                                   {"veld32.exe -kovda", false}};
+INSTANTIATE_TEST_SUITE_P(CommandLines, DiagnosticSwitch, ::testing::ValuesIn(kSwitchCases));
+
+TEST_F(StatusLog, FiltersShowTheFlagsAsTheyStandAndEachSetsItsOwn) {
+  Reset(QStringLiteral("veld32.exe /kovda"));
+  modMain::ShowRXBuffer = false;
+  StatusWindowForm& window = Load();
+  EXPECT_FALSE(window.chkShowBuffer->isChecked());
+  window.chkShowVerbose->click();
+  window.chkShowBuffer->click();
+  EXPECT_FALSE(modMain::ShowVerbose);
+  EXPECT_TRUE(modMain::ShowRXBuffer);
+}
+
+}  // namespace

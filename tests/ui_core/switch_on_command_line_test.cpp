@@ -1,0 +1,56 @@
+// Run with "/KOVDA" among the process's arguments (CTest passes it), so that the switch is
+// read from the real command line rather than a replaced one.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "ui_core/modMain.h"
+
+TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
+  modMain::SetCommandLine(QString());
+  EXPECT_TRUE(modMain::IsDiagnosticMode());
+  modMain::InitSharedFlags();
+  EXPECT_TRUE(modMain::ShowVerbose);
+  EXPECT_TRUE(modMain::ShowRXBuffer);
+  // Read afresh at every call: a replaced command line counts until it is dropped again.
+  modMain::SetCommandLine(QStringLiteral("veld32.exe"));
+  EXPECT_FALSE(modMain::IsDiagnosticMode());
+  modMain::SetCommandLine(QString());
+  EXPECT_TRUE(modMain::IsDiagnosticMode());
+}
+
+// Only the arguments count: the program's own path may pass through a folder named like the
+// switch.
+TEST(CommandLineSwitch, TheProgramsOwnPathIsNoSwitch) {
+  for (const auto& [commandLine, diagnostic] : {std::pair{"/opt/kovda/bin/veld32", false},
+                                                {"/home/kovdaline/veld32 --simulate", false},
+                                                {"/opt/kovda/veld32 x/KOVDAy", true},
+                                                {"veld32 /kovda", true}}) {
+    modMain::SetCommandLine(QString::fromLatin1(commandLine));
+    EXPECT_EQ(modMain::IsDiagnosticMode(), diagnostic) << commandLine;
+  }
+  modMain::SetCommandLine(QString());
+  // This very test program, started again from a folder named "kovda", without the switch.
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir().mkdir(dir.filePath("kovda")));
+#ifdef _WIN32
+  // A link is a shortcut there, which starts no process: a copy instead.
+  const QString program = dir.filePath("kovda/switch_test.exe");
+  ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), program));
+#else
+  const QString program = dir.filePath("kovda/switch_test");
+  ASSERT_TRUE(QFile::link(QCoreApplication::applicationFilePath(), program));
+#endif
+  for (const auto& [arguments, status] :
+       {std::pair{QStringList(), 1}, std::pair{QStringList{"/kovda"}, 0}}) {
+    QProcess process;
+    process.start(program,
+                  QStringList{"--gtest_filter=CommandLineSwitch.ProcessStarted*"} + arguments);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), status) << arguments.join(' ').toStdString();
+  }
+}
