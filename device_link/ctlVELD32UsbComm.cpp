@@ -20,8 +20,6 @@ constexpr std::uint8_t kLatencyMs = 16;
 constexpr std::uint32_t kBaudRate = 19200;
 constexpr std::int32_t kInitialPollingMs = 150;
 constexpr std::int32_t kMaxDelayMs = 32767;
-const QString kConnectedCaption = QStringLiteral("VELD32 Connected");
-const QString kIdleCaption = QStringLiteral("VELD32");
 // Stale bytes are dropped a buffer at a time; a tester that talks without pause cannot keep an
 // open waiting longer than this many reads.
 constexpr int kMaxStaleReads = 64;
@@ -108,11 +106,10 @@ ctlVELD32UsbComm::~ctlVELD32UsbComm() {
 void ctlVELD32UsbComm::ReportFTError(const std::string& label, FT_STATUS status) {
   const QString text = Latin1(FtErrorText(label, status));
   connected = false;
-  if (opening) return;  // the open sequence paints its own outcome
-  // The strip shows the link down before anyone hears of it: a question raised on UsbError must
-  // not sit beside a green lamp.
-  PaintFailure(text);
-  RefreshStatusDisplay();
+  if (opening) return;  // the open sequence reports its own outcome
+  // The status shows the link down before anyone hears of it: a question raised on UsbError
+  // must not sit beside a link shown up.
+  ReportFailure(text);
   emit UsbError(text);
 }
 
@@ -271,73 +268,50 @@ qint16 ctlVELD32UsbComm::GetFrequencyValue(qint16 vFrequencyIndex) const {
   return FrequencyHertz(vFrequencyIndex);
 }
 
-// ---------------------------------------------------------------- status strip
+// ---------------------------------------------------------------- status
 
-void ctlVELD32UsbComm::SetStrip(const StatusStripState& next) {
-  if (next == strip_) return;
-  strip_ = next;
-  emit StripChanged();
+void ctlVELD32UsbComm::SetStatus(const LinkStatus& next) {
+  if (next == status_) return;
+  status_ = next;
+  emit StatusChanged();
+}
+
+LinkStatus ctlVELD32UsbComm::StatusIn(LinkState state) const {
+  LinkStatus next = status_;
+  next.state = state;
+  next.connectPressed = state == LinkState::Connected;
+  if (state == LinkState::Connected) {
+    next.message.clear();
+    next.failure = false;
+  } else {
+    next.activity.clear();
+  }
+  return next;
+}
+
+void ctlVELD32UsbComm::Report(LinkState state) { SetStatus(StatusIn(state)); }
+
+void ctlVELD32UsbComm::ReportFailure(const QString& text) {
+  LinkStatus next = StatusIn(LinkState::Failed);
+  next.message = text;
+  next.failure = true;
+  SetStatus(next);
+}
+
+void ctlVELD32UsbComm::ReportConnection() {
+  Report(connected ? LinkState::Connected : LinkState::Failed);
 }
 
 void ctlVELD32UsbComm::ShowActivity(const QString& text) {
-  StatusStripState next = strip_;
-  if (!text.isEmpty()) {
-    next.status = text;
-  } else {
-    next.status = connected ? kConnectedCaption : kIdleCaption;
-  }
-  SetStrip(next);
-}
-
-void ctlVELD32UsbComm::SetConnectButton(bool pressed) {
-  // The strip follows at once, while the guard keeps the change from counting as a click.
-  settingCheck = true;
-  StatusStripState next = strip_;
-  next.connectPressed = pressed;
-  next.connectColour = pressed ? StripColour::Green : StripColour::Red;
-  SetStrip(next);
-  settingCheck = false;
-}
-
-void ctlVELD32UsbComm::SetConnectButtonOn() { SetConnectButton(true); }
-void ctlVELD32UsbComm::SetConnectButtonOff() { SetConnectButton(false); }
-
-void ctlVELD32UsbComm::RefreshStatusDisplay() {
-  StatusStripState next = strip_;
-  if (connected) {
-    next.lamp = StripColour::Green;
-    SetStrip(next);
-    SetConnectButtonOn();
-    next = strip_;
-    next.errorMessage.clear();
-    next.connectCaption = QStringLiteral("Disconnect");
-  } else {
-    next.lamp = StripColour::Red;
-    SetStrip(next);
-    SetConnectButtonOff();
-    next = strip_;
-    next.status = kIdleCaption;
-    next.connectCaption = QStringLiteral("Connect");
-  }
-  SetStrip(next);
-}
-
-void ctlVELD32UsbComm::PaintFailure(const QString& text) {
-  StatusStripState next = strip_;
-  next.lamp = StripColour::Red;
-  SetStrip(next);
-  SetConnectButtonOff();
-  next = strip_;
-  next.errorMessage = text;
-  next.failure = true;
-  SetStrip(next);
+  LinkStatus next = status_;
+  next.activity = text;
+  SetStatus(next);
 }
 
 void ctlVELD32UsbComm::chkConnect_Click(bool pressed) {
-  if (settingCheck) return;
-  StatusStripState next = strip_;
+  LinkStatus next = status_;
   next.connectPressed = pressed;
-  SetStrip(next);
+  SetStatus(next);
   if (pressed) {
     OpenDevice();
   } else {
@@ -352,13 +326,13 @@ bool ctlVELD32UsbComm::IsTesterDescription(const std::string& description) {
 }
 
 qint32 ctlVELD32UsbComm::QuietExit() {
-  RefreshStatusDisplay();
+  ReportConnection();
   opening = false;
   return 0;
 }
 
 qint32 ctlVELD32UsbComm::ErrorExit() {
-  RefreshStatusDisplay();
+  ReportConnection();
   opening = false;
   emit UsbError(QStringLiteral("Error Opening Port"));
   return 0;
@@ -394,19 +368,20 @@ bool ctlVELD32UsbComm::DropStaleBytes() {
 qint32 ctlVELD32UsbComm::OpenDevice() {
   Delay(kOpenDelayMs, false);
   decoder_.Clear();
-  RefreshStatusDisplay();
+  // A reopen of a connected link shows it up until the reopen fails.
+  Report(connected ? LinkState::Connected : LinkState::Connecting);
   opening = true;
 
   if (connected && CloseDevice() != FT_OK) {
     connected = false;
-    PaintFailure(QStringLiteral("Close attempt failed"));
+    ReportFailure(QStringLiteral("Close attempt failed"));
     return ErrorExit();
   }
   connected = false;
   ReleaseHeldHandle();
 
   if (GetFTDeviceCount() < 1) {
-    PaintFailure(QStringLiteral("No devices found"));
+    ReportFailure(QStringLiteral("No devices found"));
     return QuietExit();
   }
   std::int32_t match = -1;
@@ -423,17 +398,17 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
     }
   }
   if (match < 0) {
-    PaintFailure(QStringLiteral("No devices found"));
+    ReportFailure(QStringLiteral("No devices found"));
     return QuietExit();
   }
 
   Open_USB_Device_By_Index(match);
   if (lastStatus != FT_OK) {
-    PaintFailure(QStringLiteral("Open failed"));
+    ReportFailure(QStringLiteral("Open failed"));
     return ErrorExit();
   }
   if (GetRxQueueStatus() != FT_OK || !DropStaleBytes()) {
-    PaintFailure(QStringLiteral("Command failed"));
+    ReportFailure(QStringLiteral("Command failed"));
     ReleaseFailedOpen();
     return ErrorExit();
   }
@@ -443,7 +418,7 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
   const auto configured = [this](FT_STATUS status, const QString& failure) {
     lastStatus = status;
     if (status == FT_OK) return true;
-    PaintFailure(failure);
+    ReportFailure(failure);
     ReleaseFailedOpen();
     return false;
   };
@@ -457,19 +432,14 @@ qint32 ctlVELD32UsbComm::OpenDevice() {
   txPending = 0;
   const QString reply = SendDataAndPoll(Latin1(frames::CommCheck()), kHandshakeWaitMs);
   if (reply != QLatin1String("(*)")) {
-    PaintFailure(QStringLiteral("No ACK Received"));
+    ReportFailure(QStringLiteral("No ACK Received"));
     ReleaseFailedOpen();
     return QuietExit();
   }
 
-  StatusStripState next = strip_;
-  next.status = kConnectedCaption;
-  next.lamp = StripColour::Green;
-  SetStrip(next);
-  SetConnectButtonOn();
-  next = strip_;
-  next.errorMessage.clear();
-  SetStrip(next);
+  LinkStatus next = StatusIn(LinkState::Connected);
+  next.activity.clear();
+  SetStatus(next);
   connectedUsbSerial_ = Latin1(usbSerial);
   PollingTimer->start();
   emit UsbConnected(handle);
@@ -508,21 +478,18 @@ void ctlVELD32UsbComm::PollingTimer_Timer() {
 void ctlVELD32UsbComm::CloseUSB(qint32 vHandleID) {
   handle = vHandleID;
   if (CloseDevice() != FT_OK) {
-    StatusStripState next = strip_;
-    next.errorMessage = QStringLiteral("Close attempt failed");
+    LinkStatus next = status_;
+    next.message = QStringLiteral("Close attempt failed");
     next.failure = true;
-    SetStrip(next);
+    SetStatus(next);
     return;
   }
   connected = false;
-  PaintFailure(QStringLiteral("USB Port Closed"));
-  RefreshStatusDisplay();
-  // Closed on request: the strip goes back to its idle look, the message is no failure.
-  StatusStripState next = strip_;
-  next.lamp = StripColour::Grey;
-  next.connectColour = StripColour::Grey;
+  // Closed on request: the message is no failure.
+  LinkStatus next = StatusIn(LinkState::Closed);
+  next.message = QStringLiteral("USB Port Closed");
   next.failure = false;
-  SetStrip(next);
+  SetStatus(next);
   emit UsbClosed();
 }
 
@@ -549,11 +516,7 @@ void ctlVELD32UsbComm::Deactivate() {
 void ctlVELD32UsbComm::TerminationClose() {
   if (connected && CloseDevice() != FT_OK) {
     connected = false;
-    StatusStripState next = strip_;
-    next.lamp = StripColour::Red;
-    next.errorMessage = QStringLiteral("Close attempt failed");
-    next.failure = true;
-    SetStrip(next);
+    ReportFailure(QStringLiteral("Close attempt failed"));
   }
 }
 

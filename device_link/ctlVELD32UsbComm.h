@@ -11,27 +11,10 @@
 #include <string>
 
 #include "device_link/d2xx.h"
+#include "device_link/link_status.h"
 #include "device_link/reply_decoder.h"
 
 class QTimer;
-
-// Colours the status strip shows. Grey is the lamp before its first repaint and the connect
-// button's plain face.
-enum class StripColour { Grey, Red, Green };
-
-// What the status strip draws: lamp (shpStatus), status caption (lblStatus), connect button
-// (chkConnect: pressed in, caption, back colour) and the message (lblErrorMessage): red when it
-// reports a failure, plain when it reports what the operator chose (the port closed).
-struct StatusStripState {
-  StripColour lamp = StripColour::Grey;
-  QString status = QStringLiteral("VELD32");
-  bool connectPressed = false;
-  QString connectCaption = QStringLiteral("Connect");
-  StripColour connectColour = StripColour::Grey;
-  QString errorMessage;
-  bool failure = false;  // errorMessage reports a failure
-  bool operator==(const StatusStripState&) const = default;
-};
 
 // The device link: owns the USB connection to the tester through a D2xx driver, the send queue
 // behind the request methods, the reply decoder and the connection's life. Requests only queue
@@ -90,15 +73,14 @@ class ctlVELD32UsbComm : public QObject {
   // when the driver cannot tell it.
   const QString& ConnectedUsbSerialNumber() const { return connectedUsbSerial_; }
 
-  const StatusStripState& Strip() const { return strip_; }
-  // Puts what the host is doing with the tester in the strip's status caption ("Running test
-  // 2..."); an empty text brings back the caption of the connection's state.
+  const LinkStatus& Status() const { return status_; }
+  // Reports what the host is doing with the tester ("Running test 2..."); empty for nothing.
   void ShowActivity(const QString& text);
 
   // The tester is the first device whose description is exactly this (case and blanks count).
   static bool IsTesterDescription(const std::string& description);
 
-  // The strip's connect button changed value (pressed in or released).
+  // The operator pressed the connect button in or released it: opens or closes the link.
   void chkConnect_Click(bool pressed);
   // One polling tick: decode what arrived, then send at most one queued frame.
   void PollingTimer_Timer();
@@ -131,8 +113,8 @@ class ctlVELD32UsbComm : public QObject {
   void UsbReconnecting();
   void UsbError(QString vErrorString);
 
-  // The strip's state changed (see Strip()).
-  void StripChanged();
+  // Status() changed.
+  void StatusChanged();
 
  private:
   class ReplyEmitter;
@@ -154,7 +136,7 @@ class ctlVELD32UsbComm : public QObject {
   void ReportFTError(const std::string& label, FT_STATUS status);
   void ProcessRXData();
 
-  // Lifecycle and strip.
+  // Lifecycle and status.
   qint32 QuietExit();
   qint32 ErrorExit();
   void ReleaseFailedOpen();
@@ -163,12 +145,14 @@ class ctlVELD32UsbComm : public QObject {
   // when a read or queue check failed.
   bool DropStaleBytes();
   void RestorePolling(bool wasPolling);
-  void RefreshStatusDisplay();
-  void SetConnectButton(bool pressed);
-  void SetConnectButtonOn();
-  void SetConnectButtonOff();
-  void PaintFailure(const QString& text);
-  void SetStrip(const StatusStripState& next);
+  // The status with `state`: the link going down ends the activity, going up ends the message.
+  LinkStatus StatusIn(LinkState state) const;
+  void Report(LinkState state);
+  // Reports the link failed with `text`.
+  void ReportFailure(const QString& text);
+  // Reports Connected or Failed as `connected` says.
+  void ReportConnection();
+  void SetStatus(const LinkStatus& next);
   void Delay(std::int32_t ms, bool suspendPolling);
   void TerminationClose();
 
@@ -190,7 +174,6 @@ class ctlVELD32UsbComm : public QObject {
 
   bool connected = false;
   bool opening = false;
-  bool settingCheck = false;
   bool delayElapsed = false;
   qint16 delayDepth = 0;
   bool reconnecting = false;
@@ -198,7 +181,7 @@ class ctlVELD32UsbComm : public QObject {
 
   QTimer* PollingTimer;
   QTimer* DelayTimer;
-  StatusStripState strip_;
+  LinkStatus status_;
   std::string chosenUsbSerial_;
   QString connectedUsbSerial_;
 };

@@ -11,16 +11,23 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 
-QColor ToColor(StripColour colour) {
-  switch (colour) {
-    case StripColour::Red:
-      return QColor(255, 0, 0);
-    case StripColour::Green:
-      return QColor(0, 255, 0);
-    case StripColour::Grey:
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 255, 0);
+const QColor kGrey(192, 192, 192);
+
+// The lamp's and the button's colour: grey while closed (the look before the first open, and
+// after the operator's own close), green while connected, red otherwise.
+QColor StateColour(LinkState state) {
+  switch (state) {
+    case LinkState::Connected:
+      return kGreen;
+    case LinkState::Connecting:
+    case LinkState::Failed:
+      return kRed;
+    case LinkState::Closed:
       break;
   }
-  return QColor(192, 192, 192);
+  return kGrey;
 }
 
 // A filled circle: the status lamp.
@@ -59,6 +66,25 @@ class Border : public QWidget {
   }
 };
 }  // namespace
+
+StripLook LookOf(const LinkStatus& link, const QString& activity) {
+  const bool up = link.state == LinkState::Connected;
+  StripLook look;
+  look.lamp = StateColour(link.state);
+  if (!activity.isEmpty()) {
+    look.status = activity;
+  } else if (!link.activity.isEmpty()) {
+    look.status = link.activity;
+  } else {
+    look.status = up ? QStringLiteral("VELD32 Connected") : QStringLiteral("VELD32");
+  }
+  look.connectPressed = link.connectPressed;
+  look.connectCaption = up ? QStringLiteral("Disconnect") : QStringLiteral("Connect");
+  look.connectFace = look.lamp;
+  look.message = link.message;
+  look.messageColour = link.failure ? kRed : QColor(Qt::black);
+  return look;
+}
 
 ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* parent)
     : QWidget(parent),
@@ -104,7 +130,7 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
     }
     link_.chkConnect_Click(pressed);
   });
-  connect(&link_, &ctlVELD32UsbComm::StripChanged, this, &ctlVELD32UsbCommStrip::Refresh);
+  connect(&link_, &ctlVELD32UsbComm::StatusChanged, this, &ctlVELD32UsbCommStrip::Refresh);
   Refresh();
 }
 
@@ -114,13 +140,15 @@ void ctlVELD32UsbCommStrip::SetActivity(const QString& text) {
 }
 
 void ctlVELD32UsbCommStrip::Refresh() {
-  const StatusStripState& state = link_.Strip();
-  lblStatus->setText(activity_.isEmpty() ? state.status : activity_);
-  static_cast<Lamp*>(shpStatus)->SetColour(ToColor(state.lamp));
-  // The link sets the value itself while its settingCheck guard is up, so this change does
-  // not count as the operator's click.
-  chkConnect->setChecked(state.connectPressed);
-  chkConnect->setText(state.connectCaption);
+  const StripLook look = LookOf(link_.Status(), activity_);
+  lblStatus->setText(look.status);
+  static_cast<Lamp*>(shpStatus)->SetColour(look.lamp);
+  {
+    // Showing the link's value is no click of the operator's.
+    const QSignalBlocker quiet(chkConnect);
+    chkConnect->setChecked(look.connectPressed);
+  }
+  chkConnect->setText(look.connectCaption);
   // Black text on the specified colours whatever the desktop's palette, and a plain ring when
   // the button has the focus.
   chkConnect->setStyleSheet(
@@ -129,8 +157,10 @@ void ctlVELD32UsbCommStrip::Refresh() {
                      " background-color: %1; color: black; }"
                      "QCheckBox:checked { border-style: inset; }"
                      "QCheckBox:focus { border: 2px solid rgb(0, 84, 227); }")
-          .arg(ToColor(state.connectColour).name()));
-  lblErrorMessage->setText(state.errorMessage);
-  lblErrorMessage->setStyleSheet(state.failure ? QStringLiteral("color: rgb(255, 0, 0);")
-                                               : QStringLiteral("color: black;"));
+          .arg(look.connectFace.name()));
+  lblErrorMessage->setText(look.message);
+  lblErrorMessage->setStyleSheet(QStringLiteral("color: rgb(%1, %2, %3);")
+                                     .arg(look.messageColour.red())
+                                     .arg(look.messageColour.green())
+                                     .arg(look.messageColour.blue()));
 }

@@ -1,17 +1,34 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
+#include "device_link/link_status.h"
+
 class QCheckBox;
 class QLabel;
 class ctlVELD32UsbComm;
 
-// The link's status strip: status caption, lamp, connect button and red error text. It only
-// draws the link's state; a change of the button's value goes to the link's chkConnect_Click,
-// which ignores the changes the link makes itself.
+// How the strip shows the link's status; `activity` is what the strip's own user has in
+// progress, shown before the link's.
+struct StripLook {
+  QColor lamp;
+  QString status;
+  bool connectPressed = false;
+  QString connectCaption;
+  QColor connectFace;
+  QString message;
+  QColor messageColour;
+  bool operator==(const StripLook&) const = default;
+};
+StripLook LookOf(const LinkStatus& link, const QString& activity = {});
+
+// The link's status strip: status caption, lamp, connect button and error text, drawn from the
+// link's status. The operator's presses of the button go to the link's chkConnect_Click; the
+// strip's own repaints of the button do not.
 class ctlVELD32UsbCommStrip : public QWidget {
   Q_OBJECT
 

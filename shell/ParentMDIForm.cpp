@@ -82,10 +82,10 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   lblTesterIdentity->setFont(VELD32VersionLabel->font());
   connect(testOptions_, &frmTestOptions::TesterIdentityChanged, lblTesterIdentity,
           &QLabel::setText);
-  // A link that is down names no tester: the status bar follows the strip, which shows a lost
-  // link before anyone is asked about reconnecting.
+  // A link that is down names no tester: the status bar follows the link's status, which shows
+  // a lost link down before anyone is asked about reconnecting.
   const ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
-  connect(&link, &ctlVELD32UsbComm::StripChanged, lblTesterIdentity, [this, &link] {
+  connect(&link, &ctlVELD32UsbComm::StatusChanged, lblTesterIdentity, [this, &link] {
     if (!link.Connected()) lblTesterIdentity->clear();
   });
 
@@ -179,8 +179,8 @@ void ParentMDIForm::CreateHelpMenus() {
 
 void ParentMDIForm::WatchForMissingTester() {
   ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
-  connect(&link, &ctlVELD32UsbComm::StripChanged, this, [this, &link] {
-    const bool noTester = link.Strip().errorMessage == kNoDevicesFound;
+  connect(&link, &ctlVELD32UsbComm::StatusChanged, this, [this, &link] {
+    const bool noTester = link.Status().message == kNoDevicesFound;
     if (noTester && !noTesterReported_)
       modMain::AddStatusMessage(NoTesterHint(InstalledUdevRule()));
     noTesterReported_ = noTester;

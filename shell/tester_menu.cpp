@@ -55,7 +55,7 @@ TesterMenu::TesterMenu(QMenuBar& menuBar, frmTestOptions& editor, OperatorPrompt
   connect(run_, &TestRun::Finished, this, &TesterMenu::Finished);
   connect(run_, &TestRun::Failed, this, &TesterMenu::Failed);
   // A link lost to a driver failure does not repaint the strip, but raises UsbError.
-  connect(&link_, &ctlVELD32UsbComm::StripChanged, this, &TesterMenu::UpdateEnabled);
+  connect(&link_, &ctlVELD32UsbComm::StatusChanged, this, &TesterMenu::UpdateEnabled);
   connect(&link_, &ctlVELD32UsbComm::UsbClosed, this, &TesterMenu::UpdateEnabled);
   connect(&link_, &ctlVELD32UsbComm::UsbConnected, this, &TesterMenu::UpdateEnabled);
   connect(&link_, &ctlVELD32UsbComm::UsbError, this, &TesterMenu::UpdateEnabled);

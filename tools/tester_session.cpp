@@ -80,7 +80,7 @@ CommandResult TesterSession::Open() {
   link_->SetUsbSerialNumber(settings_.usbSerialNumber);
   link_->OpenDevice();
   if (link_->Connected()) return {};
-  const QString failure = link_->Strip().errorMessage;
+  const QString failure = link_->Status().message;
   if (failure == kNoDevicesFound) {
     const QString withSerial =
         settings_.usbSerialNumber.isEmpty()

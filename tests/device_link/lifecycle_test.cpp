@@ -1,6 +1,3 @@
-#include <QCheckBox>
-#include <QImage>
-#include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -8,7 +5,6 @@
 
 #include <functional>
 
-#include "editor/ctlVELD32UsbCommStrip.h"
 #include "tests/device_link/link_harness.h"
 
 namespace {
@@ -24,7 +20,7 @@ struct OpenCase {
   bool handleClosed;
 };
 
-TEST(OpenDevice, EachFailurePointPaintsItsTextRaisesItsEventsAndReleasesTheDevice) {
+TEST(OpenDevice, EachFailurePointReportsItsTextRaisesItsEventsAndReleasesTheDevice) {
   const QString failed = "UsbError(Error Opening Port)";
   const QString connected = QStringLiteral("UsbConnected(%1)").arg(kHandle);
   const std::vector<std::string> tester = {"VELD32"};
@@ -51,18 +47,23 @@ TEST(OpenDevice, EachFailurePointPaintsItsTextRaisesItsEventsAndReleasesTheDevic
     h.driver->replies["(*)"] = c.handshakeReply;
     if (c.failingCall) h.driver->FailNext(c.failingCall, FT_IO_ERROR);
     const std::string name = c.failingCall ? c.failingCall : c.errorText.toStdString();
+    LinkState whileAsking = LinkState::Closed;
+    QObject::connect(&h.link, &ctlVELD32UsbComm::TXData,
+                     [&] { whileAsking = h.link.Status().state; });
     EXPECT_EQ(h.link.OpenDevice(), 0);
     EXPECT_EQ(h.events, c.events) << name;
-    const StatusStripState& strip = h.link.Strip();
+    const LinkStatus& status = h.link.Status();
     const bool up = c.events.contains(connected);
-    EXPECT_EQ(strip.errorMessage, c.errorText) << name;
+    EXPECT_EQ(status.message, c.errorText) << name;
     EXPECT_EQ(h.link.Connected(), up) << name;
     EXPECT_EQ(!h.driver->closedHandles.empty(), c.handleClosed) << name;
-    // A failed open never leaves the connected look on the strip.
-    EXPECT_EQ(strip.lamp, up ? StripColour::Green : StripColour::Red) << name;
-    EXPECT_EQ(strip.connectPressed, up) << name;
-    EXPECT_EQ(strip.connectCaption, up ? "Disconnect" : "Connect") << name;
-    EXPECT_EQ(strip.status, up ? "VELD32 Connected" : "VELD32") << name;
+    // A failed open never leaves the link reported up.
+    EXPECT_EQ(status.state, up ? LinkState::Connected : LinkState::Failed) << name;
+    EXPECT_EQ(status.connectPressed, up) << name;
+    EXPECT_EQ(status.failure, !c.errorText.isEmpty()) << name;
+    if (c.events.contains("TXData((*))")) {
+      EXPECT_EQ(whileAsking, LinkState::Connecting) << name;
+    }
   }
   LinkHarness h;
   h.link.OpenDevice();
@@ -112,7 +113,7 @@ TEST(OpenDevice, TheFirstExactDescriptionWithTheChosenSerialNumberWins) {
     const std::string name = c.chosen.toStdString() + " of " + std::to_string(c.serials.size());
     EXPECT_EQ(h.driver->openedIndex, c.opened) << name;
     if (c.opened < 0) {
-      EXPECT_EQ(h.link.Strip().errorMessage, "No devices found") << name;
+      EXPECT_EQ(h.link.Status().message, "No devices found") << name;
       EXPECT_TRUE(h.events.isEmpty()) << h.events.join(" ").toStdString();
     } else {
       const auto serial = c.serials.empty() ? "" : c.serials[static_cast<std::size_t>(c.opened)];
@@ -127,8 +128,8 @@ TEST(OpenDevice, WhileConnectedClosesFirstAndAFailedCloseIsAnOpeningError) {
   h.driver->FailNext("FT_Close", FT_IO_ERROR);
   h.link.OpenDevice();
   EXPECT_EQ(h.events, QStringList({"UsbError(Error Opening Port)"}));
-  EXPECT_EQ(h.link.Strip().errorMessage, "Close attempt failed");
-  EXPECT_EQ(h.link.Strip().lamp, StripColour::Red);
+  EXPECT_EQ(h.link.Status().message, "Close attempt failed");
+  EXPECT_EQ(h.link.Status().state, LinkState::Failed);
 }
 
 TEST(Polling, QueuedFramesLeaveOnePerTickInOrder) {
@@ -178,7 +179,7 @@ TEST(Polling, DisconnectSendsTheQueueThenCloses) {
   h.link.TXGetCalValues();
   h.link.Disconnect();
   EXPECT_EQ(h.events, QStringList({"TXData((?))", "TXData((L))", "TXData((I?))", "UsbClosed"}));
-  EXPECT_EQ(h.link.Strip().errorMessage, "USB Port Closed");
+  EXPECT_EQ(h.link.Status().message, "USB Port Closed");
   EXPECT_FALSE(h.link.Connected());
 }
 
@@ -192,8 +193,8 @@ TEST(Polling, FramesQueuedWhileClosedLeaveAfterTheNextOpen) {
   EXPECT_EQ(h.events, QStringList({"TXData((MV1))"}));
 }
 
-// Behaviours of the closing, reading and waiting paths, each with what the host and the strip
-// see afterwards.
+// Behaviours of the closing, reading and waiting paths, each with what the host sees and the
+// link reports afterwards.
 TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
   struct Case {
     const char* name;
@@ -219,10 +220,14 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
          h.link.CloseUSB(kHandle);
        },
        {closeFailed}, "Close attempt failed", false,
-       [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Red; }},
-      {"close resets the status caption", true, [](LinkHarness& h) { h.link.Disconnect(); },
+       [](LinkHarness& h) { return h.link.Status().state == LinkState::Failed; }},
+      {"close ends the activity", true,
+       [](LinkHarness& h) { h.link.ShowActivity("Running test 1"); h.link.Disconnect(); },
        {"UsbClosed"}, "USB Port Closed", false,
-       [](LinkHarness& h) { return h.link.Strip().status == "VELD32"; }},
+       [](LinkHarness& h) {
+         const LinkStatus& s = h.link.Status();
+         return s.state == LinkState::Closed && s.activity.isEmpty() && !s.failure;
+       }},
       {"Disconnect while closed", false,
        [](LinkHarness& h) { h.link.TXQuery(); h.link.Disconnect(); },
        {"UsbError(FT_Close - Invalid Handle)"}, "Close attempt failed", false,
@@ -235,7 +240,7 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
       {"failed termination close", true,
        [](LinkHarness& h) { h.driver->FailNext("FT_Close", FT_IO_ERROR); h.link.Deactivate(); },
        {closeFailed}, "Close attempt failed", false,
-       [](LinkHarness& h) { return h.link.Strip().lamp == StripColour::Red; }},
+       [](LinkHarness& h) { return h.link.Status().state == LinkState::Failed; }},
       {"failed queue check skips the read", true,
        [](LinkHarness& h) {
          h.driver->calls.clear();
@@ -288,7 +293,7 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
     if (c.connectFirst) h.Connect();
     c.act(h);
     EXPECT_EQ(h.events, c.events) << c.name;
-    EXPECT_EQ(h.link.Strip().errorMessage, c.errorText) << c.name;
+    EXPECT_EQ(h.link.Status().message, c.errorText) << c.name;
     EXPECT_EQ(h.link.Connected(), c.connected) << c.name;
     if (c.holds) {
       EXPECT_TRUE(c.holds(h)) << c.name;
@@ -310,58 +315,6 @@ TEST(Polling, IntervalStartsAt150AndOnlyPositiveValuesChangeIt) {
   EXPECT_EQ(timer->interval(), 500);
   h.Connect();
   EXPECT_TRUE(timer->isActive());
-}
-
-TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
-  LinkHarness h;
-  ctlVELD32UsbCommStrip strip(h.link);
-  auto* button = strip.findChild<QCheckBox*>("chkConnect");
-  auto* error = strip.findChild<QLabel*>("lblErrorMessage");
-  ASSERT_NE(button, nullptr);
-  ASSERT_NE(error, nullptr);
-  for (const char* name : {"shpBorder", "lblStatus", "shpStatus"}) {
-    EXPECT_NE(strip.findChild<QWidget*>(name), nullptr) << name;
-  }
-
-  // The lamp's fill and the button's face: green while connected.
-  const auto colours = [&] {
-    auto* lamp = strip.findChild<QWidget*>("shpStatus");
-    const QImage image = lamp->grab().toImage();
-    return std::make_pair(image.pixelColor(image.rect().center()).name(), button->styleSheet());
-  };
-  button->click();
-  EXPECT_EQ(colours().first, "#00ff00");
-  EXPECT_TRUE(colours().second.contains("#00ff00")) << colours().second.toStdString();
-  EXPECT_TRUE(h.link.Connected());
-  EXPECT_TRUE(button->isChecked());
-  EXPECT_EQ(button->text(), "Disconnect");
-  // The link pressed the button in itself: that must not have started a second open.
-  EXPECT_EQ(std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Open"), 1);
-
-  // The operator's own close is no failure: the idle look, the message not in red.
-  button->click();
-  EXPECT_EQ(colours().first, "#c0c0c0");
-  EXPECT_TRUE(colours().second.contains("#c0c0c0")) << colours().second.toStdString();
-  EXPECT_FALSE(h.link.Connected());
-  EXPECT_EQ(error->text(), "USB Port Closed");
-  EXPECT_FALSE(error->styleSheet().contains("255, 0, 0")) << error->styleSheet().toStdString();
-  EXPECT_EQ(h.events.last(), "UsbClosed");
-  EXPECT_EQ(std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Open"), 1);
-
-  // A link lost to a driver failure shows down, in red, before UsbError is raised (a question
-  // asked then must not sit beside a green lamp).
-  button->click();
-  StatusStripState atError;
-  QObject::connect(&h.link, &ctlVELD32UsbComm::UsbError, [&] { atError = h.link.Strip(); });
-  h.driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
-  h.link.PollingTimer_Timer();
-  EXPECT_EQ(atError.lamp, StripColour::Red);
-  EXPECT_EQ(atError.status, "VELD32");
-  EXPECT_EQ(atError.connectCaption, "Connect");
-  EXPECT_FALSE(atError.connectPressed);
-  EXPECT_TRUE(atError.failure);
-  EXPECT_EQ(colours().first, "#ff0000");
-  EXPECT_TRUE(error->styleSheet().contains("255, 0, 0"));
 }
 
 // The waits run on a virtual clock that advances by a fixed step whenever DelayTimer ticks.

@@ -82,7 +82,7 @@ TEST(Recovery, AFailedReadOfStaleBytesIsACommandFailureThatReleasesTheDevice) {
   h.driver->FailNext("FT_Read", FT_IO_ERROR);
   h.link.OpenDevice();
   EXPECT_EQ(h.events, QStringList({"UsbError(Error Opening Port)"}));
-  EXPECT_EQ(h.link.Strip().errorMessage, "Command failed");
+  EXPECT_EQ(h.link.Status().message, "Command failed");
   EXPECT_FALSE(h.driver->IsOpen());
 }
 

@@ -63,7 +63,7 @@ TEST(EmulatedFt232r, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfigu
   EXPECT_FALSE(e.backend->PermissionRefused());
 
   e.Open();
-  ASSERT_TRUE(e.link->Connected()) << e.link->Strip().errorMessage.toStdString();
+  ASSERT_TRUE(e.link->Connected()) << e.link->Status().message.toStdString();
   EXPECT_EQ(e.chips.Written(tester), "(*)");
   EXPECT_EQ(e.chips.Written(other) + e.chips.Written(unnamed), "");
   // FTDI's vendor requests, "request=value": latency 16 ms and 19200 baud (divisor 0x809c).
@@ -101,7 +101,7 @@ TEST(EmulatedFt232r, ASilentTesterIsNoAcknowledgementAndItsAdapterIsReleased) {
   const int tester = e.chips.Plug({"VELD32", "A0000001", {}});
   e.Open();
   EXPECT_FALSE(e.link->Connected());
-  EXPECT_EQ(e.link->Strip().errorMessage, "No ACK Received");
+  EXPECT_EQ(e.link->Status().message, "No ACK Received");
   EXPECT_EQ(e.chips.Written(tester), "(*)");
   EXPECT_EQ(e.chips.Reattached(tester), 1);
 }

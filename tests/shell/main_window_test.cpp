@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -31,6 +32,11 @@ constexpr int kTwips = 15;
 class MainWindow : public WindowTest {
  protected:
   QLabel& IdentityLabel() { return *Find<QLabel>("lblTesterIdentity"); }
+  // The strip's lamp as drawn (#rrggbb).
+  QString LampColour() {
+    const QImage lamp = Find<QWidget>("shpStatus")->grab().toImage();
+    return lamp.pixelColor(lamp.rect().center()).name();
+  }
   // The tester goes away as soon as the link is up, before the download's replies.
   void UnplugOnFirstConnection() {
     QObject::connect(&Link(), &ctlVELD32UsbComm::UsbConnected, [this] {
@@ -266,13 +272,12 @@ TEST_F(MainWindow, ALostLinkShowsDownWhileTheReconnectQuestionIsOpen) {
   QStringList seen;
   prompts_.answerOkCancel = [&] {
     if (seen.isEmpty())
-      seen << Link().Strip().status << (Link().Strip().lamp == StripColour::Red ? "red" : "other")
-           << ConnectButton().text() << IdentityLabel().text();
+      seen << StatusCaption() << LampColour() << ConnectButton().text() << IdentityLabel().text();
     return false;
   };
   tester_->Unplug();
   ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
-  EXPECT_EQ(seen, QStringList({"VELD32", "red", "Connect", ""}));
+  EXPECT_EQ(seen, QStringList({"VELD32", "#ff0000", "Connect", ""}));
 }
 
 }  // namespace

@@ -73,9 +73,9 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
     tester_->Tester().impedanceOhms = run.ohms;
     ASSERT_TRUE(Action(QStringLiteral("menuRunTest%1").arg(run.index)).isEnabled());
     Action(QStringLiteral("menuRunTest%1").arg(run.index)).trigger();
-    EXPECT_EQ(Link().Strip().status, QStringLiteral("Running test %1…").arg(run.index + 1));
+    EXPECT_EQ(StatusCaption(), QStringLiteral("Running test %1…").arg(run.index + 1));
     ASSERT_TRUE(Logged(run.line));
-    EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
+    EXPECT_EQ(StatusCaption(), "VELD32 Connected");
   }
 
   // The runs read their programs for the limits: no transfer of the editor's, no completion line.
@@ -209,16 +209,15 @@ TEST_F(TesterMenuTest, ARunShowsItsTimeAndStopEndsItWithoutAResult) {
   Connect();
   Action("menuRunTest0").trigger();
   const QRegularExpression counting("^Running test 1… \\d\\d:\\d\\d of 60:00$");
-  ASSERT_TRUE(WaitUntil([&] { return counting.match(Link().Strip().status).hasMatch(); }));
-  const QString first = Link().Strip().status;
+  ASSERT_TRUE(WaitUntil([&] { return counting.match(StatusCaption()).hasMatch(); }));
+  const QString first = StatusCaption();
   // The caption moves on with the clock, without any reply from the tester.
-  ASSERT_TRUE(WaitUntil([&] {
-    return Link().Strip().status != first && counting.match(Link().Strip().status).hasMatch();
-  }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return StatusCaption() != first && counting.match(StatusCaption()).hasMatch(); }));
   Action("menuStopTest").trigger();
   EXPECT_TRUE(Logged("Test program 1 stopped before its result: nothing recorded."));
   EXPECT_FALSE(window_->Tester().Running());
-  EXPECT_EQ(Link().Strip().status, "VELD32 Connected");
+  EXPECT_EQ(StatusCaption(), "VELD32 Connected");
   EXPECT_TRUE(Action("menuRunTest0").isEnabled());
   EXPECT_FALSE(Action("menuStopTest").isEnabled());
   EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
@@ -230,7 +229,7 @@ TEST_F(TesterMenuTest, AnUnplugWhileRunningLeavesTheWindowIdle) {
   Action("menuRunTest2").trigger();
   ASSERT_TRUE(
       Logged("Test program 3 not completed: Link failure: FT_GetQueueStatus - General IO Error"));
-  EXPECT_EQ(Link().Strip().status, "VELD32");
+  EXPECT_EQ(StatusCaption(), "VELD32");
   EXPECT_FALSE(Action("menuRunTest2").isEnabled());
   EXPECT_FALSE(window_->Tester().Running());
   EXPECT_EQ(window_->Tester().Results().Results().size(), 0);

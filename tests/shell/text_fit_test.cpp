@@ -100,7 +100,7 @@ TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
        [&] {
          tester->Unplug();
          connect->click();
-         return WaitUntil([&] { return link.Strip().errorMessage == "No devices found"; });
+         return WaitUntil([&] { return link.Status().message == "No devices found"; });
        }},
       {"every tab edited",
        [&] {

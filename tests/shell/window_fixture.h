@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QTest>
 
@@ -75,6 +76,7 @@ class WindowTest : public ::testing::Test {
   ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
   TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QCheckBox& ConnectButton() { return *Find<QCheckBox>(QStringLiteral("chkConnect")); }
+  QString StatusCaption() { return Find<QLabel>(QStringLiteral("lblStatus"))->text(); }
   template <typename T = QWidget>
   T* Find(const QString& name) {
     return window_->findChild<T*>(name);

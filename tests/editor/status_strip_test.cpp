@@ -1,0 +1,117 @@
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "editor/ctlVELD32UsbCommStrip.h"
+#include "tests/device_link/link_harness.h"
+
+void PrintTo(const StripLook& look, std::ostream* out) {
+  *out << look.lamp.name().toStdString() << " \"" << look.status.toStdString() << "\" "
+       << (look.connectPressed ? "pressed " : "released ") << '"'
+       << look.connectCaption.toStdString() << "\" " << look.connectFace.name().toStdString()
+       << " \"" << look.message.toStdString() << "\" " << look.messageColour.name().toStdString();
+}
+
+namespace {
+
+TEST(StatusStrip, EachLinkStatusHasItsLook) {
+  const QColor grey(192, 192, 192);
+  const QColor red(255, 0, 0);
+  const QColor green(0, 255, 0);
+  const QColor black(Qt::black);
+  const QString closed = "USB Port Closed";
+  const QString running = "Running test 2…";
+  struct Case {
+    const char* name;
+    LinkStatus link;
+    QString activity;  // the strip's own user's
+    StripLook look;
+  };
+  using S = LinkState;
+  // clang-format off
+  const Case cases[] = {
+      // name                        link: state, pressed, activity, message, failure
+      {"at start",                   {}, "",
+       {grey, "VELD32", false, "Connect", grey, "", black}},
+      {"pressed, before the open",   {S::Closed, true, "", "", false}, "",
+       {grey, "VELD32", true, "Connect", grey, "", black}},
+      {"opening after a close",      {S::Connecting, false, "", closed, false}, "",
+       {red, "VELD32", false, "Connect", red, closed, black}},
+      {"connected",                  {S::Connected, true, "", "", false}, "",
+       {green, "VELD32 Connected", true, "Disconnect", green, "", black}},
+      {"connected, testing",         {S::Connected, true, running, "", false}, "",
+       {green, running, true, "Disconnect", green, "", black}},
+      {"the strip's user first",     {S::Connected, true, running, "", false}, "Uploading…",
+       {green, "Uploading…", true, "Disconnect", green, "", black}},
+      {"failed",                     {S::Failed, false, "", "No devices found", true}, "",
+       {red, "VELD32", false, "Connect", red, "No devices found", red}},
+      {"failed, testing",            {S::Failed, false, running, "", false}, "",
+       {red, running, false, "Connect", red, "", black}},
+      {"closed on request",          {S::Closed, false, "", closed, false}, "",
+       {grey, "VELD32", false, "Connect", grey, closed, black}},
+  };
+  // clang-format on
+  for (const Case& c : cases) EXPECT_EQ(LookOf(c.link, c.activity), c.look) << c.name;
+}
+
+// The strip draws the link's status, and the link hears the operator's presses only.
+TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
+  LinkHarness h;
+  ctlVELD32UsbCommStrip strip(h.link);
+  auto* button = strip.findChild<QCheckBox*>("chkConnect");
+  auto* status = strip.findChild<QLabel*>("lblStatus");
+  auto* error = strip.findChild<QLabel*>("lblErrorMessage");
+  auto* lamp = strip.findChild<QWidget*>("shpStatus");
+  ASSERT_NE(button, nullptr);
+  ASSERT_NE(status, nullptr);
+  ASSERT_NE(error, nullptr);
+  ASSERT_NE(lamp, nullptr);
+  EXPECT_NE(strip.findChild<QWidget*>("shpBorder"), nullptr);
+
+  // What the operator sees: the lamp's fill (the button's face has the same colour), the
+  // caption, the button and the message with its colour.
+  const auto seen = [&] {
+    const QImage image = lamp->grab().toImage();
+    const QString fill = image.pixelColor(image.rect().center()).name();
+    EXPECT_TRUE(button->styleSheet().contains(fill)) << button->styleSheet().toStdString();
+    return QStringList{fill,           status->text(),
+                       button->text(), button->isChecked() ? "pressed" : "released",
+                       error->text(),  error->styleSheet().contains("255, 0, 0") ? "red" : "plain"};
+  };
+  const auto opens = [&] {
+    return std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Open");
+  };
+  EXPECT_EQ(seen(), QStringList({"#c0c0c0", "VELD32", "Connect", "released", "", "plain"}));
+
+  button->click();
+  EXPECT_TRUE(h.link.Connected());
+  EXPECT_EQ(seen(),
+            QStringList({"#00ff00", "VELD32 Connected", "Disconnect", "pressed", "", "plain"}));
+  // The link pressed the button in itself: that must not have started a second open.
+  EXPECT_EQ(opens(), 1);
+
+  // The operator's own close is no failure: the idle look, the message not in red.
+  button->click();
+  EXPECT_FALSE(h.link.Connected());
+  EXPECT_EQ(h.events.last(), "UsbClosed");
+  EXPECT_EQ(seen(),
+            QStringList({"#c0c0c0", "VELD32", "Connect", "released", "USB Port Closed", "plain"}));
+  EXPECT_EQ(opens(), 1);
+
+  // A link lost to a driver failure shows down, in red, before UsbError is raised (a question
+  // asked then must not sit beside a green lamp).
+  button->click();
+  h.link.ShowActivity("Running test 1…");
+  QStringList atError;
+  QObject::connect(&h.link, &ctlVELD32UsbComm::UsbError, [&] { atError = seen(); });
+  h.driver->FailNext("FT_GetQueueStatus", FT_IO_ERROR);
+  h.link.PollingTimer_Timer();
+  EXPECT_EQ(atError, QStringList({"#ff0000", "VELD32", "Connect", "released",
+                                  "FT_GetQueueStatus - General IO Error", "red"}));
+}
+
+}  // namespace
