@@ -24,7 +24,7 @@ struct StripLook {
   QColor messageColour;
   bool operator==(const StripLook&) const = default;
 };
-StripLook LookOf(const LinkStatus& link, const QString& activity = {});
+StripLook LookOf(const LinkStatus& link, const QString& activity);
 
 // The link's status strip: status caption, lamp, connect button and error text, drawn from the
 // link's status. The operator's presses of the button go to the link's chkConnect_Click; the
