@@ -1,7 +1,5 @@
 #include "backends/backend_options.h"
 
-#include <string_view>
-
 #include "backends/d2xx_library_backend.h"
 #ifdef VELD32_WITH_LIBFTDI
 #include "backends/libftdi_api.h"
@@ -9,8 +7,8 @@
 #endif
 
 namespace {
-constexpr std::string_view kSimulate = "--simulate";
-constexpr std::string_view kBackend = "--backend";
+const QString kSimulate = QStringLiteral("--simulate");
+const QString kBackend = QStringLiteral("backend");
 }  // namespace
 
 BackendKind BackendOptions::DefaultBackendKind() {
@@ -21,42 +19,53 @@ BackendKind BackendOptions::DefaultBackendKind() {
 #endif
 }
 
-BackendArguments ParseBackendOptions(const std::vector<std::string>& arguments) {
-  BackendArguments parsed;
-  for (const std::string& argument : arguments) {
-    const std::string_view text = argument;
-    if (text == kSimulate) {
-      const bool more = parsed.options.kind == BackendKind::Simulated;
-      parsed.options = {BackendKind::Simulated, {}, more ? parsed.options.simulatedTesters + 1 : 1};
-      continue;
-    }
-    if (!text.starts_with(kBackend)) {
-      parsed.remaining.push_back(argument);
-      continue;
-    }
-    const std::string_view rest = text.substr(kBackend.size());
-    if (!rest.starts_with('=')) {
-      if (rest.empty()) {
-        parsed.error = "Option --backend needs a value: --backend=libftdi or --backend=d2xx[:PATH]";
-      } else {
-        // Some other option that merely begins with the same letters.
-        parsed.remaining.push_back(argument);
-      }
-      continue;
-    }
-    const std::string_view value = rest.substr(1);
-    if (value == "libftdi") {
-      parsed.options = {BackendKind::Libftdi, {}};
-    } else if (value == "d2xx") {
-      parsed.options = {BackendKind::D2xxLibrary, {}};
-    } else if (value.starts_with("d2xx:") && value.size() > 5) {
-      parsed.options = {BackendKind::D2xxLibrary, std::string(value.substr(5))};
+SimulateArguments TakeSimulateOptions(const QStringList& arguments) {
+  SimulateArguments taken;
+  const QString withState = kSimulate + u'=';
+  const QString backend = QStringLiteral("--") + kBackend;
+  for (const QString& argument : arguments) {
+    if (argument == kSimulate) {
+      taken.states << QString();
+    } else if (argument.startsWith(withState)) {
+      taken.states << argument.mid(withState.size());
+      taken.withState << argument;
     } else {
-      parsed.error = "Unknown backend '" + std::string(value) +
-                     "': use --backend=libftdi or --backend=d2xx[:PATH]";
+      if (argument == backend || argument.startsWith(backend + u'=')) taken.states.clear();
+      taken.remaining << argument;
     }
   }
-  return parsed;
+  return taken;
+}
+
+void AddBackendOptions(OptionParser& parser) {
+  parser.Add(QCommandLineOption(kBackend, {}, QStringLiteral("KIND")),
+             QStringLiteral("Option --backend needs a value: --backend=libftdi or "
+                            "--backend=d2xx[:PATH]"));
+}
+
+BackendChoice ReadBackendOptions(const OptionParser& parser, const SimulateArguments& simulate,
+                                 const std::function<QByteArray(const QString&)>& fileNameBytes) {
+  BackendChoice choice;
+  // Every value is checked, though only the last one counts.
+  for (const QString& text : parser.Values(kBackend)) {
+    // As the file system's bytes, so that a path that is no UTF-8 comes back as it was.
+    const std::string value = fileNameBytes(text).toStdString();
+    if (value == "libftdi") {
+      choice.options = {BackendKind::Libftdi, {}};
+    } else if (value == "d2xx") {
+      choice.options = {BackendKind::D2xxLibrary, {}};
+    } else if (value.starts_with("d2xx:") && value.size() > 5) {
+      choice.options = {BackendKind::D2xxLibrary, value.substr(5)};
+    } else {
+      choice.error =
+          QStringLiteral("Unknown backend '%1': use --backend=libftdi or --backend=d2xx[:PATH]")
+              .arg(text);
+    }
+  }
+  if (!simulate.states.isEmpty()) {
+    choice.options = {BackendKind::Simulated, {}, static_cast<int>(simulate.states.size())};
+  }
+  return choice;
 }
 
 std::string BackendOptionsHelp() {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QFile>
+#include <QStringList>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "backends/option_parser.h"
 #include "backends/simulated_tester.h"
 #include "device_link/d2xx.h"
 #include "device_link/driver_diagnostics.h"
@@ -12,7 +17,7 @@
 //   --simulate                  the built-in simulated tester; each further --simulate adds one
 //   --backend=libftdi           libftdi1 (the default on Linux)
 //   --backend=d2xx[:PATH]       FTDI's D2XX library (the default on Windows), from PATH if given
-// When several are given the last one counts. Every other argument is left for the caller.
+// When several are given the last one counts.
 
 // The version of the libftdi1 library built in, or "not built in" where this build has none.
 const char* LibftdiVersionText();
@@ -27,13 +32,28 @@ struct BackendOptions {
   static BackendKind DefaultBackendKind();
 };
 
-struct BackendArguments {
-  BackendOptions options;
-  std::vector<std::string> remaining;  // the caller's arguments, in their order
-  std::string error;                   // set when an option is not understood
+// --simulate[=STATE]: an option whose value may be left out, which QCommandLineParser cannot
+// take, so each one is taken out of the arguments before they are parsed. A --backend after
+// it overrides it, and the testers counted before.
+struct SimulateArguments {
+  QStringList states;     // one per simulated tester: its STATE, empty where none is named
+  QStringList remaining;  // the other arguments, in their order
+  QStringList withState;  // each "--simulate=STATE" as given
 };
+SimulateArguments TakeSimulateOptions(const QStringList& arguments);
 
-BackendArguments ParseBackendOptions(const std::vector<std::string>& arguments);
+// Adds --backend.
+void AddBackendOptions(OptionParser& parser);
+
+struct BackendChoice {
+  BackendOptions options;
+  QString error;  // set when a value is not understood
+};
+// The backend that the parsed line and its --simulate options choose; `fileNameBytes` turns a
+// PATH back into the file system's bytes, as the program decoded its arguments.
+BackendChoice ReadBackendOptions(
+    const OptionParser& parser, const SimulateArguments& simulate,
+    const std::function<QByteArray(const QString&)>& fileNameBytes = QFile::encodeName);
 
 // One line per option, for a tool's usage text.
 std::string BackendOptionsHelp();

@@ -2,55 +2,63 @@
 
 #include <charconv>
 #include <cmath>
-#include <string_view>
+#include <string>
 
 #include "backends/simulated_tester.h"
 
 namespace {
-constexpr std::string_view kImpedance = "--simulate-impedance=";
-constexpr std::string_view kSpeed = "--simulate-speed=";
-constexpr std::string_view kFault = "--simulate-fault=";
+const QString kImpedance = QStringLiteral("simulate-impedance");
+const QString kSpeed = QStringLiteral("simulate-speed");
+const QString kFault = QStringLiteral("simulate-fault");
 constexpr int kMaxImpedanceOhms = 9999;
 // Beyond this a test of the longest program would end sooner than the link can ask for it.
 constexpr double kMaxSpeed = 1e6;
 
+const QString kImpedanceError =
+    QStringLiteral("--simulate-impedance needs whole ohms from 0 to 9999");
+const QString kSpeedError =
+    QStringLiteral("--simulate-speed needs a factor above 0 and at most 1000000");
+const QString kFaultError = QStringLiteral(
+    "--simulate-fault needs unplug, silent, echo-mismatch or readback-mismatch, optionally with "
+    "@N (after N requests)");
+
 template <typename Number>
-std::optional<Number> Parse(std::string_view text) {
-  Number value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+std::optional<Number> Parse(const QString& value) {
+  const std::string text = value.toStdString();
+  Number number{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
+  return number;
 }
 }  // namespace
 
-SimulationArguments ParseSimulationOptions(const std::vector<std::string>& arguments) {
+void AddSimulationOptions(OptionParser& parser) {
+  parser.Add(QCommandLineOption(kImpedance, {}, QStringLiteral("OHMS")), kImpedanceError);
+  parser.Add(QCommandLineOption(kSpeed, {}, QStringLiteral("FACTOR")), kSpeedError);
+  parser.Add(QCommandLineOption(kFault, {}, QStringLiteral("KIND")), kFaultError);
+}
+
+SimulationArguments ReadSimulationOptions(const OptionParser& parser) {
   SimulationArguments parsed;
-  for (const std::string& argument : arguments) {
-    const std::string_view text = argument;
-    if (text.starts_with(kImpedance)) {
-      const auto ohms = Parse<int>(text.substr(kImpedance.size()));
-      if (!ohms || *ohms < 0 || *ohms > kMaxImpedanceOhms) {
-        parsed.error = "--simulate-impedance needs whole ohms from 0 to 9999";
-      } else {
-        parsed.options.impedanceOhms = *ohms;
-      }
-    } else if (text.starts_with(kSpeed)) {
-      const auto factor = Parse<double>(text.substr(kSpeed.size()));
-      if (!factor || !std::isfinite(*factor) || *factor <= 0 || *factor > kMaxSpeed) {
-        parsed.error = "--simulate-speed needs a factor above 0 and at most 1000000";
-      } else {
-        parsed.options.speed = *factor;
-      }
-    } else if (text.starts_with(kFault)) {
-      parsed.options.fault = ParseSimulatedFault(argument.substr(kFault.size()));
-      if (!parsed.options.fault) {
-        parsed.error =
-            "--simulate-fault needs unplug, silent, echo-mismatch or "
-            "readback-mismatch, optionally with @N (after N requests)";
-      }
+  for (const QString& value : parser.Values(kImpedance)) {
+    const auto ohms = Parse<int>(value);
+    if (!ohms || *ohms < 0 || *ohms > kMaxImpedanceOhms) {
+      parsed.error = kImpedanceError;
     } else {
-      parsed.remaining.push_back(argument);
+      parsed.options.impedanceOhms = *ohms;
     }
+  }
+  for (const QString& value : parser.Values(kSpeed)) {
+    const auto factor = Parse<double>(value);
+    if (!factor || !std::isfinite(*factor) || *factor <= 0 || *factor > kMaxSpeed) {
+      parsed.error = kSpeedError;
+    } else {
+      parsed.options.speed = *factor;
+    }
+  }
+  for (const QString& value : parser.Values(kFault)) {
+    parsed.options.fault = ParseSimulatedFault(value.toStdString());
+    if (!parsed.options.fault) parsed.error = kFaultError;
   }
   return parsed;
 }

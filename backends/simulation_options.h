@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "backends/backend_options.h"
+#include "backends/option_parser.h"
 #include "backends/simulated_fault.h"
 
 // What the simulated tester measures, from the command line of the utility and the tool alike:
@@ -12,7 +13,6 @@
 //   --simulate-speed=FACTOR     a test ends after its program's duration divided by FACTOR
 //                               (above 0, default 1)
 //   --simulate-fault=KIND[@N]   a fault that starts after N request frames (see SimulatedFault)
-// Every other argument is left for the caller, in its order.
 
 struct SimulationOptions {
   std::optional<int> impedanceOhms;
@@ -20,13 +20,15 @@ struct SimulationOptions {
   std::optional<SimulatedFaultOptions> fault;
 };
 
+// Adds the options above.
+void AddSimulationOptions(OptionParser& parser);
+
 struct SimulationArguments {
   SimulationOptions options;
-  std::vector<std::string> remaining;
-  std::string error;  // set when a value is not understood
+  QString error;  // set when a value is not understood
 };
-
-SimulationArguments ParseSimulationOptions(const std::vector<std::string>& arguments);
+// What the parsed line sets; when an option is given more than once the last one counts.
+SimulationArguments ReadSimulationOptions(const OptionParser& parser);
 
 // One line per option, for a usage text.
 std::string SimulationOptionsHelp();

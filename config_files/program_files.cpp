@@ -70,27 +70,25 @@ class SectionLoader {
         document_.Value(section_, key).value_or(QString()).left(modINIReadWrite::kMaxValueChars);
     if (text.isEmpty()) {
       ++missing_;
-      return NotApplied(setting, key + QStringLiteral(" missing,"));
+      return NotApplied(setting, Warning::Reason::Missing, {});
     }
     if (const int count = document_.KeyCount(section_, key); count > 1) {
-      warnings_ << QStringLiteral("Program %1: %2 appears %3; the first (%4) is used")
-                       .arg(index_ + 1)
-                       .arg(key, Times(count), Readable(text.trimmed()));
+      warnings_.push_back(
+          {index_, key, Readable(text.trimmed()), Warning::Reason::KeyRepeated, {}, count});
     }
     const auto value = WholeNumber(text);
     if (value && model_.Accepts(index_, setting, *value)) {
       model_.ApplySetting(index_, setting, *value);
       return;
     }
-    NotApplied(setting, key + u'=' + Readable(text.trimmed()));
+    NotApplied(setting, Warning::Reason::NotApplied, Readable(text.trimmed()));
   }
 
   Outcome Finish() {
     Outcome outcome;
     if (const int count = document_.SectionCount(section_); count > 1) {
-      warnings_.prepend(QStringLiteral("Program %1: section [%2] appears %3; the first is used")
-                            .arg(index_ + 1)
-                            .arg(section_, Times(count)));
+      warnings_.insert(warnings_.begin(),
+                       {index_, section_, {}, Warning::Reason::SectionRepeated, {}, count});
     }
     // A section without any of the keys is one failure, not seven keys not applied.
     if (missing_ < kSettingCount) outcome.warnings = warnings_;
@@ -103,10 +101,9 @@ class SectionLoader {
   }
 
  private:
-  void NotApplied(ProgramSetting setting, const QString& what) {
-    warnings_ << QStringLiteral("Program %1: %2 not applied (%3)")
-                     .arg(index_ + 1)
-                     .arg(what, model_.AllowedValues(index_, setting));
+  void NotApplied(ProgramSetting setting, Warning::Reason reason, const QString& value) {
+    warnings_.push_back(
+        {index_, SettingKey(setting), value, reason, model_.AllowedValues(index_, setting), 0});
   }
 
   TestProgramsModel& model_;
@@ -115,7 +112,7 @@ class SectionLoader {
   const QString& fileName_;
   const QString section_;
   int missing_ = 0;
-  QStringList warnings_;
+  std::vector<Warning> warnings_;
 };
 
 void WriteProgram(IniDocument& document, const TestProgramsModel& model, int index,
@@ -139,9 +136,38 @@ void WriteProgram(IniDocument& document, const TestProgramsModel& model, int ind
   set(ProgramSetting::Fail, slider(ProgramSlider::FailOhms));
 }
 
-Outcome Failed(const QString& error) { return {false, error, {}}; }
+Outcome Failed(const QString& error) { return {false, error, {}, {}}; }
 
 }  // namespace
+
+QString WarningText(const Warning& warning) {
+  const QString program = QStringLiteral("Program %1: ").arg(warning.program + 1);
+  switch (warning.reason) {
+    case Warning::Reason::Missing:
+      return program +
+             QStringLiteral("%1 missing, not applied (%2)").arg(warning.key, warning.allowed);
+    case Warning::Reason::NotApplied:
+      return program + QStringLiteral("%1=%2 not applied (%3)")
+                           .arg(warning.key, warning.value, warning.allowed);
+    case Warning::Reason::KeyRepeated:
+      return program + QStringLiteral("%1 appears %2; the first (%3) is used")
+                           .arg(warning.key, Times(warning.count), warning.value);
+    case Warning::Reason::SectionRepeated:
+      return program + QStringLiteral("section [%1] appears %2; the first is used")
+                           .arg(warning.key, Times(warning.count));
+  }
+  return program;
+}
+
+QStringList WarningTexts(const std::vector<Warning>& warnings) {
+  QStringList texts;
+  for (const Warning& warning : warnings) texts << WarningText(warning);
+  return texts;
+}
+
+bool IsSingleProgramFile(const QString& fileName) {
+  return QFileInfo(fileName).suffix().compare(QLatin1String("vsp"), Qt::CaseInsensitive) == 0;
+}
 
 QString SectionName(int programIndex, bool singleProgram) {
   return singleProgram ? QStringLiteral("Program")
@@ -164,7 +190,7 @@ Outcome LoadAllProgramsFromDocument(TestProgramsModel& model, const IniDocument&
   Outcome all;
   for (int index = 0; index < kProgramCount; ++index) {
     Outcome one = LoadProgramFromDocument(model, index, document, fileName, false);
-    all.warnings << one.warnings;
+    all.warnings.insert(all.warnings.end(), one.warnings.begin(), one.warnings.end());
     if (!one.ok) {
       all.ok = false;
       all.error += (all.error.isEmpty() ? QString() : QStringLiteral("\n")) + one.error;
@@ -195,7 +221,7 @@ Outcome SaveProgramToFile(const TestProgramsModel& model, int programIndex, cons
         WriteProgram(document, model, programIndex, SectionName(programIndex, singleProgram));
         return true;
       },
-      &saved.warnings);
+      &saved.notes);
   if (!error.isEmpty()) return Failed(error);
   return saved;
 }
@@ -212,7 +238,7 @@ Outcome SaveAllProgramsToFile(const TestProgramsModel& model, const QString& fil
   // Nothing of the old file is read, so the replacement alone makes it all-or-nothing.
   Outcome saved;
   const QString error =
-      file_access::ReplaceFile(fileName, AllProgramsFileContent(model), &saved.warnings);
+      file_access::ReplaceFile(fileName, AllProgramsFileContent(model), &saved.notes);
   if (!error.isEmpty()) return Failed(error);
   return saved;
 }

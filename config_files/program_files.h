@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class IniDocument;
 class TestProgramsModel;
 
@@ -15,14 +17,34 @@ namespace program_files {
 inline const QString kAllProgramsFilter = QStringLiteral("VELD32 All Programs (*.vap)");
 inline const QString kSingleProgramFilter = QStringLiteral("VELD32 Single Program (*.vsp)");
 
+// A key of a program's section that a load did not apply as written, or a name the file gives
+// more than once.
+struct Warning {
+  enum class Reason { Missing, NotApplied, KeyRepeated, SectionRepeated };
+  int program = 0;  // the program's index, 0..2
+  QString key;      // the key; SectionRepeated: the section
+  QString value;    // NotApplied: the value read; KeyRepeated: the first one, which is used
+  Reason reason = Reason::NotApplied;
+  QString allowed;  // Missing and NotApplied: the values the program takes
+  int count = 0;    // KeyRepeated and SectionRepeated: how often the name appears
+};
+
+// The warning as the operator reads it, in the window's log and on veld32ctl's standard error
+// ("Program 2: Pass=5000 not applied (1 to 999 ohms)", "Program 1: Mode missing, not applied
+// (1 Duration or 2 Single Measure)", "Program 1: Pass appears twice; the first (12) is used").
+QString WarningText(const Warning& warning);
+QStringList WarningTexts(const std::vector<Warning>& warnings);
+
 struct Outcome {
   bool ok = true;
   QString error;  // for the operator when !ok: which file, and what is wrong with it
-  // One line per key not applied, in loading order ("Program 2: Pass=5000 not applied (1 to
-  // 999 ohms)", "Program 1: Mode missing, not applied (1 Duration or 2 Single Measure)"); for
-  // a save, what of the file's owner, group and mode it could not keep.
-  QStringList warnings;
+  std::vector<Warning> warnings;  // a load's, in loading order
+  QStringList notes;  // a save's: what of the file's owner, group and mode it could not keep
 };
+
+// A .vsp file (any letter case) holds one program, in section "Program"; any other file holds
+// all three.
+bool IsSingleProgramFile(const QString& fileName);
 
 // "Program" for a single-program file, else "Program" + (programIndex + 1).
 QString SectionName(int programIndex, bool singleProgram);

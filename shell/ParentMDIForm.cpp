@@ -301,7 +301,9 @@ void ParentMDIForm::RunFileOperation(FileDialog dialog, const QString& filter,
   RememberDialogFolder(fileName);
   modMain::AddStatusMessage(before);
   const program_files::Outcome outcome = operation(fileName);
-  for (const QString& line : outcome.warnings) modMain::AddStatusMessage(line);
+  for (const program_files::Warning& warning : outcome.warnings)
+    modMain::AddStatusMessage(program_files::WarningText(warning));
+  for (const QString& line : outcome.notes) modMain::AddStatusMessage(line);
   const bool load = dialog == FileDialog::Open;
   if (outcome.ok) {
     modMain::AddStatusMessage((load ? kLoadComplete : kSaveComplete).arg(fileName));
@@ -333,7 +335,7 @@ void ParentMDIForm::menuLoadProgram_Click(int Index) {
 void ParentMDIForm::WarnOfLimits(int Index, program_files::Outcome& outcome) const {
   const QString problem = testOptions_->Model().LimitsProblem(Index);
   if (outcome.ok && !problem.isEmpty())
-    outcome.warnings << QStringLiteral("Program %1: %2").arg(Index + 1).arg(problem);
+    outcome.notes << QStringLiteral("Program %1: %2").arg(Index + 1).arg(problem);
 }
 
 void ParentMDIForm::menuSaveAll_Click() {

@@ -2,83 +2,70 @@
 
 #include <QtGlobal>
 
-#include <algorithm>
 #include <array>
-#include <cctype>
-#include <string_view>
 
 #include "backends/backend_options.h"
+#include "backends/option_parser.h"
 #include "backends/simulation_options.h"
 #include "resources/version.h"
+#include "ui_core/diagnostic_switch.h"
 
 namespace {
 
 // The toolkit's own options, which it takes out of the arguments when the application starts.
-constexpr std::array<std::string_view, 14> kToolkitOptionsWithValue = {
+constexpr std::array<const char*, 14> kToolkitOptionsWithValue = {
     "platform",    "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
     "qwindowicon", "qwindowtitle",       "session",       "style",  "stylesheet",
     "display",     "geometry",           "title",         "name"};
-constexpr std::array<std::string_view, 5> kToolkitFlags = {"reverse", "widgetcount", "nograb",
-                                                           "dograb", "sync"};
+constexpr std::array<const char*, 5> kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb",
+                                                      "sync"};
 
-bool HoldsDiagnosticSwitch(std::string argument) {
-  std::transform(argument.begin(), argument.end(), argument.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return argument.find("/kovda") != std::string::npos;
-}
-
-template <std::size_t N>
-bool Listed(const std::array<std::string_view, N>& names, std::string_view name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-// The toolkit accepts "-name", "--name" and, for options with a value, "-name=value".
-std::string_view ToolkitName(std::string_view argument) {
-  if (argument.starts_with("--")) return argument.substr(2);
-  if (argument.starts_with('-')) return argument.substr(1);
-  return {};
+CommandLine UsageError(const QString& error) {
+  CommandLine line;
+  line.action = CommandLine::Action::UsageError;
+  line.error = error;
+  return line;
 }
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+CommandLine ParseCommandLine(const QStringList& arguments) {
+  // The switch may stand anywhere in an argument, which no option parser can express.
+  QStringList rest;
+  for (const QString& argument : arguments) {
+    if (!HoldsDiagnosticSwitch(argument)) rest << argument;
+  }
+  const SimulateArguments simulate = TakeSimulateOptions(rest);
+  // A STATE keeps veld32ctl's simulated programs; the window keeps its own in its files.
+  if (!simulate.withState.isEmpty()) {
+    return UsageError(QStringLiteral("Unknown option '%1'").arg(simulate.withState.front()));
+  }
+  OptionParser parser;
+  parser.Add(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+  parser.Add(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
+  AddBackendOptions(parser);
+  AddSimulationOptions(parser);
+  for (const char* name : kToolkitOptionsWithValue) {
+    parser.Add(QCommandLineOption(QLatin1String(name), {}, QStringLiteral("VALUE")));
+  }
+  for (const char* name : kToolkitFlags) parser.Add(QCommandLineOption(QLatin1String(name)));
+
+  const bool parsed = parser.Parse(simulate.remaining);
+  const SimulationArguments simulation = ReadSimulationOptions(parser);
+  const BackendChoice backend = ReadBackendOptions(parser, simulate);
   CommandLine line;
-  const SimulationArguments simulation = ParseSimulationOptions(arguments);
-  const BackendArguments backend = ParseBackendOptions(simulation.remaining);
   line.backend = backend.options;
   line.simulation = simulation.options;
-  for (std::size_t i = 0; i < backend.remaining.size(); ++i) {
-    const std::string& argument = backend.remaining[i];
-    if (argument == "--help" || argument == "-h") {
-      line.action = CommandLine::Action::Help;
-      return line;
-    }
-    if (argument == "--version" || argument == "-v") {
-      line.action = CommandLine::Action::Version;
-      return line;
-    }
-    if (HoldsDiagnosticSwitch(argument)) continue;
-    const std::string_view name = ToolkitName(argument);
-    const std::string_view bare = name.substr(0, name.find('='));
-    if (Listed(kToolkitFlags, name)) continue;
-    if (Listed(kToolkitOptionsWithValue, bare)) {
-      if (bare.size() < name.size()) continue;  // -name=value
-      if (i + 1 < backend.remaining.size()) {
-        ++i;
-        continue;
-      }
-      line.error = "Option " + argument + " needs a value";
-    } else {
-      line.error = "Unknown option '" + argument + "'";
-    }
-    line.action = CommandLine::Action::UsageError;
-    return line;
+  // Help and version win over a value not understood, though not over an unknown option.
+  if (parsed && parser.IsSet(QStringLiteral("help"))) line.action = CommandLine::Action::Help;
+  if (parsed && parser.IsSet(QStringLiteral("version"))) line.action = CommandLine::Action::Version;
+  if (line.action != CommandLine::Action::Run) return line;
+  if (!parsed) return UsageError(parser.Error());
+  if (const QStringList words = parser.PositionalArguments(); !words.isEmpty()) {
+    return UsageError(QStringLiteral("Unknown option '%1'").arg(words.front()));
   }
-  for (const std::string& error : {simulation.error, backend.error}) {
-    if (error.empty()) continue;
-    line.action = CommandLine::Action::UsageError;
-    line.error = error;
-    break;
+  for (const QString& error : {simulation.error, backend.error}) {
+    if (!error.isEmpty()) return UsageError(error);
   }
   return line;
 }

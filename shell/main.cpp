@@ -3,9 +3,9 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <QStringList>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 #include "backends/backend_options.h"
 #include "backends/simulation_options.h"
@@ -42,7 +42,9 @@ int Main(QApplication& app, const CommandLine& commandLine) {
 
 int main(int argc, char** argv) {
   // Read before the application starts, so that help, version and usage errors need no display.
-  const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const CommandLine commandLine = ParseCommandLine(arguments);
   switch (commandLine.action) {
     case CommandLine::Action::Help:
       std::fputs(UsageText().c_str(), stdout);
@@ -51,7 +53,8 @@ int main(int argc, char** argv) {
       std::fputs(VersionText().c_str(), stdout);
       return 0;
     case CommandLine::Action::UsageError:
-      std::fprintf(stderr, "veld32: %s\n\n%s", commandLine.error.c_str(), UsageText().c_str());
+      std::fprintf(stderr, "veld32: %s\n\n%s", commandLine.error.toLocal8Bit().constData(),
+                   UsageText().c_str());
       return 2;
     case CommandLine::Action::Run:
       break;

@@ -10,6 +10,7 @@
 
 #include "device_link/serialized_d2xx.h"
 #include "tools/command_context.h"
+#include "tools/ctl_commands.h"
 #include "tools/json_text.h"
 #include "tools/tester_choice.h"
 
@@ -28,9 +29,7 @@ QString UsbSerial(const Outcome& o) {
 }
 
 QString SavedFile(const CommandContext& context, const BenchTester& tester) {
-  if (context.options.command != CtlCommand::Download || context.options.outputFile.isEmpty()) {
-    return {};
-  }
+  if (context.options.outputFile.isEmpty()) return {};
   const QString name = tester.device.usbSerialNumber.empty()
                            ? QStringLiteral("device%1").arg(tester.device.index)
                            : QString::fromLatin1(tester.device.usbSerialNumber.c_str());
@@ -56,21 +55,8 @@ void RunOne(const CommandContext& context, const Backend& backend, const TesterC
   outcome.result = command(tester);
 }
 
-QString Done(const CommandContext& context, const Outcome& o) {
-  switch (context.options.command) {
-    case CtlCommand::Info:
-      return QStringLiteral("firmware %1, calibrated %2")
-          .arg(*o.identity.firmware, CalibrationDateText(o.identity));
-    case CtlCommand::Download:
-      return o.file.isEmpty() ? QStringLiteral("downloaded")
-                              : QStringLiteral("downloaded, saved as %1").arg(o.file);
-    default:
-      return QStringLiteral("uploaded and confirmed");
-  }
-}
-
 QString ResultText(const CommandContext& context, const Outcome& o) {
-  if (o.result.Ok()) return Done(context, o);
+  if (o.result.Ok()) return context.options.command->everyTester(o.identity, o.file);
   return QStringLiteral("failed: ") + o.result.message.split(u'\n').join(QLatin1String("; "));
 }
 
@@ -105,7 +91,7 @@ void PrintOutcomes(const CommandContext& context, const std::vector<Outcome>& ou
 CommandResult RunOnAllTesters(const CommandContext& context, const TesterCommand& command) {
   const Bench bench = ListBench(context);
   if (!bench.result.Ok()) return bench.result;
-  if (context.options.command == CtlCommand::Download && !context.options.outputFile.isEmpty()) {
+  if (!context.options.outputFile.isEmpty()) {
     // A folder that cannot be made shows as each tester's failed save.
     QDir().mkpath(context.options.outputFile);
   }

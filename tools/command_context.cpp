@@ -14,7 +14,10 @@ CommandResult OpenSession(const CommandContext& context, TesterSession& session)
 
 std::vector<ProgramSummary> WithWarnings(std::vector<ProgramSummary> programs,
                                          const FileInput& input) {
-  for (std::size_t i = 0; i < programs.size(); ++i) programs[i].warnings = input.warnings[i];
+  for (const program_files::Warning& warning : input.warnings) {
+    const auto index = static_cast<std::size_t>(warning.program);
+    if (index < programs.size()) programs[index].warnings << program_files::WarningText(warning);
+  }
   return programs;
 }
 
@@ -48,10 +51,8 @@ CommandResult CheckFileApplied(const CommandContext& context, const FileInput& i
                                const QString& consequence) {
   if (context.options.lenient) return {};
   QStringList lines;
-  for (const QStringList& warnings : input.warnings) {
-    for (const QString& warning : warnings) {
-      lines << (consequence.isEmpty() ? warning : warning + QLatin1String(", ") + consequence);
-    }
+  for (const QString& warning : program_files::WarningTexts(input.warnings)) {
+    lines << (consequence.isEmpty() ? warning : warning + QLatin1String(", ") + consequence);
   }
   if (lines.isEmpty()) return {};
   return CommandResult::Failure(ExitStatus::CheckFailed, lines.join(u'\n'));

@@ -65,5 +65,5 @@ CommandResult UploadPrograms(const CommandContext& context);
 CommandResult RunTestProgram(const CommandContext& context);
 // service ...: without --yes only what it would send; with it the write and its read-back.
 CommandResult ServiceTester(const CommandContext& context);
-// show, and check when the options say so.
-CommandResult ShowFile(const CommandContext& context);
+// show, and with `check` check.
+CommandResult ShowFile(const CommandContext& context, bool check);

@@ -1,31 +1,18 @@
 #include "tools/ctl_options.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <limits>
-#include <map>
 
+#include "backends/option_parser.h"
 #include "config_files/file_access.h"
 #include "config_files/file_names.h"
+#include "config_files/program_files.h"
+#include "tools/ctl_commands.h"
 #include "tools/plain_number.h"
 
 namespace {
-
-const QString kSimulateWithState = QStringLiteral("--simulate=");
-
-const std::map<QString, CtlCommand>& Commands() {
-  static const std::map<QString, CtlCommand> commands = {
-      {QStringLiteral("list"), CtlCommand::List},
-      {QStringLiteral("info"), CtlCommand::Info},
-      {QStringLiteral("download"), CtlCommand::Download},
-      {QStringLiteral("upload"), CtlCommand::Upload},
-      {QStringLiteral("show"), CtlCommand::Show},
-      {QStringLiteral("check"), CtlCommand::Check},
-      {QStringLiteral("run"), CtlCommand::Run},
-      {QStringLiteral("service"), CtlCommand::Service},
-  };
-  return commands;
-}
 
 CommandResult UsageError(const QString& reason) {
   return CommandResult::Failure(ExitStatus::Usage, reason);
@@ -38,11 +25,6 @@ std::optional<int> BoundedNumber(const QString& text, int minimum, int maximum) 
   return static_cast<int>(*value);
 }
 
-// A word that starts like a negative number is a value, not an option ("set-serial -1").
-bool IsOption(const QString& argument) {
-  return argument.size() > 1 && argument.startsWith(u'-') && !argument[1].isDigit();
-}
-
 // The file a name reaches, links and "." or ".." resolved, for a file that exists or not.
 QString FileIdentity(const QString& name) {
   const QFileInfo info(name);
@@ -53,7 +35,11 @@ QString FileIdentity(const QString& name) {
 
 // Each simulated tester keeps its programs in a file of its own: one file for two testers would
 // wait for its own lock, and standard input cannot be written back.
-QString StateFileProblem(const QStringList& states) {
+QString StateFileProblem(const SimulateArguments& simulate) {
+  if (simulate.withState.contains(QStringLiteral("--simulate="))) {
+    return QStringLiteral("--simulate= needs a STATE file");
+  }
+  const QStringList& states = simulate.states;
   for (qsizetype i = 0; i < states.size(); ++i) {
     if (states[i] == file_access::kStandardStream) {
       return QStringLiteral("--simulate=- : STATE must be a file, not standard input");
@@ -71,63 +57,104 @@ QString StateFileProblem(const QStringList& states) {
   return {};
 }
 
+// An option's name for the parser: its usage name without the dashes.
+QString ParserName(const QString& option) {
+  return QString(option).remove(QRegularExpression("^-+"));
+}
+
+// The tool's own options. Those of a single command are named by its row.
+void AddToolOptions(OptionParser& parser) {
+  const auto flag = [&parser](const QStringList& names) { parser.Add(QCommandLineOption(names)); };
+  const auto valued = [&parser](const QString& name, const QString& missingValue) {
+    parser.Add(QCommandLineOption(name, {}, QStringLiteral("VALUE")), missingValue);
+  };
+  flag({QStringLiteral("h"), QStringLiteral("help")});
+  for (const char* name : {"json", "verbose", "all", "lenient", "yes"}) flag({QLatin1String(name)});
+  valued(QStringLiteral("o"), QStringLiteral("Option -o needs a FILE"));
+  valued(QStringLiteral("csv"), QStringLiteral("Option --csv needs a FILE"));
+  valued(QStringLiteral("device"), QStringLiteral("--device needs a USB serial number or index"));
+  valued(QStringLiteral("program"), QStringLiteral("--program needs a program number 1, 2 or 3"));
+  valued(QStringLiteral("interval"),
+         QStringLiteral("--interval needs milliseconds from 1 to 32767"));
+  valued(QStringLiteral("timeout"),
+         QStringLiteral("--timeout needs a positive number of milliseconds"));
+}
+
 class LineParser {
  public:
-  explicit LineParser(CtlOptions& options) : options_(options) {}
+  LineParser(const OptionParser& parser, CtlOptions& options)
+      : parser_(parser), options_(options) {}
 
-  // Takes the tool's own options and the words of the command; false with result_ set on the
-  // first thing not understood.
-  bool Take(const QStringList& arguments) {
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-      const QString& argument = arguments[i];
-      if (argument == QLatin1String("-o")) {
-        if (++i == arguments.size()) return Fail(QStringLiteral("Option -o needs a FILE"));
-        if (!Once(argument)) return false;
-        options_.outputFile = arguments[i];
-        outputGiven_ = true;
-      } else if (argument == QLatin1String("--csv")) {
-        if (++i == arguments.size()) return Fail(QStringLiteral("Option --csv needs a FILE"));
-        if (!Once(argument)) return false;
-        options_.csvFile = arguments[i];
-      } else if (IsOption(argument)) {
-        if (!TakeOption(argument)) return false;
-      } else {
-        words_ << argument;
-      }
+  // The values of the tool's own options; false with result_ set on the first not understood.
+  bool TakeOptions() {
+    for (const char* name : {"-o", "--device", "--program", "--csv"}) {
+      // An option that takes one value may be given once: a second one would silently win.
+      if (parser_.Values(ParserName(QLatin1String(name))).size() > 1)
+        return Fail(QStringLiteral("Option %1 is given twice").arg(QLatin1String(name)));
+    }
+    help_ = parser_.IsSet(QStringLiteral("help"));
+    options_.json = parser_.IsSet(QStringLiteral("json"));
+    options_.verbose = parser_.IsSet(QStringLiteral("verbose"));
+    options_.all = parser_.IsSet(QStringLiteral("all"));
+    options_.lenient = parser_.IsSet(QStringLiteral("lenient"));
+    options_.yes = parser_.IsSet(QStringLiteral("yes"));
+    outputGiven_ = parser_.IsSet(QStringLiteral("o"));
+    options_.outputFile = parser_.Values(QStringLiteral("o")).value(0);
+    if (parser_.IsSet(QStringLiteral("device"))) {
+      options_.device = parser_.Values(QStringLiteral("device")).front();
+      if (options_.device.isEmpty())
+        return Fail(QStringLiteral("--device needs a USB serial number or index"));
+    }
+    if (parser_.IsSet(QStringLiteral("csv"))) {
+      options_.csvFile = parser_.Values(QStringLiteral("csv")).front();
+      if (options_.csvFile.isEmpty()) return Fail(QStringLiteral("Option --csv needs a FILE"));
+    }
+    if (parser_.IsSet(QStringLiteral("program"))) {
+      options_.program = BoundedNumber(parser_.Values(QStringLiteral("program")).front(), 1, 3);
+      if (!options_.program)
+        return Fail(QStringLiteral("--program needs a program number 1, 2 or 3"));
+    }
+    for (const QString& value : parser_.Values(QStringLiteral("interval"))) {
+      const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
+      if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
+      options_.intervalMs = static_cast<qint16>(*ms);
+    }
+    for (const QString& value : parser_.Values(QStringLiteral("timeout"))) {
+      const auto ms = BoundedNumber(value, 1, std::numeric_limits<int>::max());
+      if (!ms) return Fail(QStringLiteral("--timeout needs a positive number of milliseconds"));
+      options_.timeoutMs = *ms;
+      options_.timeoutGiven = true;
     }
     return true;
   }
 
-  // Checks the command and its arguments against the usage.
-  bool Finish() {
-    if (help_) {
-      options_.command = CtlCommand::Help;
-      return true;
+  // Checks the command and its arguments against the usage: the facts of its row.
+  bool TakeCommand() {
+    if (help_) return true;
+    QStringList words = parser_.PositionalArguments();
+    if (words.isEmpty()) return Fail(QStringLiteral("No command given"));
+    const CtlCommand* command = FindCtlCommand(words.front());
+    if (!command) return Fail(QStringLiteral("Unknown command '%1'").arg(words.front()));
+    options_.command = command;
+    const QString name = words.takeFirst();
+    if (command->takesFile) {
+      if (words.isEmpty()) return Fail(QStringLiteral("Command %1 needs a FILE").arg(name));
+      options_.file = words.takeFirst();
     }
-    if (words_.isEmpty()) return Fail(QStringLiteral("No command given"));
-    const auto command = Commands().find(words_.front());
-    if (command == Commands().end()) {
-      return Fail(QStringLiteral("Unknown command '%1'").arg(words_.front()));
+    if (command->takeWords) {
+      if (const QString error = command->takeWords(words, options_); !error.isEmpty())
+        return Fail(error);
     }
-    options_.command = command->second;
-    const QString name = words_.takeFirst();
-    const bool takesFile = options_.command == CtlCommand::Upload ||
-                           options_.command == CtlCommand::Show ||
-                           options_.command == CtlCommand::Check;
-    if (takesFile) {
-      if (words_.isEmpty()) return Fail(QStringLiteral("Command %1 needs a FILE").arg(name));
-      options_.file = words_.takeFirst();
+    if (!words.isEmpty()) {
+      return Fail(QStringLiteral("Unexpected argument '%1' after %2").arg(words.front(), name));
     }
-    if (!TakeTesterCommandWords()) return false;
-    if (!words_.isEmpty()) {
-      return Fail(QStringLiteral("Unexpected argument '%1' after %2").arg(words_.front(), name));
-    }
-    if (outputGiven_ && options_.command != CtlCommand::Download) {
-      return Fail(QStringLiteral("Option -o belongs to download"));
-    }
-    if (options_.lenient && options_.command != CtlCommand::Upload &&
-        options_.command != CtlCommand::Check) {
-      return Fail(QStringLiteral("Option --lenient belongs to upload and check"));
+    for (const char* own : {"-o", "--lenient", "--program", "--csv", "--yes"}) {
+      const QString option = QLatin1String(own);
+      if (!parser_.IsSet(ParserName(option)) || command->options.contains(option)) continue;
+      return Fail(QStringLiteral("Option %1 belongs to %2")
+                      .arg(option, CommandNames([&option](const CtlCommand& c) {
+                             return c.options.contains(option);
+                           })));
     }
     if (outputGiven_ && options_.outputFile.isEmpty()) {
       return Fail(QStringLiteral("Option -o needs a FILE, or - for standard output"));
@@ -137,121 +164,36 @@ class LineParser {
           QStringLiteral("download --all saves one file per tester: -o needs a folder, "
                          "not - (standard output)"));
     }
-    if (outputGiven_ && IsSingleProgramFile(options_.outputFile)) {
+    if (outputGiven_ && program_files::IsSingleProgramFile(options_.outputFile)) {
       return Fail(QStringLiteral("download writes all three programs: '%1' names a "
                                  "single-program file (.vsp); give an all-programs file (.vap)")
                       .arg(options_.outputFile));
     }
-    if (options_.program && options_.command != CtlCommand::Upload) {
-      return Fail(QStringLiteral("Option --program belongs to upload"));
-    }
-    if (!options_.csvFile.isEmpty() && options_.command != CtlCommand::Run) {
-      return Fail(QStringLiteral("Option --csv belongs to run"));
-    }
-    if (options_.yes && options_.command != CtlCommand::Service) {
-      return Fail(QStringLiteral("Option --yes belongs to service"));
-    }
-    if (options_.program && !IsSingleProgramFile(options_.file)) {
+    if (options_.program && !program_files::IsSingleProgramFile(options_.file)) {
       return Fail(QStringLiteral("Option --program applies to a single-program file (.vsp)"));
     }
-    return FinishTesterChoice();
+    return TakeTesterChoice(*command);
   }
 
   CommandResult Result() const { return result_; }
 
  private:
-  // The words of run (a program number) and service (an action and its values).
-  bool TakeTesterCommandWords() {
-    if (options_.command == CtlCommand::Run) {
-      if (words_.isEmpty()) return Fail(QStringLiteral("Command run needs a program number"));
-      const auto program = BoundedNumber(words_.takeFirst(), 1, 3);
-      if (!program) return Fail(QStringLiteral("Command run needs a program number 1, 2 or 3"));
-      options_.testProgram = *program;
-    } else if (options_.command == CtlCommand::Service) {
-      const ParsedServiceRequest parsed = ParseServiceRequest(words_);
-      if (!parsed.error.isEmpty()) return Fail(parsed.error);
-      options_.service = parsed.request;
-      words_.clear();
-    }
-    return true;
-  }
-
-  bool TakeOption(const QString& argument) {
-    const qsizetype equals = argument.indexOf(u'=');
-    const QString name = argument.left(equals);
-    const QString value = equals < 0 ? QString() : argument.mid(equals + 1);
-    const bool hasValue = equals >= 0;
-    if (!hasValue && (name == QLatin1String("--help") || name == QLatin1String("-h"))) {
-      help_ = true;
-    } else if (!hasValue && name == QLatin1String("--json")) {
-      options_.json = true;
-    } else if (!hasValue && name == QLatin1String("--verbose")) {
-      options_.verbose = true;
-    } else if (!hasValue && name == QLatin1String("--all")) {
-      options_.all = true;
-    } else if (name == QLatin1String("--device")) {
-      if (value.isEmpty())
-        return Fail(QStringLiteral("--device needs a USB serial number or index"));
-      if (!Once(name)) return false;
-      options_.device = value;
-    } else if (!hasValue && name == QLatin1String("--lenient")) {
-      options_.lenient = true;
-    } else if (!hasValue && name == QLatin1String("--yes")) {
-      options_.yes = true;
-    } else if (name == QLatin1String("--csv") && hasValue && !value.isEmpty()) {
-      if (!Once(name)) return false;
-      options_.csvFile = value;
-    } else if (name == QLatin1String("--program")) {
-      return Once(name) && TakeNumber(name, value);
-    } else if (name == QLatin1String("--interval") || name == QLatin1String("--timeout")) {
-      return TakeNumber(name, value);
-    } else {
-      return Fail(QStringLiteral("Unknown option '%1'").arg(argument));
-    }
-    return true;
-  }
-
-  bool TakeNumber(const QString& name, const QString& value) {
-    if (name == QLatin1String("--interval")) {
-      const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
-      if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
-      options_.intervalMs = static_cast<qint16>(*ms);
-    } else if (name == QLatin1String("--timeout")) {
-      const auto ms = BoundedNumber(value, 1, std::numeric_limits<int>::max());
-      if (!ms) return Fail(QStringLiteral("--timeout needs a positive number of milliseconds"));
-      options_.timeoutMs = *ms;
-      options_.timeoutGiven = true;
-    } else if (name == QLatin1String("--program")) {
-      options_.program = BoundedNumber(value, 1, 3);
-      if (!options_.program)
-        return Fail(QStringLiteral("--program needs a program number 1, 2 or 3"));
-    }
-    return true;
-  }
-
-  // An option that takes one value may be given once: a second one would silently win.
-  bool Once(const QString& name) {
-    if (given_.contains(name)) return Fail(QStringLiteral("Option %1 is given twice").arg(name));
-    given_ << name;
-    return true;
-  }
-
   // --device and --all choose among the testers for the commands that connect to one.
-  bool FinishTesterChoice() {
-    const bool onEveryTester = options_.command == CtlCommand::Info ||
-                               options_.command == CtlCommand::Download ||
-                               options_.command == CtlCommand::Upload;
-    const bool connects = onEveryTester || options_.command == CtlCommand::Run ||
-                          options_.command == CtlCommand::Service;
+  bool TakeTesterChoice(const CtlCommand& command) {
     if (options_.all && !options_.device.isEmpty()) {
       return Fail(QStringLiteral("Options --all and --device exclude each other"));
     }
-    if (options_.all && !onEveryTester) {
-      return Fail(QStringLiteral("Option --all belongs to info, download and upload"));
-    }
-    if (!options_.device.isEmpty() && !connects) {
+    if (options_.all && !command.everyTester) {
       return Fail(
-          QStringLiteral("Option --device belongs to info, download, upload, run and service"));
+          QStringLiteral("Option --all belongs to %1").arg(CommandNames([](const CtlCommand& c) {
+            return c.everyTester;
+          })));
+    }
+    if (!options_.device.isEmpty() && !command.oneTester) {
+      return Fail(
+          QStringLiteral("Option --device belongs to %1").arg(CommandNames([](const CtlCommand& c) {
+            return c.oneTester;
+          })));
     }
     return true;
   }
@@ -261,66 +203,45 @@ class LineParser {
     return false;
   }
 
+  const OptionParser& parser_;
   CtlOptions& options_;
-  QStringList words_;
   bool help_ = false;
   bool outputGiven_ = false;
-  QStringList given_;
   CommandResult result_;
 };
 
 }  // namespace
 
-bool IsSingleProgramFile(const QString& fileName) {
-  return QFileInfo(fileName).suffix().compare(QLatin1String("vsp"), Qt::CaseInsensitive) == 0;
-}
-
 ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   ParsedCommandLine parsed;
-  // "--simulate=STATE" is the simulator with a state file; the backend choice sees "--simulate".
-  std::vector<std::string> forBackend;
-  QStringList states;  // one per simulated tester, as the backend counts them
-  for (const QString& argument : arguments) {
-    if (argument.startsWith(kSimulateWithState)) {
-      states << argument.mid(kSimulateWithState.size());
-      if (states.back().isEmpty()) {
-        parsed.result = UsageError(QStringLiteral("--simulate= needs a STATE file"));
-        return parsed;
-      }
-      forBackend.push_back("--simulate");
-    } else {
-      if (argument == QLatin1String("--simulate")) states << QString();
-      if (argument.startsWith(QLatin1String("--backend="))) states.clear();
-      // As bytes, so that a name that is no UTF-8 comes back as it was.
-      forBackend.push_back(file_names::ToBytes(argument).toStdString());
-    }
-  }
-  if (const QString refused = StateFileProblem(states); !refused.isEmpty()) {
+  const SimulateArguments simulate = TakeSimulateOptions(arguments);
+  if (const QString refused = StateFileProblem(simulate); !refused.isEmpty()) {
     parsed.result = UsageError(refused);
     return parsed;
   }
-  if (!states.isEmpty()) parsed.options.stateFile = states.takeFirst();
-  parsed.options.moreStateFiles = states;
-  const SimulationArguments simulation = ParseSimulationOptions(forBackend);
-  const BackendArguments backend = ParseBackendOptions(simulation.remaining);
-  for (const std::string& error : {simulation.error, backend.error}) {
-    if (error.empty()) continue;
-    parsed.result = UsageError(QString::fromStdString(error));
+  OptionParser parser;
+  AddToolOptions(parser);
+  AddBackendOptions(parser);
+  AddSimulationOptions(parser);
+  if (!parser.Parse(simulate.remaining)) {
+    parsed.result = UsageError(parser.Error());
+    return parsed;
+  }
+  const SimulationArguments simulation = ReadSimulationOptions(parser);
+  const BackendChoice backend = ReadBackendOptions(parser, simulate, file_names::ToBytes);
+  for (const QString& error : {simulation.error, backend.error}) {
+    if (error.isEmpty()) continue;
+    parsed.result = UsageError(error);
     return parsed;
   }
   parsed.options.simulation = simulation.options;
   parsed.options.backend = backend.options;
-  // A later --backend overrides the simulator, and with it the state file.
-  if (backend.options.kind != BackendKind::Simulated) {
-    parsed.options.stateFile.clear();
-    parsed.options.moreStateFiles.clear();
-  }
+  QStringList states = simulate.states;
+  if (!states.isEmpty()) parsed.options.stateFile = states.takeFirst();
+  parsed.options.moreStateFiles = states;
 
-  QStringList remaining;
-  for (const std::string& argument : backend.remaining)
-    remaining << file_names::FromBytes(QByteArray::fromStdString(argument));
-  LineParser parser(parsed.options);
-  if (!parser.Take(remaining) || !parser.Finish()) parsed.result = parser.Result();
+  LineParser line(parser, parsed.options);
+  if (!line.TakeOptions() || !line.TakeCommand()) parsed.result = line.Result();
   return parsed;
 }
 

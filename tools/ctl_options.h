@@ -15,13 +15,14 @@
 //             [--timeout=MS] [--device=SELECTOR | --all] [--json] [--verbose] [--lenient]
 //             [--simulate-impedance=OHMS] [--simulate-speed=FACTOR] [--csv FILE] [--yes]
 //             COMMAND [ARGS]
-// Options may stand anywhere on the line; --help prints the usage and nothing else runs.
+// Options may stand anywhere on the line (backends/option_parser.h); --help prints the usage and
+// nothing else runs. What each command takes is its row's (tools/ctl_commands.h).
 // Each --simulate adds one simulated tester, with its own STATE where one is named.
 
-enum class CtlCommand { Help, List, Info, Download, Upload, Show, Check, Run, Service };
+struct CtlCommand;
 
 struct CtlOptions {
-  CtlCommand command = CtlCommand::Help;
+  const CtlCommand* command = nullptr;  // its row (tools/ctl_commands.h); null for --help
   BackendOptions backend;
   QString stateFile;           // --simulate=STATE; empty without one
   QString file;                // FILE of upload, show and check ("-": standard input)
@@ -48,9 +49,6 @@ struct ParsedCommandLine {
   CtlOptions options;
   CommandResult result;  // ExitStatus::Usage with the reason when the line is not understood
 };
-
-// A .vsp file holds one program (section "Program"); any other FILE holds all three.
-bool IsSingleProgramFile(const QString& fileName);
 
 // `arguments` without the program's own name.
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);

@@ -8,7 +8,7 @@
 // The programs of FILE as the editor holds them after loading it from its defaults; a
 // single-program file goes into program 1 and only that program is shown. check also fails
 // on every key the editor did not apply (unless --lenient) and on the pass/fail rule.
-CommandResult ShowFile(const CommandContext& context) {
+CommandResult ShowFile(const CommandContext& context, bool check) {
   TestProgramsModel model(QLocale::c());
   model.StartUp();
   const ProgramFileText file =
@@ -23,7 +23,7 @@ CommandResult ShowFile(const CommandContext& context) {
     programs = SummarizeAllPrograms(model);
   }
   programs = WithWarnings(std::move(programs), input);
-  if (context.options.command != CtlCommand::Check) {
+  if (!check) {
     PrintPrograms(context, programs);
     return {};
   }

@@ -1,27 +1,17 @@
 #include "tools/program_file_input.h"
 
 #include "config_files/modINIReadWrite.h"
-#include "config_files/program_files.h"
-#include "tools/ctl_options.h"
 
 namespace {
 
 const QString kLoadComplete = QStringLiteral("Load from file complete.");
 const QString kLoadFailed = QStringLiteral("Load from file failed.");
 
-// Each warning begins with its program ("Program 2: Pass=5000 not applied ...").
-int ProgramOfWarning(const QString& warning) {
-  for (int i = 0; i < kProgramCount; ++i) {
-    if (warning.startsWith(QStringLiteral("Program %1:").arg(i + 1))) return i;
-  }
-  return 0;
-}
-
 }  // namespace
 
 ProgramFileKind KindOfFile(const QString& fileName) {
-  return IsSingleProgramFile(fileName) ? ProgramFileKind::SingleProgram
-                                       : ProgramFileKind::AllPrograms;
+  return program_files::IsSingleProgramFile(fileName) ? ProgramFileKind::SingleProgram
+                                                      : ProgramFileKind::AllPrograms;
 }
 
 ProgramFileText ReadProgramFile(const QString& fileName, ProgramFileKind kind) {
@@ -43,13 +33,11 @@ FileInput LoadFileIntoEditor(TestProgramsModel& model, const ProgramFileText& fi
             .arg(singleProgramIndex + 1));
     outcome = program_files::LoadProgramFromDocument(model, singleProgramIndex, *file.document,
                                                      file.fileName, true);
-    input.warnings[singleProgramIndex] = outcome.warnings;
   } else {
     log(QStringLiteral("Loading all Program configurations from file..."));
     outcome = program_files::LoadAllProgramsFromDocument(model, *file.document, file.fileName);
-    for (const QString& warning : outcome.warnings)
-      input.warnings[ProgramOfWarning(warning)] << warning;
   }
+  input.warnings = outcome.warnings;
   log(outcome.ok ? kLoadComplete : kLoadFailed);
   if (!outcome.ok) input.result = CommandResult::Failure(ExitStatus::FileFailure, outcome.error);
   return input;

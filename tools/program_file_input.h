@@ -3,10 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <optional>
+#include <vector>
 
 #include "config_files/ini_document.h"
+#include "config_files/program_files.h"
 #include "programs/program_controls.h"
 #include "tools/command_result.h"
 #include "tools/status_log.h"
@@ -35,7 +36,7 @@ ProgramFileText ReadProgramFile(const QString& fileName, ProgramFileKind kind);
 
 struct FileInput {
   CommandResult result;
-  std::array<QStringList, kProgramCount> warnings;  // per program index
+  std::vector<program_files::Warning> warnings;  // in loading order
 };
 
 FileInput LoadFileIntoEditor(TestProgramsModel& model, const ProgramFileText& file,

@@ -34,10 +34,9 @@ CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& s
   model.StartUp();
   const FileInput input = LoadFileIntoEditor(model, file, 0, [](const QString&) {});
   if (!input.result.Ok()) return input.result;
-  for (const QStringList& lines : input.warnings) {
-    for (const QString& line : lines) {
-      warnings << QStringLiteral("%1 (the simulated tester's STATE %2)").arg(line, stateFile);
-    }
+  for (const program_files::Warning& warning : input.warnings) {
+    warnings << QStringLiteral("%1 (the simulated tester's STATE %2)")
+                    .arg(program_files::WarningText(warning), stateFile);
   }
   for (int i = 0; i < kProgramCount; ++i) {
     const UploadArguments a = model.UploadArgumentsFor(i);
@@ -61,7 +60,7 @@ CommandResult SaveSimulatorState(SimulatedTester& simulator, const QString& stat
     }
   }
   const program_files::Outcome saved = program_files::SaveAllProgramsToFile(model, stateFile);
-  if (notes != nullptr) notes->append(saved.warnings);
+  if (notes != nullptr) notes->append(saved.notes);
   if (saved.ok) return {};
   return CommandResult::Failure(ExitStatus::FileFailure, saved.error);
 }

@@ -20,7 +20,7 @@ CommandResult SaveDownload(const CommandContext& context, const TestProgramsMode
   context.log(QStringLiteral("Saving all Program configurations to file..."));
   const program_files::Outcome saved =
       program_files::SaveAllProgramsToFile(model, context.options.outputFile);
-  for (const QString& note : saved.warnings)
+  for (const QString& note : saved.notes)
     context.err << "veld32ctl: warning: " << file_names::Readable(note) << '\n';
   context.log(saved.ok ? QStringLiteral("Save to file complete.")
                        : QStringLiteral("Save to file failed."));

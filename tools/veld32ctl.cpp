@@ -12,6 +12,7 @@
 #include "programs/program_controls.h"
 #include "tools/all_testers.h"
 #include "tools/command_context.h"
+#include "tools/ctl_commands.h"
 #include "tools/simulator_state.h"
 #include "tools/tester_choice.h"
 
@@ -22,52 +23,17 @@ void PrintError(QTextStream& err, const QString& message) {
     err << "veld32ctl: " << line << '\n';
 }
 
-bool NeedsTester(const CtlOptions& options) {
-  switch (options.command) {
-    case CtlCommand::List:
-    case CtlCommand::Info:
-    case CtlCommand::Download:
-    case CtlCommand::Upload:
-    case CtlCommand::Run:
-      return true;
-    case CtlCommand::Service:
-      return options.yes;
-    case CtlCommand::Show:
-    case CtlCommand::Check:
-    case CtlCommand::Help:
-      break;
-  }
-  return false;
-}
-
-CommandResult RunCommand(const CommandContext& context);
-
+// The command's own run; without one (--help) the usage.
 CommandResult RunOnTester(const CommandContext& context) {
-  switch (context.options.command) {
-    case CtlCommand::List:
-      return ListDevices(context);
-    case CtlCommand::Info:
-      return ShowIdentity(context);
-    case CtlCommand::Download:
-      return DownloadPrograms(context);
-    case CtlCommand::Upload:
-      return UploadPrograms(context);
-    case CtlCommand::Show:
-    case CtlCommand::Check:
-      return ShowFile(context);
-    case CtlCommand::Run:
-      return RunTestProgram(context);
-    case CtlCommand::Service:
-      return ServiceTester(context);
-    case CtlCommand::Help:
-      break;
+  if (!context.options.command) {
+    context.out << UsageText();
+    return {};
   }
-  context.out << UsageText();
-  return {};
+  return context.options.command->run(context);
 }
 
 CommandResult RunCommand(const CommandContext& context) {
-  if (context.options.all) return RunOnAllTesters(context, RunOnTester);
+  if (context.options.all && context.options.command) return RunOnAllTesters(context, RunOnTester);
   return RunOnTester(context);
 }
 
@@ -149,7 +115,7 @@ int RunVeld32Ctl(const QStringList& arguments, QTextStream& out, QTextStream& er
   }
 
   Backend backend;
-  if (NeedsTester(options)) {
+  if (options.command && options.command->NeedsDriver(options)) {
     backend = createBackend(options.backend);
     if (!backend.driver) {
       PrintError(

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "ui_core/close_guard.h"
+#include "ui_core/diagnostic_switch.h"
 #include "ui_core/status_log_text.h"
 
 namespace modMain {
@@ -19,9 +20,9 @@ StatusLogView* statusLogView = nullptr;
 
 // The arguments after the program's own path: a folder of the installation or of the user may
 // itself be named like the switch.
-QString Arguments() {
-  if (commandLineOverride) return commandLineOverride->section(u' ', 1);
-  return QCoreApplication::arguments().mid(1).join(u' ');
+QStringList Arguments() {
+  if (commandLineOverride) return commandLineOverride->split(u' ').mid(1);
+  return QCoreApplication::arguments().mid(1);
 }
 }  // namespace
 
@@ -32,7 +33,7 @@ void InitSharedFlags() {
   ShowRXBuffer = diagnostic;
 }
 
-bool IsDiagnosticMode() { return Arguments().toLower().contains(u"/kovda"); }
+bool IsDiagnosticMode() { return HoldsDiagnosticSwitch(Arguments()); }
 
 void SetCommandLine(const QString& commandLine) {
   if (commandLine.isNull())

@@ -17,7 +17,7 @@ inline bool StatusPaused = false;        // the log window takes no new lines
 // Gives the shared state its start values; diagnostic mode turns on both frame filters.
 void InitSharedFlags();
 
-// True when the arguments of the process (not its own path), lower-cased, hold "/kovda" anywhere.
+// True when an argument of the process (not its own path) holds the diagnostic switch.
 bool IsDiagnosticMode();
 // The command line that IsDiagnosticMode reads, the program's path first and then the
 // arguments: the process's own unless replaced (tests); a null text goes back to the process's

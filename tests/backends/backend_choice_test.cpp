@@ -17,36 +17,45 @@
 using ::testing::HasSubstr;
 
 namespace {
-TEST(BackendOptions, TakeTheirOwnArgumentsTheLastOneCountingAndLeaveTheRest) {
+
+// The backend a command line chooses, as the programs parse it.
+BackendChoice Choose(const QStringList& arguments) {
+  const SimulateArguments simulate = TakeSimulateOptions(arguments);
+  OptionParser parser;
+  AddBackendOptions(parser);
+  if (!parser.Parse(simulate.remaining)) return {{}, parser.Error()};
+  return ReadBackendOptions(parser, simulate);
+}
+
+TEST(BackendOptions, TheLastOneCountsAndAValueNotUnderstoodIsAnError) {
   using K = BackendKind;
   const K kDefault = BackendOptions::DefaultBackendKind();
   const struct {
-    std::vector<std::string> arguments;
+    QStringList arguments;
     K kind;
     std::string libraryPath;
-    std::vector<std::string> remaining;
-    std::string error;  // a part of it; empty: none
+    QString error;  // a part of it; empty: none
     int simulatedTesters = 1;
   } cases[] = {
-      {{"veld32", "--backends-listed"}, kDefault, "", {"veld32", "--backends-listed"}, "", 1},
-      {{"--simulate", "/kovda"}, K::Simulated, "", {"/kovda"}, "", 1},
-      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", {}, "", 1},
-      {{"--backend=d2xx:/x.so", "-platform"}, K::D2xxLibrary, "/x.so", {"-platform"}, "", 1},
-      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", {}, "", 1},
-      {{"--backend=d2xx:"}, kDefault, "", {}, "Unknown backend 'd2xx:'", 1},
-      {{"--backend"}, kDefault, "", {}, "--backend needs a value", 1},
-      {{"--simulate", "--simulate", "--simulate"}, K::Simulated, "", {}, "", 3},
-      {{"--simulate", "--backend=libftdi", "--simulate"}, K::Simulated, "", {}, "", 1},
+      {{}, kDefault, "", "", 1},
+      {{"--simulate"}, K::Simulated, "", "", 1},
+      {{"--simulate", "--backend=libftdi"}, K::Libftdi, "", "", 1},
+      {{"--backend=d2xx:/x.so"}, K::D2xxLibrary, "/x.so", "", 1},
+      {{"--backend=d2xx:/x.so", "--backend=d2xx"}, K::D2xxLibrary, "", "", 1},
+      {{"--backend=d2xx:"}, kDefault, "", "Unknown backend 'd2xx:'", 1},
+      {{"--backend"}, kDefault, "", "--backend needs a value", 1},
+      {{"--backends-listed"}, kDefault, "", "Unknown option '--backends-listed'", 1},
+      {{"--simulate", "--simulate", "--simulate"}, K::Simulated, "", "", 3},
+      {{"--simulate", "--backend=libftdi", "--simulate"}, K::Simulated, "", "", 1},
   };
   for (const auto& c : cases) {
-    const BackendArguments parsed = ParseBackendOptions(c.arguments);
-    const std::string first = c.arguments.front();
-    EXPECT_EQ(parsed.options.kind, c.kind) << first;
-    EXPECT_EQ(parsed.options.libraryPath, c.libraryPath) << first;
-    EXPECT_EQ(parsed.options.simulatedTesters, c.simulatedTesters) << first;
-    EXPECT_EQ(parsed.remaining, c.remaining) << first;
-    EXPECT_EQ(parsed.error.empty(), c.error.empty()) << first;
-    EXPECT_THAT(parsed.error, HasSubstr(c.error));
+    const BackendChoice parsed = Choose(c.arguments);
+    const std::string line = c.arguments.join(u' ').toStdString();
+    EXPECT_EQ(parsed.options.kind, c.kind) << line;
+    EXPECT_EQ(parsed.options.libraryPath, c.libraryPath) << line;
+    EXPECT_EQ(parsed.options.simulatedTesters, c.simulatedTesters) << line;
+    EXPECT_EQ(parsed.error.isEmpty(), c.error.isEmpty()) << line;
+    EXPECT_TRUE(parsed.error.contains(c.error)) << parsed.error.toStdString();
   }
 }
 
@@ -79,7 +88,7 @@ TEST(CreateBackend, GivesLibftdiWhereBuiltAndAnUnavailableLibraryAsAnErrorSaying
 // order, where this test program carries the stand-in.
 TEST(CreateBackend, FindsTheD2xxLibraryByItsOwnNameWithoutAPath) {
   FakeFtd2xxState().devices = {{"VELD32"}};
-  const Backend backend = CreateBackend(ParseBackendOptions({"--backend=d2xx"}).options);
+  const Backend backend = CreateBackend(Choose({"--backend=d2xx"}).options);
   ASSERT_NE(backend.driver, nullptr) << backend.error;
   std::int32_t n = 0;
   EXPECT_EQ(backend.driver->FT_ListDevicesCount(n), FT_OK);

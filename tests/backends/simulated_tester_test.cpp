@@ -49,15 +49,15 @@ TEST(SimulatedTesterModel, AnswersAndStoresAsTheTester) {
 
 TEST(SimulationOptions, SetTheImpedanceAndSpeedOfEveryTesterOrSayWhatIsWrong) {
   struct Case {
-    std::vector<std::string> arguments;
+    QStringList arguments;
     std::int16_t ohms;
     double speed;
-    std::string error;
+    QString error;
   };
-  const std::string ohmsError = "--simulate-impedance needs whole ohms from 0 to 9999";
-  const std::string speedError = "--simulate-speed needs a factor above 0 and at most 1000000";
+  const QString ohmsError = "--simulate-impedance needs whole ohms from 0 to 9999";
+  const QString speedError = "--simulate-speed needs a factor above 0 and at most 1000000";
   const Case cases[] = {
-      {{"--simulate", "--simulate-impedance=0", "/kovda"}, 0, 1, ""},
+      {{"--simulate-impedance=0"}, 0, 1, ""},
       {{"--simulate-impedance=9999", "--simulate-speed=1000000"}, 9999, 1e6, ""},
       {{"--simulate-speed=0.5"}, 100, 0.5, ""},
       {{"--simulate-impedance=10000"}, 100, 1, ohmsError},
@@ -68,18 +68,19 @@ TEST(SimulationOptions, SetTheImpedanceAndSpeedOfEveryTesterOrSayWhatIsWrong) {
       {{"--simulate-speed=inf"}, 100, 1, speedError},
   };
   for (const Case& c : cases) {
-    const SimulationArguments parsed = ParseSimulationOptions(c.arguments);
+    OptionParser parser;
+    AddSimulationOptions(parser);
+    ASSERT_TRUE(parser.Parse(c.arguments)) << parser.Error().toStdString();
+    const SimulationArguments parsed = ReadSimulationOptions(parser);
     EXPECT_EQ(parsed.error, c.error);
     auto sim = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
     Backend backend{sim, sim, nullptr, {}};
     ApplySimulationOptions(parsed.options, backend);
     for (std::size_t device = 0; device < 2; ++device) {
-      EXPECT_EQ(sim->Tester(device).impedanceOhms, c.ohms) << c.arguments.front();
-      EXPECT_EQ(sim->Tester(device).speed, c.speed) << c.arguments.front();
+      EXPECT_EQ(sim->Tester(device).impedanceOhms, c.ohms) << c.arguments.front().toStdString();
+      EXPECT_EQ(sim->Tester(device).speed, c.speed) << c.arguments.front().toStdString();
     }
   }
-  EXPECT_EQ(ParseSimulationOptions({"--simulate", "--simulate-speed=2", "/kovda"}).remaining,
-            (std::vector<std::string>{"--simulate", "/kovda"}));
 }
 
 class SimulatedTesterTest : public ::testing::Test {

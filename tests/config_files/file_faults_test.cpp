@@ -199,7 +199,7 @@ TEST_F(FileFaults, ASaveKeepsTheGroupOfAMemberAndNotesWhatItCannotKeep) {
        lost + "owner 64322 (now 64321), group 64333 (now 64331)."},
   };
   // The window's two saves (veld32ctl's download and STATE are the first), as the window has
-  // their notes: among the outcome's warnings.
+  // their notes: among the outcome's notes.
   const std::pair<const char*, std::function<program_files::Outcome(const QString&)>> saves[] = {
       {"save all",
        [this](const QString& f) { return program_files::SaveAllProgramsToFile(model_, f); }},
@@ -220,8 +220,8 @@ TEST_F(FileFaults, ASaveKeepsTheGroupOfAMemberAndNotesWhatItCannotKeep) {
         ::close(report[0]);
         const program_files::Outcome saved =
             BecomeTestUser() ? save(file)
-                             : program_files::Outcome{false, "cannot become the test user", {}};
-        const QByteArray text = (saved.error + "|" + saved.warnings.join('\n')).toUtf8();
+                             : program_files::Outcome{false, "cannot become the test user", {}, {}};
+        const QByteArray text = (saved.error + "|" + saved.notes.join('\n')).toUtf8();
         ::_exit(::write(report[1], text.constData(), text.size()) == text.size() ? 0 : 1);
       }
       ::close(report[1]);

@@ -12,7 +12,7 @@ namespace {
 using Action = CommandLine::Action;
 
 struct LineCase {
-  std::vector<std::string> arguments;
+  QStringList arguments;
   Action action;
   BackendKind backend;
 };
@@ -36,13 +36,15 @@ TEST(CommandLine, EachArgumentIsTakenOrRefused) {
       {{"-reverse", "-platform"}, Action::UsageError, byDefault},
       {{"--backend=serial"}, Action::UsageError, byDefault},
       {{"--backend"}, Action::UsageError, byDefault},
+      {{"--simulate=state.vap"}, Action::UsageError, byDefault},
+      {{"--simulate", "--simulate-fault=unplug@2"}, Action::Run, BackendKind::Simulated},
   };
   for (const LineCase& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
     const CommandLine line = ParseCommandLine(c.arguments);
     EXPECT_EQ(line.action, c.action);
     EXPECT_EQ(line.backend.kind, c.backend);
-    EXPECT_EQ(line.error.empty(), c.action != Action::UsageError);
+    EXPECT_EQ(line.error.isEmpty(), c.action != Action::UsageError);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "device_link/driver_diagnostics.h"
 #include "tests/tools/ctl_runner.h"
+#include "tools/ctl_options.h"
 
 namespace {
 
@@ -103,6 +104,14 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--backend=serial", "info"}, 2, "Unknown backend 'serial'"},
       {{"--simulate=", "info"}, 2, "--simulate= needs"},
       {{"--force", "info"}, 2, "Unknown option '--force'"},
+      {{"--json=1", "info"}, 2, "Unknown option '--json=1'"},
+      {{"--", "info"}, 2, "Unknown option '--'"},
+      {{"info", "--timeout"}, 2, "--timeout needs a positive number of milliseconds"},
+      {{"--all", "run", "1"}, 2, "Option --all belongs to info, download and upload"},
+      {{"--device=0", "check", "a.vap"},
+       2,
+       "Option --device belongs to info, download, upload, run and service"},
+      {{"--lenient", "download"}, 2, "Option --lenient belongs to upload and check"},
       {{"download", "-o", ""}, 2, "Option -o needs a FILE"},
       {{"download", "-o", "x.VSP"}, 2, "download writes all three programs"},
       {{"show", Path("missing.vap")}, 5, "missing.vap does not exist."},
@@ -217,6 +226,17 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
     EXPECT_TRUE(err.startsWith("veld32ctl: ") && err.contains(c.error)) << run.err.toStdString();
     EXPECT_EQ(tester->opens, c.opens);
   }
+}
+
+// --help prints the usage and runs nothing, whatever command follows; an option value it cannot
+// take is still an error.
+TEST_F(CtlTest, HelpPrintsTheUsageAndRunsNothing) {
+  auto tester = std::make_shared<FaultyTester>();
+  const CtlRun help = RunCtl({"--all", "--help", "upload"}, Attached(tester));
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, UsageText());
+  EXPECT_EQ(tester->opens, 0);
+  EXPECT_EQ(RunCtl({"-h", "--interval=0"}).status, 2);
 }
 
 // A tester whose driver gives its own account of each failed call.
