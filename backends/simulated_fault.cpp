@@ -60,9 +60,10 @@ std::optional<SimulatedFaultOptions> ParseSimulatedFault(const std::string& text
   return fault;
 }
 
-SimulatedFault::SimulatedFault(std::shared_ptr<SimulatedTester> simulator,
+SimulatedFault::SimulatedFault(std::shared_ptr<D2xx> driver,
+                               std::shared_ptr<SimulatedTester> simulator,
                                SimulatedFaultOptions fault)
-    : simulator_(std::move(simulator)), fault_(fault) {
+    : D2xxDecorator(std::move(driver)), simulator_(std::move(simulator)), fault_(fault) {
   StartIfDue();
 }
 
@@ -86,43 +87,14 @@ void SimulatedFault::Change(std::string& frame) const {
   }
 }
 
-FT_STATUS SimulatedFault::FT_ListDevicesCount(std::int32_t& count) {
-  return simulator_->FT_ListDevicesCount(count);
-}
-FT_STATUS SimulatedFault::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
-  return simulator_->FT_ListDevicesDescription(index, buffer50);
-}
-FT_STATUS SimulatedFault::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
-  return simulator_->FT_ListDevicesSerialNumber(index, buffer16);
-}
-FT_STATUS SimulatedFault::FT_Open(std::int32_t index, std::int32_t& handle) {
-  return simulator_->FT_Open(index, handle);
-}
-FT_STATUS SimulatedFault::FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) {
-  return simulator_->FT_GetQueueStatus(handle, rxBytes);
-}
-FT_STATUS SimulatedFault::FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
-                                  std::int32_t& read) {
-  return simulator_->FT_Read(handle, buffer, wanted, read);
-}
 FT_STATUS SimulatedFault::FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
                                    std::int32_t& written) {
   std::string frame(buffer, static_cast<std::size_t>(count));
   Change(frame);
-  const FT_STATUS status = simulator_->FT_Write(handle, frame.data(), count, written);
+  const FT_STATUS status = D2xxDecorator::FT_Write(handle, frame.data(), count, written);
   if (status == FT_OK) {
     ++frames_;
     StartIfDue();
   }
   return status;
 }
-FT_STATUS SimulatedFault::FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) {
-  return simulator_->FT_SetLatencyTimer(handle, milliseconds);
-}
-FT_STATUS SimulatedFault::FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) {
-  return simulator_->FT_SetBaudRate(handle, baud);
-}
-FT_STATUS SimulatedFault::FT_SetBitMode(std::int32_t handle, std::uint8_t mask, std::uint8_t mode) {
-  return simulator_->FT_SetBitMode(handle, mask, mode);
-}
-FT_STATUS SimulatedFault::FT_Close(std::int32_t handle) { return simulator_->FT_Close(handle); }

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "device_link/d2xx.h"
+#include "backends/d2xx_decorator.h"
 
 class SimulatedTester;
 
@@ -24,25 +24,16 @@ struct SimulatedFaultOptions {
 // The option's value ("unplug@3"), or nothing when it is not one of the kinds above.
 std::optional<SimulatedFaultOptions> ParseSimulatedFault(const std::string& text);
 
-// Puts the fault between the link and the simulated tester. Every call reaches the tester; a
-// write may first be changed, and the fault starts after the write that makes the count.
-class SimulatedFault : public D2xx {
+// Puts the fault between the link and the simulated tester. Every call reaches `driver` (the
+// tester, or a wrapper of it); a write may first be changed, and the fault starts after the write
+// that makes the count.
+class SimulatedFault : public D2xxDecorator {
  public:
-  SimulatedFault(std::shared_ptr<SimulatedTester> simulator, SimulatedFaultOptions fault);
+  SimulatedFault(std::shared_ptr<D2xx> driver, std::shared_ptr<SimulatedTester> simulator,
+                 SimulatedFaultOptions fault);
 
-  FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
-  FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
-  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
-  FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
-  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
-  FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
-                    std::int32_t& read) override;
   FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
                      std::int32_t& written) override;
-  FT_STATUS FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) override;
-  FT_STATUS FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) override;
-  FT_STATUS FT_SetBitMode(std::int32_t handle, std::uint8_t mask, std::uint8_t mode) override;
-  FT_STATUS FT_Close(std::int32_t handle) override;
 
  private:
   void StartIfDue();

@@ -51,8 +51,6 @@ const SimulatedTester::WireSettings& SimulatedTester::Settings(std::size_t devic
   return ports_.at(device).settings;
 }
 
-void SimulatedTester::FailNext(Call call, FT_STATUS status) { injected_[call].push_back(status); }
-
 void SimulatedTester::Unplug() {
   plugged_ = false;
   lostHandles_.insert(openHandles_.begin(), openHandles_.end());
@@ -68,19 +66,7 @@ void SimulatedTester::Unplug() {
 
 void SimulatedTester::Replug() { plugged_ = true; }
 
-std::optional<FT_STATUS> SimulatedTester::Injected(Call call) {
-  auto it = injected_.find(call);
-  if (it == injected_.end() || it->second.empty()) return std::nullopt;
-  const FT_STATUS status = it->second.front();
-  it->second.pop_front();
-  return status;
-}
-
-SimulatedTester::Port* SimulatedTester::Enter(Call call, std::int32_t handle, FT_STATUS& status) {
-  if (auto injected = Injected(call)) {
-    status = *injected;
-    return nullptr;
-  }
+SimulatedTester::Port* SimulatedTester::Enter(std::int32_t handle, FT_STATUS& status) {
   if (auto it = openHandles_.find(handle); it != openHandles_.end()) {
     status = FT_OK;
     Port& port = ports_[it->second];
@@ -124,7 +110,7 @@ void SimulatedTester::Receive(Port& port, const char* bytes, std::int32_t count)
 }
 
 void SimulatedTester::Send(Port& port, const TimedReply& reply) {
-  InFlight flight{noise_ + reply.frame, clock_() + reply.delay, 0};
+  InFlight flight{reply.frame, clock_() + reply.delay, 0};
   // Replies leave in the order the tester starts them; a delayed one waits its turn.
   auto later = std::upper_bound(
       port.inFlight.begin(), port.inFlight.end(), flight.notBefore,
@@ -133,23 +119,16 @@ void SimulatedTester::Send(Port& port, const TimedReply& reply) {
 }
 
 std::int32_t SimulatedTester::Deliverable(const Port& port) const {
-  const auto waiting = static_cast<std::int32_t>(
+  return static_cast<std::int32_t>(
       std::min<std::size_t>(port.readable.size(), std::numeric_limits<std::int32_t>::max()));
-  return maxBytesPerRead_ > 0 ? std::min(waiting, maxBytesPerRead_) : waiting;
 }
 
 FT_STATUS SimulatedTester::FT_ListDevicesCount(std::int32_t& count) {
-  if (auto s = Injected(Call::ListDevicesCount)) return *s;
   count = plugged_ ? static_cast<std::int32_t>(ports_.size()) : 0;
   return FT_OK;
 }
 
-const SimulatedTester::Port* SimulatedTester::Listed(Call call, std::int32_t index,
-                                                     FT_STATUS& status) {
-  if (auto injected = Injected(call)) {
-    status = *injected;
-    return nullptr;
-  }
+const SimulatedTester::Port* SimulatedTester::Listed(std::int32_t index, FT_STATUS& status) {
   status = FT_DEVICE_NOT_FOUND;
   if (!plugged_ || index < 0 || static_cast<std::size_t>(index) >= ports_.size()) return nullptr;
   status = FT_OK;
@@ -169,21 +148,20 @@ FT_STATUS CopyListed(const std::string& text, char* buffer, std::size_t size) {
 
 FT_STATUS SimulatedTester::FT_ListDevicesDescription(std::int32_t index, char* buffer50) {
   FT_STATUS status = FT_OK;
-  const Port* port = Listed(Call::ListDevicesDescription, index, status);
+  const Port* port = Listed(index, status);
   if (port == nullptr) return status;
   return CopyListed(port->description, buffer50, kDescriptionBufferSize);
 }
 
 FT_STATUS SimulatedTester::FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) {
   FT_STATUS status = FT_OK;
-  const Port* port = Listed(Call::ListDevicesSerialNumber, index, status);
+  const Port* port = Listed(index, status);
   if (port == nullptr) return status;
   return CopyListed(port->usbSerialNumber.substr(0, kSerialNumberBufferSize - 1), buffer16,
                     kSerialNumberBufferSize);
 }
 
 FT_STATUS SimulatedTester::FT_Open(std::int32_t index, std::int32_t& handle) {
-  if (auto s = Injected(Call::Open)) return *s;
   if (!plugged_ || index < 0 || static_cast<std::size_t>(index) >= ports_.size()) {
     return FT_DEVICE_NOT_FOUND;
   }
@@ -201,7 +179,7 @@ FT_STATUS SimulatedTester::FT_Open(std::int32_t index, std::int32_t& handle) {
 
 FT_STATUS SimulatedTester::FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) {
   FT_STATUS status = FT_OK;
-  Port* port = Enter(Call::GetQueueStatus, handle, status);
+  Port* port = Enter(handle, status);
   if (port == nullptr) return status;
   rxBytes = Deliverable(*port);
   return FT_OK;
@@ -210,7 +188,7 @@ FT_STATUS SimulatedTester::FT_GetQueueStatus(std::int32_t handle, std::int32_t& 
 FT_STATUS SimulatedTester::FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
                                    std::int32_t& read) {
   FT_STATUS status = FT_OK;
-  Port* port = Enter(Call::Read, handle, status);
+  Port* port = Enter(handle, status);
   if (port == nullptr) return status;
   if (wanted < 0 || (wanted > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
   const std::int32_t n = std::min(wanted, Deliverable(*port));
@@ -223,7 +201,7 @@ FT_STATUS SimulatedTester::FT_Read(std::int32_t handle, char* buffer, std::int32
 FT_STATUS SimulatedTester::FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
                                     std::int32_t& written) {
   FT_STATUS status = FT_OK;
-  Port* port = Enter(Call::Write, handle, status);
+  Port* port = Enter(handle, status);
   if (port == nullptr) return status;
   if (count < 0 || (count > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
   Receive(*port, buffer, count);
@@ -233,7 +211,7 @@ FT_STATUS SimulatedTester::FT_Write(std::int32_t handle, const char* buffer, std
 
 FT_STATUS SimulatedTester::FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) {
   FT_STATUS status = FT_OK;
-  Port* port = Enter(Call::SetLatencyTimer, handle, status);
+  Port* port = Enter(handle, status);
   if (port == nullptr) return status;
   port->settings.latencyMs = milliseconds;
   return FT_OK;
@@ -241,7 +219,7 @@ FT_STATUS SimulatedTester::FT_SetLatencyTimer(std::int32_t handle, std::uint8_t 
 
 FT_STATUS SimulatedTester::FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) {
   FT_STATUS status = FT_OK;
-  Port* port = Enter(Call::SetBaudRate, handle, status);
+  Port* port = Enter(handle, status);
   if (port == nullptr) return status;
   port->settings.baud = baud;
   return FT_OK;
@@ -250,14 +228,13 @@ FT_STATUS SimulatedTester::FT_SetBaudRate(std::int32_t handle, std::uint32_t bau
 FT_STATUS SimulatedTester::FT_SetBitMode(std::int32_t handle, std::uint8_t mask,
                                          std::uint8_t mode) {
   FT_STATUS status = FT_OK;
-  Port* port = Enter(Call::SetBitMode, handle, status);
+  Port* port = Enter(handle, status);
   if (port == nullptr) return status;
   port->settings.bitMode = std::pair{mask, mode};
   return FT_OK;
 }
 
 FT_STATUS SimulatedTester::FT_Close(std::int32_t handle) {
-  if (auto s = Injected(Call::Close)) return *s;
   if (openHandles_.erase(handle) > 0) return FT_OK;
   // A handle whose device vanished is released all the same: nothing is left to close.
   if (lostHandles_.erase(handle) > 0) return FT_OK;

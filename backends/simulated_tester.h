@@ -17,27 +17,12 @@
 // is a tester of its own: device n (from 0) has the USB serial number "SIM" and n + 1 in four
 // digits, and the tester serial number n + 1 in five. Replies travel a 19200-baud wire (10 bits a
 // byte): a byte becomes readable only once it has had time to arrive, measured on an injectable
-// monotonic clock, so replies show up on a later polling tick as from real hardware. Faults can be
-// injected: a failing call, an unplugged cable, a silent tester, replies split across reads, and
-// line noise.
+// monotonic clock, so replies show up on a later polling tick as from real hardware. Its cable can
+// be pulled and its tester fall silent.
 
 class SimulatedTester : public D2xx {
  public:
   using Clock = std::function<SimTime()>;
-
-  enum class Call {
-    ListDevicesCount,
-    ListDevicesDescription,
-    ListDevicesSerialNumber,
-    Open,
-    GetQueueStatus,
-    Read,
-    Write,
-    SetLatencyTimer,
-    SetBaudRate,
-    SetBitMode,
-    Close,
-  };
 
   // What the host last set on a device.
   struct WireSettings {
@@ -63,19 +48,12 @@ class SimulatedTester : public D2xx {
   // Time a reply of `bytes` bytes takes on the wire.
   static SimTime WireTime(std::size_t bytes);
 
-  // Fault injection.
-  // The next call of `call` returns `status` and does nothing else.
-  void FailNext(Call call, FT_STATUS status);
   // Unplugged, no device is listed or opened. Every call on a handle opened before the unplug
   // fails with FT_IO_ERROR, also after Replug, except FT_Close, which releases it.
   void Unplug();
   void Replug();
   // A silent tester takes every write and answers nothing.
   void SetSilent(bool silent) { silent_ = silent; }
-  // Reports and delivers at most `bytes` per FT_GetQueueStatus / FT_Read; 0 lifts the limit.
-  void SetMaxBytesPerRead(std::int32_t bytes) { maxBytesPerRead_ = bytes; }
-  // Sent in front of every reply until cleared with an empty text.
-  void SetNoise(std::string noise) { noise_ = std::move(noise); }
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
   FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
@@ -109,12 +87,11 @@ class SimulatedTester : public D2xx {
     std::string readable;           // arrived, waiting to be read
   };
 
-  std::optional<FT_STATUS> Injected(Call call);
   // The port listed at `index`, or none with the status a listing call gets.
-  const Port* Listed(Call call, std::int32_t index, FT_STATUS& status);
-  // The port a call of `call` on `handle` works on, or none with the status the call gets (an
-  // injected failure, a lost or an unknown handle).
-  Port* Enter(Call call, std::int32_t handle, FT_STATUS& status);
+  const Port* Listed(std::int32_t index, FT_STATUS& status);
+  // The port a call on `handle` works on, or none with the status the call gets (a lost or an
+  // unknown handle).
+  Port* Enter(std::int32_t handle, FT_STATUS& status);
   void Deliver(Port& port);
   void Receive(Port& port, const char* bytes, std::int32_t count);
   void Send(Port& port, const TimedReply& reply);
@@ -125,9 +102,6 @@ class SimulatedTester : public D2xx {
   std::map<std::int32_t, std::size_t> openHandles_;  // handle -> port index
   std::map<std::int32_t, std::size_t> lostHandles_;  // opened before an unplug
   std::int32_t nextHandle_ = 1;
-  std::map<Call, std::deque<FT_STATUS>> injected_;
   bool plugged_ = true;
   bool silent_ = false;
-  std::int32_t maxBytesPerRead_ = 0;
-  std::string noise_;
 };

@@ -86,5 +86,6 @@ void ApplySimulationOptions(const SimulationOptions& options, Backend& backend) 
     if (options.speed) tester.speed = *options.speed;
   }
   if (options.fault)
-    backend.driver = std::make_shared<SimulatedFault>(backend.simulator, *options.fault);
+    backend.driver =
+        std::make_shared<SimulatedFault>(backend.driver, backend.simulator, *options.fault);
 }

@@ -252,7 +252,7 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
 // A tester that does not answer the set-point request still shows who it is.
 TEST_F(TesterMenuTest, InformationShowsSetpointsThatDoNotComeAsNotReported) {
   window_.reset();
-  tester_ = std::make_shared<SetpointsUnreported>();
+  driver_ = SetpointsUnreported(tester_);
   Open(QStringLiteral("veld32 --simulate"));
   Connect();
   Action("menuTesterInformation").trigger();

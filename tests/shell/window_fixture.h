@@ -50,16 +50,17 @@ class WindowTest : public ::testing::Test {
   void SetUp() override { Open(QStringLiteral("veld32 --simulate /kovda")); }
   void TearDown() override { window_.reset(); }
 
-  // A new window over `tester_` (as the simulated tester or as any other driver), started with
-  // `commandLine`.
+  // A new window over `tester_` (as the simulated tester or as any other driver), through
+  // `driver_` when one is set, started with `commandLine`.
   void Open(const QString& commandLine, bool simulated = true) {
     window_.reset();
     modMain::SetCommandLine(commandLine);
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
     modMain::InitSharedFlags();
-    window_ = AssembleMainWindow(Backend{tester_, simulated ? tester_ : nullptr, nullptr, {}},
-                                 prompts_, QStringLiteral("simulated"));
+    window_ = AssembleMainWindow(
+        Backend{driver_ ? driver_ : tester_, simulated ? tester_ : nullptr, nullptr, {}}, prompts_,
+        QStringLiteral("simulated"));
     // The tests read the log from here on.
     startLines_ = LogLines();
     modMain::StatusLogText.clear();
@@ -91,6 +92,7 @@ class WindowTest : public ::testing::Test {
   }
 
   std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
+  std::shared_ptr<D2xx> driver_;
   ScriptedPrompts prompts_;
   std::unique_ptr<ParentMDIForm> window_;
   QStringList startLines_;  // the log as the window opened

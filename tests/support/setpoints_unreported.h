@@ -1,17 +1,16 @@
 #pragma once
 
-#include <string_view>
+#include <memory>
+#include <string>
 
-#include "backends/simulated_tester.h"
+#include "tests/support/faulty_d2xx.h"
 
-// A tester that answers everything but the current set-point request, which it takes for an
-// unknown request: which requests draw a reply is the tester's own business.
-class SetpointsUnreported : public SimulatedTester {
- public:
-  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
-                     std::int32_t& written) override {
-    const bool setpoints = std::string_view(buffer, static_cast<std::size_t>(count)) == "(I?)";
-    return SimulatedTester::FT_Write(handle, setpoints ? "(Z)" : buffer, setpoints ? 3 : count,
-                                     written);
-  }
-};
+// A driver over `tester` that answers everything but the current set-point request, which reaches
+// the tester as an unknown request: which requests draw a reply is the tester's own business.
+inline std::shared_ptr<FaultyD2xx> SetpointsUnreported(std::shared_ptr<D2xx> tester) {
+  auto driver = std::make_shared<FaultyD2xx>(std::move(tester));
+  driver->alterWrites = [](std::string& bytes) {
+    if (bytes == "(I?)") bytes = "(Z)";
+  };
+  return driver;
+}

@@ -2,47 +2,15 @@
 
 #include <set>
 
+#include "tests/support/faulty_d2xx.h"
 #include "tests/tools/ctl_runner.h"
 
 namespace {
 
-// Testers whose device `lost` (from 0) is unplugged once `afterWrites` writes reached it: every
-// later call on its handle fails as on a vanished device, while the others carry on.
-class BenchOfTesters : public SimulatedTester {
- public:
-  explicit BenchOfTesters(std::size_t testers, std::int32_t lost = -1, int afterWrites = 0)
-      : SimulatedTester(std::vector<std::string>(testers, "VELD32")),
-        lost_(lost),
-        writesLeft_(afterWrites) {}
-
-  FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override {
-    const FT_STATUS status = SimulatedTester::FT_Open(index, handle);
-    if (status == FT_OK && index == lost_) lostHandle_ = handle;
-    return status;
-  }
-  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override {
-    if (Gone(handle)) return FT_IO_ERROR;
-    return SimulatedTester::FT_GetQueueStatus(handle, rxBytes);
-  }
-  FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
-                    std::int32_t& read) override {
-    if (Gone(handle)) return FT_IO_ERROR;
-    return SimulatedTester::FT_Read(handle, buffer, wanted, read);
-  }
-  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
-                     std::int32_t& written) override {
-    if (Gone(handle)) return FT_IO_ERROR;
-    if (handle == lostHandle_) --writesLeft_;
-    return SimulatedTester::FT_Write(handle, buffer, count, written);
-  }
-
- private:
-  bool Gone(std::int32_t handle) const { return handle == lostHandle_ && writesLeft_ <= 0; }
-
-  std::int32_t lost_;
-  int writesLeft_;
-  std::int32_t lostHandle_ = -1;
-};
+// A bench of `testers` simulated testers.
+std::shared_ptr<SimulatedTester> Bench(std::size_t testers) {
+  return std::make_shared<SimulatedTester>(std::vector<std::string>(testers, "VELD32"));
+}
 
 struct ChoiceCase {
   QStringList arguments;
@@ -52,7 +20,7 @@ struct ChoiceCase {
 };
 
 TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
-  auto bench = std::make_shared<BenchOfTesters>(3);
+  auto bench = Bench(3);
   bench->Tester(1).serialNumber = "00042";
   const ChoiceCase cases[] = {
       {{"--device=SIM0002", "info"}, 0, "Firmware version:  01.02\nSerial number:     00042\n", ""},
@@ -78,25 +46,23 @@ TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
 }
 
 TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
-  struct NoSerials : SimulatedTester {
-    explicit NoSerials(std::vector<std::string> descriptions = {"FT232R", "VELD32", "VELD32"})
-        : SimulatedTester(std::move(descriptions)) {}
-    FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override {
-      return D2xx::FT_ListDevicesSerialNumber(index, buffer16);
-    }
+  // Drivers that cannot tell serial numbers.
+  const auto noSerials = [](std::vector<std::string> descriptions) {
+    auto tester = std::make_shared<SimulatedTester>(std::move(descriptions));
+    auto driver = std::make_shared<FaultyD2xx>(tester);
+    driver->FailEvery("FT_ListDevicesSerialNumber", FT_NOT_SUPPORTED);
+    return Attached(tester, driver);
   };
-  auto bench = std::make_shared<NoSerials>();
-  EXPECT_EQ(RunCtl({"--device=1", "info"}, Attached(bench)).status, 0);
-  EXPECT_TRUE(RunCtl({"--device=0", "info"}, Attached(bench)).err.contains("not \"VELD32\""));
-  const CtlRun second = RunCtl({"--device=2", "info"}, Attached(bench));
+  const BackendFactory bench = noSerials({"FT232R", "VELD32", "VELD32"});
+  EXPECT_EQ(RunCtl({"--device=1", "info"}, bench).status, 0);
+  EXPECT_TRUE(RunCtl({"--device=0", "info"}, bench).err.contains("not \"VELD32\""));
+  const CtlRun second = RunCtl({"--device=2", "info"}, bench);
   EXPECT_EQ(second.status, 3);
   EXPECT_TRUE(second.err.contains("device 2 has no USB serial number of its own"));
-  const CtlRun all = RunCtl({"--all", "info"}, Attached(bench));
+  const CtlRun all = RunCtl({"--all", "info"}, bench);
   EXPECT_EQ(all.status, 3);
   // Alone on the bench, it needs none.
-  const CtlRun alone =
-      RunCtl({"--all", "info"},
-             Attached(std::make_shared<NoSerials>(std::vector<std::string>{"FT232R", "VELD32"})));
+  const CtlRun alone = RunCtl({"--all", "info"}, noSerials({"FT232R", "VELD32"}));
   EXPECT_EQ(alone.status, 0) << alone.err.toStdString();
   EXPECT_EQ(alone.out, "-  00002  firmware 01.02, calibrated 2024-01-15\n");
   EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
@@ -106,8 +72,10 @@ TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
 TEST_F(CtlTest, AllUploadsToEveryTesterAndOneUnpluggedMidwayFailsAloneWithTheWorstStatus) {
   const QString file = Write("three.vap", kThreePrograms);
   // The third tester goes after the handshake, the identity requests and the first program.
-  auto bench = std::make_shared<BenchOfTesters>(3, 2, 5);
-  const CtlRun run = RunCtl({"--all", "upload", file}, Attached(bench));
+  auto bench = Bench(3);
+  auto driver = std::make_shared<FaultyD2xx>(bench);
+  driver->LoseDevice(2, 5);
+  const CtlRun run = RunCtl({"--all", "upload", file}, Attached(bench, driver));
   EXPECT_EQ(run.status, 4);
   EXPECT_EQ(run.out,
             "SIM0001  00001  uploaded and confirmed\n"
@@ -120,7 +88,7 @@ TEST_F(CtlTest, AllUploadsToEveryTesterAndOneUnpluggedMidwayFailsAloneWithTheWor
 }
 
 TEST_F(CtlTest, AllDownloadsIntoOneFilePerTesterNamedByItsUsbSerialNumber) {
-  auto bench = std::make_shared<BenchOfTesters>(2);
+  auto bench = Bench(2);
   bench->Tester(1).SetProgram({2, 4, 8, 100, 125, 1, 1, 12, 14});
   const QString folder = Path("bench") + "/";
   const CtlRun run = RunCtl({"--all", "--json", "download", "-o", folder}, Attached(bench));

@@ -30,9 +30,13 @@ inline CtlRun RunCtl(const QStringList& arguments, const BackendFactory& backend
   return run;
 }
 
-// Every command line gets `tester`, so that consecutive runs talk to the same tester.
-inline BackendFactory Attached(std::shared_ptr<SimulatedTester> tester) {
-  return [tester](const BackendOptions&) { return Backend{tester, tester, nullptr, {}}; };
+// Every command line gets `tester`, through `driver` when one is given, so that consecutive runs
+// talk to the same tester.
+inline BackendFactory Attached(std::shared_ptr<SimulatedTester> tester,
+                               std::shared_ptr<D2xx> driver = nullptr) {
+  return [tester, driver](const BackendOptions&) {
+    return Backend{driver ? driver : tester, tester, nullptr, {}};
+  };
 }
 
 // A scratch folder for the files the tests hand to the tool.

@@ -1,49 +1,25 @@
 #include <QRegularExpression>
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "device_link/driver_diagnostics.h"
+#include "tests/support/faulty_d2xx.h"
 #include "tests/tools/ctl_runner.h"
 #include "tools/ctl_options.h"
 
 namespace {
-
-// A simulated tester that counts the opens, may garble every write on its way in (line noise),
-// and runs a fault once right after a given write reached it (the handshake is the first).
-class FaultyTester : public SimulatedTester {
- public:
-  void After(int writes, std::function<void()> then) {
-    faultAfter = writes;
-    fault = std::move(then);
-  }
-  FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override {
-    ++opens;
-    return SimulatedTester::FT_Open(index, handle);
-  }
-  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
-                     std::int32_t& written) override {
-    std::string bytes(buffer, static_cast<std::size_t>(count));
-    if (garble) garble(bytes);
-    const FT_STATUS status = SimulatedTester::FT_Write(
-        handle, bytes.data(), static_cast<std::int32_t>(bytes.size()), written);
-    if (status == FT_OK && --faultAfter == 0) fault();
-    return status;
-  }
-
-  int opens = 0;
-  std::function<void(std::string&)> garble;
-  int faultAfter = 0;
-  std::function<void()> fault;
-};
 
 struct ExitCase {
   QStringList arguments;
   int status;
   QString error;  // what standard error names
   int opens = 0;  // a bad command line or file, or failed limits, never reach the tester
-  std::function<void(FaultyTester&)> setup = {};
+  // Faults put in front of the tester (a write's count starts with the handshake), or into it.
+  std::function<void(FaultyD2xx&, SimulatedTester&)> setup = {};
 };
 
 TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
@@ -69,26 +45,34 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       Write("twice.vap", twice.replace("Current=20\r\n", "Current=20\r\nCurrent=100\r\n"));
   const QString state = Write("state.vap", kThreePrograms);
   QFile::link(state, Path("link.vap"));
-  const auto unplugged = [](FaultyTester& t) { t.Unplug(); };
+  const auto unplugged = [](FaultyD2xx&, SimulatedTester& t) { t.Unplug(); };
   // Unplugged after the handshake and the request for program 1.
-  const auto lostMidway = [](FaultyTester& t) { t.After(2, [&t] { t.Unplug(); }); };
+  const auto lostMidway = [](FaultyD2xx& d, SimulatedTester& t) {
+    d.AfterWrites(2, [&t] { t.Unplug(); });
+  };
   // Acknowledges the handshake, then answers nothing.
-  const auto silent = [](FaultyTester& t) { t.After(1, [&t] { t.SetSilent(true); }); };
+  const auto silent = [](FaultyD2xx& d, SimulatedTester& t) {
+    d.AfterWrites(1, [&t] { t.SetSilent(true); });
+  };
   // The write of program 2 arrives with its pass limit off by one.
-  const auto garbled = [](FaultyTester& t) {
-    t.garble = [](std::string& bytes) {
+  const auto garbled = [](FaultyD2xx& d, SimulatedTester&) {
+    d.alterWrites = [](std::string& bytes) {
       if (bytes.starts_with("(MP02,")) bytes.replace(bytes.find(",0150,"), 6, ",0151,");
     };
   };
   // Unplugged, or silent, once the run request (the fourth write) has reached the tester.
-  const auto lostWhileRunning = [](FaultyTester& t) { t.After(4, [&t] { t.Unplug(); }); };
-  const auto silentWhileRunning = [](FaultyTester& t) { t.After(4, [&t] { t.SetSilent(true); }); };
-  const auto refusesSerial = [](FaultyTester& t) {
-    t.garble = [](std::string& bytes) {
+  const auto lostWhileRunning = [](FaultyD2xx& d, SimulatedTester& t) {
+    d.AfterWrites(4, [&t] { t.Unplug(); });
+  };
+  const auto silentWhileRunning = [](FaultyD2xx& d, SimulatedTester& t) {
+    d.AfterWrites(4, [&t] { t.SetSilent(true); });
+  };
+  const auto refusesSerial = [](FaultyD2xx& d, SimulatedTester&) {
+    d.alterWrites = [](std::string& bytes) {
       if (bytes.starts_with("(MS0")) bytes = "(MSX)";
     };
   };
-  const auto setpointAtTop = [](FaultyTester& t) { t.Tester().setpoints[4] = 999; };
+  const auto setpointAtTop = [](FaultyD2xx&, SimulatedTester& t) { t.Tester().setpoints[4] = 999; };
   const QString fast = "--simulate-speed=1000";
   const ExitCase cases[] = {
       {{"--simulate"}, 2, "No command given"},
@@ -217,59 +201,55 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   };
   for (const ExitCase& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    auto tester = std::make_shared<FaultyTester>();
-    if (c.setup) c.setup(*tester);
-    const CtlRun run = RunCtl(c.arguments, Attached(tester));
+    auto tester = std::make_shared<SimulatedTester>();
+    auto driver = std::make_shared<FaultyD2xx>(tester);
+    if (c.setup) c.setup(*driver, *tester);
+    const CtlRun run = RunCtl(c.arguments, Attached(tester, driver));
     EXPECT_EQ(run.status, c.status);
     // A run's progress line stands before any error.
     const QString err = QString(run.err).remove(QRegularExpression("^Running test \\d…\n"));
     EXPECT_TRUE(err.startsWith("veld32ctl: ") && err.contains(c.error)) << run.err.toStdString();
-    EXPECT_EQ(tester->opens, c.opens);
+    EXPECT_EQ(driver->Count("FT_Open"), c.opens);
   }
 }
 
 // --help prints the usage and runs nothing, whatever command follows; an option value it cannot
 // take is still an error.
 TEST_F(CtlTest, HelpPrintsTheUsageAndRunsNothing) {
-  auto tester = std::make_shared<FaultyTester>();
-  const CtlRun help = RunCtl({"--all", "--help", "upload"}, Attached(tester));
+  auto tester = std::make_shared<SimulatedTester>();
+  auto driver = std::make_shared<FaultyD2xx>(tester);
+  const CtlRun help = RunCtl({"--all", "--help", "upload"}, Attached(tester, driver));
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out, UsageText());
-  EXPECT_EQ(tester->opens, 0);
+  EXPECT_EQ(driver->Count("FT_Open"), 0);
   EXPECT_EQ(RunCtl({"-h", "--interval=0"}).status, 2);
 }
 
-// A tester whose driver gives its own account of each failed call.
-class AccountingTester : public FaultyTester, public DriverDiagnostics {
- public:
-  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override {
-    return Account("queue check failed", FaultyTester::FT_GetQueueStatus(handle, rxBytes));
+// A driver's own account of the last call that failed.
+struct Accounts : DriverDiagnostics {
+  explicit Accounts(std::shared_ptr<FaultyD2xx> calls) : driver(std::move(calls)) {}
+  std::string LastErrorText() const override {
+    const auto& calls = driver->Calls();
+    const auto failed =
+        std::find_if(calls.rbegin(), calls.rend(),
+                     [](const FaultyD2xx::Made& made) { return made.status != FT_OK; });
+    return failed == calls.rend() ? std::string() : failed->function + " failed";
   }
-  FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
-                     std::int32_t& written) override {
-    return Account("write failed", FaultyTester::FT_Write(handle, buffer, count, written));
-  }
-  std::string LastErrorText() const override { return failure_; }
   bool PermissionRefused() const override { return false; }
-
- private:
-  FT_STATUS Account(const char* what, FT_STATUS status) {
-    if (status != FT_OK) failure_ = what;
-    return status;
-  }
-  std::string failure_;
+  std::shared_ptr<FaultyD2xx> driver;
 };
 
 TEST_F(CtlTest, ALinkFailureCarriesTheDriversAccountOfTheCallThatFailedFirst) {
-  auto tester = std::make_shared<AccountingTester>();
+  auto tester = std::make_shared<SimulatedTester>();
+  auto driver = std::make_shared<FaultyD2xx>(tester);
   // Unplugged after the request for program 1: the next tick's queue check fails, and the
   // same tick's write of the request for program 2 fails after it.
-  tester->After(2, [&t = *tester] { t.Unplug(); });
-  const CtlRun run = RunCtl({"download"}, [tester](const BackendOptions&) {
-    return Backend{tester, tester, tester, {}};
+  driver->AfterWrites(2, [&t = *tester] { t.Unplug(); });
+  const CtlRun run = RunCtl({"download"}, [&](const BackendOptions&) {
+    return Backend{driver, tester, std::make_shared<Accounts>(driver), {}};
   });
   EXPECT_EQ(run.status, 4);
-  EXPECT_TRUE(run.err.contains("FT_GetQueueStatus - General IO Error (queue check failed)"))
+  EXPECT_TRUE(run.err.contains("FT_GetQueueStatus - General IO Error (FT_GetQueueStatus failed)"))
       << run.err.toStdString();
 }
 

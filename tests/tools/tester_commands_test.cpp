@@ -55,12 +55,13 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
 
 // Which request draws a set-point reply is the tester's business; its identity is what info needs.
 TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
-  auto tester = std::make_shared<SetpointsUnreported>();
-  const CtlRun text = RunCtl({"--timeout=1000", "info"}, Attached(tester));
+  auto tester = std::make_shared<SimulatedTester>();
+  const auto driver = SetpointsUnreported(tester);
+  const CtlRun text = RunCtl({"--timeout=1000", "info"}, Attached(tester, driver));
   EXPECT_EQ(text.status, 0) << text.err.toStdString();
   EXPECT_TRUE(text.out.contains("Serial number:     00001\n")) << text.out.toStdString();
   EXPECT_TRUE(text.out.contains("Set-points:        not reported\n")) << text.out.toStdString();
-  const CtlRun json = RunCtl({"--timeout=1000", "--json", "info"}, Attached(tester));
+  const CtlRun json = RunCtl({"--timeout=1000", "--json", "info"}, Attached(tester, driver));
   const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
   EXPECT_EQ(info.value("firmware").toString(), "01.02");
   EXPECT_TRUE(info.value("current_setpoints").isNull()) << json.out.toStdString();
