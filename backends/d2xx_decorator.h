@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "device_link/d2xx.h"
 
@@ -23,6 +26,13 @@ class D2xxDecorator : public D2xx {
   FT_STATUS FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) override;
   FT_STATUS FT_SetBitMode(std::int32_t handle, std::uint8_t mask, std::uint8_t mode) override;
   FT_STATUS FT_Close(std::int32_t handle) override;
+
+ protected:
+  // Every call comes through here, by its D2XX name ("FT_Read") and with the handle it works on
+  // (none for the listing calls and FT_Open); `passOn` hands it to the wrapped driver. A wrapper
+  // that watches every call overrides this alone.
+  virtual FT_STATUS Pass(std::string_view function, std::optional<std::int32_t> handle,
+                         const std::function<FT_STATUS()>& passOn);
 
  private:
   std::shared_ptr<D2xx> driver_;

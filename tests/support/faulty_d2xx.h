@@ -1,10 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,32 +38,21 @@ class FaultyD2xx final : public D2xxDecorator {
   const std::vector<Made>& Calls() const { return made_; }
   std::ptrdiff_t Count(std::string_view function) const;
 
-  FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
-  FT_STATUS FT_ListDevicesDescription(std::int32_t index, char* buffer50) override;
-  FT_STATUS FT_ListDevicesSerialNumber(std::int32_t index, char* buffer16) override;
   FT_STATUS FT_Open(std::int32_t index, std::int32_t& handle) override;
-  FT_STATUS FT_GetQueueStatus(std::int32_t handle, std::int32_t& rxBytes) override;
-  FT_STATUS FT_Read(std::int32_t handle, char* buffer, std::int32_t wanted,
-                    std::int32_t& read) override;
   FT_STATUS FT_Write(std::int32_t handle, const char* buffer, std::int32_t count,
                      std::int32_t& written) override;
-  FT_STATUS FT_SetLatencyTimer(std::int32_t handle, std::uint8_t milliseconds) override;
-  FT_STATUS FT_SetBaudRate(std::int32_t handle, std::uint32_t baud) override;
-  FT_STATUS FT_SetBitMode(std::int32_t handle, std::uint8_t mask, std::uint8_t mode) override;
-  FT_STATUS FT_Close(std::int32_t handle) override;
 
  private:
-  // The status of `function` on `handle` (none for listing calls): the fault asked for, or what
-  // `passOn` returns. Either way the call is kept.
-  FT_STATUS Call(const char* function, std::optional<std::int32_t> handle,
-                 const std::function<FT_STATUS()>& passOn);
+  FT_STATUS Pass(std::string_view function, std::optional<std::int32_t> handle,
+                 const std::function<FT_STATUS()>& passOn) override;
   std::optional<FT_STATUS> Fault(const std::string& function, std::optional<std::int32_t> handle);
+  bool OnLostDevice(std::int32_t handle) const;
 
   std::map<std::string, std::deque<FT_STATUS>> next_;
   std::map<std::string, FT_STATUS> every_;
   std::optional<std::int32_t> lostDevice_;
   int writesToLose_ = 0;
-  std::map<std::int32_t, std::int32_t> devices_;  // handle -> device index, as opened
+  std::map<std::int32_t, std::int32_t> devices_;  // handle -> device index, as last opened
   int writesUntil_ = 0;
   std::function<void()> then_;
   std::vector<Made> made_;
