@@ -42,8 +42,8 @@ class SimulatedTester : public D2xx {
   std::size_t DeviceCount() const { return ports_.size(); }
 
   // The programs of the first tester, for tools that keep them between runs.
-  std::optional<ProgramWrite> Program(int number) const { return Tester().Program(number); }
-  bool SetProgram(const ProgramWrite& program) { return Tester().SetProgram(program); }
+  std::optional<ProgramSettings> Program(int number) const { return Tester().Program(number); }
+  bool SetProgram(const ProgramSettings& program) { return Tester().SetProgram(program); }
 
   // Time a reply of `bytes` bytes takes on the wire.
   static SimTime WireTime(std::size_t bytes);

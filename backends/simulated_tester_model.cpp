@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device_link/protocol_numbers.h"
+#include "device_link/reply_decoder.h"
 
 namespace {
 // A last-data reply carries the impedance as AvgM with these two factors, so that
@@ -10,17 +11,10 @@ namespace {
 constexpr std::int16_t kDivideBy = 10;
 constexpr std::int16_t kScaleFactor = 4;
 constexpr std::int16_t kMaxSetpoint = 999;
-constexpr std::int16_t kTimedMode = 1;
 
 std::string Frame(std::string_view body) { return "(" + std::string(body) + ")"; }
 
 TimedReply Now(std::string_view body) { return {Frame(body), SimTime{0}}; }
-
-// Field of a request body at a 1-based start position, as the reply decoder counts them.
-std::optional<std::int16_t> FieldAt(std::string_view body, std::size_t start, std::size_t length) {
-  if (body.size() < start - 1 + length) return std::nullopt;
-  return ParseInt16(body.substr(start - 1, length));
-}
 
 bool IsDigits(std::string_view text) {
   return !text.empty() &&
@@ -40,27 +34,20 @@ std::optional<int> ProgramNumber(std::string_view text) {
 
 SimulatedTesterModel::SimulatedTesterModel() {
   for (int n = 1; n <= kProgramCount; ++n) {
-    ProgramWrite& p = programs_[static_cast<std::size_t>(n - 1)];
-    p.programId = static_cast<std::int16_t>(n);
-    p.currentLevelIndex = 1;
-    p.freqIndex = 1;
-    p.pulseWidthUs = 200;
-    p.duration = 30;
-    p.durationHr = 0;
-    p.mode = 2;
-    p.pass = 150;
-    p.fail = 1000;
+    ProgramSettings& p = programs_[static_cast<std::size_t>(n - 1)];
+    p.number = static_cast<std::int16_t>(n);
+    p.durationSeconds = 30;
   }
 }
 
-std::optional<ProgramWrite> SimulatedTesterModel::Program(int number) const {
+std::optional<ProgramSettings> SimulatedTesterModel::Program(int number) const {
   if (number < 1 || number > kProgramCount) return std::nullopt;
   return programs_[static_cast<std::size_t>(number - 1)];
 }
 
-bool SimulatedTesterModel::SetProgram(const ProgramWrite& program) {
-  if (program.programId < 1 || program.programId > kProgramCount) return false;
-  programs_[static_cast<std::size_t>(program.programId - 1)] = program;
+bool SimulatedTesterModel::SetProgram(const ProgramSettings& program) {
+  if (program.number < 1 || program.number > kProgramCount) return false;
+  programs_[static_cast<std::size_t>(program.number - 1)] = program;
   return true;
 }
 
@@ -113,33 +100,20 @@ std::optional<TimedReply> SimulatedTesterModel::ProgramValues(int number) const 
 }
 
 std::optional<TimedReply> SimulatedTesterModel::StoreProgram(std::string_view body) {
-  // The write carries the layout of the program-values reply, positions counted from the
-  // start of the body.
-  const auto number = FieldAt(body, 4, 1);
-  const auto current = FieldAt(body, 6, 1);
-  const auto frequency = FieldAt(body, 8, 1);
-  const auto pulseCode = FieldAt(body, 10, 2);
-  const auto duration = FieldAt(body, 13, 4);
-  const auto mode = FieldAt(body, 18, 1);
-  const auto pass = FieldAt(body, 32, 4);
-  const auto hours = FieldAt(body, 37, 4);
-  const auto fail = FieldAt(body, 42, 4);
-  if (!number || !current || !frequency || !pulseCode || !duration || !mode || !pass || !hours ||
-      !fail) {
-    return std::nullopt;
+  // The write carries the layout of the program-values reply; every field but the derived
+  // averages and charge, which the tester works out itself, must be there whole.
+  const std::string text(body);
+  if (text.size() < kProgramBodyLength) return std::nullopt;
+  const ProgramFieldValues fields = ReadProgramFields(text);
+  std::array<std::int16_t, 12> values{};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const bool derived = i >= 6 && i <= 8;  // whole mA, remaining uA, charge
+    if (!fields[i] && !derived) return std::nullopt;
+    values[i] = fields[i].value_or(0);
   }
-  ProgramWrite program;
-  program.programId = *number;
-  program.currentLevelIndex = *current;
-  program.freqIndex = *frequency;
-  program.pulseWidthUs = static_cast<std::int16_t>((*pulseCode + 1) * 10);
-  program.duration = *duration;
-  program.durationHr = *hours;
-  program.mode = *mode;
-  program.pass = *pass;
-  program.fail = *fail;
-  if (!SetProgram(program)) return std::nullopt;
-  return ProgramValues(program.programId);
+  const auto written = ProgramReplyFrom(values);
+  if (!written || !SetProgram(written->program)) return std::nullopt;
+  return ProgramValues(written->program.number);
 }
 
 std::vector<TimedReply> SimulatedTesterModel::RunTest(std::string_view number, SimTime now) {
@@ -152,10 +126,11 @@ std::vector<TimedReply> SimulatedTesterModel::RunTest(std::string_view number, S
 }
 
 SimTime SimulatedTesterModel::TestDuration(int program) const {
-  const ProgramWrite& p = programs_[static_cast<std::size_t>(program - 1)];
+  const ProgramSettings& p = programs_[static_cast<std::size_t>(program - 1)];
   const std::chrono::duration<double> real =
-      p.mode == kTimedMode ? std::chrono::duration<double>(p.duration + p.durationHr * 3600.0)
-                           : kSingleMeasurement;
+      p.mode == TestMode::Duration
+          ? std::chrono::duration<double>(p.durationSeconds + p.durationHours * 3600.0)
+          : kSingleMeasurement;
   return std::chrono::duration_cast<SimTime>(real / speed);
 }
 

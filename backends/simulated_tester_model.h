@@ -35,8 +35,8 @@ class SimulatedTesterModel {
   std::vector<TimedReply> Answer(std::string_view frame, SimTime now);
 
   // Programs 1..3; a number outside that range gives no program / is refused.
-  std::optional<ProgramWrite> Program(int number) const;
-  bool SetProgram(const ProgramWrite& program);
+  std::optional<ProgramSettings> Program(int number) const;
+  bool SetProgram(const ProgramSettings& program);
 
   std::string firmwareVersion = "01.02";       // five characters
   std::string serialNumber = "00001";          // five characters
@@ -64,6 +64,6 @@ class SimulatedTesterModel {
   std::string LastData(const Test& test) const;
   SimTime TestDuration(int program) const;
 
-  std::array<ProgramWrite, kProgramCount> programs_;
+  std::array<ProgramSettings, kProgramCount> programs_;
   std::optional<Test> test_;
 };

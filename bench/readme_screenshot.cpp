@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
   modMain::SetCommandLine(QStringLiteral("veld32 --simulate /kovda"));
   modMain::InitSharedFlags();
   auto tester = std::make_shared<SimulatedTester>();
-  tester->SetProgram({2, 3, 8, 200, 125, 1, 1, 12, 14});
-  tester->SetProgram({3, 5, 6, 100, 45, 0, 1, 100, 400});
+  tester->SetProgram({2, 3, 8, 200, 125, 1, TestMode::Duration, 12, 14});
+  tester->SetProgram({3, 5, 6, 100, 45, 0, TestMode::Duration, 100, 400});
   QtOperatorPrompts prompts;
   ParentMDIForm window(tester, prompts);
   window.TestOptions().ctlVELD32UsbComm1().SetPollingTimerInterval(100);

@@ -115,25 +115,27 @@ class SectionLoader {
   std::vector<Warning> warnings_;
 };
 
+// A list's choice as the file names it (its text, "20" for 20 mA); empty before one is picked.
+QString ListChoice(ProgramList list, int index) {
+  const QStringList& items = TestProgramsModel::ListItems(list);
+  return index >= 1 && index <= items.size() ? items.at(index - 1) : QString();
+}
+
 void WriteProgram(IniDocument& document, const TestProgramsModel& model, int index,
                   const QString& section) {
-  const qint32 duration = model.Slider(index, ProgramSlider::DurationHr).value * kSecondsPerHour +
-                          model.Slider(index, ProgramSlider::Duration).value;
+  // What an upload sends, but with the duration as its sliders stand whatever the mode.
+  const ProgramSettings program = model.Settings(index);
   const auto set = [&](ProgramSetting setting, const QString& value) {
     document.SetValue(section, SettingKey(setting), value);
   };
-  // What an upload sends: the lists and sliders, never a box's text.
-  const auto slider = [&](ProgramSlider s) {
-    return QString::number(model.Slider(index, s).value);
-  };
-  set(ProgramSetting::Current, model.ListText(index, ProgramList::Current));
-  set(ProgramSetting::Frequency, model.ListText(index, ProgramList::Frequency));
-  set(ProgramSetting::PulseWidth, slider(ProgramSlider::PulseWidth));
-  set(ProgramSetting::Mode,
-      model.Mode(index) == ProgramMode::SingleMeasure ? QStringLiteral("2") : QStringLiteral("1"));
-  set(ProgramSetting::Duration, QString::number(duration));
-  set(ProgramSetting::Pass, slider(ProgramSlider::PassOhms));
-  set(ProgramSetting::Fail, slider(ProgramSlider::FailOhms));
+  set(ProgramSetting::Current, ListChoice(ProgramList::Current, program.currentIndex));
+  set(ProgramSetting::Frequency, ListChoice(ProgramList::Frequency, program.frequencyIndex));
+  set(ProgramSetting::PulseWidth, QString::number(program.pulseWidthUs));
+  set(ProgramSetting::Mode, QString::number(static_cast<int>(program.mode)));
+  set(ProgramSetting::Duration,
+      QString::number(program.durationHours * kSecondsPerHour + program.durationSeconds));
+  set(ProgramSetting::Pass, QString::number(program.passOhms));
+  set(ProgramSetting::Fail, QString::number(program.failOhms));
 }
 
 Outcome Failed(const QString& error) { return {false, error, {}, {}}; }

@@ -15,28 +15,31 @@ std::string Frame(std::string_view body) {
 bool IsProgramNumber(std::int16_t id) { return id >= 1 && id <= 3; }
 }  // namespace
 
-std::string ProgramFields(const ProgramWrite& p) {
-  const double current = CurrentLevelMilliamps(p.currentLevelIndex);
-  const double frequency = FrequencyHertz(p.freqIndex);
-  const std::int64_t pulseCode = RoundHalfEven(p.pulseWidthUs / 10.0 - 1);
+std::int64_t PulseWidthCode(std::int16_t microseconds) {
+  return RoundHalfEven(microseconds / 10.0 - 1);
+}
+
+std::string ProgramFields(const ProgramSettings& p) {
+  const double current = CurrentLevelMilliamps(p.currentIndex);
+  const double frequency = FrequencyHertz(p.frequencyIndex);
   const double averageMicroamps = current * frequency * p.pulseWidthUs / 1000.0;
   const std::int64_t wholeMilliamps = RoundHalfEven((averageMicroamps - 499) / 1000.0);
   const std::int64_t remainingMicroamps = RoundHalfEven(averageMicroamps) - wholeMilliamps * 1000;
   const std::int64_t charge = RoundHalfEven(p.pulseWidthUs * current / 100.0);
 
   std::string fields;
-  fields += PlainDecimal(p.programId) + ',';
-  fields += PlainDecimal(p.currentLevelIndex) + ',';
-  fields += PlainDecimal(p.freqIndex) + ',';
-  fields += ZeroPad(pulseCode, 2) + ',';
-  fields += ZeroPad(p.duration, 4) + ',';
-  fields += PlainDecimal(p.mode) + ',';
+  fields += PlainDecimal(p.number) + ',';
+  fields += PlainDecimal(p.currentIndex) + ',';
+  fields += PlainDecimal(p.frequencyIndex) + ',';
+  fields += ZeroPad(PulseWidthCode(p.pulseWidthUs), 2) + ',';
+  fields += ZeroPad(p.durationSeconds, 4) + ',';
+  fields += PlainDecimal(static_cast<std::int16_t>(p.mode)) + ',';
   fields += ZeroPad(wholeMilliamps, 3) + ',';
   fields += ZeroPad(remainingMicroamps, 3) + ',';
   fields += ZeroPad(charge, 3) + ',';
-  fields += ZeroPad(p.pass, 4) + ',';
-  fields += ZeroPad(p.durationHr, 4) + ',';
-  fields += ZeroPad(p.fail, 4);
+  fields += ZeroPad(p.passOhms, 4) + ',';
+  fields += ZeroPad(p.durationHours, 4) + ',';
+  fields += ZeroPad(p.failOhms, 4);
   return fields;
 }
 
@@ -66,7 +69,7 @@ std::string SetProgramValuesDirect(std::string_view fields) {
   return Frame("MP0" + std::string(fields));
 }
 
-std::string SetProgramValues(const ProgramWrite& program) {
+std::string SetProgramValues(const ProgramSettings& program) {
   return Frame("MP0" + ProgramFields(program));
 }
 

@@ -67,9 +67,12 @@ class ctlVELD32UsbComm::ReplyEmitter : public ReplyEvents {
     emit owner_.RXSerialNumber(Latin1(serialNumber));
   }
   void RXProgramValues(const ProgramValuesReply& r) override {
-    emit owner_.RXProgramValues(r.programIndex, r.currentIndex, r.frequencyIndex, r.pw, r.duration,
-                                r.durationHr, r.mode, r.avgmA, r.avguA, r.charge, r.passValue,
-                                r.failValue, r.averageCurrent, r.pwValue, Latin1(r.commandText));
+    const ProgramSettings& p = r.program;
+    emit owner_.RXProgramSettings(p);
+    emit owner_.RXProgramValues(p.number, p.currentIndex, p.frequencyIndex, r.pulseCode,
+                                p.durationSeconds, p.durationHours, static_cast<qint16>(p.mode),
+                                r.avgmA, r.avguA, r.charge, p.passOhms, p.failOhms,
+                                r.averageCurrent, p.pulseWidthUs, Latin1(r.commandText));
   }
 
  private:
@@ -243,8 +246,12 @@ void ctlVELD32UsbComm::TXSetProgramValues(qint16 vProgramID, qint16 vCurrentLeve
                                           qint16 vFreqIndex, qint16 vPW, qint16 vDuration,
                                           qint16 vDurationHr, qint16 vMode, qint16 vPass,
                                           qint16 vFail) {
-  QueueCommand(frames::SetProgramValues({vProgramID, vCurrentLevelIndex, vFreqIndex, vPW, vDuration,
-                                         vDurationHr, vMode, vPass, vFail}));
+  TXSetProgramValues({vProgramID, vCurrentLevelIndex, vFreqIndex, vPW, vDuration, vDurationHr,
+                      static_cast<TestMode>(vMode), vPass, vFail});
+}
+
+void ctlVELD32UsbComm::TXSetProgramValues(const ProgramSettings& vProgram) {
+  QueueCommand(frames::SetProgramValues(vProgram));
 }
 
 void ctlVELD32UsbComm::TXRunTest(qint16 vTestID) {

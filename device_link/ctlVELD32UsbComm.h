@@ -49,6 +49,7 @@ class ctlVELD32UsbComm : public QObject {
   void TXSetProgramValues(qint16 vProgramID, qint16 vCurrentLevelIndex, qint16 vFreqIndex,
                           qint16 vPW, qint16 vDuration, qint16 vDurationHr, qint16 vMode,
                           qint16 vPass, qint16 vFail);
+  void TXSetProgramValues(const ProgramSettings& vProgram);
   void TXRunTest(qint16 vTestID);
   void TXQuery();
   void TXRequestData();
@@ -107,6 +108,8 @@ class ctlVELD32UsbComm : public QObject {
                        qint16 vAvgmA, qint16 vAvguA, qint16 vCharge, qint16 vPassValue,
                        qint16 vFailValue, double vAverageCurrent, qint16 vPWValue,
                        QString vCommandText);
+  // The program of the same reply, raised just before RXProgramValues.
+  void RXProgramSettings(const ProgramSettings& vProgram);
   void TXData(QString vData);
   void UsbConnected(qint32 vHandleID);
   void UsbClosed();

@@ -70,30 +70,16 @@ void DecodeLastData(const std::string& body, std::array<std::int16_t, 12>& slots
 
 void DecodeProgramValues(const std::string& body, bool isRead, std::array<std::int16_t, 12>& slots,
                          ReplyEvents& events) {
-  for (std::size_t i = 0; i < kProgramFields.size(); ++i) {
-    SetSlot(slots[i], body, kProgramFields[i].start, kProgramFields[i].length);
+  const ProgramFieldValues fields = ReadProgramFields(body);
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i]) slots[i] = *fields[i];
   }
-  ProgramValuesReply reply;
-  reply.programIndex = slots[0];
-  reply.currentIndex = slots[1];
-  reply.frequencyIndex = slots[2];
-  reply.pw = slots[3];
-  reply.duration = slots[4];
-  reply.mode = slots[5];
-  reply.avgmA = slots[6];
-  reply.avguA = slots[7];
-  reply.charge = slots[8];
-  reply.passValue = slots[9];
-  reply.durationHr = slots[10];
-  reply.failValue = slots[11];
-  reply.averageCurrent = slots[7] / 1000.0 + slots[6];
   // The code's slot may hold a larger number left by an earlier frame of the same read; when
   // the 16-bit arithmetic overflows, the step is abandoned and the frame raises no event.
-  const auto pwValue = (static_cast<std::int32_t>(slots[3]) + 1) * 10;
-  if (pwValue < INT16_MIN || pwValue > INT16_MAX) return;
-  reply.pwValue = static_cast<std::int16_t>(pwValue);
-  if (isRead) reply.commandText = body;
-  events.RXProgramValues(reply);
+  auto reply = ProgramReplyFrom(slots);
+  if (!reply) return;
+  if (isRead) reply->commandText = body;
+  events.RXProgramValues(*reply);
 }
 
 void DecodeMemoryReply(const std::string& body, std::array<std::int16_t, 12>& slots,
@@ -111,6 +97,41 @@ void DecodeMemoryReply(const std::string& body, std::array<std::int16_t, 12>& sl
 }
 
 }  // namespace
+
+std::optional<std::int16_t> PulseWidthMicroseconds(std::int16_t code) {
+  const std::int32_t microseconds = (std::int32_t{code} + 1) * 10;
+  if (microseconds < INT16_MIN || microseconds > INT16_MAX) return std::nullopt;
+  return static_cast<std::int16_t>(microseconds);
+}
+
+ProgramFieldValues ReadProgramFields(const std::string& body) {
+  ProgramFieldValues values;
+  for (std::size_t i = 0; i < kProgramFields.size(); ++i) {
+    values[i] = ParseInt16(Field(body, kProgramFields[i].start, kProgramFields[i].length));
+  }
+  return values;
+}
+
+std::optional<ProgramValuesReply> ProgramReplyFrom(const std::array<std::int16_t, 12>& values) {
+  const auto pulseWidth = PulseWidthMicroseconds(values[3]);
+  if (!pulseWidth) return std::nullopt;
+  ProgramValuesReply reply;
+  reply.program = {.number = values[0],
+                   .currentIndex = values[1],
+                   .frequencyIndex = values[2],
+                   .pulseWidthUs = *pulseWidth,
+                   .durationSeconds = values[4],
+                   .durationHours = values[10],
+                   .mode = static_cast<TestMode>(values[5]),
+                   .passOhms = values[9],
+                   .failOhms = values[11]};
+  reply.pulseCode = values[3];
+  reply.avgmA = values[6];
+  reply.avguA = values[7];
+  reply.charge = values[8];
+  reply.averageCurrent = values[7] / 1000.0 + values[6];
+  return reply;
+}
 
 void ReplyDecoder::Decode(std::string_view received, ReplyEvents& events) {
   std::string text = rxRemainder_;

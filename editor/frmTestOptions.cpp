@@ -53,6 +53,7 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
       transfer_(new ProgramTransfer(
           *link_, *model_, modMain::AddStatusMessage, [] { return modMain::ShowVerbose; },
           [] { return modMain::ShowRXBuffer; }, this)),
+      identity_(new TesterIdentityRequest(*link_, this)),
       SSTab1(new QTabWidget(this)),
       cmdSave(new QPushButton(QStringLiteral("Upload to VELD32"), this)),
       strip_(new ctlVELD32UsbCommStrip(*link_, this)) {
@@ -91,21 +92,11 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   connect(link_, &ctlVELD32UsbComm::UsbConnected, this,
           &frmTestOptions::ctlVELD32UsbComm1_UsbConnected);
   connect(link_, &ctlVELD32UsbComm::UsbError, this, &frmTestOptions::ctlVELD32UsbComm1_UsbError);
-  connect(transfer_, &ProgramTransfer::DownloadCompleted, this, &frmTestOptions::AskIdentity);
+  connect(transfer_, &ProgramTransfer::DownloadCompleted, identity_, &TesterIdentityRequest::Ask);
   connect(link_, &ctlVELD32UsbComm::UsbClosed, this, &frmTestOptions::ClearIdentity);
-  connect(link_, &ctlVELD32UsbComm::RXFirmwareVersion, this, [this](const QString& version) {
-    IdentityReply([&version](TesterIdentity& identity) { identity.firmware = version; });
-  });
-  connect(link_, &ctlVELD32UsbComm::RXSerialNumber, this, [this](const QString& serial) {
-    IdentityReply([&serial](TesterIdentity& identity) { identity.serial = serial; });
-  });
-  connect(link_, &ctlVELD32UsbComm::RXCalibrationDate, this,
-          [this](const QString& year, const QString& month, const QString& day) {
-            IdentityReply([&](TesterIdentity& identity) {
-              identity.calibrationYear = year;
-              identity.calibrationMonth = month;
-              identity.calibrationDay = day;
-            });
+  connect(identity_, &TesterIdentityRequest::Completed, this,
+          [this](const TesterIdentity& identity) {
+            emit TesterIdentityChanged(IdentityLine(identity, link_->ConnectedUsbSerialNumber()));
           });
   // Another tab: whatever the operator left refused in a box gives way to the program's value.
   connect(SSTab1, &QTabWidget::currentChanged, this, [this] {
@@ -228,24 +219,8 @@ void frmTestOptions::ShowTesterState() {
   }
 }
 
-void frmTestOptions::AskIdentity() {
-  askedIdentity_.emplace();
-  link_->TXGetFirmwareVersion();
-  link_->TXGetSerialNumber();
-  link_->TXGetCalibrationDate();
-}
-
-void frmTestOptions::IdentityReply(const std::function<void(TesterIdentity&)>& store) {
-  if (!askedIdentity_) return;
-  store(*askedIdentity_);
-  if (!askedIdentity_->Complete()) return;
-  const QString line = IdentityLine(*askedIdentity_, link_->ConnectedUsbSerialNumber());
-  askedIdentity_.reset();
-  emit TesterIdentityChanged(line);
-}
-
 void frmTestOptions::ClearIdentity() {
-  askedIdentity_.reset();
+  identity_->Cancel();
   emit TesterIdentityChanged(QString());
 }
 

@@ -6,7 +6,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "programs/program_transfer_state.h"
@@ -80,20 +79,17 @@ class frmTestOptions : public QWidget {
   void ctlVELD32UsbComm1_UsbError();
   // Captions, tooltips and read-only state from what the tester holds and what is in progress.
   void ShowTesterState();
-  void AskIdentity();
-  // An identity reply arrived; `store` puts it into the identity being asked for.
-  void IdentityReply(const std::function<void(TesterIdentity&)>& store);
   void ClearIdentity();
 
   OperatorPrompts& prompts_;
   TestProgramsModel* model_;
   ctlVELD32UsbComm* link_;
   ProgramTransfer* transfer_;
+  TesterIdentityRequest* identity_;
   QTabWidget* SSTab1;
   std::array<ProgramTab*, 3> tabs_{};
   QPushButton* cmdSave;
   ctlVELD32UsbCommStrip* strip_;
   bool transferShown_ = false;
   bool runInProgress_ = false;
-  std::optional<TesterIdentity> askedIdentity_;  // while the identity replies are awaited
 };

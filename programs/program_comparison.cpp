@@ -6,8 +6,8 @@ namespace {
 
 constexpr qint32 kSecondsPerHour = 3600;
 
-qint32 TotalSeconds(const UploadArguments& program) {
-  return qint32{program.vDurationHr} * kSecondsPerHour + program.vDuration;
+qint32 TotalSeconds(const ProgramSettings& program) {
+  return qint32{program.durationHours} * kSecondsPerHour + program.durationSeconds;
 }
 
 QString ListValueText(const QStringList& items, qint32 index, const char* unit) {
@@ -17,32 +17,26 @@ QString ListValueText(const QStringList& items, qint32 index, const char* unit) 
 
 }  // namespace
 
-UploadArguments HeldByTester(const ReceivedProgram& reply) {
-  UploadArguments held;
-  held.vProgramID = reply.vProgramIndex;
-  held.vCurrentLevelIndex = reply.vCurrentIndex;
-  held.vFreqIndex = reply.vFrequencyIndex;
-  held.vPW = static_cast<qint16>((reply.vPW + 1) * 10);
-  held.vMode = reply.vMode == 1 ? 1 : 2;
-  if (held.vMode == 1) {
-    held.vDuration = reply.vDuration;
-    held.vDurationHr = reply.vDurationHr;
+ProgramSettings UploadForm(const ProgramSettings& program) {
+  ProgramSettings upload = program;
+  if (program.mode != TestMode::Duration) {
+    upload.mode = TestMode::SingleMeasure;
+    upload.durationSeconds = 0;
+    upload.durationHours = 0;
   }
-  held.vPass = reply.vPassValue;
-  held.vFail = reply.vFailValue;
-  return held;
+  return upload;
 }
 
-std::vector<SettingDifference> DifferingSettings(const UploadArguments& editor,
-                                                 const UploadArguments& tester) {
+std::vector<SettingDifference> DifferingSettings(const ProgramSettings& editor,
+                                                 const ProgramSettings& tester) {
   const SettingDifference all[] = {
-      {ProgramSetting::Current, editor.vCurrentLevelIndex, tester.vCurrentLevelIndex},
-      {ProgramSetting::Frequency, editor.vFreqIndex, tester.vFreqIndex},
-      {ProgramSetting::PulseWidth, editor.vPW, tester.vPW},
-      {ProgramSetting::Mode, editor.vMode, tester.vMode},
+      {ProgramSetting::Current, editor.currentIndex, tester.currentIndex},
+      {ProgramSetting::Frequency, editor.frequencyIndex, tester.frequencyIndex},
+      {ProgramSetting::PulseWidth, editor.pulseWidthUs, tester.pulseWidthUs},
+      {ProgramSetting::Mode, static_cast<qint32>(editor.mode), static_cast<qint32>(tester.mode)},
       {ProgramSetting::Duration, TotalSeconds(editor), TotalSeconds(tester)},
-      {ProgramSetting::Pass, editor.vPass, tester.vPass},
-      {ProgramSetting::Fail, editor.vFail, tester.vFail}};
+      {ProgramSetting::Pass, editor.passOhms, tester.passOhms},
+      {ProgramSetting::Fail, editor.failOhms, tester.failOhms}};
   std::vector<SettingDifference> differing;
   for (const SettingDifference& difference : all) {
     if (difference.editor != difference.tester) differing.push_back(difference);

@@ -4,15 +4,16 @@
 
 #include <vector>
 
+#include "device_link/program_settings.h"
 #include "programs/program_controls.h"
 
 // Comparing a program as the editor would send it with what the tester reports it holds. The
 // tester answers a download and every upload with a program-values reply; both sides are put
-// in upload form, where a Single Measure program carries mode 2 and no duration.
+// in upload form.
 
-// What a reply says the tester holds: the pulse-width code as microseconds, a mode other than 1
-// as Single Measure (2) with both duration parts 0.
-UploadArguments HeldByTester(const ReceivedProgram& reply);
+// A program in upload form: any mode but Duration as SingleMeasure, which carries no duration
+// (both parts 0).
+ProgramSettings UploadForm(const ProgramSettings& program);
 
 struct SettingDifference {
   ProgramSetting setting;
@@ -21,8 +22,8 @@ struct SettingDifference {
 };
 
 // The settings in which the two differ, in the file's key order.
-std::vector<SettingDifference> DifferingSettings(const UploadArguments& editor,
-                                                 const UploadArguments& tester);
+std::vector<SettingDifference> DifferingSettings(const ProgramSettings& editor,
+                                                 const ProgramSettings& tester);
 
 // "Current" .. "Fail", as a program file names the setting.
 QString SettingKey(ProgramSetting setting);

@@ -41,30 +41,3 @@ struct SliderState {
   bool enabled = true;
   bool operator==(const SliderState&) const = default;
 };
-
-// The arguments of one TXSetProgramValues call, taken from the sliders and lists.
-struct UploadArguments {
-  qint16 vProgramID = 0;
-  qint16 vCurrentLevelIndex = 0;
-  qint16 vFreqIndex = 0;
-  qint16 vPW = 0;
-  qint16 vDuration = 0;
-  qint16 vDurationHr = 0;
-  qint16 vMode = 0;
-  qint16 vPass = 0;
-  qint16 vFail = 0;
-  bool operator==(const UploadArguments&) const = default;
-};
-
-// The fields of a program-values reply that the editor applies to a tab.
-struct ReceivedProgram {
-  qint16 vProgramIndex = 0;    // 1..3
-  qint16 vCurrentIndex = 0;    // 1..5
-  qint16 vFrequencyIndex = 0;  // 1..8
-  qint16 vPW = 0;              // pulse-width code: (code + 1) * 10 microseconds
-  qint16 vDuration = 0;
-  qint16 vDurationHr = 0;
-  qint16 vMode = 0;  // 1 Duration, anything else Single Measure
-  qint16 vPassValue = 0;
-  qint16 vFailValue = 0;
-};

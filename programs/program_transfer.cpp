@@ -8,12 +8,12 @@
 namespace {
 
 // What the editor holds before the tester has reported anything.
-const std::array<UploadArguments, kProgramCount>& StartUpPrograms() {
-  static const std::array<UploadArguments, kProgramCount> programs = [] {
+const std::array<ProgramSettings, kProgramCount>& StartUpPrograms() {
+  static const std::array<ProgramSettings, kProgramCount> programs = [] {
     TestProgramsModel model(QLocale::c());
     model.StartUp();
-    std::array<UploadArguments, kProgramCount> all;
-    for (int i = 0; i < kProgramCount; ++i) all[i] = model.UploadArgumentsFor(i);
+    std::array<ProgramSettings, kProgramCount> all;
+    for (int i = 0; i < kProgramCount; ++i) all[i] = model.UploadSettings(i);
     return all;
   }();
   return programs;
@@ -46,21 +46,7 @@ ProgramTransfer::ProgramTransfer(ctlVELD32UsbComm& link, TestProgramsModel& mode
   connect(&link_, &ctlVELD32UsbComm::UsbError, this, [this] { FinishAwaiting(); });
   // The averages, the charge and the command text of a reply are the tester's own view; the
   // editor derives its own from the settings.
-  connect(&link_, &ctlVELD32UsbComm::RXProgramValues, this,
-          [this](qint16 vProgramIndex, qint16 vCurrentIndex, qint16 vFrequencyIndex, qint16 vPW,
-                 qint16 vDuration, qint16 vDurationHr, qint16 vMode, qint16, qint16, qint16,
-                 qint16 vPassValue, qint16 vFailValue, double, qint16 vPWValue, const QString&) {
-            Apply({.vProgramIndex = vProgramIndex,
-                   .vCurrentIndex = vCurrentIndex,
-                   .vFrequencyIndex = vFrequencyIndex,
-                   .vPW = vPW,
-                   .vDuration = vDuration,
-                   .vDurationHr = vDurationHr,
-                   .vMode = vMode,
-                   .vPassValue = vPassValue,
-                   .vFailValue = vFailValue},
-                  vPWValue);
-          });
+  connect(&link_, &ctlVELD32UsbComm::RXProgramSettings, this, &ProgramTransfer::Apply);
 }
 
 void ProgramTransfer::Reset() {
@@ -92,22 +78,18 @@ void ProgramTransfer::UploadAll() {
   log_(QStringLiteral("Saving All Program Data to VELD32..."));
   state_.BeginUpload();
   echoDifferences_.clear();
-  for (int i = 0; i < kProgramCount; ++i) sent_[i] = model_.UploadArgumentsFor(i);
+  for (int i = 0; i < kProgramCount; ++i) sent_[i] = model_.UploadSettings(i);
   Await(Work::Upload, kProgramCount);
-  for (int i = 0; i < kProgramCount; ++i) {
-    const UploadArguments a = *sent_[i];
-    link_.TXSetProgramValues(a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW, a.vDuration,
-                             a.vDurationHr, a.vMode, a.vPass, a.vFail);
-  }
+  for (int i = 0; i < kProgramCount; ++i) link_.TXSetProgramValues(*sent_[i]);
 }
 
-void ProgramTransfer::Apply(const ReceivedProgram& program, qint16 pulseWidthUs) {
+void ProgramTransfer::Apply(const ProgramSettings& program) {
   const bool fullDownload = state_.LoadingPrograms();
   state_.CountReply();
   model_.ApplyReceivedProgram(program);
-  const int i = program.vProgramIndex - 1;
+  const int i = program.number - 1;
   if (IsProgramIndex(i)) {
-    testerHolds_[i] = HeldByTester(program);
+    testerHolds_[i] = UploadForm(program);
     if (activity_ == Work::Upload) CompareEcho(i, *testerHolds_[i]);
   }
   // A reply the editor did not ask for (a test run reads its program) completes no transfer of
@@ -117,7 +99,7 @@ void ProgramTransfer::Apply(const ReceivedProgram& program, qint16 pulseWidthUs)
   // Every reply counts, whatever its program number, as the completion counts it.
   if (awaitedReplies_ > 0 && --awaitedReplies_ == 0) FinishAwaiting();
   emit TesterStateChanged();
-  emit ProgramReceived(program, pulseWidthUs);
+  emit ProgramReceived(program);
   if (fullDownload && line == kDownloadCompleteLine) emit DownloadCompleted();
 }
 
@@ -127,7 +109,7 @@ void ProgramTransfer::Await(Work work, int replies) {
   emit TesterStateChanged();
 }
 
-void ProgramTransfer::CompareEcho(int vIndex, const UploadArguments& held) {
+void ProgramTransfer::CompareEcho(int vIndex, const ProgramSettings& held) {
   if (!sent_[vIndex]) return;
   for (const SettingDifference& d : DifferingSettings(*sent_[vIndex], held)) {
     const QString line = QStringLiteral("Program %1: %2 sent %3, VELD32 holds %4")
@@ -158,20 +140,20 @@ void ProgramTransfer::FinishAwaiting() {
   if (wasBusy) emit TesterStateChanged();
 }
 
-std::optional<UploadArguments> ProgramTransfer::TesterHolds(int vIndex) const {
+std::optional<ProgramSettings> ProgramTransfer::TesterHolds(int vIndex) const {
   return IsProgramIndex(vIndex) ? testerHolds_[vIndex] : std::nullopt;
 }
 
 std::vector<SettingDifference> ProgramTransfer::Differences(int vIndex) const {
   const auto held = TesterHolds(vIndex);
   if (!held) return {};
-  return DifferingSettings(model_.UploadArgumentsFor(vIndex), *held);
+  return DifferingSettings(model_.UploadSettings(vIndex), *held);
 }
 
 bool ProgramTransfer::HasUnsentChanges(int vIndex) const {
   if (!IsProgramIndex(vIndex)) return false;
-  const UploadArguments baseline = TesterHolds(vIndex).value_or(StartUpPrograms()[vIndex]);
-  return !DifferingSettings(model_.UploadArgumentsFor(vIndex), baseline).empty();
+  const ProgramSettings baseline = TesterHolds(vIndex).value_or(StartUpPrograms()[vIndex]);
+  return !DifferingSettings(model_.UploadSettings(vIndex), baseline).empty();
 }
 
 QString ProgramTransfer::Activity() const {

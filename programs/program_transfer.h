@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "device_link/program_settings.h"
 #include "programs/program_comparison.h"
-
 #include "programs/program_controls.h"
 #include "programs/program_transfer_state.h"
 
@@ -50,7 +50,7 @@ class ProgramTransfer : public QObject {
 
   // What the tester last reported of program vIndex (0..2), in upload form; none before it
   // reported that program.
-  std::optional<UploadArguments> TesterHolds(int vIndex) const;
+  std::optional<ProgramSettings> TesterHolds(int vIndex) const;
   // Where the editor's program differs from the tester's last report; empty while unknown.
   std::vector<SettingDifference> Differences(int vIndex) const;
   // The program holds changes the tester does not have: it differs from the tester's last
@@ -72,26 +72,26 @@ class ProgramTransfer : public QObject {
   void UploadEchoDiffers(const QStringList& lines);
 
   // A program-values reply was applied to the model (its program may not exist).
-  void ProgramReceived(const ReceivedProgram& program, qint16 pulseWidthUs);
+  void ProgramReceived(const ProgramSettings& program);
   // The full download completed: "Program data load complete." has just been logged.
   void DownloadCompleted();
 
  private:
   enum class Work { None, DownloadAll, DownloadOne, Upload };
 
-  void Apply(const ReceivedProgram& program, qint16 pulseWidthUs);
+  void Apply(const ProgramSettings& program);
   void Await(Work work, int replies);
-  void CompareEcho(int vIndex, const UploadArguments& held);
+  void CompareEcho(int vIndex, const ProgramSettings& held);
   void FinishAwaiting();
 
   ctlVELD32UsbComm& link_;
   TestProgramsModel& model_;
   Log log_;
   ProgramTransferState state_;
-  std::array<std::optional<UploadArguments>, kProgramCount> testerHolds_;
+  std::array<std::optional<ProgramSettings>, kProgramCount> testerHolds_;
   Work activity_ = Work::None;
   int awaitedReplies_ = 0;
   int reloadedIndex_ = 0;
-  std::array<std::optional<UploadArguments>, kProgramCount> sent_;  // not yet echoed
+  std::array<std::optional<ProgramSettings>, kProgramCount> sent_;  // not yet echoed
   QStringList echoDifferences_;
 };

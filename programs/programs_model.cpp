@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "programs/program_comparison.h"
 #include "programs/program_values.h"
 
 namespace {
@@ -281,32 +282,29 @@ void TestProgramsModel::StartUp() {
   for (int i = 0; i < kProgramCount; ++i) UpdateAverageCurrent(i);
 }
 
-void TestProgramsModel::ApplyReceivedProgram(const ReceivedProgram& received) {
-  const int i = received.vProgramIndex - 1;
+void TestProgramsModel::ApplyReceivedProgram(const ProgramSettings& received) {
+  const int i = received.number - 1;
   if (At(i) == nullptr) return;
   Operation op(*this, i);
-  PickListPosition(i, ProgramList::Current, received.vCurrentIndex - 1);
-  PickListPosition(i, ProgramList::Frequency, received.vFrequencyIndex - 1);
-  // The width is worked out in 16 bits; a code whose width does not fit is skipped.
-  const int width = (received.vPW + 1) * 10;
-  if (ReadWholeNumber(QString::number(width)).value) {
-    WriteSlider(i, ProgramSlider::PulseWidth, width);
-    WriteBox(i, ProgramBox::PulseWidth, QString::number(width));
-  }
-  WriteSlider(i, ProgramSlider::DurationHr, received.vDurationHr);
-  WriteBox(i, ProgramBox::DurationHr, QString::number(received.vDurationHr));
+  PickListPosition(i, ProgramList::Current, received.currentIndex - 1);
+  PickListPosition(i, ProgramList::Frequency, received.frequencyIndex - 1);
+  WriteSlider(i, ProgramSlider::PulseWidth, received.pulseWidthUs);
+  WriteBox(i, ProgramBox::PulseWidth, QString::number(received.pulseWidthUs));
+  WriteSlider(i, ProgramSlider::DurationHr, received.durationHours);
+  WriteBox(i, ProgramBox::DurationHr, QString::number(received.durationHours));
   CheckDurationMin(i);
-  WriteSlider(i, ProgramSlider::Duration, received.vDuration);
-  WriteBox(i, ProgramBox::Duration, DurationText(received.vDuration));
-  if (received.vDurationHr == 0 && received.vDuration < kSecondsMinimumWithoutHours) {
+  WriteSlider(i, ProgramSlider::Duration, received.durationSeconds);
+  WriteBox(i, ProgramBox::Duration, DurationText(received.durationSeconds));
+  if (received.durationHours == 0 && received.durationSeconds < kSecondsMinimumWithoutHours) {
     WriteSlider(i, ProgramSlider::Duration, kSecondsMinimumWithoutHours);
     WriteBox(i, ProgramBox::Duration, QStringLiteral("00:30"));
   }
-  SelectMode(i, received.vMode != 1 ? ProgramMode::SingleMeasure : ProgramMode::Duration);
-  WriteSlider(i, ProgramSlider::PassOhms, received.vPassValue);
-  WriteBox(i, ProgramBox::PassOhms, QString::number(received.vPassValue));
-  WriteSlider(i, ProgramSlider::FailOhms, received.vFailValue);
-  WriteBox(i, ProgramBox::FailOhms, QString::number(received.vFailValue));
+  SelectMode(
+      i, received.mode != TestMode::Duration ? ProgramMode::SingleMeasure : ProgramMode::Duration);
+  WriteSlider(i, ProgramSlider::PassOhms, received.passOhms);
+  WriteBox(i, ProgramBox::PassOhms, QString::number(received.passOhms));
+  WriteSlider(i, ProgramSlider::FailOhms, received.failOhms);
+  WriteBox(i, ProgramBox::FailOhms, QString::number(received.failOhms));
   ShowProgramValues(i);
 }
 
@@ -431,26 +429,26 @@ std::pair<qint64, qint64> TestProgramsModel::SettingRange(int vIndex,
   }
 }
 
-UploadArguments TestProgramsModel::UploadArgumentsFor(int vIndex) const {
+ProgramSettings TestProgramsModel::Settings(int vIndex) const {
   if (At(vIndex) == nullptr) return {};
   const auto value = [&](ProgramSlider slider) {
     return static_cast<qint16>(Slider(vIndex, slider).value);
   };
-  UploadArguments args;
-  args.vProgramID = static_cast<qint16>(vIndex + 1);
-  args.vCurrentLevelIndex = static_cast<qint16>(ListPosition(vIndex, ProgramList::Current) + 1);
-  args.vFreqIndex = static_cast<qint16>(ListPosition(vIndex, ProgramList::Frequency) + 1);
-  args.vPW = value(ProgramSlider::PulseWidth);
-  if (Mode(vIndex) == ProgramMode::Duration) {
-    args.vMode = 1;
-    args.vDuration = value(ProgramSlider::Duration);
-    args.vDurationHr = value(ProgramSlider::DurationHr);
-  } else {
-    args.vMode = 2;
-  }
-  args.vPass = value(ProgramSlider::PassOhms);
-  args.vFail = value(ProgramSlider::FailOhms);
-  return args;
+  return {
+      .number = static_cast<qint16>(vIndex + 1),
+      .currentIndex = static_cast<qint16>(ListPosition(vIndex, ProgramList::Current) + 1),
+      .frequencyIndex = static_cast<qint16>(ListPosition(vIndex, ProgramList::Frequency) + 1),
+      .pulseWidthUs = value(ProgramSlider::PulseWidth),
+      .durationSeconds = value(ProgramSlider::Duration),
+      .durationHours = value(ProgramSlider::DurationHr),
+      .mode = Mode(vIndex) == ProgramMode::Duration ? TestMode::Duration : TestMode::SingleMeasure,
+      .passOhms = value(ProgramSlider::PassOhms),
+      .failOhms = value(ProgramSlider::FailOhms)};
+}
+
+ProgramSettings TestProgramsModel::UploadSettings(int vIndex) const {
+  if (At(vIndex) == nullptr) return {};
+  return UploadForm(Settings(vIndex));
 }
 
 int TestProgramsModel::ListPosition(int vIndex, ProgramList list) const {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "device_link/program_settings.h"
 #include "programs/program_controls.h"
 
 // The editing state of the three test programs and every rule that ties their controls
@@ -65,7 +66,7 @@ class TestProgramsModel : public QObject {
 
   // A program-values reply written into the tab of its program number, step by step through
   // the controls; a step a control refuses is skipped. The boxes then show the program again.
-  void ApplyReceivedProgram(const ReceivedProgram& program);
+  void ApplyReceivedProgram(const ProgramSettings& program);
 
   // Every box beside a slider shows its slider's value again: the operator left the box, or
   // code wrote the program. A refused text never outlives the editing that made it.
@@ -81,9 +82,11 @@ class TestProgramsModel : public QObject {
   bool Accepts(int vIndex, ProgramSetting setting, qint64 value) const;
   QString AllowedValues(int vIndex, ProgramSetting setting) const;
   void ApplySetting(int vIndex, ProgramSetting setting, qint64 value);
-  // What an upload sends for program vIndex: sliders and lists, never box texts; a Single
-  // Measure program goes with mode 2 and both duration parts 0.
-  UploadArguments UploadArgumentsFor(int vIndex) const;
+  // Program vIndex as the sliders, lists and options hold it, never box texts: both duration
+  // parts as their sliders stand, whatever the mode.
+  ProgramSettings Settings(int vIndex) const;
+  // What an upload sends for program vIndex: its settings in upload form (UploadForm).
+  ProgramSettings UploadSettings(int vIndex) const;
 
   // Reading the controls.
   int ListPosition(int vIndex, ProgramList list) const;  // -1 while nothing is picked

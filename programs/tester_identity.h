@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class ctlVELD32UsbComm;
 
 // Who the tester is, as it answers the identity requests: texts as received.
 struct TesterIdentity {
@@ -27,3 +31,33 @@ QString CalibrationDateText(const TesterIdentity& identity);
 // One line naming the tester for the operator, with the USB serial number of its bridge when
 // known: "Tester 00042 · USB FT6X9ABC · firmware 01.02 · calibrated 2024-01-15".
 QString IdentityLine(const TesterIdentity& identity, const QString& usbSerialNumber);
+
+// One request of the tester's identity over the link: Ask sends the firmware, serial number and
+// calibration date requests, and the replies that follow fill a fresh identity until it is
+// complete. Replies are not paired with requests: any identity reply counts while asking, none
+// after completion, Cancel or before the first Ask.
+class TesterIdentityRequest : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TesterIdentityRequest(ctlVELD32UsbComm& link, QObject* parent = nullptr);
+
+  void Ask();
+  void Cancel() { asking_ = false; }
+  bool Asking() const { return asking_; }
+  // What the replies since the last Ask told.
+  const TesterIdentity& Identity() const { return identity_; }
+
+ signals:
+  // A reply filled in part of the identity.
+  void Received(const TesterIdentity& identity);
+  // The identity is complete; the request ends.
+  void Completed(const TesterIdentity& identity);
+
+ private:
+  void Store(const std::function<void(TesterIdentity&)>& store);
+
+  ctlVELD32UsbComm& link_;
+  TesterIdentity identity_;
+  bool asking_ = false;
+};

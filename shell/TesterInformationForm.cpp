@@ -22,6 +22,7 @@ QLabel* ValueLabel(const QString& name, QWidget* parent) {
 TesterInformationForm::TesterInformationForm(ctlVELD32UsbComm& link, QWidget* parent)
     : QDialog(parent),
       link_(link),
+      identity_(new TesterIdentityRequest(link, this)),
       lblFirmwareVersion(ValueLabel(QStringLiteral("lblFirmwareVersion"), this)),
       lblSerialNumber(ValueLabel(QStringLiteral("lblSerialNumber"), this)),
       lblCalibrationDate(ValueLabel(QStringLiteral("lblCalibrationDate"), this)) {
@@ -38,8 +39,6 @@ TesterInformationForm::TesterInformationForm(ctlVELD32UsbComm& link, QWidget* pa
                    lblSetpoint[i]);
   }
 
-  connect(&link_, &ctlVELD32UsbComm::RXFirmwareVersion, lblFirmwareVersion, &QLabel::setText);
-  connect(&link_, &ctlVELD32UsbComm::RXSerialNumber, lblSerialNumber, &QLabel::setText);
   setpointsWait_.setSingleShot(true);
   setpointsWait_.setInterval(kSetpointsWaitMs);
   connect(&setpointsWait_, &QTimer::timeout, this, [this] {
@@ -47,10 +46,15 @@ TesterInformationForm::TesterInformationForm(ctlVELD32UsbComm& link, QWidget* pa
       if (label->text() == kAwaited) label->setText(kNotReported);
     }
   });
-  connect(&link_, &ctlVELD32UsbComm::RXCalibrationDate, lblCalibrationDate,
-          [this](const QString& year, const QString& month, const QString& day) {
-            lblCalibrationDate->setText(QStringList{year, month, day}.join(u'-'));
-            if (lblSetpoint[0]->text() == kAwaited) setpointsWait_.start();
+  connect(identity_, &TesterIdentityRequest::Received, this,
+          [this](const TesterIdentity& identity) {
+            if (identity.firmware) lblFirmwareVersion->setText(*identity.firmware);
+            if (identity.serial) lblSerialNumber->setText(*identity.serial);
+            // The date, asked for last, ends the identity: the set-points' wait starts with it.
+            if (identity.calibrationYear && lblCalibrationDate->text() == kAwaited) {
+              lblCalibrationDate->setText(CalibrationDateText(identity));
+              if (lblSetpoint[0]->text() == kAwaited) setpointsWait_.start();
+            }
           });
   connect(&link_, &ctlVELD32UsbComm::RXAllCurrentSetpoints, this,
           [this](qint16 ma5, qint16 ma10, qint16 ma20, qint16 ma50, qint16 ma100) {
@@ -65,8 +69,6 @@ void TesterInformationForm::Refresh() {
   for (QLabel* label : findChildren<QLabel*>()) {
     if (!label->objectName().isEmpty()) label->setText(kAwaited);
   }
-  link_.TXGetFirmwareVersion();
-  link_.TXGetSerialNumber();
-  link_.TXGetCalibrationDate();
+  identity_->Ask();
   link_.TXGetCalValues();
 }

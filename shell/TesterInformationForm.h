@@ -6,6 +6,7 @@
 #include <array>
 
 class QLabel;
+class TesterIdentityRequest;
 class ctlVELD32UsbComm;
 
 // The window "Tester Information": the tester's firmware version, serial number, calibration
@@ -26,6 +27,7 @@ class TesterInformationForm : public QDialog {
 
  private:
   ctlVELD32UsbComm& link_;
+  TesterIdentityRequest* identity_;
   QLabel* lblFirmwareVersion;
   QLabel* lblSerialNumber;
   QLabel* lblCalibrationDate;

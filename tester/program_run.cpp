@@ -6,7 +6,6 @@
 #include "device_link/ctlVELD32UsbComm.h"
 
 namespace {
-constexpr qint16 kTimedMode = 1;
 constexpr qint64 kSecondsPerHour = 3600;
 }  // namespace
 
@@ -39,11 +38,7 @@ void TestRun::Start(int program) {
   ctlVELD32UsbComm* link = &link_;
   listening_ = {
       connect(link, &ctlVELD32UsbComm::RXSerialNumber, this, &TestRun::SerialNumber),
-      connect(link, &ctlVELD32UsbComm::RXProgramValues, this,
-              [this](qint16 program, qint16, qint16, qint16, qint16 duration, qint16 durationHr,
-                     qint16 mode, qint16, qint16, qint16, qint16 pass, qint16 fail) {
-                ProgramValues(program, duration, durationHr, mode, pass, fail);
-              }),
+      connect(link, &ctlVELD32UsbComm::RXProgramSettings, this, &TestRun::ProgramValues),
       connect(link, &ctlVELD32UsbComm::RXRunningTest, this,
               [this] {
                 if (phase_ != Phase::Testing || runningReported_) return;
@@ -72,12 +67,13 @@ void TestRun::SerialNumber(const QString& serial) {
   StartTestOnceAnswered();
 }
 
-void TestRun::ProgramValues(qint16 program, qint16 duration, qint16 durationHr, qint16 mode,
-                            qint16 pass, qint16 fail) {
-  if (phase_ != Phase::Asking || program != result_.program) return;
-  result_.passOhms = pass;
-  result_.failOhms = fail;
-  durationSeconds_ = mode == kTimedMode ? duration + durationHr * kSecondsPerHour : 0;
+void TestRun::ProgramValues(const ProgramSettings& program) {
+  if (phase_ != Phase::Asking || program.number != result_.program) return;
+  result_.passOhms = program.passOhms;
+  result_.failOhms = program.failOhms;
+  durationSeconds_ = program.mode == TestMode::Duration
+                         ? program.durationSeconds + program.durationHours * kSecondsPerHour
+                         : 0;
   StartTestOnceAnswered();
 }
 

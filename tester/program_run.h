@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "device_link/program_settings.h"
 #include "tester/verdict.h"
 
 class ctlVELD32UsbComm;
@@ -55,8 +56,7 @@ class TestRun : public QObject {
  private:
   enum class Phase { Idle, Asking, Testing };
 
-  void ProgramValues(qint16 program, qint16 duration, qint16 durationHr, qint16 mode, qint16 pass,
-                     qint16 fail);
+  void ProgramValues(const ProgramSettings& program);
   void SerialNumber(const QString& serial);
   void StartTestOnceAnswered();
   void LastData(qint16 program, double impedance);

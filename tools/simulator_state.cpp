@@ -15,8 +15,7 @@ class ProgramValuesCollector : public ReplyEvents {
   explicit ProgramValuesCollector(TestProgramsModel& model) : model_(model) {}
 
   void RXProgramValues(const ProgramValuesReply& r) override {
-    model_.ApplyReceivedProgram({r.programIndex, r.currentIndex, r.frequencyIndex, r.pw, r.duration,
-                                 r.durationHr, r.mode, r.passValue, r.failValue});
+    model_.ApplyReceivedProgram(r.program);
   }
 
  private:
@@ -39,9 +38,7 @@ CommandResult RestoreSimulatorState(SimulatedTester& simulator, const QString& s
                     .arg(program_files::WarningText(warning), stateFile);
   }
   for (int i = 0; i < kProgramCount; ++i) {
-    const UploadArguments a = model.UploadArgumentsFor(i);
-    simulator.Tester(device).SetProgram({a.vProgramID, a.vCurrentLevelIndex, a.vFreqIndex, a.vPW,
-                                         a.vDuration, a.vDurationHr, a.vMode, a.vPass, a.vFail});
+    simulator.Tester(device).SetProgram(model.UploadSettings(i));
   }
   return {};
 }

@@ -28,7 +28,8 @@ TesterSession::TesterSession(std::shared_ptr<D2xx> driver,
       model_(model),
       link_(std::make_unique<ctlVELD32UsbComm>(std::move(driver))),
       transfer_(std::make_unique<ProgramTransfer>(
-          *link_, model_, log_, [] { return true; }, [] { return false; })) {
+          *link_, model_, log_, [] { return true; }, [] { return false; })),
+      identity_(std::make_unique<TesterIdentityRequest>(*link_)) {
   deadline_.setSingleShot(true);
   connect(&deadline_, &QTimer::timeout, this, [this] {
     if (loop_) loop_->exit(kTimedOut);
@@ -45,30 +46,14 @@ TesterSession::TesterSession(std::shared_ptr<D2xx> driver,
     if (loop_) loop_->exit(kLinkLost);
   });
   connect(transfer_.get(), &ProgramTransfer::ProgramReceived, this,
-          [this](const ReceivedProgram& program) {
-            replies_[program.vProgramIndex] = program;
+          [this](const ProgramSettings& program) {
+            replies_[program.number] = program;
             Progress();
           });
   connect(link, &ctlVELD32UsbComm::TXData, this, [this](const QString& frame) {
     if (frame == awaitedFrame_) awaitedSent_ = true;
   });
-  connect(link, &ctlVELD32UsbComm::RXFirmwareVersion, this, [this](const QString& version) {
-    if (identity_) identity_->firmware = version;
-    Progress();
-  });
-  connect(link, &ctlVELD32UsbComm::RXSerialNumber, this, [this](const QString& serial) {
-    if (identity_) identity_->serial = serial;
-    Progress();
-  });
-  connect(link, &ctlVELD32UsbComm::RXCalibrationDate, this,
-          [this](const QString& year, const QString& month, const QString& day) {
-            if (identity_) {
-              identity_->calibrationYear = year;
-              identity_->calibrationMonth = month;
-              identity_->calibrationDay = day;
-            }
-            Progress();
-          });
+  connect(identity_.get(), &TesterIdentityRequest::Received, this, &TesterSession::Progress);
 }
 
 TesterSession::~TesterSession() {
@@ -108,8 +93,8 @@ CommandResult TesterSession::DownloadAll() {
 }
 
 CommandResult TesterSession::UploadAll() {
-  std::array<UploadArguments, kProgramCount> sent;
-  for (int i = 0; i < kProgramCount; ++i) sent[i] = model_.UploadArgumentsFor(i);
+  std::array<ProgramSettings, kProgramCount> sent;
+  for (int i = 0; i < kProgramCount; ++i) sent[i] = model_.UploadSettings(i);
   replies_.clear();
   transfer_->UploadAll();
   const CommandResult result = Await(
@@ -125,20 +110,19 @@ CommandResult TesterSession::UploadAll() {
 }
 
 CommandResult TesterSession::ReadIdentity(TesterIdentity& identity) {
-  identity_ = &identity;
-  link_->TXGetFirmwareVersion();
-  link_->TXGetSerialNumber();
-  link_->TXGetCalibrationDate();
+  identity_->Ask();
+  const TesterIdentity& read = identity_->Identity();
   const CommandResult result = Await(
-      [&identity] {
+      [&read] {
         QStringList missing;
-        if (!identity.firmware) missing << QStringLiteral("firmware version");
-        if (!identity.serial) missing << QStringLiteral("serial number");
-        if (!identity.calibrationYear) missing << QStringLiteral("calibration date");
+        if (!read.firmware) missing << QStringLiteral("firmware version");
+        if (!read.serial) missing << QStringLiteral("serial number");
+        if (!read.calibrationYear) missing << QStringLiteral("calibration date");
         return missing.join(QLatin1String(", "));
       },
-      [&identity] { return identity.Complete(); });
-  identity_ = nullptr;
+      [&read] { return read.Complete(); });
+  identity_->Cancel();
+  identity = read;
   return result;
 }
 

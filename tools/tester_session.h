@@ -93,7 +93,7 @@ class TesterSession : public QObject {
   std::unique_ptr<ctlVELD32UsbComm> link_;
   std::unique_ptr<ProgramTransfer> transfer_;
   RepliesByProgram replies_;
-  TesterIdentity* identity_ = nullptr;
+  std::unique_ptr<TesterIdentityRequest> identity_;
   QString linkError_;         // the text of the link's first UsbError
   QString linkErrorDetails_;  // the driver's account of that failure
   QEventLoop* loop_ = nullptr;

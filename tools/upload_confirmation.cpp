@@ -4,18 +4,18 @@
 
 #include "programs/program_comparison.h"
 
-QStringList UnconfirmedPrograms(const std::array<UploadArguments, kProgramCount>& sent,
+QStringList UnconfirmedPrograms(const std::array<ProgramSettings, kProgramCount>& sent,
                                 const RepliesByProgram& replies) {
   QStringList unconfirmed;
-  for (const UploadArguments& program : sent) {
-    const QString name = QStringLiteral("Program%1").arg(program.vProgramID);
-    const auto reply = replies.find(program.vProgramID);
+  for (const ProgramSettings& program : sent) {
+    const QString name = QStringLiteral("Program%1").arg(program.number);
+    const auto reply = replies.find(program.number);
     if (reply == replies.end()) {
       unconfirmed << QStringLiteral("%1 not confirmed: the tester sent no values for it").arg(name);
       continue;
     }
     QStringList differences;
-    for (const SettingDifference& d : DifferingSettings(program, HeldByTester(reply->second))) {
+    for (const SettingDifference& d : DifferingSettings(program, UploadForm(reply->second))) {
       differences << QStringLiteral("%1 sent %2, held %3")
                          .arg(SettingKey(d.setting), SettingValueText(d.setting, d.editor),
                               SettingValueText(d.setting, d.tester));

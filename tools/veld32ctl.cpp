@@ -48,9 +48,9 @@ std::vector<std::pair<std::size_t, QString>> StateFiles(const CtlOptions& option
 }
 
 // What the simulated tester at `device` holds that its STATE keeps.
-std::array<std::optional<ProgramWrite>, kProgramCount> HeldPrograms(
+std::array<std::optional<ProgramSettings>, kProgramCount> HeldPrograms(
     const SimulatedTester& simulator, std::size_t device) {
-  std::array<std::optional<ProgramWrite>, kProgramCount> programs;
+  std::array<std::optional<ProgramSettings>, kProgramCount> programs;
   for (int i = 0; i < kProgramCount; ++i) programs[i] = simulator.Tester(device).Program(i + 1);
   return programs;
 }
@@ -62,7 +62,7 @@ std::array<std::optional<ProgramWrite>, kProgramCount> HeldPrograms(
 CommandResult RunWithState(const CommandContext& context, SimulatedTester& simulator) {
   const auto states = StateFiles(context.options);
   std::vector<std::unique_ptr<file_access::FileLock>> locks;
-  std::vector<std::array<std::optional<ProgramWrite>, kProgramCount>> restoredPrograms;
+  std::vector<std::array<std::optional<ProgramSettings>, kProgramCount>> restoredPrograms;
   for (const auto& [device, stateFile] : states) {
     locks.push_back(std::make_unique<file_access::FileLock>(stateFile));
     if (QString busy = locks.back()->Acquire(context.options.timeoutMs); !busy.isEmpty())

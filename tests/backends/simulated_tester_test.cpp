@@ -30,9 +30,9 @@ TEST(SimulatedTesterModel, AnswersAndStoresAsTheTester) {
       {"(I5+)", "(I15,999)"},
       {"(I6+)", ""},
       {"(Z)", ""},
-      {frames::SetProgramValues({2, 5, 3, 100, 30, 4, 1, 100, 999}),
+      {frames::SetProgramValues({2, 5, 3, 100, 30, 4, TestMode::Duration, 100, 999}),
        "(MP12,5,3,09,0030,1,000,100,100,0100,0004,0999)"},
-      {frames::SetProgramValues({4, 5, 3, 100, 30, 4, 1, 100, 999}), ""},
+      {frames::SetProgramValues({4, 5, 3, 100, 30, 4, TestMode::Duration, 100, 999}), ""},
       {"(MP0garbage)", ""},
       {frames::SetSerialNumber(42), "(MS100042)"},
       {"(MS0123)", ""},
@@ -146,7 +146,7 @@ TEST_F(SimulatedTesterTest, ATestReportsRunningThenSendsItsLastDataWhenItEnds) {
   EXPECT_EQ(Poll(), "(*)(G10100,0010,0004)");
 
   // A timed program runs its duration, here 1 h 90 s at 30 times the speed.
-  ASSERT_TRUE(sim.SetProgram({2, 1, 1, 200, 90, 1, 1, 150, 1000}));
+  ASSERT_TRUE(sim.SetProgram({2, 1, 1, 200, 90, 1, TestMode::Duration, 150, 1000}));
   sim.Tester().speed = 30;
   sim.Tester().impedanceOhms = 9999;
   const SimTime start = now;
@@ -194,7 +194,7 @@ TEST_F(SimulatedTesterTest, FaultyD2xxFailsTheNextCallOfAFunctionOnceAndPassesTh
 }
 
 TEST_F(SimulatedTesterTest, UnpluggedFailsEveryCallOnItsHandlesAndReplugGivesAFreshDevice) {
-  ASSERT_TRUE(sim.SetProgram({3, 1, 1, 200, 0, 0, 2, 321, 1000}));
+  ASSERT_TRUE(sim.SetProgram({3, 1, 1, 200, 0, 0, TestMode::SingleMeasure, 321, 1000}));
   Write("(MV1)");
   sim.Unplug();
   now += 1s;

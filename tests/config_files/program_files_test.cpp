@@ -67,7 +67,7 @@ TEST_F(ProgramFiles, SaveAllThenLoadAllGivesBackTheSamePrograms) {
   EXPECT_TRUE(outcome.warnings.empty()) << WarningTexts(outcome.warnings).join("; ").toStdString();
   for (int i = 0; i < kProgramCount; ++i) {
     EXPECT_EQ(DescribeProgram(loaded, i), DescribeProgram(model_, i));
-    EXPECT_EQ(loaded.UploadArgumentsFor(i), model_.UploadArgumentsFor(i));
+    EXPECT_EQ(loaded.UploadSettings(i), model_.UploadSettings(i));
   }
 }
 

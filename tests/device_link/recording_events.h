@@ -48,11 +48,13 @@ class RecordingEvents : public ReplyEvents {
   void RXFirmwareVersion(const std::string& v) override { Add("RXFirmwareVersion(" + v + ")"); }
   void RXSerialNumber(const std::string& s) override { Add("RXSerialNumber(" + s + ")"); }
   void RXProgramValues(const ProgramValuesReply& r) override {
+    const ProgramSettings& p = r.program;
     std::ostringstream out;
     out << "RXProgramValues("
-        << Join({r.programIndex, r.currentIndex, r.frequencyIndex, r.pw, r.duration, r.durationHr,
-                 r.mode, r.avgmA, r.avguA, r.charge, r.passValue, r.failValue})
-        << "," << r.averageCurrent << "," << r.pwValue << "," << r.commandText << ")";
+        << Join({p.number, p.currentIndex, p.frequencyIndex, r.pulseCode, p.durationSeconds,
+                 p.durationHours, static_cast<std::int16_t>(p.mode), r.avgmA, r.avguA, r.charge,
+                 p.passOhms, p.failOhms})
+        << "," << r.averageCurrent << "," << p.pulseWidthUs << "," << r.commandText << ")";
     Add(out.str());
   }
 

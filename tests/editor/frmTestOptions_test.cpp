@@ -248,7 +248,7 @@ TEST_F(EditorWindow, TabsDifferingFromTheTesterAreMarked) {
   EXPECT_EQ(Tabs()->tabText(1), "Test Program 2");
   EXPECT_EQ(Tabs()->tabToolTip(1), "As the VELD32 holds it.");
   EXPECT_EQ(Box("txtPulseWidth2")->text(), QString::number(Slider("hsPulseWidth2")->value()));
-  EXPECT_EQ(form->Model().UploadArgumentsFor(2).vPW, Slider("hsPulseWidth2")->value());
+  EXPECT_EQ(form->Model().UploadSettings(2).pulseWidthUs, Slider("hsPulseWidth2")->value());
   EXPECT_EQ(Tabs()->tabText(2), "Test Program 3 *");
   EXPECT_EQ(Tabs()->tabToolTip(2),
             "Differs from the VELD32:\nPulseWidth: 200 us here, 100 us on the VELD32");

@@ -13,6 +13,9 @@
 
 namespace {
 
+// The tester's mode numbers, also the ones it has no name for.
+constexpr TestMode Mode(int number) { return static_cast<TestMode>(number); }
+
 // Average current: whole microamperes, a half to the even neighbour. Charge: tenths, a half up.
 TEST(DerivedValueTexts, RoundAndUseTheLocalesDecimalSeparator) {
   // mA, Hz, us, average current and pulse charge with "." for the decimal separator
@@ -158,22 +161,25 @@ TEST_F(Model, PassFailLimitsHoldOnlyWhenEveryPassIsBelowItsFail) {
 // What the tester reports is compared in upload form; a Single Measure program without its
 // duration, which the tester does not use.
 TEST(ProgramComparison, NamesEachDifferingSettingInTheOperatorsWords) {
-  const auto differences = [](const UploadArguments& editor, const ReceivedProgram& reply) {
+  const auto differences = [](const ProgramSettings& editor, const ProgramSettings& reply) {
     QStringList lines;
-    for (const SettingDifference& d : DifferingSettings(editor, HeldByTester(reply))) {
+    for (const SettingDifference& d : DifferingSettings(editor, UploadForm(reply))) {
       lines << SettingKey(d.setting) + ": " + SettingValueText(d.setting, d.editor) + " / " +
                    SettingValueText(d.setting, d.tester);
     }
     return lines;
   };
-  EXPECT_EQ(differences({1, 3, 8, 200, 125, 1, 1, 12, 14}, {1, 9, 8, 19, 5, 2, 1, 12, 15}),
-            (QStringList{"Current: 20 mA / index 9", "Duration: 3725 s / 7205 s",
-                         "Fail: 14 ohms / 15 ohms"}));
-  EXPECT_EQ(differences({1, 1, 2, 300, 0, 0, 2, 12, 14}, {1, 1, 2, 29, 600, 4, 3, 12, 14}),
-            QStringList{});
-  EXPECT_EQ(differences({1, 1, 2, 300, 0, 0, 2, 12, 14}, {1, 1, 1, 28, 600, 4, 1, 12, 14}),
-            (QStringList{"Frequency: 5 Hz / 2 Hz", "PulseWidth: 300 us / 290 us",
-                         "Mode: Single Measure / Duration", "Duration: 0 s / 15000 s"}));
+  EXPECT_EQ(
+      differences({1, 3, 8, 200, 125, 1, Mode(1), 12, 14}, {1, 9, 8, 200, 5, 2, Mode(1), 12, 15}),
+      (QStringList{"Current: 20 mA / index 9", "Duration: 3725 s / 7205 s",
+                   "Fail: 14 ohms / 15 ohms"}));
+  EXPECT_EQ(
+      differences({1, 1, 2, 300, 0, 0, Mode(2), 12, 14}, {1, 1, 2, 300, 600, 4, Mode(3), 12, 14}),
+      QStringList{});
+  EXPECT_EQ(
+      differences({1, 1, 2, 300, 0, 0, Mode(2), 12, 14}, {1, 1, 1, 290, 600, 4, Mode(1), 12, 14}),
+      (QStringList{"Frequency: 5 Hz / 2 Hz", "PulseWidth: 300 us / 290 us",
+                   "Mode: Single Measure / Duration", "Duration: 0 s / 15000 s"}));
 }
 
 TEST(ProgramLists, HoldTheLinksIndexOrder) {
@@ -203,7 +209,7 @@ TEST_F(Model, DerivedValuesFollowEveryChangeOfTheirSettings) {
   model->SetListText(0, ProgramList::Current, "10");
   model->SetSliderValue(0, PulseWidth, 100);
   EXPECT_EQ(derived(), "000.150 01.0");
-  EXPECT_EQ(model->UploadArgumentsFor(0).vPW, 100);
+  EXPECT_EQ(model->UploadSettings(0).pulseWidthUs, 100);
 }
 
 // A setting written by code applies whole or not at all, judged against the program as it
@@ -237,14 +243,14 @@ TEST_F(Model, SettingsFromFilesApplyWholeOrNotAtAll) {
     EXPECT_EQ(model->Accepts(1, setting, value), applied) << static_cast<int>(setting) << value;
     EXPECT_EQ(model->AllowedValues(1, setting), allowed);
     model->ApplySetting(1, setting, value);
-    const UploadArguments sent = model->UploadArgumentsFor(1);
-    const int fields[] = {sent.vCurrentLevelIndex,
-                          sent.vFreqIndex,
-                          sent.vPW,
-                          sent.vMode,
-                          sent.vDurationHr * 3600 + sent.vDuration,
-                          sent.vPass,
-                          sent.vFail};
+    const ProgramSettings sent = model->UploadSettings(1);
+    const int fields[] = {sent.currentIndex,
+                          sent.frequencyIndex,
+                          sent.pulseWidthUs,
+                          static_cast<int>(sent.mode),
+                          sent.durationHours * 3600 + sent.durationSeconds,
+                          sent.passOhms,
+                          sent.failOhms};
     EXPECT_EQ(fields[static_cast<int>(setting)], uploaded) << value;
     for (const ProgramBox box :
          {ProgramBox::PulseWidth, ProgramBox::Duration, ProgramBox::DurationHr,
@@ -260,37 +266,54 @@ TEST_F(Model, SettingsFromFilesApplyWholeOrNotAtAll) {
 // A reply is written into the tab of its program number step by step through the controls;
 // steps the controls refuse are skipped.
 TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
-  const std::tuple<ReceivedProgram, UploadArguments, const char*> cases[] = {
+  const std::tuple<ProgramSettings, ProgramSettings, const char*> cases[] = {
       // Single Measure resets the duration, also where it was selected already.
-      {{1, 5, 3, 9, 600, 3, 2, 100, 900}, {1, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
-      {{3, 5, 3, 9, 600, 3, 2, 100, 900}, {3, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
+      {{1, 5, 3, 100, 600, 3, Mode(2), 100, 900},
+       {1, 5, 3, 100, 0, 0, Mode(2), 100, 900},
+       "00:30 0"},
+      {{3, 5, 3, 100, 600, 3, Mode(2), 100, 900},
+       {3, 5, 3, 100, 0, 0, Mode(2), 100, 900},
+       "00:30 0"},
       // Without hours, fewer than 30 seconds become 30.
-      {{1, 5, 3, 9, 12, 0, 1, 100, 900}, {1, 5, 3, 100, 30, 0, 1, 100, 900}, "00:30 0"},
+      {{1, 5, 3, 100, 12, 0, Mode(1), 100, 900},
+       {1, 5, 3, 100, 30, 0, Mode(1), 100, 900},
+       "00:30 0"},
       // Any mode other than 1 is Single Measure.
-      {{1, 5, 3, 9, 600, 3, 0, 100, 900}, {1, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
-      {{1, 5, 3, 9, 600, 3, 3, 100, 900}, {1, 5, 3, 100, 0, 0, 2, 100, 900}, "00:30 0"},
+      {{1, 5, 3, 100, 600, 3, Mode(0), 100, 900},
+       {1, 5, 3, 100, 0, 0, Mode(2), 100, 900},
+       "00:30 0"},
+      {{1, 5, 3, 100, 600, 3, Mode(3), 100, 900},
+       {1, 5, 3, 100, 0, 0, Mode(2), 100, 900},
+       "00:30 0"},
       // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
       // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
-      {{2, 0, 9, 59, 5000, 1, 1, 0, 900}, {2, 1, 1, 500, 30, 1, 1, 150, 900}, "00:30 1"},
-      {{2, 1, 1, 19, 45, 150, 1, 10, 900}, {2, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"},
+      {{2, 0, 9, 600, 5000, 1, Mode(1), 0, 900},
+       {2, 1, 1, 500, 30, 1, Mode(1), 150, 900},
+       "00:30 1"},
+      {{2, 1, 1, 200, 45, 150, Mode(1), 10, 900},
+       {2, 1, 1, 200, 45, 0, Mode(1), 10, 900},
+       "00:45 0"},
       // 100 us at 5 mA lies below the slider's range: the slider and its box keep 200.
-      {{3, 1, 1, 9, 45, 0, 1, 10, 900}, {3, 1, 1, 200, 45, 0, 1, 10, 900}, "00:45 0"}};
+      {{3, 1, 1, 100, 45, 0, Mode(1), 10, 900},
+       {3, 1, 1, 200, 45, 0, Mode(1), 10, 900},
+       "00:45 0"}};
   for (const auto& [received, upload, durationBoxes] : cases) {
     StartAgain();
     SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure
     model->ApplyReceivedProgram(received);
-    const int i = received.vProgramIndex - 1;
-    EXPECT_EQ(model->UploadArgumentsFor(i), upload) << "program " << i + 1;
-    EXPECT_EQ(Box(i, ProgramBox::PulseWidth), QString::number(upload.vPW));
+    const int i = received.number - 1;
+    EXPECT_EQ(model->UploadSettings(i), upload) << "program " << i + 1;
+    EXPECT_EQ(Box(i, ProgramBox::PulseWidth), QString::number(upload.pulseWidthUs));
     EXPECT_EQ(Box(i, ProgramBox::Duration) + ' ' + Box(i, ProgramBox::DurationHr), durationBoxes);
   }
 }
 
 TEST_F(Model, ReceivedProgramNumberOutsideOneToThreeChangesNothing) {
-  for (const qint16 program : {0, 4}) model->ApplyReceivedProgram({program, 5, 3, 9, 600, 2, 1});
+  for (const qint16 program : {0, 4})
+    model->ApplyReceivedProgram({program, 5, 3, 100, 600, 2, Mode(1)});
   for (int i = 0; i < kProgramCount; ++i)
-    EXPECT_EQ(model->UploadArgumentsFor(i),
-              (UploadArguments{static_cast<qint16>(i + 1), 1, 1, 200, 0, 0, 2, 150, 1000}));
+    EXPECT_EQ(model->UploadSettings(i),
+              (ProgramSettings{static_cast<qint16>(i + 1), 1, 1, 200, 0, 0, Mode(2), 150, 1000}));
 }
 
 // The editor's bookkeeping of a full download ('D') and upload ('U'): a transfer completes after

@@ -79,7 +79,7 @@ TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
 }
 
 TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
-  ProgramWrite program2{2, 4, 8, 100, 125, 1, 1, 12, 14};
+  ProgramSettings program2{2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14};
   ASSERT_TRUE(tester_->SetProgram(program2));
   QAction* loadAll = window_->findChild<QAction*>("menuLoadAll");
   ConnectButton().click();
@@ -121,9 +121,12 @@ TEST_F(MainWindow, UploadLeavesTheTesterHoldingWhatWasSent) {
   Model().SetSliderValue(2, ProgramSlider::FailOhms, 500);
   window_->TestOptions().findChild<QPushButton*>("cmdSave")->click();
   ASSERT_TRUE(Logged("Program data save complete."));
-  EXPECT_EQ(tester_->Program(1), (ProgramWrite{1, 5, 1, 300, 600, 2, 1, 150, 1000}));
-  EXPECT_EQ(tester_->Program(2), (ProgramWrite{2, 1, 1, 200, 0, 0, 2, 150, 1000}));
-  EXPECT_EQ(tester_->Program(3), (ProgramWrite{3, 1, 1, 200, 0, 0, 2, 150, 500}));
+  EXPECT_EQ(tester_->Program(1),
+            (ProgramSettings{1, 5, 1, 300, 600, 2, TestMode::Duration, 150, 1000}));
+  EXPECT_EQ(tester_->Program(2),
+            (ProgramSettings{2, 1, 1, 200, 0, 0, TestMode::SingleMeasure, 150, 1000}));
+  EXPECT_EQ(tester_->Program(3),
+            (ProgramSettings{3, 1, 1, 200, 0, 0, TestMode::SingleMeasure, 150, 500}));
 }
 
 TEST_F(MainWindow, UnplugDuringADownloadAsksToReplugAndOkDownloadsAgain) {

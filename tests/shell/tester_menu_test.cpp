@@ -30,7 +30,7 @@
 namespace {
 
 // Program 1 as a one-hour timed test.
-const ProgramWrite kOneHourProgram1{1, 1, 1, 200, 0, 1, 1, 150, 1000};
+const ProgramSettings kOneHourProgram1{1, 1, 1, 200, 0, 1, TestMode::Duration, 150, 1000};
 
 class TesterMenuTest : public WindowTest {
  protected:

@@ -60,7 +60,9 @@ TEST(Verdict, JudgesByThePassAndFailLimits) {
 // Program 2 as the tester reports it, with the given limits, mode and duration.
 std::string ProgramReply(qint16 pass, qint16 fail, qint16 mode = 2, qint16 seconds = 30,
                          qint16 hours = 0) {
-  return "(MP1" + ProgramFields({2, 1, 1, 200, seconds, hours, mode, pass, fail}) + ")";
+  return "(MP1" +
+         ProgramFields({2, 1, 1, 200, seconds, hours, static_cast<TestMode>(mode), pass, fail}) +
+         ")";
 }
 
 class TestRunTest : public ::testing::Test {

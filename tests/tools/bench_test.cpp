@@ -83,13 +83,14 @@ TEST_F(CtlTest, AllUploadsToEveryTesterAndOneUnpluggedMidwayFailsAloneWithTheWor
             "SIM0003  00003  failed: Link failure: FT_GetQueueStatus - General IO Error\n");
   EXPECT_EQ(run.err, "veld32ctl: 1 of 3 testers failed\n");
   for (std::size_t device = 0; device < 2; ++device) {
-    EXPECT_EQ(bench->Tester(device).Program(1), (ProgramWrite{1, 3, 8, 200, 125, 1, 1, 12, 14}));
+    EXPECT_EQ(bench->Tester(device).Program(1),
+              (ProgramSettings{1, 3, 8, 200, 125, 1, TestMode::Duration, 12, 14}));
   }
 }
 
 TEST_F(CtlTest, AllDownloadsIntoOneFilePerTesterNamedByItsUsbSerialNumber) {
   auto bench = Bench(2);
-  bench->Tester(1).SetProgram({2, 4, 8, 100, 125, 1, 1, 12, 14});
+  bench->Tester(1).SetProgram({2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14});
   const QString folder = Path("bench") + "/";
   const CtlRun run = RunCtl({"--all", "--json", "download", "-o", folder}, Attached(bench));
   ASSERT_EQ(run.status, 0) << run.err.toStdString();

@@ -52,8 +52,8 @@ TEST_F(CtlTest, LenientUploadSendsWhatAppliesAndWarnsOfTheRest) {
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
   EXPECT_EQ(run.err, warning);
   ASSERT_TRUE(tester->Program(3));
-  EXPECT_EQ(tester->Program(3)->pass, 150);
-  EXPECT_EQ(tester->Program(3)->fail, 1000);
+  EXPECT_EQ(tester->Program(3)->passOhms, 150);
+  EXPECT_EQ(tester->Program(3)->failOhms, 1000);
   const CtlRun show = RunCtl({"show", file});
   EXPECT_EQ(show.status, 0);
   EXPECT_EQ(show.err, warning);
@@ -61,8 +61,8 @@ TEST_F(CtlTest, LenientUploadSendsWhatAppliesAndWarnsOfTheRest) {
 
 TEST_F(CtlTest, SingleProgramFileGoesIntoItsProgramAndTheTesterKeepsTheOthers) {
   auto tester = std::make_shared<SimulatedTester>();
-  const ProgramWrite first{1, 3, 8, 200, 125, 1, 1, 12, 14};
-  const ProgramWrite third{3, 4, 2, 20, 45, 0, 1, 999, 1000};
+  const ProgramSettings first{1, 3, 8, 200, 125, 1, TestMode::Duration, 12, 14};
+  const ProgramSettings third{3, 4, 2, 20, 45, 0, TestMode::Duration, 999, 1000};
   tester->SetProgram(first);
   tester->SetProgram(third);
   const QString file = Write("one.vsp",
@@ -71,9 +71,9 @@ TEST_F(CtlTest, SingleProgramFileGoesIntoItsProgramAndTheTesterKeepsTheOthers) {
 
   const CtlRun run = RunCtl({"upload", file, "--program=2"}, Attached(tester));
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
-  const ProgramWrite second{2, 2, 2, 150, 90, 0, 1, 20, 30};
-  for (const ProgramWrite& expected : {first, second, third}) {
-    EXPECT_EQ(tester->Program(expected.programId), expected) << "program " << expected.programId;
+  const ProgramSettings second{2, 2, 2, 150, 90, 0, TestMode::Duration, 20, 30};
+  for (const ProgramSettings& expected : {first, second, third}) {
+    EXPECT_EQ(tester->Program(expected.number), expected) << "program " << expected.number;
   }
 }
 
