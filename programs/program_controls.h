@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
-
 // The named controls of one program's tab, as the editor's rules see them. Program n is edited
 // with index n - 1 of every control (0..2).
 

@@ -44,7 +44,6 @@ class TesterIdentityRequest : public QObject {
 
   void Ask();
   void Cancel() { asking_ = false; }
-  bool Asking() const { return asking_; }
   // What the replies since the last Ask told.
   const TesterIdentity& Identity() const { return identity_; }
 

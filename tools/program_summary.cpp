@@ -4,6 +4,7 @@
 #include <array>
 
 #include "config_files/program_files.h"
+#include "device_link/protocol_numbers.h"
 #include "programs/program_values.h"
 #include "programs/programs_model.h"
 #include "tools/json_text.h"
@@ -24,62 +25,55 @@ const Row kHeader = {QStringLiteral("Section"),   QStringLiteral("Current mA"),
                      QStringLiteral("Charge µC"), QStringLiteral("Average mA")};
 
 // The captions of the editor's two mode options.
-QString ModeCaption(ProgramMode mode) {
-  return mode == ProgramMode::Duration ? QStringLiteral("Duration")
-                                       : QStringLiteral("Single Measure");
+QString ModeCaption(TestMode mode) {
+  return mode == TestMode::Duration ? QStringLiteral("Duration") : QStringLiteral("Single Measure");
 }
 
-QString ModeJson(ProgramMode mode) {
-  return mode == ProgramMode::Duration ? QStringLiteral("duration") : QStringLiteral("single");
+QString ModeJson(TestMode mode) {
+  return mode == TestMode::Duration ? QStringLiteral("duration") : QStringLiteral("single");
 }
 
 // Hours as the hours box shows them, then the minutes and seconds as the duration box does.
-QString DurationColumn(const ProgramSummary& program) {
-  return QString::number(program.durationHr) + u':' + DurationText(program.durationSeconds);
+QString DurationColumn(const ProgramSettings& program) {
+  return QString::number(program.durationHours) + u':' + DurationText(program.durationSeconds);
 }
 
-Row TableRow(const ProgramSummary& p) {
-  return {p.section,
-          QString::number(p.currentMa),
-          QString::number(p.frequencyHz),
+Row TableRow(const ProgramSummary& s) {
+  const ProgramSettings& p = s.program;
+  return {s.section,
+          QString::number(CurrentLevelMilliamps(p.currentIndex)),
+          QString::number(FrequencyHertz(p.frequencyIndex)),
           QString::number(p.pulseWidthUs),
           ModeCaption(p.mode),
           DurationColumn(p),
           QString::number(p.passOhms),
           QString::number(p.failOhms),
-          p.pulseCharge,
-          p.averageCurrent};
+          s.pulseCharge,
+          s.averageCurrent};
 }
 
-QString ProgramJson(const ProgramSummary& p) {
+QString ProgramJson(const ProgramSummary& s) {
   using namespace json_text;
-  return Object({{QStringLiteral("section"), String(p.section)},
-                 {QStringLiteral("current_mA"), Integer(p.currentMa)},
-                 {QStringLiteral("frequency_Hz"), Integer(p.frequencyHz)},
+  const ProgramSettings& p = s.program;
+  return Object({{QStringLiteral("section"), String(s.section)},
+                 {QStringLiteral("current_mA"), Integer(CurrentLevelMilliamps(p.currentIndex))},
+                 {QStringLiteral("frequency_Hz"), Integer(FrequencyHertz(p.frequencyIndex))},
                  {QStringLiteral("pulse_width_us"), Integer(p.pulseWidthUs)},
                  {QStringLiteral("mode"), String(ModeJson(p.mode))},
-                 {QStringLiteral("duration_s"), Integer(p.TotalSeconds())},
+                 {QStringLiteral("duration_s"), Integer(s.TotalSeconds())},
                  {QStringLiteral("pass_ohms"), Integer(p.passOhms)},
                  {QStringLiteral("fail_ohms"), Integer(p.failOhms)},
-                 {QStringLiteral("pulse_charge_uC"), Decimal(p.pulseCharge.toDouble())},
-                 {QStringLiteral("average_current_mA"), Decimal(p.averageCurrent.toDouble())},
-                 {QStringLiteral("warnings"), StringArray(p.warnings)}});
+                 {QStringLiteral("pulse_charge_uC"), Decimal(s.pulseCharge.toDouble())},
+                 {QStringLiteral("average_current_mA"), Decimal(s.averageCurrent.toDouble())},
+                 {QStringLiteral("warnings"), StringArray(s.warnings)}});
 }
 
 }  // namespace
 
 ProgramSummary SummarizeProgram(const TestProgramsModel& model, int index, const QString& section) {
-  const auto value = [&](ProgramSlider slider) { return model.Slider(index, slider).value; };
   ProgramSummary summary;
   summary.section = section;
-  summary.currentMa = model.ListText(index, ProgramList::Current).toInt();
-  summary.frequencyHz = model.ListText(index, ProgramList::Frequency).toInt();
-  summary.pulseWidthUs = value(ProgramSlider::PulseWidth);
-  summary.mode = model.Mode(index);
-  summary.durationHr = value(ProgramSlider::DurationHr);
-  summary.durationSeconds = value(ProgramSlider::Duration);
-  summary.passOhms = value(ProgramSlider::PassOhms);
-  summary.failOhms = value(ProgramSlider::FailOhms);
+  summary.program = model.Settings(index);
   summary.pulseCharge = model.BoxText(index, ProgramBox::PulseCharge);
   summary.averageCurrent = model.BoxText(index, ProgramBox::AverageCurrent);
   summary.passBelowFail = model.PassBelowFail(index);
@@ -126,8 +120,8 @@ QStringList PassFailFaults(const std::vector<ProgramSummary>& programs) {
     if (!p.passBelowFail) {
       faults << QStringLiteral("%1: pass %2 ohms is not below fail %3 ohms")
                     .arg(p.section)
-                    .arg(p.passOhms)
-                    .arg(p.failOhms);
+                    .arg(p.program.passOhms)
+                    .arg(p.program.failOhms);
     }
   }
   return faults;

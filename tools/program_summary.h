@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "programs/program_controls.h"
+#include "device_link/program_settings.h"
 
 class TestProgramsModel;
 
@@ -13,21 +13,15 @@ class TestProgramsModel;
 // a save uses) and the derived texts exactly as the editor's boxes show them.
 struct ProgramSummary {
   QString section;  // "Program1".."Program3", or "Program" for a single-program file
-  int currentMa = 0;
-  int frequencyHz = 0;
-  int pulseWidthUs = 0;
-  ProgramMode mode = ProgramMode::None;
-  int durationHr = 0;
-  int durationSeconds = 0;  // the seconds part, 0..3599
-  int passOhms = 0;
-  int failOhms = 0;
+  // The sliders, lists and option, with both duration parts as their sliders stand.
+  ProgramSettings program;
   QString pulseCharge;        // "00.0"
   QString averageCurrent;     // "000.000"
   QStringList warnings;       // keys of the file that were missing or refused
   bool passBelowFail = true;  // the editor's upload rule for this program
 
   // Hours x 3600 + seconds, as a save writes "Duration".
-  int TotalSeconds() const { return durationHr * 3600 + durationSeconds; }
+  int TotalSeconds() const { return program.durationHours * 3600 + program.durationSeconds; }
 };
 
 ProgramSummary SummarizeProgram(const TestProgramsModel& model, int index, const QString& section);
