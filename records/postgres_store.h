@@ -23,12 +23,13 @@ class PostgresStore : public RecordStore {
 
   StoreResult AddRun(const RunRecord& run) override;
   StoreResult AddChange(const ProgramChange& change) override;
-  Fetched<RunRecord> Runs(const RecordFilter& filter, int limit, int offset) override;
-  Fetched<ProgramChange> Changes(const RecordFilter& filter, int limit, int offset) override;
+  Fetched<RunRecord> Runs(const RecordFilter& filter, int limit = -1, int offset = 0) override;
+  Fetched<ProgramChange> Changes(const RecordFilter& filter, int limit = -1,
+                                 int offset = 0) override;
   Fetched<ProgramStats> Stats(const RecordFilter& filter) override;
   Fetched<qint64> ImpedanceHistogram(const RecordFilter& filter, double lowOhms, double highOhms,
                                      int bins) override;
-  StoreResult Sync(int* sentCount) override;
+  StoreResult Sync(int* sentCount = nullptr) override;
   QString Where() const override { return where_; }
 
  private:

@@ -17,12 +17,13 @@ class SqliteStore : public RecordStore {
 
   StoreResult AddRun(const RunRecord& run) override { return Keep(run, true); }
   StoreResult AddChange(const ProgramChange& change) override { return Keep(change, true); }
-  Fetched<RunRecord> Runs(const RecordFilter& filter, int limit, int offset) override;
-  Fetched<ProgramChange> Changes(const RecordFilter& filter, int limit, int offset) override;
+  Fetched<RunRecord> Runs(const RecordFilter& filter, int limit = -1, int offset = 0) override;
+  Fetched<ProgramChange> Changes(const RecordFilter& filter, int limit = -1,
+                                 int offset = 0) override;
   Fetched<ProgramStats> Stats(const RecordFilter& filter) override;
   Fetched<qint64> ImpedanceHistogram(const RecordFilter& filter, double lowOhms, double highOhms,
                                      int bins) override;
-  StoreResult Sync(int* sentCount) override;
+  StoreResult Sync(int* sentCount = nullptr) override;
   QString Where() const override { return file_; }
 
   // Writes a record durably, marked sent or waiting for the server.
