@@ -39,9 +39,13 @@ inline BackendFactory Attached(std::shared_ptr<SimulatedTester> tester,
   };
 }
 
-// A scratch folder for the files the tests hand to the tool.
+// A scratch folder for the files the tests hand to the tool, which also keeps the production
+// records of the commands run (through VELD32_RECORDS, as a bench would set it).
 class CtlTest : public ::testing::Test {
  protected:
+  CtlTest() { qputenv("VELD32_RECORDS", Path("records.sqlite").toUtf8()); }
+  ~CtlTest() override { qunsetenv("VELD32_RECORDS"); }
+
   QString Path(const QString& name) const { return dir_.filePath(name); }
 
   QString Write(const QString& name, const QByteArray& bytes) const {
