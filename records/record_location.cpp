@@ -1,8 +1,11 @@
 #include "records/record_location.h"
-
 #include <QDir>
+#include <QSqlDatabase>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include "records/postgres_store.h"
+#include "records/sqlite_store.h"
 
 namespace {
 const QString kScheme = QStringLiteral("postgresql");
@@ -53,6 +56,14 @@ ParsedLocation ParseRecordLocation(const QString& value) {
   return parsed;
 }
 
-OpenedStore OpenRecordStore(const RecordLocation&) {
-  return {nullptr, QStringLiteral("records cannot be kept yet: this build has no records store")};
+OpenedStore OpenRecordStore(const RecordLocation& location) {
+  OpenedStore opened;
+  if (location.kind == RecordLocation::Kind::Sqlite) {
+    opened.store = SqliteStore::Open(location.file, location.busyTimeoutMs, &opened.error);
+  } else if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+    opened.error = QStringLiteral("this build has no PostgreSQL driver");
+  } else {
+    opened.store = PostgresStore::Open(location, &opened.error);
+  }
+  return opened;
 }

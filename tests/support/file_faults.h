@@ -34,13 +34,14 @@ class WriteLimit {
   void (*previous_)(int) = SIG_DFL;
 };
 
-// A small tmpfs mounted on `folder` and filled up to the last byte (root only; Mounted() tells).
+// A small tmpfs (of `size`, as mount takes it) mounted on `folder` and filled up to the last
+// byte (root only; Mounted() tells).
 class FullDisk {
  public:
-  explicit FullDisk(const QString& folder) : folder_(folder) {
+  explicit FullDisk(const QString& folder, const char* size = "64k") : folder_(folder) {
     QDir().mkpath(folder);
-    mounted_ = ::geteuid() == 0 &&
-               ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0;
+    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
+                                           0, (QByteArray("size=") + size).constData()) == 0;
   }
   ~FullDisk() {
     if (mounted_) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A PostgreSQL server of the test's own: a new cluster (initdb) in a temporary folder, run by
+// pg_ctl on a private port on 127.0.0.1 with trust authentication, as the postgres user when the
+// test runs as root (the server refuses root). Stopped and removed with the object. Error() says
+// why there is none (no PostgreSQL installed, no postgres user, a failed start).
+class PostgresServer {
+ public:
+  PostgresServer();
+  ~PostgresServer();
+  PostgresServer(const PostgresServer&) = delete;
+  PostgresServer& operator=(const PostgresServer&) = delete;
+
+  const QString& Error() const { return error_; }
+  // Stops and starts the running cluster (an outage); false, with Error(), when it could not.
+  bool Stop();
+  bool Start();
+  // A new, empty database: its records location "postgresql://postgres@127.0.0.1:PORT/NAME".
+  QString NewDatabase(const QString& name);
+
+ private:
+  bool Run(const QString& tool, const QStringList& arguments);
+
+  QTemporaryDir folder_;
+  QString bin_;
+  int port_ = 0;
+  bool running_ = false;
+  QString error_;
+};
