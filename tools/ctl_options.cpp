@@ -74,7 +74,7 @@ const std::pair<const char*, const char*> kRecordOptions[] = {
     {"--calibration-interval", "--calibration-interval needs a number of months from 1 to 1200"},
     {"--since", "--since needs a date or time (2025-03-01 or 2025-03-01T08:00:00Z)"},
     {"--until", "--until needs a date or time (2025-03-01 or 2025-03-01T08:00:00Z)"},
-    {"--tester", "--tester needs a USB serial number or tester serial number"},
+    {"--tester", "--tester needs the tester's serial number"},
     {"--verdict",
      "--verdict needs pass, fail, \"between limits\", \"no reading\", stopped "
      "or error"}};
@@ -352,7 +352,20 @@ QString UsageText() {
              "  service set-serial N | set-calibration-date YYYY-MM-DD | adjust-current LEVEL "
              "up|down\n"
              "                             write to the tester (only with --yes) and read the "
-             "value back\n\n"
+             "value back\n"
+             "  records [stats|sync]       the runs kept, newest first; stats: count, pass rate "
+             "and impedance\n"
+             "                             min/median/max per program; sync: send the records "
+             "waiting for the\n"
+             "                             server. Filters: --since=WHEN --until=WHEN --dut=PREFIX "
+             "--tester=SERIAL\n"
+             "                             --station=NAME --program=N --verdict=VERDICT; --csv "
+             "FILE "
+             "(- standard\n"
+             "                             output) writes the filtered set\n"
+             "  history                    the changes of the testers' programs (uploads, "
+             "service), "
+             "newest first\n\n"
              "Options:\n"
              "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
              "kept in STATE;\n"
@@ -374,13 +387,26 @@ QString UsageText() {
              "  --lenient               upload and check: keys of FILE not applied are only "
              "warnings\n"
              "  --help                  show this help and exit\n"
-             "  --yes                   let service write to the tester\n\n"
+             "  --yes                   let service write to the tester\n"
+             "  --records=PATH|postgresql://USER@HOST[:PORT]/DB\n"
+             "                          where run, upload and service keep their records and "
+             "records and\n"
+             "                          history read them (else $VELD32_RECORDS, else a SQLite "
+             "file in the\n"
+             "                          user's data folder)\n"
+             "  --dut=ID --operator=NAME --station=NAME\n"
+             "                          the unit under test (run), who works, and the bench "
+             "(default the\n"
+             "                          host name) for the records\n"
+             "  --calibration-interval=MONTHS\n"
+             "                          warn of a tester whose calibration is older and mark its "
+             "records\n\n"
              "Exit status: 0 success, 1 a key of FILE not applied, a pass limit not below its "
              "fail\n"
              "limit, an upload not confirmed, a test not passed or a value not held, 2 usage "
              "(also\n"
              "service without --yes), 3 no tester found, 4 link failure or reply time-out, 5 "
-             "file error.\n")
+             "file or\nrecords database error.\n")
       .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1) +
            QString::fromStdString(SimulationOptionsHelp()));
 }

@@ -59,7 +59,7 @@ struct CtlOptions {
   QString recordsAction;
   std::optional<QDateTime> since;  // from this moment on
   std::optional<QDateTime> until;  // before this moment
-  QString tester;                  // --tester=SERIAL: a USB serial or tester serial number
+  QString tester;                  // --tester=SERIAL: the tester's serial number
   QString verdict;                 // --verdict=VERDICT as given
 };
 
