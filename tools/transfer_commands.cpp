@@ -97,6 +97,7 @@ CommandResult UploadPrograms(const CommandContext& context) {
   }
   if (!input.result.Ok()) return input.result;
 
+  CommandResult kept;
   {
     TesterSession session(context.backend.driver, context.backend.diagnostics,
                           SessionSettings(context.options), context.log, model);
@@ -120,14 +121,13 @@ CommandResult UploadPrograms(const CommandContext& context) {
     for (int i = 0; i < kProgramCount; ++i) sent.push_back(model.UploadSettings(i));
     result = session.UploadAll();
     // Kept whatever the tester made of it: a program not confirmed may still have changed.
-    const CommandResult kept =
-        KeepChange(context, UploadChange(context, identity, session, sent, result.Ok()));
+    kept = KeepChange(context, UploadChange(context, identity, session, sent, result.Ok()));
     if (!result.Ok()) {
       if (!kept.Ok()) result.message += u'\n' + kept.message;
       return result;
     }
-    if (!kept.Ok()) return kept;
   }
+  // What the tester now holds is shown even when its record could not be kept.
   PrintPrograms(context, WithWarnings(SummarizeAllPrograms(model), input));
-  return {};
+  return kept;
 }
