@@ -134,17 +134,20 @@ TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
 // A record that cannot be kept fails the command with the reason, after the run's result.
 TEST_F(RecordsTest, ADatabaseThatCannotBeUsedFailsWithStatusFiveAfterTheResult) {
   const QString notes = Write("notes.sqlite", QByteArray(4096, 'x'));
-  const QStringList commands[] = {{"run", "2"},
-                                  {"upload", Path("three.vap")},
-                                  {"--yes", "service", "set-serial", "7"},
-                                  {"records"},
-                                  {"history"}};
-  for (const QStringList& command : commands) {
+  // Each command, and what it prints of the tester's answer before it fails.
+  const std::pair<QStringList, QString> cases[] = {
+      {{"run", "2"}, "Verdict: pass\n"},
+      {{"upload", Path("three.vap")}, "Program3"},
+      {{"--yes", "service", "set-serial", "7"}, "Serial number:     00007\n"},
+      {{"records"}, ""},
+      {{"history"}, ""}};
+  for (const auto& [command, printed] : cases) {
     const CtlRun run = Ctl(command + QStringList{"--records=" + notes});
     EXPECT_EQ(run.status, 5) << command.join(' ').toStdString();
     EXPECT_TRUE(run.err.contains("not a database")) << run.err.toStdString();
+    EXPECT_TRUE(printed.isEmpty() ? run.out.isEmpty() : run.out.contains(printed))
+        << run.out.toStdString();
   }
-  EXPECT_TRUE(Ctl({"run", "2", "--records=" + notes}).out.contains("Verdict: pass"));
   EXPECT_EQ(ReadAll(notes), QByteArray(4096, 'x'));
 }
 
