@@ -11,6 +11,12 @@ QString CalibrationDateText(const TesterIdentity& identity) {
       .join(u'-');
 }
 
+bool CalibrationOverdue(const TesterIdentity& identity, int intervalMonths, const QDate& today) {
+  if (intervalMonths <= 0) return false;
+  const QDate calibrated = QDate::fromString(CalibrationDateText(identity), Qt::ISODate);
+  return !calibrated.isValid() || calibrated.addMonths(intervalMonths) < today;
+}
+
 QString IdentityLine(const TesterIdentity& identity, const QString& usbSerialNumber) {
   QStringList parts{QStringLiteral("Tester ") + identity.serial.value_or(QString())};
   if (!usbSerialNumber.isEmpty()) parts << QStringLiteral("USB ") + usbSerialNumber;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 
@@ -27,6 +28,12 @@ inline const QString kNotReported = QStringLiteral("not reported");
 
 // The calibration date of a complete identity as year-month-day ("2024-01-15").
 QString CalibrationDateText(const TesterIdentity& identity);
+
+// Whether a tester is past its next calibration on `today`: its calibration date plus
+// `intervalMonths` (a 31st into a shorter month falls on that month's last day) lies before
+// `today`. A calibration date that is no real date counts as overdue, since nothing shows the
+// tester calibrated. No interval (0 or less) never makes a tester overdue.
+bool CalibrationOverdue(const TesterIdentity& identity, int intervalMonths, const QDate& today);
 
 // One line naming the tester for the operator, with the USB serial number of its bridge when
 // known: "Tester 00042 · USB FT6X9ABC · firmware 01.02 · calibrated 2024-01-15".

@@ -13,8 +13,9 @@ bool StartsLikeAFormula(const QByteArray& bytes) {
   return !bytes.isEmpty() && QByteArrayView("=+-@\t\r").contains(bytes.front());
 }
 
-// Text fields are quoted when they hold a separator, a quote or a line break.
-QByteArray Field(const QString& text) {
+}  // namespace
+
+QByteArray CsvCell(const QString& text) {
   QByteArray bytes = text.toUtf8();
   if (StartsLikeAFormula(bytes)) bytes.prepend('\'');
   if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
@@ -23,6 +24,8 @@ QByteArray Field(const QString& text) {
   }
   return '"' + bytes.replace('"', "\"\"") + '"';
 }
+
+namespace {
 
 QString WriteFailure(const QString& fileName, const QString& reason) {
   return QStringLiteral("The test record could not be written to %1: %2").arg(fileName, reason);
@@ -73,7 +76,7 @@ QByteArray RunRecordLine(const TestResult& r) {
                            QString::number(r.failOhms),
                            VerdictName(r.verdict)};
   QByteArray line;
-  for (const QString& field : fields) line += (line.isEmpty() ? "" : ",") + Field(field);
+  for (const QString& field : fields) line += (line.isEmpty() ? "" : ",") + CsvCell(field);
   return line + '\n';
 }
 

@@ -65,5 +65,10 @@ CommandResult UploadPrograms(const CommandContext& context);
 CommandResult RunTestProgram(const CommandContext& context);
 // service ...: without --yes only what it would send; with it the write and its read-back.
 CommandResult ServiceTester(const CommandContext& context);
+// records [stats|sync]: the runs kept, newest first, by the filters; their figures per
+// program; or the records waiting for the server sent.
+CommandResult ListRecords(const CommandContext& context);
+// history: the changes of the testers' programs, newest first, by the filters.
+CommandResult ListProgramChanges(const CommandContext& context);
 // show, and with `check` check.
 CommandResult ShowFile(const CommandContext& context, bool check);

@@ -4,6 +4,7 @@
 
 #include "programs/program_controls.h"
 #include "programs/tester_identity.h"
+#include "records/production_record.h"
 #include "tools/command_context.h"
 #include "tools/plain_number.h"
 
@@ -39,15 +40,45 @@ QString UploadDone(const TesterIdentity&, const QString&) {
   return QStringLiteral("uploaded and confirmed");
 }
 
+QString RecordsWords(QStringList& words, CtlOptions& options) {
+  if (!words.isEmpty() &&
+      (words.front() == QLatin1String("stats") || words.front() == QLatin1String("sync")))
+    options.recordsAction = words.takeFirst();
+  if (!options.verdict.isEmpty() && !RunOutcomeFromName(options.verdict))
+    return QStringLiteral(
+               "Unknown verdict '%1': pass, fail, \"between limits\", \"no reading\", "
+               "stopped or error")
+        .arg(options.verdict);
+  return {};
+}
+
+// The options of the commands that keep a record, and those that filter records.
+QStringList Recording(QStringList own) {
+  return own << QStringLiteral("--records") << QStringLiteral("--operator")
+             << QStringLiteral("--station") << QStringLiteral("--calibration-interval");
+}
+QStringList Filtering(QStringList own) {
+  return own << QStringLiteral("--records") << QStringLiteral("--since")
+             << QStringLiteral("--until") << QStringLiteral("--tester")
+             << QStringLiteral("--station");
+}
+
 CommandResult CheckFile(const CommandContext& context) { return ShowFile(context, true); }
 CommandResult ShowOnly(const CommandContext& context) { return ShowFile(context, false); }
 
 using D = CtlCommand::Driver;
 
 // name, FILE, driver, --device, --all, own options, words, run
-const std::array<CtlCommand, 8> kCommands = {{
+const std::array<CtlCommand, 10> kCommands = {{
     {QStringLiteral("list"), false, D::Always, false, nullptr, {}, nullptr, ListDevices},
-    {QStringLiteral("info"), false, D::Always, true, InfoDone, {}, nullptr, ShowIdentity},
+    {QStringLiteral("info"),
+     false,
+     D::Always,
+     true,
+     InfoDone,
+     {QStringLiteral("--calibration-interval")},
+     nullptr,
+     ShowIdentity},
     {QStringLiteral("download"),
      false,
      D::Always,
@@ -56,13 +87,8 @@ const std::array<CtlCommand, 8> kCommands = {{
      {QStringLiteral("-o")},
      nullptr,
      DownloadPrograms},
-    {QStringLiteral("upload"),
-     true,
-     D::Always,
-     true,
-     UploadDone,
-     {QStringLiteral("--program"), QStringLiteral("--lenient")},
-     nullptr,
+    {QStringLiteral("upload"), true, D::Always, true, UploadDone,
+     Recording({QStringLiteral("--program"), QStringLiteral("--lenient")}), nullptr,
      UploadPrograms},
     {QStringLiteral("show"), true, D::None, false, nullptr, {}, nullptr, ShowOnly},
     {QStringLiteral("check"),
@@ -73,22 +99,16 @@ const std::array<CtlCommand, 8> kCommands = {{
      {QStringLiteral("--lenient")},
      nullptr,
      CheckFile},
-    {QStringLiteral("run"),
-     false,
-     D::Always,
-     true,
-     nullptr,
-     {QStringLiteral("--csv")},
-     RunWords,
-     RunTestProgram},
-    {QStringLiteral("service"),
-     false,
-     D::WithYes,
-     true,
-     nullptr,
-     {QStringLiteral("--yes")},
-     ServiceWords,
-     ServiceTester},
+    {QStringLiteral("run"), false, D::Always, true, nullptr,
+     Recording({QStringLiteral("--csv"), QStringLiteral("--dut")}), RunWords, RunTestProgram},
+    {QStringLiteral("service"), false, D::WithYes, true, nullptr,
+     Recording({QStringLiteral("--yes")}), ServiceWords, ServiceTester},
+    {QStringLiteral("records"), false, D::None, false, nullptr,
+     Filtering({QStringLiteral("--dut"), QStringLiteral("--program"), QStringLiteral("--verdict"),
+                QStringLiteral("--csv")}),
+     RecordsWords, ListRecords},
+    {QStringLiteral("history"), false, D::None, false, nullptr, Filtering({}), nullptr,
+     ListProgramChanges},
 }};
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSysInfo>
+#include <QTimeZone>
 
 #include <limits>
+#include <utility>
 
 #include "backends/option_parser.h"
 #include "config_files/file_access.h"
@@ -62,6 +65,20 @@ QString ParserName(const QString& option) {
   return QString(option).remove(QRegularExpression("^-+"));
 }
 
+// The one-valued options of the production records, with the message for a missing value.
+const std::pair<const char*, const char*> kRecordOptions[] = {
+    {"--records", "--records needs a PATH or postgresql://USER@HOST[:PORT]/DB"},
+    {"--dut", "--dut needs the id of the unit under test"},
+    {"--operator", "--operator needs a NAME"},
+    {"--station", "--station needs a NAME"},
+    {"--calibration-interval", "--calibration-interval needs a number of months from 1 to 1200"},
+    {"--since", "--since needs a date or time (2025-03-01 or 2025-03-01T08:00:00Z)"},
+    {"--until", "--until needs a date or time (2025-03-01 or 2025-03-01T08:00:00Z)"},
+    {"--tester", "--tester needs the tester's serial number"},
+    {"--verdict",
+     "--verdict needs pass, fail, \"between limits\", \"no reading\", stopped "
+     "or error"}};
+
 // The tool's own options. Those of a single command are named by its row.
 void AddToolOptions(OptionParser& parser) {
   const auto flag = [&parser](const QStringList& names) { parser.Add(QCommandLineOption(names)); };
@@ -78,6 +95,27 @@ void AddToolOptions(OptionParser& parser) {
          QStringLiteral("--interval needs milliseconds from 1 to 32767"));
   valued(QStringLiteral("timeout"),
          QStringLiteral("--timeout needs a positive number of milliseconds"));
+  for (const auto& [name, missing] : kRecordOptions) valued(QLatin1String(name + 2), missing);
+}
+
+// What a record option's value must be, for its usage error.
+QString Needs(const char* option) {
+  for (const auto& [known, needs] : kRecordOptions) {
+    if (qstrcmp(known, option) == 0) return QLatin1String(needs);
+  }
+  return {};
+}
+
+// A moment of --since or --until (both inclusive): an ISO 8601 time (UTC unless it names its
+// offset), or a day, which --since takes from its start and --until to its end.
+std::optional<QDateTime> Moment(const QString& text, bool endOfDay) {
+  const QDate day = QDate::fromString(text, Qt::ISODate);
+  if (day.isValid())
+    return QDateTime(day, endOfDay ? QTime(23, 59, 59, 999) : QTime(0, 0), QTimeZone::utc());
+  QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+  if (!time.isValid()) return std::nullopt;
+  if (time.timeSpec() == Qt::LocalTime) time.setTimeZone(QTimeZone::utc());
+  return time.toUTC();
 }
 
 class LineParser {
@@ -87,10 +125,12 @@ class LineParser {
 
   // The values of the tool's own options; false with result_ set on the first not understood.
   bool TakeOptions() {
-    for (const char* name : {"-o", "--device", "--program", "--csv"}) {
+    QStringList once{"-o", "--device", "--program", "--csv"};
+    for (const auto& option : kRecordOptions) once << QLatin1String(option.first);
+    for (const QString& name : once) {
       // An option that takes one value may be given once: a second one would silently win.
-      if (parser_.Values(ParserName(QLatin1String(name))).size() > 1)
-        return Fail(QStringLiteral("Option %1 is given twice").arg(QLatin1String(name)));
+      if (parser_.Values(ParserName(name)).size() > 1)
+        return Fail(QStringLiteral("Option %1 is given twice").arg(name));
     }
     help_ = parser_.IsSet(QStringLiteral("help"));
     options_.json = parser_.IsSet(QStringLiteral("json"));
@@ -114,6 +154,7 @@ class LineParser {
       if (!options_.program)
         return Fail(QStringLiteral("--program needs a program number 1, 2 or 3"));
     }
+    if (!TakeRecordOptions()) return false;
     for (const QString& value : parser_.Values(QStringLiteral("interval"))) {
       const auto ms = BoundedNumber(value, 1, std::numeric_limits<qint16>::max());
       if (!ms) return Fail(QStringLiteral("--interval needs milliseconds from 1 to 32767"));
@@ -148,8 +189,9 @@ class LineParser {
     if (!words.isEmpty()) {
       return Fail(QStringLiteral("Unexpected argument '%1' after %2").arg(words.front(), name));
     }
-    for (const char* own : {"-o", "--lenient", "--program", "--csv", "--yes"}) {
-      const QString option = QLatin1String(own);
+    QStringList own{"-o", "--lenient", "--program", "--csv", "--yes"};
+    for (const auto& option : kRecordOptions) own << QLatin1String(option.first);
+    for (const QString& option : own) {
       if (!parser_.IsSet(ParserName(option)) || command->options.contains(option)) continue;
       return Fail(QStringLiteral("Option %1 belongs to %2")
                       .arg(option, CommandNames([&option](const CtlCommand& c) {
@@ -169,7 +211,8 @@ class LineParser {
                                  "single-program file (.vsp); give an all-programs file (.vap)")
                       .arg(options_.outputFile));
     }
-    if (options_.program && !program_files::IsSingleProgramFile(options_.file)) {
+    if (options_.program && command->takesFile &&
+        !program_files::IsSingleProgramFile(options_.file)) {
       return Fail(QStringLiteral("Option --program applies to a single-program file (.vsp)"));
     }
     return TakeTesterChoice(*command);
@@ -178,6 +221,35 @@ class LineParser {
   CommandResult Result() const { return result_; }
 
  private:
+  // The value of `option` (one of kRecordOptions) if given: false when given empty.
+  bool RecordValue(const char* option, QString& value) {
+    const QString name = QLatin1String(option + 2);
+    if (!parser_.IsSet(name)) return true;
+    value = parser_.Values(name).front();
+    return !value.trimmed().isEmpty() || Fail(Needs(option));
+  }
+
+  bool TakeRecordOptions() {
+    QString months, since, until;
+    if (!RecordValue("--records", options_.records) || !RecordValue("--dut", options_.dut) ||
+        !RecordValue("--operator", options_.operatorName) ||
+        !RecordValue("--station", options_.station) ||
+        !RecordValue("--calibration-interval", months) || !RecordValue("--since", since) ||
+        !RecordValue("--until", until) || !RecordValue("--tester", options_.tester) ||
+        !RecordValue("--verdict", options_.verdict))
+      return false;
+    options_.stationGiven = !options_.station.isEmpty();
+    if (!options_.stationGiven) options_.station = QSysInfo::machineHostName();
+    if (!months.isEmpty()) {
+      const auto value = BoundedNumber(months, 1, 1200);
+      if (!value) return Fail(Needs("--calibration-interval"));
+      options_.calibrationIntervalMonths = *value;
+    }
+    if (!since.isEmpty() && !(options_.since = Moment(since, false))) return Fail(Needs("--since"));
+    if (!until.isEmpty() && !(options_.until = Moment(until, true))) return Fail(Needs("--until"));
+    return true;
+  }
+
   // --device and --all choose among the testers for the commands that connect to one.
   bool TakeTesterChoice(const CtlCommand& command) {
     if (options_.all && !options_.device.isEmpty()) {
@@ -280,7 +352,20 @@ QString UsageText() {
              "  service set-serial N | set-calibration-date YYYY-MM-DD | adjust-current LEVEL "
              "up|down\n"
              "                             write to the tester (only with --yes) and read the "
-             "value back\n\n"
+             "value back\n"
+             "  records [stats|sync]       the runs kept, newest first; stats: count, pass rate "
+             "and impedance\n"
+             "                             min/median/max per program; sync: send the records "
+             "waiting for the\n"
+             "                             server. Filters: --since=WHEN --until=WHEN --dut=PREFIX "
+             "--tester=SERIAL\n"
+             "                             --station=NAME --program=N --verdict=VERDICT; --csv "
+             "FILE "
+             "(- standard\n"
+             "                             output) writes the filtered set\n"
+             "  history                    the changes of the testers' programs (uploads, "
+             "service), "
+             "newest first\n\n"
              "Options:\n"
              "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
              "kept in STATE;\n"
@@ -302,13 +387,26 @@ QString UsageText() {
              "  --lenient               upload and check: keys of FILE not applied are only "
              "warnings\n"
              "  --help                  show this help and exit\n"
-             "  --yes                   let service write to the tester\n\n"
+             "  --yes                   let service write to the tester\n"
+             "  --records=PATH|postgresql://USER@HOST[:PORT]/DB\n"
+             "                          where run, upload and service keep their records and "
+             "records and\n"
+             "                          history read them (else $VELD32_RECORDS, else a SQLite "
+             "file in the\n"
+             "                          user's data folder)\n"
+             "  --dut=ID --operator=NAME --station=NAME\n"
+             "                          the unit under test (run), who works, and the bench "
+             "(default the\n"
+             "                          host name) for the records\n"
+             "  --calibration-interval=MONTHS\n"
+             "                          warn of a tester whose calibration is older and mark its "
+             "records\n\n"
              "Exit status: 0 success, 1 a key of FILE not applied, a pass limit not below its "
              "fail\n"
              "limit, an upload not confirmed, a test not passed or a value not held, 2 usage "
              "(also\n"
              "service without --yes), 3 no tester found, 4 link failure or reply time-out, 5 "
-             "file error.\n")
+             "file or\nrecords database error.\n")
       .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1) +
            QString::fromStdString(SimulationOptionsHelp()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -14,7 +15,9 @@
 //   veld32ctl [--simulate[=STATE]]... [--backend=libftdi|d2xx[:PATH]] [--interval=MS]
 //             [--timeout=MS] [--device=SELECTOR | --all] [--json] [--verbose] [--lenient]
 //             [--simulate-impedance=OHMS] [--simulate-speed=FACTOR] [--csv FILE] [--yes]
-//             COMMAND [ARGS]
+//             [--records=PATH|postgresql://...] [--dut=ID] [--operator=NAME] [--station=NAME]
+//             [--calibration-interval=MONTHS] [--since=WHEN] [--until=WHEN] [--tester=SERIAL]
+//             [--verdict=VERDICT] COMMAND [ARGS]
 // Options may stand anywhere on the line (backends/option_parser.h); --help prints the usage and
 // nothing else runs. What each command takes is its row's (tools/ctl_commands.h).
 // Each --simulate adds one simulated tester, with its own STATE where one is named.
@@ -43,6 +46,21 @@ struct CtlOptions {
   bool all = false;            // --all: every attached tester at once
   QString usbSerialNumber;     // the tester to open; empty opens the first described "VELD32"
   bool lenient = false;  // upload and check: keys of FILE not applied are warnings, not failures
+
+  // Production records (records/): where they go, --records or else VELD32_RECORDS or the
+  // default; empty when not given on the line.
+  QString records;
+  QString dut;           // --dut=ID: the unit under test of run; records: an id prefix
+  QString operatorName;  // --operator=NAME of run, upload and service
+  QString station;       // --station=NAME; the host name unless given (records: a filter)
+  bool stationGiven = false;
+  int calibrationIntervalMonths = 0;  // --calibration-interval=MONTHS; 0 is off
+  // records and history: the words after the command ("stats", "sync"), and the filters.
+  QString recordsAction;
+  std::optional<QDateTime> since;  // from this moment on
+  std::optional<QDateTime> until;  // before this moment
+  QString tester;                  // --tester=SERIAL: the tester's serial number
+  QString verdict;                 // --verdict=VERDICT as given
 };
 
 struct ParsedCommandLine {

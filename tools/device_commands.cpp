@@ -10,6 +10,7 @@
 #include "tools/command_context.h"
 #include "tools/driver_details.h"
 #include "tools/json_text.h"
+#include "tools/record_keeping.h"
 #include "tools/tester_session.h"
 
 namespace {
@@ -85,6 +86,7 @@ CommandResult ShowIdentity(const CommandContext& context) {
     result = session.ReadSetpointsIfReported(
         setpoints, std::max(kSetpointsWaitMs, 3 * int{context.options.intervalMs}));
   if (!result.Ok()) return result;
+  WarnIfCalibrationOverdue(context, identity);
 
   const QString date = CalibrationDateText(identity);
   // The set-points by current level, 5 mA first.

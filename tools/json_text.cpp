@@ -58,4 +58,20 @@ QString StringArray(const QStringList& texts) {
   return Array(items);
 }
 
+QString Value(const QVariant& value) {
+  switch (value.typeId()) {
+    case QMetaType::UnknownType:
+      return QStringLiteral("null");
+    case QMetaType::Bool:
+      return Boolean(value.toBool());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+      return Integer(value.toLongLong());
+    case QMetaType::Double:
+      return Decimal(value.toDouble());
+    default:
+      return String(value.toString());
+  }
+}
+
 }  // namespace json_text

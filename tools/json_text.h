@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <utility>
 #include <vector>
@@ -15,6 +16,9 @@ QString Integer(qint64 value);
 // Shortest form that reads back as the same double, always with a decimal point ("4.0", "0.6").
 QString Decimal(double value);
 QString Boolean(bool value);
+// A value by its type: null (a null QVariant), a boolean, an integer, a double (as Decimal), or
+// else its text as a string.
+QString Value(const QVariant& value);
 // Members are (name, JSON text of the value).
 QString Object(const std::vector<std::pair<QString, QString>>& members);
 // Items are JSON texts.

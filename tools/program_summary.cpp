@@ -54,21 +54,27 @@ Row TableRow(const ProgramSummary& s) {
 
 QString ProgramJson(const ProgramSummary& s) {
   using namespace json_text;
-  const ProgramSettings& p = s.program;
-  return Object({{QStringLiteral("section"), String(s.section)},
-                 {QStringLiteral("current_mA"), Integer(CurrentLevelMilliamps(p.currentIndex))},
-                 {QStringLiteral("frequency_Hz"), Integer(FrequencyHertz(p.frequencyIndex))},
-                 {QStringLiteral("pulse_width_us"), Integer(p.pulseWidthUs)},
-                 {QStringLiteral("mode"), String(ModeJson(p.mode))},
-                 {QStringLiteral("duration_s"), Integer(s.TotalSeconds())},
-                 {QStringLiteral("pass_ohms"), Integer(p.passOhms)},
-                 {QStringLiteral("fail_ohms"), Integer(p.failOhms)},
-                 {QStringLiteral("pulse_charge_uC"), Decimal(s.pulseCharge.toDouble())},
-                 {QStringLiteral("average_current_mA"), Decimal(s.averageCurrent.toDouble())},
-                 {QStringLiteral("warnings"), StringArray(s.warnings)}});
+  std::vector<std::pair<QString, QString>> members{{QStringLiteral("section"), String(s.section)}};
+  for (const auto& [name, value] : SettingsValues(s.program))
+    members.emplace_back(name, Value(value));
+  members.insert(members.end(),
+                 {{QStringLiteral("pulse_charge_uC"), Decimal(s.pulseCharge.toDouble())},
+                  {QStringLiteral("average_current_mA"), Decimal(s.averageCurrent.toDouble())},
+                  {QStringLiteral("warnings"), StringArray(s.warnings)}});
+  return Object(members);
 }
 
 }  // namespace
+
+std::vector<std::pair<QString, QVariant>> SettingsValues(const ProgramSettings& p) {
+  return {{QStringLiteral("current_mA"), int{CurrentLevelMilliamps(p.currentIndex)}},
+          {QStringLiteral("frequency_Hz"), int{FrequencyHertz(p.frequencyIndex)}},
+          {QStringLiteral("pulse_width_us"), int{p.pulseWidthUs}},
+          {QStringLiteral("mode"), ModeJson(p.mode)},
+          {QStringLiteral("duration_s"), p.durationHours * 3600 + p.durationSeconds},
+          {QStringLiteral("pass_ohms"), int{p.passOhms}},
+          {QStringLiteral("fail_ohms"), int{p.failOhms}}};
+}
 
 ProgramSummary SummarizeProgram(const TestProgramsModel& model, int index, const QString& section) {
   ProgramSummary summary;

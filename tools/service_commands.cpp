@@ -6,6 +6,7 @@
 #include "device_link/protocol_numbers.h"
 #include "programs/programs_model.h"
 #include "tools/command_context.h"
+#include "tools/record_keeping.h"
 #include "tools/tester_session.h"
 
 namespace {
@@ -86,7 +87,24 @@ CommandResult ServiceTester(const CommandContext& context) {
   TestProgramsModel programs(QLocale::c());
   TesterSession session(context.backend.driver, context.backend.diagnostics,
                         SessionSettings(context.options), context.log, programs);
-  const CommandResult opened = session.Open();
-  if (!opened.Ok()) return opened;
-  return std::visit(ServiceAction(context, session, frame), context.options.service);
+  TesterIdentity identity;
+  CommandResult result = session.Open();
+  if (result.Ok()) result = session.ReadIdentity(identity);
+  if (!result.Ok()) return result;
+  WarnIfCalibrationOverdue(context, identity);
+  result = std::visit(ServiceAction(context, session, frame), context.options.service);
+
+  // Kept whatever the tester made of it: a value not held is a change too.
+  ProgramChange change;
+  change.time = QDateTime::currentDateTimeUtc();
+  change.operatorName = context.options.operatorName;
+  change.station = context.options.station;
+  change.tester = FactsOf(context.options, identity, session.UsbSerialNumber());
+  change.action = QStringLiteral("service ") + ServiceWords(context.options.service);
+  change.agreed = result.Ok();
+  change.version = SoftwareVersion();
+  const CommandResult kept = KeepChange(context, change);
+  if (result.Ok()) return kept;
+  if (!kept.Ok()) result.message += u'\n' + kept.message;
+  return result;
 }

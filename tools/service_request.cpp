@@ -78,3 +78,20 @@ QString ServiceFrame(const ServiceRequest& request) {
   };
   return QString::fromStdString(std::visit(Frame{}, request));
 }
+
+QString ServiceWords(const ServiceRequest& request) {
+  struct Words {
+    QString operator()(const SetSerialRequest& r) const {
+      return QStringLiteral("set-serial %1").arg(r.serial);
+    }
+    QString operator()(const SetCalibrationDateRequest& r) const {
+      return QStringLiteral("set-calibration-date ") + r.date.toString(Qt::ISODate);
+    }
+    QString operator()(const AdjustCurrentRequest& r) const {
+      return QStringLiteral("adjust-current %1 %2")
+          .arg(r.level)
+          .arg(r.up ? QLatin1String("up") : QLatin1String("down"));
+    }
+  };
+  return std::visit(Words{}, request);
+}

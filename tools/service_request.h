@@ -32,5 +32,8 @@ struct ParsedServiceRequest {
 // `words` after "service".
 ParsedServiceRequest ParseServiceRequest(const QStringList& words);
 
+// The request in the words of the command line ("set-serial 12345", "adjust-current 3 up").
+QString ServiceWords(const ServiceRequest& request);
+
 // The frame the request sends ("(MS012345)", "(MD02025,03,09)", "(I3+)").
 QString ServiceFrame(const ServiceRequest& request);

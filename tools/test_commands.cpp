@@ -4,6 +4,7 @@
 #include "tester/run_record.h"
 #include "tools/command_context.h"
 #include "tools/json_text.h"
+#include "tools/record_keeping.h"
 #include "tools/tester_session.h"
 
 namespace {
@@ -34,14 +35,40 @@ void PrintResult(const CommandContext& context, const TestResult& r) {
 
 }  // namespace
 
+// What is known of a run once the tester has identified itself: the record it leaves however
+// it ends.
+RunRecord RunRecordOf(const CommandContext& context, const TesterIdentity& identity,
+                      const TesterSession& session, const QDateTime& started) {
+  const CtlOptions& options = context.options;
+  RunRecord record;
+  record.started = started;
+  record.ended = QDateTime::currentDateTimeUtc();
+  record.dut = options.dut;
+  record.operatorName = options.operatorName;
+  record.station = options.station;
+  record.tester = FactsOf(options, identity, session.UsbSerialNumber());
+  const auto reported = session.Replies().find(options.testProgram);
+  if (reported != session.Replies().end()) {
+    record.settings = reported->second;
+  } else {
+    record.settings.number = static_cast<std::int16_t>(options.testProgram);
+  }
+  record.version = SoftwareVersion();
+  return record;
+}
+
 CommandResult RunTestProgram(const CommandContext& context) {
   const CtlOptions& options = context.options;
+  const QDateTime started = QDateTime::currentDateTimeUtc();
   // The program-values reply is applied as the window would apply it.
   TestProgramsModel programs(QLocale::c());
   TesterSession session(context.backend.driver, context.backend.diagnostics,
                         SessionSettings(options), context.log, programs);
+  TesterIdentity identity;
   CommandResult result = session.Open();
+  if (result.Ok()) result = session.ReadIdentity(identity);
   if (!result.Ok()) return result;
+  WarnIfCalibrationOverdue(context, identity);
 
   TestRun::Timeouts timeouts{options.timeoutMs, std::nullopt};
   if (options.timeoutGiven) timeouts.resultMs = options.timeoutMs;
@@ -53,14 +80,31 @@ CommandResult RunTestProgram(const CommandContext& context) {
         context.err.flush();
       },
       test);
-  if (!result.Ok()) return result;
+  RunRecord record = RunRecordOf(context, identity, session, started);
+  if (!result.Ok()) {
+    record.outcome = RunOutcome::Error;
+    record.errorText = result.message;
+    // The run's own failure comes first; a record not kept is told after it.
+    if (const CommandResult kept = KeepRun(context, record); !kept.Ok())
+      return CommandResult::Failure(result.status, result.message + u'\n' + kept.message);
+    return result;
+  }
   context.log(ResultLine(test));
   PrintResult(context, test);
 
+  record.ended = test.time;
+  record.outcome = OutcomeOf(test.verdict);
+  if (test.verdict != Verdict::NoReading) record.impedanceOhms = test.impedanceOhms;
+  // The record and the --csv row are each written whatever became of the other.
+  result = KeepRun(context, record);
   if (!options.csvFile.isEmpty()) {
     const QString failure = AppendRunRecord(options.csvFile, test, kRecordLockWaitMs);
-    if (!failure.isEmpty()) return CommandResult::Failure(ExitStatus::FileFailure, failure);
+    if (!failure.isEmpty()) {
+      result = CommandResult::Failure(ExitStatus::FileFailure,
+                                      result.Ok() ? failure : result.message + u'\n' + failure);
+    }
   }
+  if (!result.Ok()) return result;
   if (test.verdict == Verdict::Pass) return {};
   return CommandResult::Failure(ExitStatus::CheckFailed,
                                 QStringLiteral("Test program %1 not passed: %2")

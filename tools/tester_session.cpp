@@ -82,6 +82,8 @@ CommandResult TesterSession::Open() {
           DriverDetails(diagnostics_.get()));
 }
 
+QString TesterSession::UsbSerialNumber() const { return link_->ConnectedUsbSerialNumber(); }
+
 CommandResult TesterSession::DownloadAll() {
   transfer_->DownloadAll();
   return Await(

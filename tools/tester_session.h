@@ -72,6 +72,11 @@ class TesterSession : public QObject {
   CommandResult RunTest(int program, TestRun::Timeouts timeouts,
                         const std::function<void()>& running, TestResult& result);
 
+  // The program-values reply of each program number last received (a run's, an upload's echo).
+  const RepliesByProgram& Replies() const { return replies_; }
+  // The USB serial number of the tester opened; empty before Open.
+  QString UsbSerialNumber() const;
+
   // For writes whose effect the caller reads back.
   ctlVELD32UsbComm& Link() { return *link_; }
 

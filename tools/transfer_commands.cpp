@@ -1,11 +1,15 @@
 #include <QLocale>
 
+#include <vector>
+
 #include "config_files/file_access.h"
 #include "config_files/file_names.h"
 #include "config_files/program_files.h"
+#include "programs/program_controls.h"
 #include "programs/programs_model.h"
 #include "tools/command_context.h"
 #include "tools/program_file_input.h"
+#include "tools/record_keeping.h"
 #include "tools/tester_session.h"
 
 namespace {
@@ -26,6 +30,22 @@ CommandResult SaveDownload(const CommandContext& context, const TestProgramsMode
                        : QStringLiteral("Save to file failed."));
   if (saved.ok) return {};
   return CommandResult::Failure(ExitStatus::FileFailure, saved.error);
+}
+
+ProgramChange UploadChange(const CommandContext& context, const TesterIdentity& identity,
+                           const TesterSession& session, std::vector<ProgramSettings> sent,
+                           bool agreed) {
+  ProgramChange change;
+  change.time = QDateTime::currentDateTimeUtc();
+  change.operatorName = context.options.operatorName;
+  change.station = context.options.station;
+  change.tester = FactsOf(context.options, identity, session.UsbSerialNumber());
+  change.action = QStringLiteral("upload");
+  change.programsSent = std::move(sent);
+  for (const auto& [number, echoed] : session.Replies()) change.programsEchoed.push_back(echoed);
+  change.agreed = agreed;
+  change.version = SoftwareVersion();
+  return change;
 }
 
 }  // namespace
@@ -77,10 +97,17 @@ CommandResult UploadPrograms(const CommandContext& context) {
   }
   if (!input.result.Ok()) return input.result;
 
+  CommandResult kept;
   {
     TesterSession session(context.backend.driver, context.backend.diagnostics,
                           SessionSettings(context.options), context.log, model);
-    CommandResult result = OpenSession(context, session);
+    // Every upload is recorded with the tester it went to.
+    TesterIdentity own;
+    TesterIdentity& identity = context.identity ? *context.identity : own;
+    CommandContext identified = context;
+    identified.identity = &identity;
+    CommandResult result = OpenSession(identified, session);
+    if (result.Ok()) WarnIfCalibrationOverdue(context, identity);
     if (result.Ok() && single) {
       result = session.DownloadAll();
       if (result.Ok()) {
@@ -89,9 +116,18 @@ CommandResult UploadPrograms(const CommandContext& context) {
       }
       if (result.Ok()) result = CheckPassFailLimits(model, SummarizeAllPrograms(model), aborted);
     }
-    if (result.Ok()) result = session.UploadAll();
     if (!result.Ok()) return result;
+    std::vector<ProgramSettings> sent;
+    for (int i = 0; i < kProgramCount; ++i) sent.push_back(model.UploadSettings(i));
+    result = session.UploadAll();
+    // Kept whatever the tester made of it: a program not confirmed may still have changed.
+    kept = KeepChange(context, UploadChange(context, identity, session, sent, result.Ok()));
+    if (!result.Ok()) {
+      if (!kept.Ok()) result.message += u'\n' + kept.message;
+      return result;
+    }
   }
+  // What the tester now holds is shown even when its record could not be kept.
   PrintPrograms(context, WithWarnings(SummarizeAllPrograms(model), input));
-  return {};
+  return kept;
 }

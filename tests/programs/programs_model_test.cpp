@@ -10,6 +10,7 @@
 #include "programs/program_transfer_state.h"
 #include "programs/program_values.h"
 #include "programs/programs_model.h"
+#include "programs/tester_identity.h"
 
 namespace {
 
@@ -180,6 +181,25 @@ TEST(ProgramComparison, NamesEachDifferingSettingInTheOperatorsWords) {
       differences({1, 1, 2, 300, 0, 0, Mode(2), 12, 14}, {1, 1, 1, 290, 600, 4, Mode(1), 12, 14}),
       (QStringList{"Frequency: 5 Hz / 2 Hz", "PulseWidth: 300 us / 290 us",
                    "Mode: Single Measure / Duration", "Duration: 0 s / 15000 s"}));
+}
+
+// The calibration date plus the interval is the last day a tester is still in calibration.
+TEST(CalibrationOverdue, ComesTheDayAfterTheDateTheIntervalReaches) {
+  const QDate today(2025, 3, 1);
+  // year, month, day as the tester reports them; interval in months; overdue on `today`
+  const std::tuple<QString, QString, QString, int, bool> cases[] = {
+      {"2024", "03", "01", 12, false},  // due today
+      {"2024", "02", "29", 12, true},   // due 2025-02-28
+      {"2024", "08", "31", 6, true},    // a 31st falls on the last day of February
+      {"2024", "09", "01", 6, false},  {"2020", "01", "01", 0, false},  // no interval
+      {"2024", "13", "01", 12, true},                                   // no real date
+      {"", "", "", 12, true}};
+  for (const auto& [year, month, day, months, overdue] : cases) {
+    const TesterIdentity identity{"01.02", "1", year, month, day};
+    EXPECT_EQ(CalibrationOverdue(identity, months, today), overdue)
+        << year.toStdString() << '-' << month.toStdString() << '-' << day.toStdString() << " + "
+        << months;
+  }
 }
 
 TEST(ProgramLists, HoldTheLinksIndexOrder) {

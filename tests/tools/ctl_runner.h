@@ -39,9 +39,13 @@ inline BackendFactory Attached(std::shared_ptr<SimulatedTester> tester,
   };
 }
 
-// A scratch folder for the files the tests hand to the tool.
+// A scratch folder for the files the tests hand to the tool, which also keeps the production
+// records of the commands run (through VELD32_RECORDS, as a bench would set it).
 class CtlTest : public ::testing::Test {
  protected:
+  CtlTest() { qputenv("VELD32_RECORDS", RecordsFile().toUtf8()); }
+  ~CtlTest() override { qunsetenv("VELD32_RECORDS"); }
+
   QString Path(const QString& name) const { return dir_.filePath(name); }
 
   QString Write(const QString& name, const QByteArray& bytes) const {
@@ -60,7 +64,11 @@ class CtlTest : public ::testing::Test {
     return QJsonDocument::fromJson(run.out.toUtf8()).object().value("programs").toArray();
   }
 
+  // Where the commands' records go unless a test says otherwise.
+  QString RecordsFile() const { return records_.filePath("records.sqlite"); }
+
   QTemporaryDir dir_;
+  QTemporaryDir records_;
 };
 
 // Three complete programs: a timed one, a Single Measure one with a duration of its own, and a

@@ -60,12 +60,14 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       if (bytes.starts_with("(MP02,")) bytes.replace(bytes.find(",0150,"), 6, ",0151,");
     };
   };
-  // Unplugged, or silent, once the run request (the fourth write) has reached the tester.
+  // Unplugged, or silent, once the run request has reached the tester: the seventh write,
+  // after the handshake, the three requests of the tester's identity for its record, and the
+  // run's own requests of the serial number and the program's values.
   const auto lostWhileRunning = [](FaultyD2xx& d, SimulatedTester& t) {
-    d.AfterWrites(4, [&t] { t.Unplug(); });
+    d.AfterWrites(7, [&t] { t.Unplug(); });
   };
   const auto silentWhileRunning = [](FaultyD2xx& d, SimulatedTester& t) {
-    d.AfterWrites(4, [&t] { t.SetSilent(true); });
+    d.AfterWrites(7, [&t] { t.SetSilent(true); });
   };
   const auto refusesSerial = [](FaultyD2xx& d, SimulatedTester&) {
     d.alterWrites = [](std::string& bytes) {
@@ -131,6 +133,12 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"run", "1", "--csv"}, 2, "Option --csv needs a FILE"},
       {{"--csv=a.csv", "info"}, 2, "Option --csv belongs to run"},
       {{"--yes", "info"}, 2, "Option --yes belongs to service"},
+      {{"--dut=A-1", "info"}, 2, "Option --dut belongs to run and records"},
+      {{"--verdict=fail", "history"}, 2, "Option --verdict belongs to records"},
+      {{"records", "--verdict=maybe"}, 2, "Unknown verdict 'maybe'"},
+      {{"records", "--since=yesterday"}, 2, "--since needs a date or time"},
+      {{"records", "--station="}, 2, "--station needs a NAME"},
+      {{"--calibration-interval=0", "info"}, 2, "--calibration-interval needs a number"},
       {{"--simulate-speed=0", "run", "1"}, 2, "--simulate-speed needs a factor above 0"},
       {{"--simulate-impedance=99.5", "run", "1"}, 2, "--simulate-impedance needs whole ohms"},
       {{"service"}, 2, "Command service needs set-serial, set-calibration-date or adjust"},

@@ -1,0 +1,177 @@
+#include <QDate>
+#include <QUuid>
+
+#include "resources/version.h"
+#include "tester/run_record.h"
+#include "tests/tools/ctl_runner.h"
+
+namespace {
+
+// One JSON object per line, as records and history print them.
+std::vector<QJsonObject> Lines(const CtlRun& run) {
+  std::vector<QJsonObject> objects;
+  for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
+    objects.push_back(QJsonDocument::fromJson(line.toUtf8()).object());
+  return objects;
+}
+
+QStringList Duts(const CtlRun& run) {
+  QStringList duts;
+  for (const QJsonObject& record : Lines(run)) duts << record.value("dut").toString();
+  return duts;
+}
+
+// The tester of these tests holds kThreePrograms: program 2 a single measurement passing below
+// 150 ohms and failing from 1000, program 3 a 45 s test failing from 1000.
+class RecordsTest : public CtlTest {
+ protected:
+  RecordsTest() : bench_(Attached(tester_)) {
+    EXPECT_EQ(Ctl({"upload", Write("three.vap", kThreePrograms)}).status, 0);
+  }
+
+  CtlRun Ctl(const QStringList& arguments) {
+    return RunCtl(QStringList{"--simulate-speed=1000"} + arguments, bench_);
+  }
+
+  std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
+  BackendFactory bench_;
+};
+
+// A run leaves one record of everything it knew, the DUT id stored as given and exported safely.
+TEST_F(RecordsTest, RunKeepsOneRecordOfTheUnitTheTesterItsSettingsAndTheVerdict) {
+  const QString dut = "=1+2,\"x\"\nDUT-7";
+  const CtlRun run = Ctl({"run", "2", "--dut=" + dut, "--operator=anna", "--station=bench-3",
+                          "--calibration-interval=1"});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains("calibration overdue")) << run.err.toStdString();
+
+  const std::vector<QJsonObject> records = Lines(Ctl({"records", "--json"}));
+  ASSERT_EQ(records.size(), 1u);
+  const QJsonObject& r = records[0];
+  EXPECT_FALSE(QUuid::fromString(r.value("id").toString()).isNull());
+  const QDateTime started = QDateTime::fromString(r.value("started").toString(), Qt::ISODate);
+  EXPECT_TRUE(started.isValid() && started.timeSpec() == Qt::UTC);
+  EXPECT_LE(started, QDateTime::fromString(r.value("ended").toString(), Qt::ISODate));
+  const std::pair<const char*, QJsonValue> expected[] = {
+      {"dut", dut},
+      {"operator", "anna"},
+      {"station", "bench-3"},
+      {"usb_serial", "SIM0001"},
+      {"tester_serial", "00001"},
+      {"firmware", "01.02"},
+      {"calibrated", "2024-01-15"},
+      {"calibration_overdue", true},
+      {"program", 2},
+      {"current_mA", 100},
+      {"frequency_Hz", 2},
+      {"pulse_width_us", 300},
+      {"mode", "single"},
+      {"pass_ohms", 150},
+      {"fail_ohms", 1000},
+      {"impedance_ohms", int{tester_->Tester().impedanceOhms}},
+      {"verdict", "pass"},
+      {"version", VELD32_VERSION_TEXT},
+      {"sent", true}};
+  for (const auto& [member, value] : expected) EXPECT_EQ(r.value(member), value) << member;
+
+  const CtlRun csv = Ctl({"records", "--csv", "-"});
+  EXPECT_TRUE(csv.out.startsWith("id,started,ended,dut,operator,station,"))
+      << csv.out.toStdString();
+  EXPECT_TRUE(csv.out.contains(QString::fromUtf8(CsvCell(dut)))) << csv.out.toStdString();
+
+  // Within the interval no warning, and info tells as run does.
+  EXPECT_FALSE(Ctl({"--calibration-interval=1200", "info"}).err.contains("overdue"));
+  EXPECT_TRUE(Ctl({"--calibration-interval=1", "info"}).err.contains("calibration overdue"));
+}
+
+// Filters, figures per program, a run that ended in an error, and the history of changes.
+TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
+  ASSERT_EQ(Ctl({"run", "2", "--dut=A-1"}).status, 0);
+  ASSERT_EQ(Ctl({"--simulate-impedance=1000", "run", "3", "--dut=A-2"}).status, 1);
+  ASSERT_EQ(Ctl({"--simulate-impedance=200", "run", "2", "--dut=B-1"}).status, 1);
+  // Program 1 runs for an hour: its result never comes in time.
+  ASSERT_EQ(RunCtl({"--timeout=150", "run", "1", "--dut=C-1"}, bench_).status, 4);
+  const std::pair<QStringList, QStringList> cases[] = {
+      {{}, {"C-1", "B-1", "A-2", "A-1"}},
+      {{"--dut=A"}, {"A-2", "A-1"}},
+      {{"--verdict=fail"}, {"A-2"}},
+      {{"--verdict=between limits"}, {"B-1"}},
+      {{"--program=2"}, {"B-1", "A-1"}},
+      {{"--tester=00001"}, {"C-1", "B-1", "A-2", "A-1"}},
+      {{"--station=elsewhere"}, {}},
+      {{"--since=" + QDate::currentDate().addDays(2).toString(Qt::ISODate)}, {}},
+      {{"--until=2000-01-01"}, {}},
+  };
+  for (const auto& [filter, duts] : cases) {
+    EXPECT_EQ(Duts(Ctl(QStringList{"records", "--json"} + filter)), duts)
+        << filter.join(' ').toStdString();
+  }
+  const QJsonObject error = Lines(Ctl({"records", "--json", "--dut=C"})).at(0);
+  EXPECT_EQ(error.value("verdict"), "error");
+  EXPECT_TRUE(error.value("error").toString().contains("within 150 ms"));
+  EXPECT_TRUE(error.value("impedance_ohms").isNull());
+
+  const std::vector<QJsonObject> stats = Lines(Ctl({"records", "stats", "--json"}));
+  ASSERT_EQ(stats.size(), 3u);
+  EXPECT_EQ(stats[1].value("program"), 2);
+  EXPECT_EQ(stats[1].value("count"), 2);
+  EXPECT_EQ(stats[1].value("pass_rate"), 0.5);
+  EXPECT_EQ(stats[1].value("min_ohms"), 100);
+  EXPECT_EQ(stats[1].value("max_ohms"), 200);
+
+  ASSERT_EQ(Ctl({"--yes", "service", "set-serial", "77", "--operator=ben"}).status, 0);
+  const std::vector<QJsonObject> changes = Lines(Ctl({"history", "--json"}));
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].value("action"), "service set-serial 77");
+  EXPECT_EQ(changes[0].value("operator"), "ben");
+  EXPECT_EQ(changes[1].value("action"), "upload");
+  EXPECT_EQ(changes[1].value("agreed"), true);
+  EXPECT_EQ(changes[1].value("programs_sent").toArray().size(), 3);
+  EXPECT_EQ(changes[1].value("programs_echoed"), changes[1].value("programs_sent"));
+  EXPECT_TRUE(Ctl({"history", "--station=elsewhere"}).out.startsWith("Time"));
+}
+
+// A record that cannot be kept fails the command with the reason, after the run's result.
+TEST_F(RecordsTest, ADatabaseThatCannotBeUsedFailsWithStatusFiveAfterTheResult) {
+  const QString notes = Write("notes.sqlite", QByteArray(4096, 'x'));
+  // Each command, and what it prints of the tester's answer before it fails.
+  const std::pair<QStringList, QString> cases[] = {
+      {{"run", "2"}, "Verdict: pass\n"},
+      {{"upload", Path("three.vap")}, "Program3"},
+      {{"--yes", "service", "set-serial", "7"}, "Serial number:     00007\n"},
+      {{"records"}, ""},
+      {{"history"}, ""}};
+  for (const auto& [command, printed] : cases) {
+    const CtlRun run = Ctl(command + QStringList{"--records=" + notes});
+    EXPECT_EQ(run.status, 5) << command.join(' ').toStdString();
+    EXPECT_TRUE(run.err.contains("not a database")) << run.err.toStdString();
+    EXPECT_TRUE(printed.isEmpty() ? run.out.isEmpty() : run.out.contains(printed))
+        << run.out.toStdString();
+  }
+  EXPECT_EQ(ReadAll(notes), QByteArray(4096, 'x'));
+}
+
+// A server out of reach keeps the run locally and still succeeds; sync then says why not.
+TEST_F(RecordsTest, AServerOutOfReachKeepsTheRecordLocallyAndTheRunSucceeds) {
+  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+  const QString server = "--records=postgresql://line@127.0.0.1:1/records";
+  const CtlRun run = Ctl({"run", "2", "--dut=D-1", server});
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains("kept locally")) << run.err.toStdString();
+  const CtlRun sync = Ctl({"records", "sync", server});
+  EXPECT_EQ(sync.status, 5);
+  EXPECT_TRUE(sync.err.contains("Records not sent")) << sync.err.toStdString();
+  const std::vector<QJsonObject> local =
+      Lines(Ctl({"records", "--json", "--records=" + Path("data/veld32/records.sqlite")}));
+  ASSERT_EQ(local.size(), 1u);
+  EXPECT_EQ(local[0].value("dut"), "D-1");
+  EXPECT_EQ(local[0].value("sent"), false);
+  if (dataHome.isNull()) {
+    qunsetenv("XDG_DATA_HOME");
+  } else {
+    qputenv("XDG_DATA_HOME", dataHome);
+  }
+}
+
+}  // namespace
