@@ -11,6 +11,25 @@ QString CalibrationDateText(const TesterIdentity& identity) {
       .join(u'-');
 }
 
+std::optional<QDate> CalibrationDate(const TesterIdentity& identity) {
+  if (!identity.calibrationYear || !identity.calibrationMonth || !identity.calibrationDay)
+    return {};
+  bool yearOk = false;
+  bool monthOk = false;
+  bool dayOk = false;
+  const QDate date(identity.calibrationYear->trimmed().toInt(&yearOk),
+                   identity.calibrationMonth->trimmed().toInt(&monthOk),
+                   identity.calibrationDay->trimmed().toInt(&dayOk));
+  if (!yearOk || !monthOk || !dayOk || !date.isValid()) return {};
+  return date;
+}
+
+bool CalibrationOverdue(const TesterIdentity& identity, int intervalMonths, const QDate& today) {
+  if (intervalMonths <= 0) return false;
+  const std::optional<QDate> calibrated = CalibrationDate(identity);
+  return !calibrated || today > calibrated->addMonths(intervalMonths);
+}
+
 QString IdentityLine(const TesterIdentity& identity, const QString& usbSerialNumber) {
   QStringList parts{QStringLiteral("Tester ") + identity.serial.value_or(QString())};
   if (!usbSerialNumber.isEmpty()) parts << QStringLiteral("USB ") + usbSerialNumber;

@@ -13,17 +13,6 @@ bool StartsLikeAFormula(const QByteArray& bytes) {
   return !bytes.isEmpty() && QByteArrayView("=+-@\t\r").contains(bytes.front());
 }
 
-// Text fields are quoted when they hold a separator, a quote or a line break.
-QByteArray Field(const QString& text) {
-  QByteArray bytes = text.toUtf8();
-  if (StartsLikeAFormula(bytes)) bytes.prepend('\'');
-  if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
-      !bytes.contains('\r')) {
-    return bytes;
-  }
-  return '"' + bytes.replace('"', "\"\"") + '"';
-}
-
 QString WriteFailure(const QString& fileName, const QString& reason) {
   return QStringLiteral("The test record could not be written to %1: %2").arg(fileName, reason);
 }
@@ -59,6 +48,16 @@ QByteArray Continuation(QFile& file, qint64 size, const QByteArray& line) {
 
 }  // namespace
 
+QByteArray CsvField(const QString& text) {
+  QByteArray bytes = text.toUtf8();
+  if (StartsLikeAFormula(bytes)) bytes.prepend('\'');
+  if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
+      !bytes.contains('\r')) {
+    return bytes;
+  }
+  return '"' + bytes.replace('"', "\"\"") + '"';
+}
+
 QByteArray RunRecordHeader() {
   return "time,tester_serial,program,impedance_ohms,pass_ohms,fail_ohms,verdict\n";
 }
@@ -73,7 +72,7 @@ QByteArray RunRecordLine(const TestResult& r) {
                            QString::number(r.failOhms),
                            VerdictName(r.verdict)};
   QByteArray line;
-  for (const QString& field : fields) line += (line.isEmpty() ? "" : ",") + Field(field);
+  for (const QString& field : fields) line += (line.isEmpty() ? "" : ",") + CsvField(field);
   return line + '\n';
 }
 
