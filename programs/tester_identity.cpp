@@ -11,23 +11,10 @@ QString CalibrationDateText(const TesterIdentity& identity) {
       .join(u'-');
 }
 
-std::optional<QDate> CalibrationDate(const TesterIdentity& identity) {
-  if (!identity.calibrationYear || !identity.calibrationMonth || !identity.calibrationDay)
-    return {};
-  bool yearOk = false;
-  bool monthOk = false;
-  bool dayOk = false;
-  const QDate date(identity.calibrationYear->trimmed().toInt(&yearOk),
-                   identity.calibrationMonth->trimmed().toInt(&monthOk),
-                   identity.calibrationDay->trimmed().toInt(&dayOk));
-  if (!yearOk || !monthOk || !dayOk || !date.isValid()) return {};
-  return date;
-}
-
 bool CalibrationOverdue(const TesterIdentity& identity, int intervalMonths, const QDate& today) {
   if (intervalMonths <= 0) return false;
-  const std::optional<QDate> calibrated = CalibrationDate(identity);
-  return !calibrated || today > calibrated->addMonths(intervalMonths);
+  const QDate calibrated = QDate::fromString(CalibrationDateText(identity), Qt::ISODate);
+  return !calibrated.isValid() || calibrated.addMonths(intervalMonths) < today;
 }
 
 QString IdentityLine(const TesterIdentity& identity, const QString& usbSerialNumber) {

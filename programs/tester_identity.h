@@ -29,13 +29,10 @@ inline const QString kNotReported = QStringLiteral("not reported");
 // The calibration date of a complete identity as year-month-day ("2024-01-15").
 QString CalibrationDateText(const TesterIdentity& identity);
 
-// The calibration date of a complete identity, or none when its numbers make no date.
-std::optional<QDate> CalibrationDate(const TesterIdentity& identity);
-
-// Whether a tester calibrated as `identity` says is overdue on `today` with calibrations due
-// every `intervalMonths` (0 or less: no interval, never overdue). It is due on the same day of
-// the month `intervalMonths` later (the month's last day when that month is shorter) and overdue
-// from the day after. A date that cannot be read counts as overdue: nothing shows it is not.
+// Whether a tester is past its next calibration on `today`: its calibration date plus
+// `intervalMonths` (a 31st into a shorter month falls on that month's last day) lies before
+// `today`. A calibration date that is no real date counts as overdue, since nothing shows the
+// tester calibrated. No interval (0 or less) never makes a tester overdue.
 bool CalibrationOverdue(const TesterIdentity& identity, int intervalMonths, const QDate& today);
 
 // One line naming the tester for the operator, with the USB serial number of its bridge when

@@ -13,6 +13,20 @@ bool StartsLikeAFormula(const QByteArray& bytes) {
   return !bytes.isEmpty() && QByteArrayView("=+-@\t\r").contains(bytes.front());
 }
 
+}  // namespace
+
+QByteArray CsvCell(const QString& text) {
+  QByteArray bytes = text.toUtf8();
+  if (StartsLikeAFormula(bytes)) bytes.prepend('\'');
+  if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
+      !bytes.contains('\r')) {
+    return bytes;
+  }
+  return '"' + bytes.replace('"', "\"\"") + '"';
+}
+
+namespace {
+
 QString WriteFailure(const QString& fileName, const QString& reason) {
   return QStringLiteral("The test record could not be written to %1: %2").arg(fileName, reason);
 }
@@ -48,16 +62,6 @@ QByteArray Continuation(QFile& file, qint64 size, const QByteArray& line) {
 
 }  // namespace
 
-QByteArray CsvField(const QString& text) {
-  QByteArray bytes = text.toUtf8();
-  if (StartsLikeAFormula(bytes)) bytes.prepend('\'');
-  if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
-      !bytes.contains('\r')) {
-    return bytes;
-  }
-  return '"' + bytes.replace('"', "\"\"") + '"';
-}
-
 QByteArray RunRecordHeader() {
   return "time,tester_serial,program,impedance_ohms,pass_ohms,fail_ohms,verdict\n";
 }
@@ -72,7 +76,7 @@ QByteArray RunRecordLine(const TestResult& r) {
                            QString::number(r.failOhms),
                            VerdictName(r.verdict)};
   QByteArray line;
-  for (const QString& field : fields) line += (line.isEmpty() ? "" : ",") + CsvField(field);
+  for (const QString& field : fields) line += (line.isEmpty() ? "" : ",") + CsvCell(field);
   return line + '\n';
 }
 

@@ -12,9 +12,9 @@
 // CSV..." and veld32ctl's --csv write the same columns. A cell that a spreadsheet would take for
 // a formula (it starts with =, +, -, @, a tab or a carriage return) is written after a '.
 
-// One cell as these records write it: quoted when it holds a separator, a quote or a line break,
-// after a ' when it starts like a formula.
-QByteArray CsvField(const QString& text);
+// One cell of such a record, UTF-8: safe from a spreadsheet's formulas, and quoted when it
+// holds a separator, a quote or a line break.
+QByteArray CsvCell(const QString& text);
 
 QByteArray RunRecordHeader();
 QByteArray RunRecordLine(const TestResult& result);
