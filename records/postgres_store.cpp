@@ -80,13 +80,9 @@ QString PostgresStore::SendWaiting(int* sentCount) {
       if (waiting.items.empty()) return {};
       if (QString why = Begin(server_, Dialect::Postgres); !why.isEmpty()) return why;
       QStringList ids;
+      QSqlQuery query(server_);
       for (const auto& record : waiting.items) {
-        QString why;
-        if constexpr (std::is_same_v<std::decay_t<decltype(record)>, RunRecord>)
-          why = InsertRun(server_, record, true);
-        else
-          why = InsertChange(server_, record, true);
-        if (!why.isEmpty()) {
+        if (QString why = Insert(query, record, true); !why.isEmpty()) {
           Rollback(server_);
           return why;
         }
@@ -110,10 +106,8 @@ StoreResult PostgresStore::Add(const Record& record) {
   // connects afresh.
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (why = Connect(); !why.isEmpty()) break;
-    if constexpr (std::is_same_v<Record, RunRecord>)
-      why = InsertRun(server_, record, true);
-    else
-      why = InsertChange(server_, record, true);
+    QSqlQuery query(server_);
+    why = Insert(query, record, true);
     // One statement commits on its own on the server.
     if (why.isEmpty()) return {StoreOutcome::Stored, {}};
     why = QStringLiteral("cannot write to %1: %2").arg(where_, why);

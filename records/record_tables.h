@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -37,9 +38,10 @@ QString RefuseNewer(QSqlDatabase& db);
 // database of a newer version.
 QString UpgradeSchema(QSqlDatabase& db, Dialect dialect);
 
-// Writes one record (a record whose id is already there is left as it is).
-QString InsertRun(QSqlDatabase& db, const RunRecord& run, bool sent);
-QString InsertChange(QSqlDatabase& db, const ProgramChange& change, bool sent);
+// Writes one record (a record whose id is already there is left as it is). `query` is prepared
+// on its first use and takes many records of one kind after that.
+QString Insert(QSqlQuery& query, const RunRecord& run, bool sent);
+QString Insert(QSqlQuery& query, const ProgramChange& change, bool sent);
 
 Fetched<RunRecord> SelectRuns(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter,
                               int limit, int offset);

@@ -63,11 +63,8 @@ template <typename Record>
 StoreResult SqliteStore::KeepRecord(const Record& record, bool sent) {
   if (QString why = Begin(db_, Dialect::Sqlite); !why.isEmpty())
     return {StoreOutcome::Failed, Failure(why)};
-  QString why;
-  if constexpr (std::is_same_v<Record, RunRecord>)
-    why = InsertRun(db_, record, sent);
-  else
-    why = InsertChange(db_, record, sent);
+  QSqlQuery query(db_);
+  QString why = Insert(query, record, sent);
   if (!why.isEmpty()) {
     Rollback(db_);
     return {StoreOutcome::Failed, Failure(why)};

@@ -1,0 +1,136 @@
+// The production records' figures: the time a durable record adds to a run (SQLite, synchronous
+// FULL), listings with a filter and the window's aggregates on one million records, and sending
+// 10,000 records that waited through an outage to a PostgreSQL server started for the purpose.
+// Usage: bench_records [records in the large database, default 1000000]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "records/record_location.h"
+#include "records/record_tables.h"
+#include "records/sqlite_store.h"
+#include "tests/records/postgres_server.h"
+#include "tests/records/sample_records.h"
+
+namespace {
+
+double Ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+
+void DurableRecords(const QString& file) {
+  QString error;
+  auto store = SqliteStore::Open(file, 10000, &error);
+  if (!store) return void(std::printf("durable record: %s\n", qPrintable(error)));
+  std::vector<double> times;
+  for (int i = 0; i < 200; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    store->AddRun(SampleRun(QStringLiteral("D-%1").arg(i), 1, 50, RunOutcome::Pass, SampleTime(i)));
+    times.push_back(Ms(timer));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf(
+      "durable record (SQLite, 200 runs): median %.2f ms, 95th percentile %.2f ms, max %.2f ms\n",
+      times[100], times[190], times.back());
+}
+
+void LargeDatabase(const QString& file, int count) {
+  QString error;
+  auto store = SqliteStore::Open(file, 10000, &error);
+  if (!store) return void(std::printf("large database: %s\n", qPrintable(error)));
+  QElapsedTimer timer;
+  timer.start();
+  // Eight stations, fifty testers, three programs, a spread of readings over a year of runs.
+  const QString fill =
+      QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ") +
+      QString::number(count) +
+      QStringLiteral(
+          ") INSERT INTO runs SELECT printf('00000000-0000-4000-8000-%012d', i), "
+          "strftime('%Y-%m-%dT%H:%M:%fZ', '2026-01-01', '+' || (i * 30) || ' seconds'), "
+          "strftime('%Y-%m-%dT%H:%M:%fZ', '2026-01-01', '+' || (i * 30 + 20) || ' seconds'), "
+          "printf('E%07d', i), 'Ines', 'bench-' || (i % 8), 'FT' || (i % 50), 'T-' || (i % 50), "
+          "'2.10', '2026-03-01', 0, 1 + i % 3, 3, 5, 250, 30, 0, 1, 150, 1000, "
+          "CASE WHEN i % 97 = 0 THEN NULL ELSE (i * 7919) % 1200 END, "
+          "CASE WHEN i % 97 = 0 THEN 'no reading' WHEN (i * 7919) % 1200 < 150 THEN 'pass' "
+          "WHEN (i * 7919) % 1200 >= 1000 THEN 'fail' ELSE 'between limits' END, '', '1.1.0', 1 "
+          "FROM n");
+  if (QString why = Exec(store->Database(), fill); !why.isEmpty())
+    return void(std::printf("large database: %s\n", qPrintable(why)));
+  Exec(store->Database(), QStringLiteral("ANALYZE"));
+  std::printf("large database: %d records written in %.0f ms\n", count, Ms(timer));
+
+  const auto measure = [&](const char* what, const std::function<std::size_t()>& query) {
+    QElapsedTimer t;
+    t.start();
+    const std::size_t rows = query();
+    std::printf("  %-58s %8.1f ms (%zu rows)\n", what, Ms(t), rows);
+  };
+  const auto runs = [&](RecordFilter filter, int limit) {
+    return [&store, filter, limit] { return store->Runs(filter, limit).items.size(); };
+  };
+  RecordFilter dut, tester, program, verdict, station, month;
+  dut.dutPrefix = QStringLiteral("E00123");
+  tester.tester = QStringLiteral("T-7");
+  program.program = 2;
+  verdict.outcome = RunOutcome::Fail;
+  station.station = QStringLiteral("bench-3");
+  month.since = QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
+  month.until = QDateTime(QDate(2026, 3, 31), QTime(23, 59), Qt::UTC);
+  measure("records --dut=E00123 (prefix)", runs(dut, -1));
+  measure("records --since/--until (a month)", runs(month, -1));
+  measure("records --tester=T-7 (all)", runs(tester, -1));
+  measure("records --verdict=fail, newest 1000 (the window's page)", runs(verdict, 1000));
+  measure("records --station=bench-3 --program=2, newest 1000", [&] {
+    RecordFilter both = station;
+    both.program = 2;
+    return store->Runs(both, 1000).items.size();
+  });
+  measure("stats, all records", [&] { return store->Stats({}).items.size(); });
+  measure("impedance histogram, all records (50 bins)",
+          [&] { return store->ImpedanceHistogram({}, 0, 1200, 50).items.size(); });
+}
+
+void QueueAfterOutage(const QString& folder, int count) {
+  PostgresServer server;
+  if (!server.Error().isEmpty())
+    return void(std::printf("queue after an outage: no server (%s)\n", qPrintable(server.Error())));
+  RecordLocation location =
+      ParseRecordLocation(server.NewDatabase(QStringLiteral("line"))).location;
+  location.localFile = folder + QStringLiteral("/waiting.sqlite");
+  QString error;
+  {
+    auto local = SqliteStore::Open(location.localFile, 10000, &error);
+    if (!local) return void(std::printf("queue: %s\n", qPrintable(error)));
+    Begin(local->Database(), Dialect::Sqlite);
+    QSqlQuery query(local->Database());
+    for (int i = 0; i < count; ++i)
+      Insert(query,
+             SampleRun(QStringLiteral("Q-%1").arg(i), 1, 50, RunOutcome::Pass, SampleTime(i)),
+             false);
+    Commit(local->Database());
+  }
+  QElapsedTimer timer;
+  timer.start();
+  OpenedStore opened = OpenRecordStore(location);  // the first connection sends the queue
+  if (!opened.store) return void(std::printf("queue: %s\n", qPrintable(opened.error)));
+  const double ms = Ms(timer);
+  std::printf("queue after an outage: %d records sent in %.0f ms; on the server: %zu\n", count, ms,
+              opened.store->Runs({}).items.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const int count = argc > 1 ? std::atoi(argv[1]) : 1000000;
+  QTemporaryDir dir;
+  DurableRecords(dir.filePath(QStringLiteral("durable.sqlite")));
+  LargeDatabase(dir.filePath(QStringLiteral("large.sqlite")), count);
+  QueueAfterOutage(dir.path(), 10000);
+  return 0;
+}
