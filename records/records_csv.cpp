@@ -44,6 +44,6 @@ QByteArray RunRecordsCsvLine(const RunRecord& run) {
       run.version,
       run.sent ? QStringLiteral("true") : QStringLiteral("false")};
   QByteArray line;
-  for (const QString& cell : cells) line += (line.isEmpty() ? "" : ",") + CsvField(cell);
+  for (const QString& cell : cells) line += (line.isEmpty() ? "" : ",") + CsvCell(cell);
   return line + '\n';
 }
