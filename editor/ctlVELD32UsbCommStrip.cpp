@@ -128,6 +128,13 @@ ctlVELD32UsbCommStrip::ctlVELD32UsbCommStrip(ctlVELD32UsbComm& link, QWidget* pa
       chkConnect->setChecked(!release);
       if (!release) return;
     }
+    if (pressed && !link_.Connected() && pressCheck_) {
+      const QSignalBlocker quiet(chkConnect);
+      if (!pressCheck_()) {
+        chkConnect->setChecked(false);
+        return;
+      }
+    }
     link_.chkConnect_Click(pressed);
   });
   connect(&link_, &ctlVELD32UsbComm::StatusChanged, this, &ctlVELD32UsbCommStrip::Refresh);

@@ -41,6 +41,9 @@ class ctlVELD32UsbCommStrip : public QWidget {
   // Asked when the operator releases the button of a connected link; false keeps the link up
   // and the button pressed in.
   void SetReleaseCheck(std::function<bool()> check) { releaseCheck_ = std::move(check); }
+  // Asked when the operator presses the button of a link that is down; false leaves the link
+  // down and the button released.
+  void SetPressCheck(std::function<bool()> check) { pressCheck_ = std::move(check); }
 
  private:
   void Refresh();
@@ -53,4 +56,5 @@ class ctlVELD32UsbCommStrip : public QWidget {
   QLabel* lblErrorMessage;
   QString activity_;
   std::function<bool()> releaseCheck_;
+  std::function<bool()> pressCheck_;
 };

@@ -96,7 +96,9 @@ frmTestOptions::frmTestOptions(std::shared_ptr<D2xx> driver, OperatorPrompts& pr
   connect(link_, &ctlVELD32UsbComm::UsbClosed, this, &frmTestOptions::ClearIdentity);
   connect(identity_, &TesterIdentityRequest::Completed, this,
           [this](const TesterIdentity& identity) {
+            identified_ = identity;
             emit TesterIdentityChanged(IdentityLine(identity, link_->ConnectedUsbSerialNumber()));
+            emit TesterIdentified(identified_);
           });
   // Another tab: whatever the operator left refused in a box gives way to the program's value.
   connect(SSTab1, &QTabWidget::currentChanged, this, [this] {
@@ -145,6 +147,12 @@ void frmTestOptions::SetRunInProgress(bool running) {
 void frmTestOptions::SetDisconnectCheck(std::function<bool()> check) {
   strip_->SetReleaseCheck(std::move(check));
 }
+
+void frmTestOptions::SetConnectCheck(std::function<bool()> check) {
+  strip_->SetPressCheck(std::move(check));
+}
+
+int frmTestOptions::CurrentProgram() const { return SSTab1->currentIndex(); }
 
 void frmTestOptions::cmdSave_Click() {
   if (runInProgress_) return;
@@ -221,7 +229,9 @@ void frmTestOptions::ShowTesterState() {
 
 void frmTestOptions::ClearIdentity() {
   identity_->Cancel();
+  identified_ = {};
   emit TesterIdentityChanged(QString());
+  emit TesterIdentified(identified_);
 }
 
 // The link's text is for diagnosis; the operator is only asked to replug and confirm.

@@ -63,9 +63,19 @@ class frmTestOptions : public QWidget {
   void SetRunInProgress(bool running);
   // Asked before the strip's button disconnects the link; false keeps it connected.
   void SetDisconnectCheck(std::function<bool()> check);
+  // Asked before the strip's button connects the link (to choose the tester); false leaves it
+  // down.
+  void SetConnectCheck(std::function<bool()> check);
+  // The connected tester as it last identified itself; empty while it has not.
+  const TesterIdentity& Identity() const { return identified_; }
+  // The program (0..2) of the tab in front.
+  int CurrentProgram() const;
 
  signals:
   void TransferInProgressChanged(bool inProgress);
+  // The connected tester identified itself (after each download), or the link went down
+  // (an empty identity).
+  void TesterIdentified(const TesterIdentity& identity);
 
  signals:
   // The connected tester's identity line (IdentityLine); empty once the link has closed.
@@ -86,6 +96,7 @@ class frmTestOptions : public QWidget {
   ctlVELD32UsbComm* link_;
   ProgramTransfer* transfer_;
   TesterIdentityRequest* identity_;
+  TesterIdentity identified_;
   QTabWidget* SSTab1;
   std::array<ProgramTab*, 3> tabs_{};
   QPushButton* cmdSave;

@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -21,16 +23,19 @@
 #include "device_link/ctlVELD32UsbComm.h"
 #include "editor/frmTestOptions.h"
 #include "programs/programs_model.h"
+#include "records/record_store.h"
 #include "resources/version.h"
 #include "shell/BackgroundForm.h"
 #include "shell/TestResultsForm.h"
 #include "shell/desktop_help.h"
+#include "shell/frmSettings.h"
 #include "shell/tab_chain_subwindow.h"
 #include "shell/tester_menu.h"
 #include "ui_core/StatusWindowForm.h"
 #include "ui_core/dialog_folder.h"
 #include "ui_core/modMain.h"
 #include "ui_core/operator_prompts.h"
+#include "ui_core/window_settings.h"
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
@@ -45,6 +50,11 @@ const QString kLoadFailed = QStringLiteral("Load from file failed.");
 const QString kSaveComplete = QStringLiteral("Save to file complete: %1");
 const QString kSaveFailed = QStringLiteral("Save to file failed.");
 const QString kNoDevicesFound = QStringLiteral("No devices found");
+const QString kCalibrationOverdue = QStringLiteral(" \u00B7 calibration overdue");
+const QString kRecordsKeptLocally = QStringLiteral("Records kept locally");
+const QString kRecordsFailed = QStringLiteral("Runs not recorded");
+const QString kNoUnitToRun = QStringLiteral("Scan or type the DUT, then press Enter to run.");
+constexpr int kOperatorWidthTwips = 2400;
 
 // Room for the title bar and borders that the window system adds around the frame.
 constexpr QSize kDecoration(16, 48);
@@ -61,6 +71,7 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
       StatusBarPictureBox(new QWidget),
       VELD32VersionLabel(new QLabel(StatusBarPictureBox)),
       lblTesterIdentity(new QLabel(StatusBarPictureBox)),
+      lblOperator(new QLabel(StatusBarPictureBox)),
       background_(new BackgroundForm),
       testOptions_(new frmTestOptions(std::move(driver), prompts)) {
   setObjectName(QStringLiteral("ParentMDIForm"));
@@ -77,11 +88,25 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   VELD32VersionLabel->setFont(QFont(QStringLiteral("Microsoft Sans Serif"), 8));
   // The connected tester, beside the version, across the rest of the bar.
   lblTesterIdentity->setObjectName(QStringLiteral("lblTesterIdentity"));
-  lblTesterIdentity->setGeometry(Px(60 + 1275 + 120), Px(60),
-                                 Px(kMainWidthTwips - 60 - 1275 - 120 - 60), Px(255));
+  lblTesterIdentity->setGeometry(
+      Px(60 + 1275 + 120), Px(60),
+      Px(kMainWidthTwips - 60 - 1275 - 120 - 60 - kOperatorWidthTwips - 60), Px(255));
   lblTesterIdentity->setFont(VELD32VersionLabel->font());
-  connect(testOptions_, &frmTestOptions::TesterIdentityChanged, lblTesterIdentity,
-          &QLabel::setText);
+  // The operator of the session at the bar's right end.
+  lblOperator->setObjectName(QStringLiteral("lblOperator"));
+  lblOperator->setGeometry(Px(kMainWidthTwips - 60 - kOperatorWidthTwips), Px(60),
+                           Px(kOperatorWidthTwips), Px(255));
+  lblOperator->setFont(VELD32VersionLabel->font());
+  lblOperator->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  connect(testOptions_, &frmTestOptions::TesterIdentityChanged, this, &ParentMDIForm::ShowTester);
+  // The tester serial each bridge answered with, so that a bench of several can offer both.
+  connect(testOptions_, &frmTestOptions::TesterIdentified, this,
+          [this](const TesterIdentity& identity) {
+            if (identity.serial) {
+              window_settings::RememberTesterSerial(
+                  testOptions_->ctlVELD32UsbComm1().ConnectedUsbSerialNumber(), *identity.serial);
+            }
+          });
   // A link that is down names no tester: the status bar follows the link's status, which shows
   // a lost link down before anyone is asked about reconnecting.
   const ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
@@ -101,8 +126,12 @@ ParentMDIForm::ParentMDIForm(std::shared_ptr<D2xx> driver, OperatorPrompts& prom
   scrollArea_->setWidget(client_);
   setCentralWidget(scrollArea_);
 
+  settings_ = new frmSettings(this);
+  connect(settings_, &frmSettings::Changed, this, &ParentMDIForm::ShowTester);
   CreateMenus();
   CreateHelpMenus();
+  CreateUnitField();
+  SetOperator({});
   MDIForm_Load();
   WatchForMissingTester();
 }
@@ -140,6 +169,12 @@ void ParentMDIForm::CreateMenus() {
   connect(testOptions_, &frmTestOptions::TransferInProgressChanged, this,
           &ParentMDIForm::UpdateLoadMenus);
   connect(testerMenu_, &TesterMenu::RunningChanged, this, &ParentMDIForm::UpdateLoadMenus);
+  connect(testerMenu_, &TesterMenu::Recorded, this, [this](const StoreResult& result) {
+    lblRecords->setText(result.outcome == StoreOutcome::Stored        ? QString()
+                        : result.outcome == StoreOutcome::KeptLocally ? kRecordsKeptLocally
+                                                                      : kRecordsFailed);
+    lblRecords->setToolTip(result.message);
+  });
   testOptions_->SetDisconnectCheck(
       [this] { return testerMenu_->MayEndRun(QStringLiteral("disconnect")); });
 }
@@ -166,6 +201,8 @@ void ParentMDIForm::CreateHelpMenus() {
                     testerMenu_->Results().activateWindow();
                   })
       ->setObjectName(QStringLiteral("menuTestResults"));
+  menuWindow->addAction(QStringLiteral("&Settings…"), this, &ParentMDIForm::menuSettings_Click)
+      ->setObjectName(QStringLiteral("menuSettings"));
   QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
   menuHelp->setObjectName(QStringLiteral("menuHelp"));
   menuHelp
@@ -175,6 +212,104 @@ void ParentMDIForm::CreateHelpMenus() {
   // F10 opens the menu bar, as on other desktops.
   connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
           [this] { menuBar()->setActiveAction(menuBar()->actions().constFirst()); });
+}
+
+void ParentMDIForm::CreateUnitField() {
+  // The unit under test beside the menus, where a barcode scanner that types as a keyboard
+  // fills it; its Enter starts the run.
+  auto* strip = new QWidget(this);
+  strip->setObjectName(QStringLiteral("UnitStrip"));
+  // Shown while records do not reach their database.
+  lblRecords = new QLabel(strip);
+  lblRecords->setObjectName(QStringLiteral("lblRecords"));
+  lblRecords->setStyleSheet(QStringLiteral("color: #c00000;"));
+  lblDut = new QLabel(QStringLiteral("DUT:"), strip);
+  lblDut->setObjectName(QStringLiteral("lblDut"));
+  txtDut = new QLineEdit(strip);
+  txtDut->setObjectName(QStringLiteral("txtDut"));
+  txtDut->setToolTip(
+      QStringLiteral("The unit under test: scan its barcode or type it (Ctrl+D comes here), "
+                     "then Enter runs the program in front"));
+  // Outside the editor's Tab cycle: a click or Ctrl+D puts the scanner's typing here.
+  txtDut->setFocusPolicy(Qt::ClickFocus);
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this), &QShortcut::activated, txtDut,
+          [this] {
+            txtDut->setFocus(Qt::ShortcutFocusReason);
+            txtDut->selectAll();
+          });
+  txtDut->setMinimumWidth(Px(2400));
+  auto* layout = new QHBoxLayout(strip);
+  layout->setContentsMargins(4, 0, 4, 0);
+  layout->addWidget(lblRecords);
+  layout->addSpacing(8);
+  layout->addWidget(lblDut);
+  layout->addWidget(txtDut);
+  menuBar()->setCornerWidget(strip, Qt::TopRightCorner);
+  connect(txtDut, &QLineEdit::returnPressed, this, &ParentMDIForm::txtDut_Return);
+}
+
+QString ParentMDIForm::UnitUnderTest() const { return txtDut->text().trimmed(); }
+
+void ParentMDIForm::txtDut_Return() {
+  if (UnitUnderTest().isEmpty()) {
+    modMain::AddStatusMessage(kNoUnitToRun);
+    return;
+  }
+  testerMenu_->menuRunTest_Click(testOptions_->CurrentProgram());
+  // The next scan replaces this one.
+  txtDut->selectAll();
+}
+
+void ParentMDIForm::SetRecordStore(std::unique_ptr<RecordStore> store, const QString& why,
+                                   const std::optional<RecordLocation>& location) {
+  records_ = std::move(store);
+  testerMenu_->Results().SetLocation(records_ ? location : std::nullopt, why);
+  if (!records_) {
+    lblRecords->setText(kRecordsFailed);
+    lblRecords->setToolTip(why);
+    modMain::AddStatusMessage(QStringLiteral("Runs are not recorded: %1").arg(why));
+  }
+  testerMenu_->SetRecording(records_.get(), [this] {
+    RunRecord record;
+    record.dut = UnitUnderTest();
+    record.operatorName = operator_;
+    record.station = window_settings::Station();
+    const TesterIdentity& identity = testOptions_->Identity();
+    record.tester.usbSerial = testOptions_->ctlVELD32UsbComm1().ConnectedUsbSerialNumber();
+    record.tester.testerSerial = identity.serial.value_or(QString());
+    record.tester.firmware = identity.firmware.value_or(QString());
+    record.tester.calibrated = identity.Complete() ? CalibrationDateText(identity) : QString();
+    record.tester.calibrationOverdue = CalibrationOverdue(
+        identity, window_settings::CalibrationIntervalMonths(), QDate::currentDate());
+    return record;
+  });
+}
+
+void ParentMDIForm::SetOperator(const QString& name) {
+  operator_ = name.trimmed();
+  lblOperator->setText(QStringLiteral("Operator: %1")
+                           .arg(operator_.isEmpty() ? QStringLiteral("\u2013") : operator_));
+}
+
+void ParentMDIForm::menuSettings_Click() {
+  settings_->Reload();
+  settings_->show();
+  settings_->raise();
+  settings_->activateWindow();
+}
+
+void ParentMDIForm::ShowTester() {
+  const TesterIdentity& identity = testOptions_->Identity();
+  const ctlVELD32UsbComm& link = testOptions_->ctlVELD32UsbComm1();
+  if (!link.Connected() || !identity.Complete()) {
+    lblTesterIdentity->clear();
+    return;
+  }
+  const bool overdue = CalibrationOverdue(identity, window_settings::CalibrationIntervalMonths(),
+                                          QDate::currentDate());
+  lblTesterIdentity->setText(IdentityLine(identity, link.ConnectedUsbSerialNumber()) +
+                             (overdue ? kCalibrationOverdue : QString()));
+  lblTesterIdentity->setStyleSheet(overdue ? QStringLiteral("color: #c00000;") : QString());
 }
 
 void ParentMDIForm::WatchForMissingTester() {

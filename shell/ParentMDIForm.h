@@ -3,23 +3,28 @@
 #include <QMainWindow>
 
 #include "config_files/program_files.h"
+#include "records/record_location.h"
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 class BackgroundForm;
 class D2xx;
 class OperatorPrompts;
+class RecordStore;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
 class QScrollArea;
 class StatusWindowForm;
 class TesterMenu;
+class frmSettings;
 class frmTestOptions;
 
 // The main window "VELD32 Configurator": a fixed-size frame around the background picture, the
@@ -50,6 +55,22 @@ class ParentMDIForm : public QMainWindow {
   // Shows "About VELD32 Configurator" without waiting for it to close.
   void menuAbout_Click();
   QString AboutText() const;
+
+  // The operator of this session, shown in the status bar and carried by every record.
+  void SetOperator(const QString& name);
+  const QString& Operator() const { return operator_; }
+  // The unit under test as scanned or typed.
+  QString UnitUnderTest() const;
+  // Enter in the DUT field: runs the program in front, as the Tester menu does.
+  void txtDut_Return();
+  // "Settings…": the station and the calibration interval.
+  void menuSettings_Click();
+  frmSettings& Settings() const { return *settings_; }
+  // Where each run is recorded; none (with `why`) records nothing and says so.
+  // The Results window reads the records at `location` with a store of its own.
+  void SetRecordStore(std::unique_ptr<RecordStore> store, const QString& why,
+                      const std::optional<RecordLocation>& location);
+  RecordStore* Records() const { return records_.get(); }
 
   void menuLoadAll_Click();
   void menuLoadProgram_Click(int Index);
@@ -91,6 +112,17 @@ class ParentMDIForm : public QMainWindow {
   QWidget* StatusBarPictureBox;
   QLabel* VELD32VersionLabel;
   QLabel* lblTesterIdentity;
+  // The status bar's tester line, with a warning when its calibration is overdue.
+  void ShowTester();
+  void CreateUnitField();
+
+  QLabel* lblOperator;
+  QLabel* lblRecords = nullptr;
+  QLabel* lblDut = nullptr;
+  QLineEdit* txtDut = nullptr;
+  frmSettings* settings_ = nullptr;
+  QString operator_;
+  std::unique_ptr<RecordStore> records_;
   QAction* menuLoadAll = nullptr;
   std::array<QAction*, 3> menuLoadProgram{};
   QAction* menuSaveAll = nullptr;

@@ -43,6 +43,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   OptionParser parser;
   parser.Add(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
   parser.Add(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
+  parser.Add(QCommandLineOption(QStringLiteral("device"), {}, QStringLiteral("SELECTOR")),
+             QStringLiteral("--device needs a USB serial number or index"));
   AddBackendOptions(parser);
   AddSimulationOptions(parser);
   for (const char* name : kToolkitOptionsWithValue) {
@@ -56,6 +58,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   CommandLine line;
   line.backend = backend.options;
   line.simulation = simulation.options;
+  if (parsed && parser.IsSet(QStringLiteral("device")))
+    line.device = parser.Values(QStringLiteral("device")).constLast();
   // Help and version win over a value not understood, though not over an unknown option.
   if (parsed && parser.IsSet(QStringLiteral("help"))) line.action = CommandLine::Action::Help;
   if (parsed && parser.IsSet(QStringLiteral("version"))) line.action = CommandLine::Action::Version;
@@ -75,6 +79,8 @@ std::string UsageText() {
          "Configure the test programs of a VELD32 electrode tester over USB.\n\n"
          "Options:\n" +
          BackendOptionsHelp() + SimulationOptionsHelp() +
+         "  --device=SELECTOR       the tester to use: its USB serial number or its index\n"
+         "                          in veld32ctl list\n" +
          "  /kovda                  diagnostic mode: log all frames and the receive buffer\n"
          "  --help                  show this help and exit\n"
          "  --version               show the version and exit\n\n"

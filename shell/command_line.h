@@ -17,7 +17,8 @@ struct CommandLine {
   Action action = Action::Run;
   BackendOptions backend;
   SimulationOptions simulation;
-  QString error;  // UsageError only: what was not understood
+  QString device;  // --device=SERIAL|INDEX: the tester to connect to; empty: the operator's choice
+  QString error;   // UsageError only: what was not understood
 };
 
 // `arguments` without the program's name.

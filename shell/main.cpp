@@ -30,8 +30,8 @@ int Main(QApplication& app, const CommandLine& commandLine) {
   }
   ApplySimulationOptions(commandLine.simulation, backend);
   QtOperatorPrompts prompts;
-  const std::unique_ptr<ParentMDIForm> mainWindow =
-      AssembleMainWindow(backend, prompts, BackendDescription(commandLine.backend));
+  const std::unique_ptr<ParentMDIForm> mainWindow = AssembleMainWindow(
+      backend, prompts, BackendDescription(commandLine.backend), commandLine.device);
   if (const QScreen* screen = mainWindow->screen())
     mainWindow->FitInto(screen->availableGeometry());
   mainWindow->show();

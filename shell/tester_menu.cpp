@@ -6,6 +6,8 @@
 
 #include "device_link/ctlVELD32UsbComm.h"
 #include "editor/frmTestOptions.h"
+#include "programs/programs_model.h"
+#include "resources/version.h"
 #include "shell/TestResultsForm.h"
 #include "shell/TesterInformationForm.h"
 #include "tester/program_run.h"
@@ -18,8 +20,8 @@ const QString kTransferInProgress = QStringLiteral(
 const QString kEditsKeptNoRun =
     QStringLiteral("Edited programs kept: test program %1 was not run.");
 const QString kEndRunQuestion = QStringLiteral("Test program %1 is running: stop it and %2?");
-const QString kStopped =
-    QStringLiteral("Test program %1 stopped before its result: nothing recorded.");
+const QString kStopped = QStringLiteral("Test program %1 stopped before its result.");
+const QString kNotRecorded = QStringLiteral("The run was not recorded: %1");
 constexpr int kClockMs = 1000;
 }  // namespace
 
@@ -90,6 +92,8 @@ void TesterMenu::menuRunTest_Click(int Index) {
     return;
   }
   program_ = Index + 1;
+  if (context_) current_ = context_();
+  current_.started = QDateTime::currentDateTimeUtc();
   link_.ShowActivity(RunningCaption(program_));
   run_->Start(program_);
   if (!run_->Active()) return;  // failed at once; Failed has tidied up
@@ -103,6 +107,7 @@ void TesterMenu::menuStopTest_Click() {
   run_->Abandon();
   modMain::AddStatusMessage(kStopped.arg(program_));
   Ended();
+  Record(RunOutcome::Stopped, {}, {});
 }
 
 bool TesterMenu::MayEndRun(const QString& action) {
@@ -130,11 +135,49 @@ void TesterMenu::ShowElapsed() {
   link_.ShowActivity(RunningCaption(program_, testing_.elapsed() / 1000, expectedSeconds_));
 }
 
+void TesterMenu::SetRecording(RecordStore* store, std::function<RunRecord()> context) {
+  store_ = store;
+  context_ = std::move(context);
+}
+
+void TesterMenu::Record(RunOutcome outcome, const std::optional<double>& impedanceOhms,
+                        const QString& errorText) {
+  if (store_ == nullptr) return;
+  RunRecord record = current_;
+  record.id = QUuid::createUuid();
+  record.ended = QDateTime::currentDateTimeUtc();
+  // The run read its program from the tester into the editor: the settings it ran with.
+  record.settings = editor_.Model().Settings(program_ - 1);
+  record.impedanceOhms = impedanceOhms;
+  record.outcome = outcome;
+  record.errorText = errorText;
+  record.version = QStringLiteral(VELD32_VERSION_TEXT);
+  const StoreResult stored = store_->AddRun(record);
+  if (stored.outcome == StoreOutcome::Failed) {
+    modMain::AddStatusMessage(kNotRecorded.arg(stored.message));
+  } else if (stored.outcome == StoreOutcome::KeptLocally) {
+    modMain::AddStatusMessage(stored.message);
+  }
+  emit Recorded(stored);
+}
+
 void TesterMenu::Finished(const TestResult& result) {
   Ended();
+  // Kept durably before the operator sees the verdict.
+  // The run asked the tester's serial itself: a run started before the identity arrived still
+  // names its tester.
+  if (current_.tester.testerSerial.isEmpty()) current_.tester.testerSerial = result.testerSerial;
+  Record(OutcomeOf(result.verdict),
+         result.verdict == Verdict::NoReading ? std::nullopt
+                                              : std::optional<double>(result.impedanceOhms),
+         {});
   modMain::AddStatusMessage(ResultLine(result));
-  results_->AddResult(result);
-  results_->show();
+  // The new record is among those the window shows.
+  if (results_->isVisible()) {
+    results_->Refresh();
+  } else {
+    results_->show();
+  }
   results_->raise();
 }
 
@@ -142,6 +185,7 @@ void TesterMenu::Failed(const QString& reason) {
   Ended();
   modMain::AddStatusMessage(
       QStringLiteral("Test program %1 not completed: %2").arg(program_).arg(reason));
+  Record(RunOutcome::Error, {}, reason);
 }
 
 void TesterMenu::Ended() {

@@ -5,8 +5,13 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
+
+#include "records/production_record.h"
+#include "records/record_store.h"
 
 class OperatorPrompts;
+class RecordStore;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -44,9 +49,15 @@ class TesterMenu : public QObject {
   // Whether the window may `action` ("close", "disconnect"), which would end a test in
   // progress: yes when none runs, else the operator decides, and a yes stops the test.
   bool MayEndRun(const QString& action);
+  // Every run that ends (finished, stopped or failed) becomes one record in `store`: `context`
+  // fills who ran it, where, on which unit and tester; the menu adds the program, times and
+  // result. Without a store nothing is recorded.
+  void SetRecording(RecordStore* store, std::function<RunRecord()> context);
 
  signals:
   void RunningChanged(bool running);
+  // A run's record was kept (or not), as the store answered.
+  void Recorded(const StoreResult& result);
 
  private:
   void UpdateEnabled();
@@ -56,6 +67,8 @@ class TesterMenu : public QObject {
   void Failed(const QString& reason);
   // The run is over, however it ended.
   void Ended();
+  void Record(RunOutcome outcome, const std::optional<double>& impedanceOhms,
+              const QString& errorText);
 
   frmTestOptions& editor_;
   ctlVELD32UsbComm& link_;
@@ -68,7 +81,10 @@ class TesterMenu : public QObject {
   TestResultsForm* results_;
   TesterInformationForm* information_;
   int program_ = 0;  // of the run in progress or last run
-  QTimer clock_;     // repaints the elapsed time while a test runs
+  RecordStore* store_ = nullptr;
+  std::function<RunRecord()> context_;
+  RunRecord current_;  // the context of the run in progress
+  QTimer clock_;       // repaints the elapsed time while a test runs
   QElapsedTimer testing_;
   qint64 expectedSeconds_ = 0;
 };

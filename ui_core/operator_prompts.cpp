@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -36,4 +37,18 @@ QString QtOperatorPrompts::SaveFileName(const QString& filter, const QString& st
   dialog.selectFile(QString());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
+}
+
+QString QtOperatorPrompts::AskText(const QString& question, const QString& current) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(DialogParent(), QStringLiteral("VELD32"), question,
+                                             QLineEdit::Normal, current, &ok);
+  return ok ? text : QString();
+}
+
+int QtOperatorPrompts::Choose(const QString& question, const QStringList& items, int current) {
+  bool ok = false;
+  const QString item = QInputDialog::getItem(DialogParent(), QStringLiteral("VELD32"), question,
+                                             items, current, false, &ok);
+  return ok ? static_cast<int>(items.indexOf(item)) : -1;
 }

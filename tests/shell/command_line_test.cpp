@@ -15,6 +15,7 @@ struct LineCase {
   QStringList arguments;
   Action action;
   BackendKind backend;
+  QString device = {};
 };
 
 TEST(CommandLine, EachArgumentIsTakenOrRefused) {
@@ -38,6 +39,9 @@ TEST(CommandLine, EachArgumentIsTakenOrRefused) {
       {{"--backend"}, Action::UsageError, byDefault},
       {{"--simulate=state.vap"}, Action::UsageError, byDefault},
       {{"--simulate", "--simulate-fault=unplug@2"}, Action::Run, BackendKind::Simulated},
+      {{"--simulate", "--device=SIM0002"}, Action::Run, BackendKind::Simulated, "SIM0002"},
+      {{"--device", "1", "--simulate"}, Action::Run, BackendKind::Simulated, "1"},
+      {{"--device"}, Action::UsageError, byDefault},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -45,6 +49,7 @@ TEST(CommandLine, EachArgumentIsTakenOrRefused) {
     EXPECT_EQ(line.action, c.action);
     EXPECT_EQ(line.backend.kind, c.backend);
     EXPECT_EQ(line.error.isEmpty(), c.action != Action::UsageError);
+    EXPECT_EQ(line.device, c.device);
   }
 }
 

@@ -171,7 +171,7 @@ TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
                                    "Load Program 3...", "Save All Programs...", "Save Program 1...",
                                    "Save Program 2...", "Save Program 3...", "Run Test Program 1",
                                    "Run Test Program 2", "Run Test Program 3", "Stop Test", "",
-                                   "Information…", "Arrange Windows", "Test Results",
+                                   "Information…", "Arrange Windows", "Test Results", "Settings…",
                                    "About VELD32 Configurator"}));
   const QStringList letters = mnemonics(window_->menuBar()->actions());
   EXPECT_EQ(letters, QStringList({"l", "s", "t", "w", "h"}));

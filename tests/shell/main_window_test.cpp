@@ -254,7 +254,7 @@ TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity)
   tester_ = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
   tester_->Tester(1).serialNumber = "00042";
   Open(QStringLiteral("veld32 --simulate"));
-  Link().SetUsbSerialNumber("SIM0002");
+  prompts_.choices = {1};  // of the two attached
   ConnectButton().click();
   ASSERT_TRUE(Logged("Program data load complete."));
   EXPECT_TRUE(WaitUntil([&] {

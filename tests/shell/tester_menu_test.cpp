@@ -17,6 +17,7 @@
 #include "editor/frmTestOptions.h"
 #include "programs/programs_model.h"
 #include "programs/tester_identity.h"
+#include "records/record_store.h"
 #include "shell/ParentMDIForm.h"
 #include "shell/TestResultsForm.h"
 #include "shell/TesterInformationForm.h"
@@ -80,25 +81,34 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
 
   // The runs read their programs for the limits: no transfer of the editor's, no completion line.
   EXPECT_EQ(LogLines().count("Program data load complete."), 1);
+  // The window shows the records, newest first.
   TestResultsForm& results = window_->Tester().Results();
   EXPECT_TRUE(results.isVisible());
   const auto* table = results.findChild<QTableWidget*>("tblResults");
-  ASSERT_EQ(table->rowCount(), 3);
+  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 3; }));
   QStringList cells;
   for (int row = 0; row < 3; ++row) {
     for (int column = 1; column < 4; ++column) cells << table->item(row, column)->text();
   }
   EXPECT_EQ(cells,
-            QStringList({"2", "100", "pass", "1", "150", "between limits", "3", "1000", "fail"}));
+            QStringList({"3", "1000", "fail", "1", "150", "between limits", "2", "100", "pass"}));
 
   QTemporaryDir dir;
   prompts_.fileNames = {dir.filePath("session.csv")};
+  bool saved = false;
+  QObject::connect(&results, &TestResultsForm::Saved, [&saved] { saved = true; });
   results.findChild<QPushButton*>("cmdSaveCsv")->click();
-  QFile saved(dir.filePath("session.csv"));
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  const QList<QByteArray> lines = saved.readAll().split('\n');
+  ASSERT_TRUE(WaitUntil([&] { return saved; }));
+  QFile file(dir.filePath("session.csv"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = file.readAll().split('\n');
   ASSERT_EQ(lines.size(), 5);
-  EXPECT_TRUE(lines[3].endsWith(",00001,3,1000,150,1000,fail"));
+  const QList<QByteArray> newest = lines[1].split(',');
+  const QList<QByteArray> header = lines[0].split(',');
+  EXPECT_EQ(newest[header.indexOf("program")], "3");
+  EXPECT_EQ(newest[header.indexOf("impedance_ohms")], "1000");
+  EXPECT_EQ(newest[header.indexOf("verdict")], "fail");
+  EXPECT_EQ(newest[header.indexOf("tester_serial")], "00001");
   EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
@@ -215,12 +225,15 @@ TEST_F(TesterMenuTest, ARunShowsItsTimeAndStopEndsItWithoutAResult) {
   ASSERT_TRUE(WaitUntil(
       [&] { return StatusCaption() != first && counting.match(StatusCaption()).hasMatch(); }));
   Action("menuStopTest").trigger();
-  EXPECT_TRUE(Logged("Test program 1 stopped before its result: nothing recorded."));
+  EXPECT_TRUE(Logged("Test program 1 stopped before its result."));
   EXPECT_FALSE(window_->Tester().Running());
   EXPECT_EQ(StatusCaption(), "VELD32 Connected");
   EXPECT_TRUE(Action("menuRunTest0").isEnabled());
   EXPECT_FALSE(Action("menuStopTest").isEnabled());
-  EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
+  const Fetched<RunRecord> stopped = window_->Records()->Runs({});
+  ASSERT_EQ(stopped.items.size(), 1U);
+  EXPECT_EQ(stopped.items[0].outcome, RunOutcome::Stopped);
+  EXPECT_EQ(stopped.items[0].impedanceOhms, std::nullopt);
 }
 
 TEST_F(TesterMenuTest, AnUnplugWhileRunningLeavesTheWindowIdle) {
@@ -232,7 +245,10 @@ TEST_F(TesterMenuTest, AnUnplugWhileRunningLeavesTheWindowIdle) {
   EXPECT_EQ(StatusCaption(), "VELD32");
   EXPECT_FALSE(Action("menuRunTest2").isEnabled());
   EXPECT_FALSE(window_->Tester().Running());
-  EXPECT_EQ(window_->Tester().Results().Results().size(), 0);
+  const Fetched<RunRecord> failed = window_->Records()->Runs({});
+  ASSERT_EQ(failed.items.size(), 1U);
+  EXPECT_EQ(failed.items[0].outcome, RunOutcome::Error);
+  EXPECT_EQ(failed.items[0].errorText, "Link failure: FT_GetQueueStatus - General IO Error");
 }
 
 TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {

@@ -23,6 +23,7 @@
 #include "device_link/ctlVELD32UsbComm.h"
 #include "editor/frmTestOptions.h"
 #include "programs/programs_model.h"
+#include "records/record_store.h"
 #include "shell/BackgroundForm.h"
 #include "shell/ParentMDIForm.h"
 #include "shell/TestResultsForm.h"
@@ -139,13 +140,21 @@ TEST_F(TextFit, TheLogWrapsAndTheResultsTableShowsWholeCells) {
   EXPECT_EQ(log.verticalScrollBar()->value(), log.verticalScrollBar()->maximum());
 
   TestResultsForm& results = window_->Tester().Results();
-  results.AddResult({2, 1000, 150, 1000, Verdict::Fail, QStringLiteral("00001"),
-                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58))});
-  results.AddResult({1, 0, 150, 1000, Verdict::BetweenLimits, QStringLiteral("00001"),
-                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))});
+  for (const RunOutcome outcome : {RunOutcome::Fail, RunOutcome::BetweenLimits}) {
+    RunRecord run;
+    run.started = run.ended = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58));
+    run.dut = QStringLiteral("E-0001");
+    run.operatorName = QStringLiteral("Anna K.");
+    run.station = QStringLiteral("Bench 7");
+    run.tester.testerSerial = QStringLiteral("00001");
+    run.impedanceOhms = 1000;
+    run.outcome = outcome;
+    ASSERT_EQ(window_->Records()->AddRun(run).outcome, StoreOutcome::Stored);
+  }
   results.show();
-  QCoreApplication::processEvents();
   auto* table = results.findChild<QTableWidget*>(QStringLiteral("tblResults"));
+  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 2; }));
+  QCoreApplication::processEvents();
   const QFontMetrics header(table->horizontalHeader()->font());
   const QFontMetrics cells(table->font());
   constexpr int kMargins = 8;  // the section's and the cell's padding, both sides

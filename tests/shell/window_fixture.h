@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -48,19 +50,32 @@ inline QString FocusName() {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override { Open(QStringLiteral("veld32 --simulate /kovda")); }
+  // The window's settings start empty in a folder of the tests' own.
+  // The records go to a file of each test's own.
+  void ForgetSettings() {
+    // This process's own, set before its first QSettings reads it: tests run side by side.
+    static const QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QSettings(QStringLiteral("veld32"), QStringLiteral("veld32")).clear();
+    qputenv("VELD32_RECORDS", RecordsFile().toLocal8Bit());
+  }
+  QString RecordsFile() const { return recordsDir_.filePath(QStringLiteral("records.sqlite")); }
   void TearDown() override { window_.reset(); }
 
   // A new window over `tester_` (as the simulated tester or as any other driver), through
   // `driver_` when one is set, started with `commandLine`.
-  void Open(const QString& commandLine, bool simulated = true) {
+  // `device`: --device's value.
+  void Open(const QString& commandLine, bool simulated = true, const QString& device = {}) {
     window_.reset();
+    if (!settingsForgotten_) ForgetSettings();
+    settingsForgotten_ = true;
     modMain::SetCommandLine(commandLine);
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
     modMain::InitSharedFlags();
     window_ = AssembleMainWindow(
         Backend{driver_ ? driver_ : tester_, simulated ? tester_ : nullptr, nullptr, {}}, prompts_,
-        QStringLiteral("simulated"));
+        QStringLiteral("simulated"), device);
     // The tests read the log from here on.
     startLines_ = LogLines();
     modMain::StatusLogText.clear();
@@ -96,4 +111,6 @@ class WindowTest : public ::testing::Test {
   ScriptedPrompts prompts_;
   std::unique_ptr<ParentMDIForm> window_;
   QStringList startLines_;  // the log as the window opened
+  bool settingsForgotten_ = false;
+  QTemporaryDir recordsDir_;
 };

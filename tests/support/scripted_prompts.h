@@ -15,6 +15,10 @@ class ScriptedPrompts : public OperatorPrompts {
   QStringList folders;            // every file dialog's start folder, in order
   std::deque<QString> fileNames;  // answers of the file dialogs; empty means cancelled
   std::function<bool()> answerOkCancel = [] { return false; };
+  std::deque<QString> texts;  // answers of the text questions; none left means cancelled
+  std::deque<int> choices;    // answers of the lists; none left means cancelled
+  QStringList questions;      // every text question and list question, in order
+  QList<QStringList> lists;   // every list offered, in order
 
   void Inform(const QString& text) override { shown << text; }
   bool AskOkCancel(const QString& text) override {
@@ -26,6 +30,21 @@ class ScriptedPrompts : public OperatorPrompts {
   }
   QString SaveFileName(const QString& filter, const QString& folder) override {
     return Next(filter, folder);
+  }
+  QString AskText(const QString& question, const QString&) override {
+    questions << question;
+    if (texts.empty()) return {};
+    QString text = texts.front();
+    texts.pop_front();
+    return text;
+  }
+  int Choose(const QString& question, const QStringList& items, int) override {
+    questions << question;
+    lists << items;
+    if (choices.empty()) return -1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
   }
 
  private:

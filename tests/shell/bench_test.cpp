@@ -1,0 +1,214 @@
+// The production bench in the assembled window: who operates it, the unit under test scanned into
+// its field, which of several testers Connect opens, and a tester overdue for calibration.
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+#include "backends/simulated_tester.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#include "records/record_store.h"
+#include "shell/ParentMDIForm.h"
+#include "shell/TestResultsForm.h"
+#include "shell/frmSettings.h"
+#include "shell/record_chart.h"
+#include "shell/tester_menu.h"
+#include "tests/shell/window_fixture.h"
+#include "tests/support/scripted_prompts.h"
+#include "ui_core/window_settings.h"
+
+namespace {
+
+class Bench : public WindowTest {
+ protected:
+  void SetUp() override {}
+  void OpenOn(std::size_t testers, const QStringList& operators, const QString& device = {}) {
+    tester_ =
+        std::make_shared<SimulatedTester>(std::vector<std::string>(testers, std::string("VELD32")));
+    prompts_ = ScriptedPrompts();
+    for (const QString& name : operators) prompts_.texts.push_back(name);
+    Open(QStringLiteral("veld32 --simulate"), true, device);
+  }
+  QString Text(const QString& label) { return Find<QLabel>(label)->text(); }
+};
+
+TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
+  OpenOn(1, {QStringLiteral("  Anna K.  ")});
+  EXPECT_EQ(prompts_.questions.size(), 1);
+  EXPECT_EQ(window_->Operator(), "Anna K.");
+  EXPECT_TRUE(Text("lblOperator").contains("Anna K."));
+  EXPECT_EQ(prompts_.lists.size(), 0);  // a tester alone needs no choice
+
+  auto* dut = Find<QLineEdit>("txtDut");
+  ASSERT_NE(dut, nullptr);
+  dut->setText(QStringLiteral("  "));
+  QTest::keyClick(dut, Qt::Key_Return);
+  EXPECT_FALSE(window_->Tester().Running());
+  EXPECT_EQ(LogLines().size(), 1);  // how to start a run instead
+
+  Connect();
+  tester_->Tester().speed = 100;
+  window_->TestOptions().findChild<QTabWidget*>()->setCurrentIndex(1);
+  dut->setText(QStringLiteral("E-0042"));
+  QTest::keyClick(dut, Qt::Key_Return);
+  EXPECT_TRUE(window_->Tester().Running());
+  EXPECT_EQ(StatusCaption(), QStringLiteral("Running test 2…"));
+  EXPECT_EQ(dut->selectedText(), "E-0042");  // the next scan replaces it
+  ASSERT_TRUE(WaitUntil([this] { return !window_->Tester().Running(); }));
+
+  // The run is on record, with who ran it where, on which unit and tester.
+  const Fetched<RunRecord> runs = window_->Records()->Runs({});
+  ASSERT_TRUE(runs.ok()) << runs.error.toStdString();
+  ASSERT_EQ(runs.items.size(), 1U);
+  const RunRecord& run = runs.items[0];
+  // Run at once after the download, before the tester's identity has arrived: the run's own
+  // answer names the tester.
+  EXPECT_EQ(QStringList({run.dut, run.operatorName, run.station, run.tester.usbSerial,
+                         run.tester.testerSerial}),
+            QStringList({"E-0042", "Anna K.", window_settings::Station(), "SIM0001", "00001"}));
+  EXPECT_EQ(run.settings.number, 2);
+  EXPECT_EQ(run.outcome, RunOutcome::Pass);
+  EXPECT_EQ(run.impedanceOhms, std::optional<double>(tester_->Tester().impedanceOhms));
+  EXPECT_LE(run.started, run.ended);
+  EXPECT_EQ(Text("lblRecords"), "");
+}
+
+// The Results window over the records: the filters, the statistics line and the charts.
+TEST_F(Bench, ResultsWindowFiltersTheRecords) {
+  OpenOn(1, {});
+  const QDateTime start(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
+  struct Run {
+    const char* dut;
+    int program;
+    double ohms;
+    RunOutcome outcome;
+  };
+  const Run runs[] = {{"A-1", 1, 100, RunOutcome::Pass},
+                      {"A-2", 1, 1200, RunOutcome::Fail},
+                      {"B-1", 2, 120, RunOutcome::Pass},
+                      {"A-3", 1, 90, RunOutcome::Pass}};
+  int minute = 0;
+  for (const Run& r : runs) {
+    RunRecord run;
+    run.started = run.ended = start.addSecs(60 * minute++);
+    run.dut = QString::fromLatin1(r.dut);
+    run.settings.number = static_cast<std::int16_t>(r.program);
+    run.impedanceOhms = r.ohms;
+    run.outcome = r.outcome;
+    ASSERT_EQ(window_->Records()->AddRun(run).outcome, StoreOutcome::Stored);
+  }
+  window_->findChild<QAction*>("menuTestResults")->trigger();
+  TestResultsForm& results = window_->Tester().Results();
+  auto* table = results.findChild<QTableWidget*>("tblResults");
+  const auto column = [table](int index) {
+    QStringList cells;
+    for (int row = 0; row < table->rowCount(); ++row) cells << table->item(row, index)->text();
+    return cells;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 4; }));
+  EXPECT_EQ(column(4), QStringList({"A-3", "B-1", "A-2", "A-1"}));
+  EXPECT_TRUE(results.findChild<QLabel*>("lblStatistics")->text().startsWith("4 runs"));
+
+  struct Filter {
+    const char* box;
+    const char* text;
+    QStringList duts;
+  };
+  const Filter filters[] = {{"txtDutPrefix", "A-", {"A-3", "A-2", "A-1"}},
+                            {"txtSince", "2026-12-07T08:01:00Z", {"A-3", "A-2"}},
+                            {"txtUntil", "2026-12-07T08:02:00Z", {"A-2"}}};
+  for (const Filter& f : filters) {
+    auto* box = results.findChild<QLineEdit*>(QString::fromLatin1(f.box));
+    box->setText(QString::fromLatin1(f.text));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_TRUE(WaitUntil([&] { return column(4) == f.duts; })) << f.box;
+  }
+  for (const char* name : {"txtDutPrefix", "txtSince", "txtUntil"})
+    results.findChild<QLineEdit*>(QString::fromLatin1(name))->clear();
+  auto* verdict = results.findChild<QComboBox*>("cmbVerdict");
+  verdict->setCurrentIndex(verdict->findText(RunOutcomeName(RunOutcome::Pass)));
+  EXPECT_TRUE(WaitUntil([&] { return column(4) == QStringList({"A-3", "B-1", "A-1"}); }));
+  auto* program = results.findChild<QComboBox*>("cmbProgram");
+  program->setCurrentIndex(program->findData(1));
+  EXPECT_TRUE(WaitUntil([&] { return column(4) == QStringList({"A-3", "A-1"}); }));
+  EXPECT_TRUE(results.findChild<QLabel*>("lblStatistics")->text().startsWith("2 runs"));
+  EXPECT_GT(results.Histogram().HistogramX(1000), results.Histogram().HistogramX(150));
+}
+
+TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
+  ForgetSettings();
+  QFile notADatabase(RecordsFile());
+  ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly));
+  notADatabase.write("not a database, just text\n");
+  notADatabase.close();
+  OpenOn(1, {});
+  EXPECT_EQ(window_->Records(), nullptr);
+  EXPECT_FALSE(Text("lblRecords").isEmpty());
+  EXPECT_EQ(startLines_.filter("Runs are not recorded: ").size(), 1);
+}
+
+TEST_F(Bench, SeveralTestersAreOfferedAndTheChoiceKept) {
+  OpenOn(3, {});
+  EXPECT_EQ(window_->Operator(), "");
+  prompts_.choices = {2};
+  Connect();
+  ASSERT_EQ(prompts_.lists.size(), 1);
+  EXPECT_EQ(prompts_.lists[0], QStringList({"USB SIM0001", "USB SIM0002", "USB SIM0003"}));
+  EXPECT_EQ(Link().ConnectedUsbSerialNumber(), "SIM0003");
+  ASSERT_TRUE(WaitUntil([this] { return Text("lblTesterIdentity").contains("USB SIM0003"); }));
+  EXPECT_TRUE(Text("lblTesterIdentity").contains("Tester 00003"));
+
+  // The next session offers the last choice first, with the tester's serial it reported; a
+  // cancelled choice leaves the link down.
+  OpenOn(3, {});
+  prompts_.choices = {};
+  ConnectButton().click();
+  ASSERT_EQ(prompts_.lists.size(), 1);
+  EXPECT_EQ(prompts_.lists[0][2], QStringLiteral("USB SIM0003 \u00B7 tester 00003"));
+  EXPECT_EQ(window_settings::ChosenTester(), "SIM0003");
+  EXPECT_FALSE(Link().Connected());
+  EXPECT_FALSE(ConnectButton().isChecked());
+}
+
+TEST_F(Bench, DeviceAtStartPicksTheTesterWithoutAsking) {
+  struct Case {
+    QString device;
+    QString usbSerial;  // empty: none fixed, the operator is asked
+  };
+  const Case cases[] = {{"SIM0002", "SIM0002"}, {"1", "SIM0002"}, {"0", "SIM0001"}, {"7", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.device.toStdString());
+    OpenOn(2, {}, c.device);
+    prompts_.choices = {0};
+    EXPECT_EQ(startLines_.filter("not chosen").size(), c.usbSerial.isEmpty() ? 1 : 0);
+    Connect();
+    EXPECT_EQ(prompts_.lists.size(), c.usbSerial.isEmpty() ? 1 : 0);
+    EXPECT_EQ(Link().ConnectedUsbSerialNumber(), c.usbSerial.isEmpty() ? "SIM0001" : c.usbSerial);
+  }
+}
+
+TEST_F(Bench, OverdueCalibrationIsWarnedInTheStatusBar) {
+  OpenOn(1, {});
+  tester_->Tester().calibrationDate = "2020,01,15";
+  Connect();
+  ASSERT_TRUE(WaitUntil([this] { return !Text("lblTesterIdentity").isEmpty(); }));
+  EXPECT_FALSE(Text("lblTesterIdentity").contains("overdue"));
+
+  window_->menuSettings_Click();
+  auto& settings = window_->Settings();
+  auto* interval = settings.findChild<QComboBox*>("cmbCalibrationInterval");
+  interval->setCurrentIndex(interval->findData(12));
+  settings.findChild<QLineEdit*>("txtStation")->setText(QStringLiteral("Bench 7"));
+  settings.findChild<QPushButton*>("cmdOK")->click();
+  EXPECT_TRUE(Text("lblTesterIdentity").endsWith("calibration overdue"));
+  EXPECT_EQ(window_settings::Station(), "Bench 7");
+  EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+#include "ui_core/window_settings.h"
+
+#include <QSettings>
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace {
+const QString kStation = QStringLiteral("records/station");
+const QString kCalibrationInterval = QStringLiteral("testers/calibration_interval_months");
+const QString kRecords = QStringLiteral("records/location");
+const QString kChosenTester = QStringLiteral("testers/chosen_usb_serial");
+const QString kTesterSerials = QStringLiteral("testers/serial_of/");
+
+QSettings Settings() { return QSettings(QStringLiteral("veld32"), QStringLiteral("veld32")); }
+}  // namespace
+
+namespace window_settings {
+
+QString Station() {
+  const QString station = Settings().value(kStation).toString().trimmed();
+  return station.isEmpty() ? QSysInfo::machineHostName() : station;
+}
+
+void SetStation(const QString& station) {
+  QSettings settings = Settings();
+  if (station.trimmed().isEmpty()) {
+    settings.remove(kStation);
+  } else {
+    settings.setValue(kStation, station.trimmed());
+  }
+}
+
+QString RecordsLocation() { return Settings().value(kRecords).toString().trimmed(); }
+
+void SetRecordsLocation(const QString& location) {
+  QSettings settings = Settings();
+  if (location.trimmed().isEmpty()) {
+    settings.remove(kRecords);
+  } else {
+    settings.setValue(kRecords, location.trimmed());
+  }
+}
+
+int CalibrationIntervalMonths() {
+  return std::max(0, Settings().value(kCalibrationInterval, 0).toInt());
+}
+
+void SetCalibrationIntervalMonths(int months) {
+  Settings().setValue(kCalibrationInterval, std::max(0, months));
+}
+
+QString ChosenTester() { return Settings().value(kChosenTester).toString(); }
+
+void SetChosenTester(const QString& usbSerialNumber) {
+  Settings().setValue(kChosenTester, usbSerialNumber);
+}
+
+QString TesterSerialOf(const QString& usbSerialNumber) {
+  if (usbSerialNumber.isEmpty()) return {};
+  return Settings().value(kTesterSerials + usbSerialNumber).toString();
+}
+
+void RememberTesterSerial(const QString& usbSerialNumber, const QString& testerSerial) {
+  if (!usbSerialNumber.isEmpty())
+    Settings().setValue(kTesterSerials + usbSerialNumber, testerSerial);
+}
+
+}  // namespace window_settings
