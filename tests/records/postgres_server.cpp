@@ -7,8 +7,25 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+#include <QCoreApplication>
+
+#ifndef _WIN32
 #include <pwd.h>
 #include <unistd.h>
+#endif
+
+namespace {
+
+// The server refuses root: there it runs as the postgres user. Windows has no root.
+bool RunsAsRoot() {
+#ifdef _WIN32
+  return false;
+#else
+  return ::geteuid() == 0;
+#endif
+}
+
+}  // namespace
 
 PostgresServer::PostgresServer() {
   const QStringList versions =
@@ -29,7 +46,11 @@ PostgresServer::PostgresServer() {
     error_ = QStringLiteral("no temporary folder: %1").arg(folder_.errorString());
     return;
   }
-  if (::geteuid() == 0) {
+#ifdef _WIN32
+  error_ = QStringLiteral("the tests start a PostgreSQL server on Linux only");
+  return;
+#else
+  if (RunsAsRoot()) {
     const passwd* user = ::getpwnam("postgres");
     if (!user) {
       error_ = QStringLiteral("the server refuses root and there is no postgres user");
@@ -40,6 +61,7 @@ PostgresServer::PostgresServer() {
       return;
     }
   }
+#endif
   if (!Run(QStringLiteral("initdb"),
            {QStringLiteral("-D"), folder_.filePath("data"), QStringLiteral("-A"),
             QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("postgres"),
@@ -47,7 +69,7 @@ PostgresServer::PostgresServer() {
     return;
   // A private port for each test process: the suite runs tests side by side.
   for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
-    port_ = 20000 + int((::getpid() * 7 + attempt * 997) % 30000);
+    port_ = 20000 + int((QCoreApplication::applicationPid() * 7 + attempt * 997) % 30000);
     error_.clear();
     Start();
   }
@@ -59,7 +81,7 @@ bool PostgresServer::Run(const QString& tool, const QStringList& arguments) {
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
   const QString program = bin_ + u'/' + tool;
-  if (::geteuid() == 0)
+  if (RunsAsRoot())
     process.start(QStringLiteral("runuser"),
                   QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
                               QStringLiteral("--"), program} +
