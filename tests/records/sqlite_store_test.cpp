@@ -12,7 +12,9 @@
 #include "records/record_location.h"
 #include "records/sqlite_store.h"
 #include "tests/records/sample_records.h"
+#ifndef _WIN32
 #include "tests/support/file_faults.h"
+#endif
 #include "tests/support/file_rights.h"
 #include "tests/support/qt_printers.h"
 
@@ -114,6 +116,7 @@ TEST_F(SqliteFile, LockedByAnotherWriterWaitsThenFails) {
   EXPECT_EQ(store->Runs({}).items.size(), 1u);
 }
 
+#ifndef _WIN32
 TEST_F(SqliteFile, FullDiskFailsWithTheReasonAndKeepsWhatWasStored) {
   const QString mount = folder_.filePath(QStringLiteral("disk"));
   const FullDisk disk(mount, "1m");
@@ -137,6 +140,7 @@ TEST_F(SqliteFile, FullDiskFailsWithTheReasonAndKeepsWhatWasStored) {
   ASSERT_TRUE(runs.ok());
   EXPECT_GE(runs.items.size(), 1u);
 }
+#endif
 
 TEST_F(SqliteFile, TwoProcessesWritingBothLand) {
   ASSERT_TRUE(Open());
