@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -193,6 +194,17 @@ std::optional<RecordFilter> TestResultsForm::Filter(QString* error) const {
 
 void TestResultsForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  // The table and its charts want room, but the window stays over the main window's client
+  // area, whose size depends on the desktop's style and fonts.
+  if (const auto* main = qobject_cast<QMainWindow*>(parentWidget());
+      main && main->centralWidget()) {
+    const QWidget* client = main->centralWidget();
+    const QRect area(client->mapToGlobal(QPoint(0, 0)), client->size());
+    QRect frame = geometry();
+    frame.setSize(frame.size().boundedTo(area.size()));
+    frame.moveCenter(area.center());
+    setGeometry(frame);
+  }
   Refresh();
 }
 
