@@ -67,3 +67,12 @@ OpenedStore OpenRecordStore(const RecordLocation& location) {
   }
   return opened;
 }
+
+void LoadRecordDrivers() {
+  const QString probe = QStringLiteral("veld32-driver-probe");
+  for (const QString& driver : {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")}) {
+    if (!QSqlDatabase::isDriverAvailable(driver)) continue;
+    { QSqlDatabase::addDatabase(driver, probe); }
+    QSqlDatabase::removeDatabase(probe);
+  }
+}

@@ -41,3 +41,8 @@ struct OpenedStore {
 // by a newer version is refused and left unchanged. A server that cannot be reached is no
 // failure: records then wait locally.
 OpenedStore OpenRecordStore(const RecordLocation& location);
+
+// Loads the database drivers (plugins) into the process. Call it on the main thread before other
+// threads open stores: a plugin first loaded by a thread that has ended since keeps a Windows
+// process from exiting.
+void LoadRecordDrivers();

@@ -89,6 +89,7 @@ struct RecordsQuery::State {
 RecordsQuery::RecordsQuery(RecordLocation location, QObject* parent)
     : QObject(parent), context_(new QObject), state_(std::make_shared<State>()) {
   state_->location = std::move(location);
+  LoadRecordDrivers();  // before the query thread opens its store
   context_->moveToThread(&thread_);
   connect(&thread_, &QThread::finished, context_, &QObject::deleteLater);
   thread_.start();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device_link/serialized_d2xx.h"
+#include "records/record_location.h"
 #include "tools/command_context.h"
 #include "tools/ctl_commands.h"
 #include "tools/json_text.h"
@@ -96,6 +97,7 @@ CommandResult RunOnAllTesters(const CommandContext& context, const TesterCommand
     QDir().mkpath(context.options.outputFile);
   }
 
+  LoadRecordDrivers();  // the testers' threads each open a store of their own
   auto serialized =
       std::make_shared<SerializedD2xx>(context.backend.driver, context.backend.diagnostics);
   const Backend shared{serialized, nullptr, context.backend.diagnostics ? serialized : nullptr, {}};
