@@ -8,10 +8,14 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <set>
+#include <thread>
 
+#include "bench/large_records.h"
 #include "records/record_location.h"
 #include "records/record_tables.h"
 #include "records/sqlite_store.h"
@@ -45,23 +49,8 @@ void LargeDatabase(const QString& file, int count) {
   if (!store) return void(std::printf("large database: %s\n", qPrintable(error)));
   QElapsedTimer timer;
   timer.start();
-  // Eight stations, fifty testers, three programs, a spread of readings over a year of runs.
-  const QString fill =
-      QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ") +
-      QString::number(count) +
-      QStringLiteral(
-          ") INSERT INTO runs SELECT printf('00000000-0000-4000-8000-%012d', i), "
-          "strftime('%Y-%m-%dT%H:%M:%fZ', '2026-01-01', '+' || (i * 30) || ' seconds'), "
-          "strftime('%Y-%m-%dT%H:%M:%fZ', '2026-01-01', '+' || (i * 30 + 20) || ' seconds'), "
-          "printf('E%07d', i), 'Ines', 'bench-' || (i % 8), 'FT' || (i % 50), 'T-' || (i % 50), "
-          "'2.10', '2026-03-01', 0, 1 + i % 3, 3, 5, 250, 30, 0, 1, 150, 1000, "
-          "CASE WHEN i % 97 = 0 THEN NULL ELSE (i * 7919) % 1200 END, "
-          "CASE WHEN i % 97 = 0 THEN 'no reading' WHEN (i * 7919) % 1200 < 150 THEN 'pass' "
-          "WHEN (i * 7919) % 1200 >= 1000 THEN 'fail' ELSE 'between limits' END, '', '1.1.0', 1 "
-          "FROM n");
-  if (QString why = Exec(store->Database(), fill); !why.isEmpty())
+  if (QString why = FillLargeRecords(store->Database(), count); !why.isEmpty())
     return void(std::printf("large database: %s\n", qPrintable(why)));
-  Exec(store->Database(), QStringLiteral("ANALYZE"));
   std::printf("large database: %d records written in %.0f ms\n", count, Ms(timer));
 
   const auto measure = [&](const char* what, const std::function<std::size_t()>& query) {
@@ -123,6 +112,45 @@ void QueueAfterOutage(const QString& folder, int count) {
               opened.store->Runs({}).items.size());
 }
 
+// Eight benches, each with its own local file, writing to one server at once: every record must
+// be there once.
+void EightWriters(const QString& folder, int perWriter) {
+  PostgresServer server;
+  if (!server.Error().isEmpty())
+    return void(std::printf("eight writers: no server (%s)\n", qPrintable(server.Error())));
+  const RecordLocation shared =
+      ParseRecordLocation(server.NewDatabase(QStringLiteral("shared"))).location;
+  std::atomic<int> failures{0};
+  QElapsedTimer timer;
+  timer.start();
+  std::vector<std::thread> writers;
+  for (int w = 0; w < 8; ++w) {
+    writers.emplace_back([&, w] {
+      RecordLocation location = shared;
+      location.localFile = folder + QStringLiteral("/bench-%1.sqlite").arg(w);
+      OpenedStore opened = OpenRecordStore(location);
+      if (!opened.store) return void(++failures);
+      for (int i = 0; i < perWriter; ++i) {
+        RunRecord run = SampleRun(QStringLiteral("W%1-%2").arg(w).arg(i), 1 + i % 3, 50,
+                                  RunOutcome::Pass, SampleTime(i));
+        run.station = QStringLiteral("bench-%1").arg(w);
+        if (opened.store->AddRun(run).outcome != StoreOutcome::Stored) ++failures;
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  const double ms = Ms(timer);
+  OpenedStore reader = OpenRecordStore(shared);
+  if (!reader.store) return void(std::printf("eight writers: %s\n", qPrintable(reader.error)));
+  const std::vector<RunRecord> runs = reader.store->Runs({}).items;
+  std::set<QUuid> ids;
+  for (const RunRecord& run : runs) ids.insert(run.id);
+  std::printf(
+      "eight writers on one PostgreSQL: %d records each in %.0f ms (%.1f ms a record per "
+      "writer); on the server %zu records, %zu distinct; %d not stored\n",
+      perWriter, ms, ms / perWriter, runs.size(), ids.size(), failures.load());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,5 +160,6 @@ int main(int argc, char** argv) {
   DurableRecords(dir.filePath(QStringLiteral("durable.sqlite")));
   LargeDatabase(dir.filePath(QStringLiteral("large.sqlite")), count);
   QueueAfterOutage(dir.path(), 10000);
+  EightWriters(dir.path(), 250);
   return 0;
 }
