@@ -10,22 +10,11 @@
 #include <cstdlib>
 
 #include "bench/large_records.h"
+#include "bench/silent_prompts.h"
 #include "records/sqlite_store.h"
 #include "shell/TestResultsForm.h"
-#include "ui_core/operator_prompts.h"
 
 namespace {
-
-// The window asks nothing while it is measured.
-class SilentPrompts : public OperatorPrompts {
- public:
-  void Inform(const QString&) override {}
-  bool AskOkCancel(const QString&) override { return false; }
-  QString OpenFileName(const QString&, const QString&) override { return {}; }
-  QString SaveFileName(const QString&, const QString&) override { return {}; }
-  QString AskText(const QString&, const QString&) override { return {}; }
-  int Choose(const QString&, const QStringList&, int) override { return -1; }
-};
 
 // The time until the window's next Refreshed.
 double UntilRefreshed(TestResultsForm& window, const std::function<void()>& start) {
