@@ -192,7 +192,7 @@ void ParentMDIForm::CreateHelpMenus() {
       ->addAction(QStringLiteral("&Arrange Windows"), this,
                   &ParentMDIForm::menuArrangeWindows_Click)
       ->setObjectName(QStringLiteral("menuArrangeWindows"));
-  // The results stay for the session; closing their window must not lose the way back.
+  // Closing the Results window must not lose the way back to it.
   menuWindow
       ->addAction(QStringLiteral("Test &Results"), this,
                   [this] {
