@@ -1,8 +1,14 @@
 #include <QDateTime>
 #include <QProcess>
 
+#include "tester/verdict.h"
 #include "tests/support/setpoints_unreported.h"
 #include "tests/tools/ctl_runner.h"
+#include "tools/command_result.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 namespace {
 
@@ -85,6 +91,39 @@ TEST_F(CtlTest, RunRefusesAFileThatIsNoTestRecordAndFeedsADeviceQuietly) {
   EXPECT_EQ(station.readAllStandardError(), "Running test 1…\n");
 #endif
 }
+
+#ifndef _WIN32
+// An operator's Ctrl-C or a line controller's SIGTERM while the tester runs ends the command on
+// its own terms: the run kept as stopped, and a status of its own.
+TEST_F(CtlTest, ARunInterruptedBySignalIsKeptAsStopped) {
+  const std::pair<int, const char*> stops[] = {{SIGINT, "int"}, {SIGTERM, "term"}};
+  for (const auto& [number, name] : stops) {
+    SCOPED_TRACE(name);
+    const QString records = "--records=" + Path(QString::fromLatin1(name) + ".sqlite");
+    QProcess station;
+    station.setReadChannel(QProcess::StandardError);
+    // The simulated programs take their full 30 s.
+    station.start(QStringLiteral(VELD32CTL_PATH),
+                  {"--simulate", "--interval=20", records, "run", "1"});
+    const QByteArray running = (RunningCaption(1) + u'\n').toUtf8();
+    QByteArray err;
+    while (!err.contains(running) && station.waitForReadyRead(20000)) err += station.readAll();
+    ASSERT_EQ(err, running);
+    ASSERT_EQ(::kill(static_cast<pid_t>(station.processId()), number), 0);
+    ASSERT_TRUE(station.waitForFinished(20000));
+    EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(station.exitCode(), static_cast<int>(ExitStatus::Stopped));
+    EXPECT_EQ(station.readAllStandardError(),
+              "veld32ctl: Test program 1 stopped; its record is kept\n");
+    const CtlRun listed = RunCtl({"records", "--json", records});
+    const QList<QString> lines = listed.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << listed.out.toStdString();
+    const QJsonObject record = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(record.value("verdict").toString(), "stopped");
+    EXPECT_EQ(record.value("program").toInt(), 1);
+  }
+}
+#endif
 
 TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
   struct Case {
