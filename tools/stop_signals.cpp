@@ -1,7 +1,6 @@
 #include "tools/stop_signals.h"
 
 #include <atomic>
-#include <mutex>
 
 #ifdef _WIN32
 #include <QWinEventNotifier>
@@ -20,27 +19,25 @@
 
 namespace {
 
-std::mutex installLock;
-int guards = 0;  // under installLock
 std::atomic<bool> requested{false};
 
 #ifdef _WIN32
 
-HANDLE stopEvent = nullptr;      // manual reset: stays set for every waiting thread
-HANDLE releasedEvent = nullptr;  // set once the last guard is gone
+// Manual-reset events that live as long as the process: a handler may still be running on the
+// system's thread when the guard goes.
+HANDLE stopEvent = nullptr;
+HANDLE releasedEvent = nullptr;  // set when the guard goes
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
   requested = true;
   SetEvent(stopEvent);
-  // The process ends as soon as the handler of a closed console returns: the record is kept
-  // first, within the few seconds the system allows.
+  // The system ends the process as soon as the handler of a closed console returns: the record
+  // is kept first, within the few seconds the system allows.
   if (type == CTRL_CLOSE_EVENT) WaitForSingleObject(releasedEvent, 4000);
   return TRUE;
 }
 
-// The events live as long as the process: a handler may still be running when the last guard
-// goes.
 void Install() {
   if (!stopEvent) stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!releasedEvent) releasedEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -52,16 +49,27 @@ void Install() {
 
 void Restore() {
   if (!stopEvent || !releasedEvent) return;
-  SetEvent(releasedEvent);
   SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+  SetEvent(releasedEvent);
+}
+
+std::unique_ptr<QObject> Notifier(const std::function<void()>& activated) {
+  if (!stopEvent) return std::make_unique<QObject>();
+  auto notifier = std::make_unique<QWinEventNotifier>(stopEvent);
+  QObject::connect(notifier.get(), &QWinEventNotifier::activated, notifier.get(),
+                   [n = notifier.get(), activated] {
+                     n->setEnabled(false);
+                     activated();
+                   });
+  return notifier;
 }
 
 #else
 
 constexpr std::array<int, 2> kStopSignals = {SIGINT, SIGTERM};
 std::array<struct sigaction, kStopSignals.size()> previous{};
-// The handler writes one byte per signal and nobody reads them: the read end stays readable for
-// every thread's notifier until the last guard closes both ends.
+// The handler writes a byte per signal and nobody reads them: the read end stays readable until
+// the guard closes both ends.
 int wakeRead = -1;
 int wakeWrite = -1;
 
@@ -69,7 +77,7 @@ extern "C" void OnStopSignal(int) {
   const int savedErrno = errno;
   requested = true;
   const char byte = 0;
-  // A full pipe is already readable: a lost byte loses nothing.
+  // A full pipe is readable already: a byte not written loses nothing.
   [[maybe_unused]] const ssize_t written = ::write(wakeWrite, &byte, 1);
   errno = savedErrno;
 }
@@ -98,42 +106,30 @@ void Restore() {
   wakeRead = wakeWrite = -1;
 }
 
+std::unique_ptr<QObject> Notifier(const std::function<void()>& activated) {
+  if (wakeRead < 0) return std::make_unique<QObject>();
+  auto notifier = std::make_unique<QSocketNotifier>(wakeRead, QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
+                   [n = notifier.get(), activated] {
+                     n->setEnabled(false);
+                     activated();
+                   });
+  return notifier;
+}
+
 #endif
 
 }  // namespace
 
 StopSignals::StopSignals() {
-  const std::scoped_lock lock(installLock);
-  if (guards++ == 0) {
-    requested = false;
-    Install();
-  }
+  requested = false;
+  Install();
 }
 
-StopSignals::~StopSignals() {
-  const std::scoped_lock lock(installLock);
-  if (--guards == 0) Restore();
-}
+StopSignals::~StopSignals() { Restore(); }
 
 bool StopSignals::Requested() const { return requested; }
 
 std::unique_ptr<QObject> StopSignals::Watch(std::function<void()> stopped) const {
-#ifdef _WIN32
-  if (!stopEvent) return std::make_unique<QObject>();
-  auto watcher = std::make_unique<QWinEventNotifier>(stopEvent);
-  QObject::connect(watcher.get(), &QWinEventNotifier::activated, watcher.get(),
-                   [w = watcher.get(), stopped = std::move(stopped)] {
-                     w->setEnabled(false);
-                     stopped();
-                   });
-#else
-  if (wakeRead < 0) return std::make_unique<QObject>();
-  auto watcher = std::make_unique<QSocketNotifier>(wakeRead, QSocketNotifier::Read);
-  QObject::connect(watcher.get(), &QSocketNotifier::activated, watcher.get(),
-                   [w = watcher.get(), stopped = std::move(stopped)] {
-                     w->setEnabled(false);
-                     stopped();
-                   });
-#endif
-  return watcher;
+  return Notifier(stopped);
 }
