@@ -11,6 +11,7 @@ enum class ExitStatus {
   NoTester = 3,
   LinkFailure = 4,  // a failed driver call, a refused open, or a reply that did not come in time
   FileFailure = 5,  // a file that cannot be read or written, or holds none of the expected sections
+  Stopped = 130,    // a run stopped by SIGINT or SIGTERM (Ctrl-C), as shells report SIGINT
 };
 
 // The outcome of one step: success, or the status to exit with and the line that says what

@@ -406,7 +406,8 @@ QString UsageText() {
              "limit, an upload not confirmed, a test not passed or a value not held, 2 usage "
              "(also\n"
              "service without --yes), 3 no tester found, 4 link failure or reply time-out, 5 "
-             "file or\nrecords database error.\n")
+             "file or\nrecords database error, 130 a run stopped by Ctrl-C (SIGINT) or SIGTERM "
+             "(its record\nkept as stopped).\n")
       .arg(QString::fromStdString(BackendOptionsHelp()).section(u'\n', 1) +
            QString::fromStdString(SimulationOptionsHelp()));
 }

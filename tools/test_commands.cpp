@@ -5,6 +5,7 @@
 #include "tools/command_context.h"
 #include "tools/json_text.h"
 #include "tools/record_keeping.h"
+#include "tools/stop_signals.h"
 #include "tools/tester_session.h"
 
 namespace {
@@ -73,14 +74,25 @@ CommandResult RunTestProgram(const CommandContext& context) {
   TestRun::Timeouts timeouts{options.timeoutMs, std::nullopt};
   if (options.timeoutGiven) timeouts.resultMs = options.timeoutMs;
   TestResult test;
+  // From here an interrupted run is kept as stopped; a signal while its record is written only
+  // asks again, so the record is never cut short.
+  const StopSignals stop;
   result = session.RunTest(
       options.testProgram, timeouts,
       [&context, program = options.testProgram] {
         context.err << RunningCaption(program) << '\n';
         context.err.flush();
       },
-      test);
+      test, &stop);
   RunRecord record = RunRecordOf(context, identity, session, started);
+  if (result.status == ExitStatus::Stopped) {
+    record.outcome = RunOutcome::Stopped;
+    const CommandResult kept = KeepRun(context, record);
+    return CommandResult::Failure(
+        result.status,
+        kept.Ok() ? result.message + QStringLiteral("; its record is kept")
+                  : result.message + QStringLiteral("; its record is not kept\n") + kept.message);
+  }
   if (!result.Ok()) {
     record.outcome = RunOutcome::Error;
     record.errorText = result.message;

@@ -9,6 +9,7 @@
 #include "programs/program_transfer.h"
 #include "programs/programs_model.h"
 #include "tools/driver_details.h"
+#include "tools/stop_signals.h"
 
 namespace {
 
@@ -188,11 +189,26 @@ CommandResult TesterSession::ReadSetpointsIfReported(std::optional<Setpoints>& s
 }
 
 CommandResult TesterSession::RunTest(int program, TestRun::Timeouts timeouts,
-                                     const std::function<void()>& running, TestResult& result) {
+                                     const std::function<void()>& running, TestResult& result,
+                                     const StopSignals* stop) {
   if (!link_->Connected()) return LinkFailure(linkError_);
+  const auto stopped = [program] {
+    return CommandResult::Failure(ExitStatus::Stopped,
+                                  QStringLiteral("Test program %1 stopped").arg(program));
+  };
+  if (stop && stop->Requested()) return stopped();
   TestRun run(*link_, timeouts);
   QEventLoop loop;
   std::optional<CommandResult> end;
+  std::unique_ptr<QObject> watcher;
+  if (stop) {
+    watcher = stop->Watch([&] {
+      if (end) return;  // the run ended in the same turn
+      run.Abandon();
+      end = stopped();
+      loop.quit();
+    });
+  }
   connect(&run, &TestRun::Running, &loop, running);
   connect(&run, &TestRun::Finished, &loop, [&](const TestResult& finished) {
     result = finished;

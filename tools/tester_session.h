@@ -19,6 +19,7 @@ class D2xx;
 class ProgramTransfer;
 class DriverDiagnostics;
 class QEventLoop;
+class StopSignals;
 class TestProgramsModel;
 class ctlVELD32UsbComm;
 
@@ -68,9 +69,11 @@ class TesterSession : public QObject {
   CommandResult ReadSetpointsIfReported(std::optional<Setpoints>& setpoints, int waitMs);
 
   // One test of `program` (see TestRun): `running` is told when the tester reports the test
-  // running. LinkFailure when the link fails or the tester does not answer in time.
+  // running. LinkFailure when the link fails or the tester does not answer in time; Stopped when
+  // `stop` (if any) comes first, the run abandoned (the tester finishes its test on its own).
   CommandResult RunTest(int program, TestRun::Timeouts timeouts,
-                        const std::function<void()>& running, TestResult& result);
+                        const std::function<void()>& running, TestResult& result,
+                        const StopSignals* stop = nullptr);
 
   // The program-values reply of each program number last received (a run's, an upload's echo).
   const RepliesByProgram& Replies() const { return replies_; }

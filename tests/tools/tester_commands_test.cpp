@@ -1,8 +1,14 @@
 #include <QDateTime>
 #include <QProcess>
 
+#include "tester/verdict.h"
 #include "tests/support/setpoints_unreported.h"
 #include "tests/tools/ctl_runner.h"
+#include "tools/command_result.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 namespace {
 
@@ -85,6 +91,68 @@ TEST_F(CtlTest, RunRefusesAFileThatIsNoTestRecordAndFeedsADeviceQuietly) {
   EXPECT_EQ(station.readAllStandardError(), "Running test 1…\n");
 #endif
 }
+
+#ifndef _WIN32
+// An operator's Ctrl-C or a line controller's SIGTERM while the tester runs ends the command on
+// its own terms: the run kept as stopped (or the reason it could not be), and a status of its
+// own. An impatient second Ctrl-C changes nothing.
+TEST_F(CtlTest, ARunInterruptedBySignalIsKeptAsStopped) {
+  struct Stop {
+    int number;
+    int times;
+    bool kept;
+    const char* name;
+  };
+  const Stop stops[] = {{SIGINT, 1, true, "int"},
+                        {SIGTERM, 1, true, "term"},
+                        {SIGINT, 2, true, "int-twice"},
+                        {SIGTERM, 1, false, "unkept"}};
+  for (const auto& [number, times, kept, name] : stops) {
+    SCOPED_TRACE(name);
+    const QString folder = kept ? Path(name) : Write(name, {});  // a file is no folder
+    const QString records = "--records=" + folder + "/records.sqlite";
+    QProcess station;
+    station.setReadChannel(QProcess::StandardError);
+    // The simulated programs take their full 30 s.
+    station.start(QStringLiteral(VELD32CTL_PATH),
+                  {"--simulate", "--interval=20", records, "run", "1"});
+    const QByteArray running = (RunningCaption(1) + u'\n').toUtf8();
+    QByteArray err;
+    while (!err.contains(running) && station.waitForReadyRead(20000)) err += station.readAll();
+    ASSERT_EQ(err, running);
+    for (int i = 0; i < times; ++i)
+      ASSERT_EQ(::kill(static_cast<pid_t>(station.processId()), number), 0);
+    ASSERT_TRUE(station.waitForFinished(20000));
+    EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(station.exitCode(), static_cast<int>(ExitStatus::Stopped));
+    const QList<QByteArray> told = station.readAllStandardError().split('\n');
+    if (!kept) {
+      EXPECT_EQ(told.value(0), "veld32ctl: Test program 1 stopped; its record is not kept");
+      EXPECT_TRUE(told.value(1).contains(QFile::encodeName(folder))) << told.value(1).data();
+      continue;
+    }
+    EXPECT_EQ(told,
+              (QList<QByteArray>{"veld32ctl: Test program 1 stopped; its record is kept", ""}));
+    const CtlRun listed = RunCtl({"records", "--json", records});
+    const QList<QString> lines = listed.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << listed.out.toStdString();
+    const QJsonObject record = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(record.value("verdict").toString(), "stopped");
+    EXPECT_EQ(record.value("program").toInt(), 1);
+  }
+
+  // Outside the run the signals are as they were.
+  const auto handlers = [] {
+    std::array<struct sigaction, 2> now{};
+    ::sigaction(SIGINT, nullptr, &now[0]);
+    ::sigaction(SIGTERM, nullptr, &now[1]);
+    return std::make_pair(now[0].sa_handler, now[1].sa_handler);
+  };
+  const auto before = handlers();
+  EXPECT_EQ(RunCtl({"--simulate", "--simulate-speed=1000", "run", "1"}).status, 0);
+  EXPECT_EQ(handlers(), before);
+}
+#endif
 
 TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
   struct Case {
