@@ -89,6 +89,26 @@ TEST_F(SqliteFile, NewerSchemaIsRefusedUntouched) {
   EXPECT_EQ(Bytes(), before);
 }
 
+// A file of the first version gets the indexes that end in the listing's order, records kept.
+TEST_F(SqliteFile, AnOlderSchemaIsUpgradedKeepingItsRecords) {
+  {
+    auto store = Open();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  }
+  Statement(QStringLiteral("DROP INDEX runs_verdict"));
+  Statement(QStringLiteral("CREATE INDEX runs_verdict ON runs (verdict, started)"));
+  Statement(QStringLiteral("UPDATE schema_version SET version = 1"));
+  auto store = Open();
+  ASSERT_TRUE(store) << error_.toStdString();
+  QSqlQuery columns(store->Database());
+  ASSERT_TRUE(columns.exec(QStringLiteral("PRAGMA index_info(runs_verdict)")));
+  QStringList names;
+  while (columns.next()) names << columns.value(2).toString();
+  EXPECT_EQ(names, QStringList({"verdict", "started", "id"}));
+  EXPECT_EQ(store->RunCount({}).items, std::vector<qint64>{1});
+}
+
 TEST_F(SqliteFile, ReadOnlyFailsWithTheReason) {
   ASSERT_TRUE(Open());
   ASSERT_TRUE(QFile::setPermissions(file_, QFile::ReadOwner | QFile::ReadGroup));
