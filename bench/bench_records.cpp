@@ -101,9 +101,9 @@ void LargeDatabase(const QString& file, int count) {
       {"records --since=2026-06-01", filtered([](RecordFilter& f) {
          f.since = QDateTime(QDate(2026, 6, 1), QTime(0, 0), Qt::UTC);
        })},
-      {"records --dut=E00123 (prefix of 10)",
+      {"records --dut=E00123 (100 match)",
        filtered([](RecordFilter& f) { f.dutPrefix = "E00123"; })},
-      {"records --dut=E001 (prefix of 10,000)",
+      {"records --dut=E001 (10,000 match)",
        filtered([](RecordFilter& f) { f.dutPrefix = "E001"; })},
       {"records --tester=T-7", filtered([](RecordFilter& f) { f.tester = "T-7"; })},
       {"records --station=bench-3", filtered([](RecordFilter& f) { f.station = "bench-3"; })},

@@ -41,10 +41,16 @@ QString Plain(const QVariant& value) {
   return value.toString();
 }
 
-// Every record `each` goes through, as CSV to --csv FILE ("-": standard output), the file
-// replaced only once complete. `header` names the columns.
+CommandResult Unread(const QString& where, const QString& error) {
+  return CommandResult::Failure(
+      ExitStatus::FileFailure,
+      QStringLiteral("Cannot read the records in %1: %2").arg(where, error));
+}
+
+// Every record `each` reads from the store, as CSV to --csv FILE ("-": standard output), the
+// file replaced only once complete. `header` names the columns.
 CommandResult WriteCsv(
-    const CommandContext& context, const RecordRow& header,
+    const CommandContext& context, RecordStore& store, const RecordRow& header,
     const std::function<QString(const std::function<QString(const RecordRow&)>&)>& each) {
   const QString& name = context.options.csvFile;
   const auto failed = [&name](const QString& why) {
@@ -52,22 +58,25 @@ CommandResult WriteCsv(
         ExitStatus::FileFailure,
         QStringLiteral("The records could not be written to %1: %2").arg(name, why));
   };
-  if (name == file_access::kStandardStream) {
-    context.out << QString::fromUtf8(CsvHeader(header));
-    const QString error = each([&context](const RecordRow& row) {
-      context.out << QString::fromUtf8(CsvLine(row));
-      return QString();
-    });
-    return error.isEmpty() ? CommandResult{} : failed(error);
-  }
+  const bool toStream = name == file_access::kStandardStream;
   QSaveFile file(name);
-  if (!file.open(QIODevice::WriteOnly) || file.write(CsvHeader(header)) < 0)
-    return failed(file.errorString());
-  const QString error = each([&file](const RecordRow& row) {
-    return file.write(CsvLine(row)) < 0 ? file.errorString() : QString();
-  });
-  if (!error.isEmpty()) return failed(error);
-  if (!file.commit()) return failed(file.errorString());
+  if (!toStream && !file.open(QIODevice::WriteOnly)) return failed(file.errorString());
+  QString writeError;
+  const auto write = [&](const QByteArray& line) {
+    if (toStream) {
+      context.out << QString::fromUtf8(line);
+    } else if (file.write(line) < 0) {
+      writeError = file.errorString();
+    }
+    return writeError;
+  };
+  write(CsvHeader(header));
+  const QString error = writeError.isEmpty()
+                            ? each([&write](const RecordRow& row) { return write(CsvLine(row)); })
+                            : QString();
+  if (!writeError.isEmpty()) return failed(writeError);
+  if (!error.isEmpty()) return Unread(store.Where(), error);
+  if (!toStream && !file.commit()) return failed(file.errorString());
   return {};
 }
 
@@ -107,12 +116,6 @@ RecordFilter FilterOf(const CtlOptions& options) {
   return filter;
 }
 
-CommandResult Unread(const QString& where, const QString& error) {
-  return CommandResult::Failure(
-      ExitStatus::FileFailure,
-      QStringLiteral("Cannot read the records in %1: %2").arg(where, error));
-}
-
 // The newest --limit records of a listing (all for 0). When the page is full, standard error
 // says how many of how many the filter takes, and how to see them all.
 template <typename Record>
@@ -143,7 +146,7 @@ Fetched<Record> NewestPage(const CommandContext& context, RecordStore& store,
 CommandResult ListRuns(const CommandContext& context, RecordStore& store) {
   const RecordFilter filter = FilterOf(context.options);
   if (!context.options.csvFile.isEmpty()) {
-    return WriteCsv(context, RunRow({}), [&](const auto& write) {
+    return WriteCsv(context, store, RunRow({}), [&](const auto& write) {
       return EachRun(store, filter, [&write](const RunRecord& run) { return write(RunRow(run)); });
     });
   }
@@ -229,7 +232,7 @@ CommandResult ListProgramChanges(const CommandContext& context) {
   RecordStore& store = *opened.store;
   const RecordFilter filter = FilterOf(context.options);
   if (!context.options.csvFile.isEmpty()) {
-    return WriteCsv(context, ChangeRow({}), [&](const auto& write) {
+    return WriteCsv(context, store, ChangeRow({}), [&](const auto& write) {
       return EachChange(store, filter,
                         [&write](const ProgramChange& change) { return write(ChangeRow(change)); });
     });
