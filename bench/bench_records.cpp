@@ -1,5 +1,6 @@
 // The production records' figures: the time a durable record adds to a run (SQLite, synchronous
-// FULL), listings with a filter and the window's aggregates on one million records, and sending
+// FULL), veld32ctl's listing by each filter (the newest page and the count), the whole set as CSV
+// and the window's aggregates on one million records, and sending
 // 10,000 records that waited through an outage to a PostgreSQL server started for the purpose.
 // Usage: bench_records [records in the large database, default 1000000]
 #include <QCoreApplication>
@@ -17,12 +18,16 @@
 
 #include "bench/large_records.h"
 #include "records/record_location.h"
+#include "records/record_pages.h"
+#include "records/record_row.h"
 #include "records/record_tables.h"
 #include "records/sqlite_store.h"
 #include "tests/records/postgres_server.h"
 #include "tests/records/sample_records.h"
 
 namespace {
+
+constexpr int kListed = 100;  // veld32ctl's default --limit
 
 double Ms(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
 
@@ -57,27 +62,64 @@ void LargeDatabase(const QString& file, int count) {
     QElapsedTimer t;
     t.start();
     const std::size_t rows = query();
-    std::printf("  %-58s %8.1f ms (%zu rows)\n", what, Ms(t), rows);
+    std::printf("  %-62s %8.1f ms (%zu rows)\n", what, Ms(t), rows);
   };
-  const auto runs = [&](RecordFilter filter, int limit) {
-    return [&store, filter, limit] { return store->Runs(filter, limit).items.size(); };
+  // As veld32ctl lists them: the newest page and, when it is full, the count of all.
+  const auto listing = [&store](RecordFilter filter) {
+    return [&store, filter] {
+      const Fetched<RunRecord> page = store->Runs(filter, kListed);
+      if (!page.ok()) std::printf("    %s\n", qPrintable(page.error));
+      if (page.items.size() == std::size_t(kListed)) {
+        const Fetched<qint64> count = store->RunCount(filter);
+        if (!count.ok()) std::printf("    %s\n", qPrintable(count.error));
+      }
+      return page.items.size();
+    };
   };
-  RecordFilter dut, tester, program, verdict, station, month;
-  dut.dutPrefix = QStringLiteral("E00123");
-  tester.tester = QStringLiteral("T-7");
-  program.program = 2;
-  verdict.outcome = RunOutcome::Fail;
-  station.station = QStringLiteral("bench-3");
-  month.since = QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
-  month.until = QDateTime(QDate(2026, 3, 31), QTime(23, 59), Qt::UTC);
-  measure("records --dut=E00123 (prefix)", runs(dut, -1));
-  measure("records --since/--until (a month)", runs(month, -1));
-  measure("records --tester=T-7 (all)", runs(tester, -1));
-  measure("records --verdict=fail, newest 1000 (the window's page)", runs(verdict, 1000));
-  measure("records --station=bench-3 --program=2, newest 1000", [&] {
-    RecordFilter both = station;
-    both.program = 2;
-    return store->Runs(both, 1000).items.size();
+  const auto filtered = [](const std::function<void(RecordFilter&)>& set) {
+    RecordFilter filter;
+    set(filter);
+    return filter;
+  };
+  const std::pair<const char*, RecordFilter> filters[] = {
+      {"records (no filter)", {}},
+      {"records --since=2026-03-01 --until=2026-03-31", filtered([](RecordFilter& f) {
+         f.since = QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
+         f.until = QDateTime(QDate(2026, 3, 31), QTime(23, 59, 59, 999), Qt::UTC);
+       })},
+      {"records --since=2026-06-01", filtered([](RecordFilter& f) {
+         f.since = QDateTime(QDate(2026, 6, 1), QTime(0, 0), Qt::UTC);
+       })},
+      {"records --dut=E00123 (100 match)",
+       filtered([](RecordFilter& f) { f.dutPrefix = "E00123"; })},
+      {"records --dut=E001 (10,000 match)",
+       filtered([](RecordFilter& f) { f.dutPrefix = "E001"; })},
+      {"records --tester=T-7", filtered([](RecordFilter& f) { f.tester = "T-7"; })},
+      {"records --station=bench-3", filtered([](RecordFilter& f) { f.station = "bench-3"; })},
+      {"records --program=2", filtered([](RecordFilter& f) { f.program = 2; })},
+      {"records --verdict=fail", filtered([](RecordFilter& f) { f.outcome = RunOutcome::Fail; })},
+      {"records --verdict=\"between limits\"",
+       filtered([](RecordFilter& f) { f.outcome = RunOutcome::BetweenLimits; })},
+      {"records --station=bench-3 --program=2", filtered([](RecordFilter& f) {
+         f.station = "bench-3";
+         f.program = 2;
+       })},
+  };
+  std::printf("  as veld32ctl lists them: the newest %d, and the count when there are more\n",
+              kListed);
+  for (const auto& [what, filter] : filters) measure(what, listing(filter));
+  measure("records --csv, every run (in pages, rows made and formatted)", [&store] {
+    std::size_t rows = 0;
+    EachRun(*store, {}, [&rows](const RunRecord& run) {
+      rows += CsvLine(RunRow(run)).endsWith('\n') ? 1 : 0;
+      return QString();
+    });
+    return rows;
+  });
+  measure("the window's page: --verdict=fail, newest 1000", [&store] {
+    RecordFilter verdict;
+    verdict.outcome = RunOutcome::Fail;
+    return store->Runs(verdict, 1000).items.size();
   });
   measure("stats, all records", [&] { return store->Stats({}).items.size(); });
   measure("impedance histogram, all records (50 bins)",

@@ -146,6 +146,14 @@ Fetched<ProgramChange> PostgresStore::Changes(const RecordFilter& filter, int li
     return SelectChanges(db, Dialect::Postgres, filter, limit, offset);
   });
 }
+Fetched<qint64> PostgresStore::RunCount(const RecordFilter& filter) {
+  return FromServer<qint64>(
+      [&](QSqlDatabase& db) { return SelectCount(db, Dialect::Postgres, filter, true); });
+}
+Fetched<qint64> PostgresStore::ChangeCount(const RecordFilter& filter) {
+  return FromServer<qint64>(
+      [&](QSqlDatabase& db) { return SelectCount(db, Dialect::Postgres, filter, false); });
+}
 Fetched<ProgramStats> PostgresStore::Stats(const RecordFilter& filter) {
   return FromServer<ProgramStats>(
       [&](QSqlDatabase& db) { return SelectStats(db, Dialect::Postgres, filter); });

@@ -57,9 +57,16 @@ struct ProgramChange {
   bool sent = false;  // set by the store
 };
 
+// A record's place in a listing, newest first: its start (a change's time), then its id.
+struct RecordKey {
+  QDateTime time;
+  QUuid id;
+};
+
 // Which records a listing takes; an empty or absent member takes every record. `since` and
 // `until` bound the start (a change's time) inclusively; `dutPrefix` matches the start of the
-// DUT id exactly (case counts); `tester` is the tester's serial.
+// DUT id exactly (case counts); `tester` is the tester's serial. `after` takes only the records
+// listed after that one: the next page, which the index finds without reading the pages before.
 struct RecordFilter {
   std::optional<QDateTime> since, until;
   QString dutPrefix;
@@ -67,6 +74,7 @@ struct RecordFilter {
   QString station;
   std::optional<int> program;
   std::optional<RunOutcome> outcome;
+  std::optional<RecordKey> after;
 };
 
 // One program's figures over the filtered runs; the impedance figures leave out runs without a

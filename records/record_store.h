@@ -43,6 +43,9 @@ class RecordStore {
   // Filtered by since/until, tester and station.
   virtual Fetched<ProgramChange> Changes(const RecordFilter& filter, int limit = -1,
                                          int offset = 0) = 0;
+  // How many records the filter takes (changes: by since/until, tester and station).
+  virtual Fetched<qint64> RunCount(const RecordFilter& filter) = 0;
+  virtual Fetched<qint64> ChangeCount(const RecordFilter& filter) = 0;
   // One entry per program, ascending.
   virtual Fetched<ProgramStats> Stats(const RecordFilter& filter) = 0;
   // How many filtered runs have an impedance in each of `bins` equal bins from `lowOhms` to

@@ -13,42 +13,53 @@
 namespace {
 
 // Each step takes the schema from the version of its position to the next one.
-const std::vector<QStringList> kUpgrades = {
-    {
-        QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)"),
-        QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"),
-        QStringLiteral(
-            "CREATE TABLE runs (id TEXT PRIMARY KEY, started TEXT NOT NULL, ended TEXT NOT NULL, "
-            "dut TEXT NOT NULL, operator TEXT NOT NULL, station TEXT NOT NULL, "
-            "usb_serial TEXT NOT NULL, tester_serial TEXT NOT NULL, firmware TEXT NOT NULL, "
-            "calibrated TEXT NOT NULL, calibration_overdue INTEGER NOT NULL, "
-            "program INTEGER NOT NULL, current_index INTEGER NOT NULL, "
-            "frequency_index INTEGER NOT NULL, pulse_width_us INTEGER NOT NULL, "
-            "duration_seconds INTEGER NOT NULL, duration_hours INTEGER NOT NULL, "
-            "mode INTEGER NOT NULL, pass_ohms INTEGER NOT NULL, fail_ohms INTEGER NOT NULL, "
-            "impedance_ohms DOUBLE PRECISION, verdict TEXT NOT NULL, error_text TEXT NOT NULL, "
-            "version TEXT NOT NULL, sent INTEGER NOT NULL)"),
-        QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
-        QStringLiteral("CREATE INDEX runs_dut ON runs (dut, started)"),
-        QStringLiteral("CREATE INDEX runs_tester ON runs (tester_serial, started)"),
-        QStringLiteral("CREATE INDEX runs_station ON runs (station, started)"),
-        QStringLiteral("CREATE INDEX runs_program ON runs (program, started)"),
-        QStringLiteral("CREATE INDEX runs_impedance ON runs (program, impedance_ohms, verdict)"),
-        QStringLiteral("CREATE INDEX runs_verdict ON runs (verdict, started)"),
-        QStringLiteral("CREATE INDEX runs_unsent ON runs (sent) WHERE sent = 0"),
-        QStringLiteral(
-            "CREATE TABLE changes (id TEXT PRIMARY KEY, changed TEXT NOT NULL, "
-            "operator TEXT NOT NULL, station TEXT NOT NULL, usb_serial TEXT NOT NULL, "
-            "tester_serial TEXT NOT NULL, firmware TEXT NOT NULL, calibrated TEXT NOT NULL, "
-            "calibration_overdue INTEGER NOT NULL, action TEXT NOT NULL, "
-            "programs_sent TEXT NOT NULL, programs_echoed TEXT NOT NULL, agreed INTEGER NOT NULL, "
-            "version TEXT NOT NULL, sent INTEGER NOT NULL)"),
-        QStringLiteral("CREATE INDEX changes_changed ON changes (changed)"),
-        QStringLiteral("CREATE INDEX changes_tester ON changes (tester_serial, changed)"),
-        QStringLiteral("CREATE INDEX changes_station ON changes (station, changed)"),
-        QStringLiteral("CREATE INDEX changes_unsent ON changes (sent) WHERE sent = 0"),
-    },
-};
+std::vector<QStringList> Upgrades(Dialect dialect) {
+  // Version 2: PostgreSQL finds a DUT prefix as a range of the ids' bytes, which its index must
+  // then be sorted by (SQLite's texts always are).
+  QStringList bytewiseDut;
+  if (dialect == Dialect::Postgres) {
+    bytewiseDut << QStringLiteral("DROP INDEX runs_dut")
+                << QStringLiteral("CREATE INDEX runs_dut ON runs (dut COLLATE \"C\", started)");
+  }
+  return {
+      {
+          QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)"),
+          QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"),
+          QStringLiteral(
+              "CREATE TABLE runs (id TEXT PRIMARY KEY, started TEXT NOT NULL, ended TEXT NOT NULL, "
+              "dut TEXT NOT NULL, operator TEXT NOT NULL, station TEXT NOT NULL, "
+              "usb_serial TEXT NOT NULL, tester_serial TEXT NOT NULL, firmware TEXT NOT NULL, "
+              "calibrated TEXT NOT NULL, calibration_overdue INTEGER NOT NULL, "
+              "program INTEGER NOT NULL, current_index INTEGER NOT NULL, "
+              "frequency_index INTEGER NOT NULL, pulse_width_us INTEGER NOT NULL, "
+              "duration_seconds INTEGER NOT NULL, duration_hours INTEGER NOT NULL, "
+              "mode INTEGER NOT NULL, pass_ohms INTEGER NOT NULL, fail_ohms INTEGER NOT NULL, "
+              "impedance_ohms DOUBLE PRECISION, verdict TEXT NOT NULL, error_text TEXT NOT NULL, "
+              "version TEXT NOT NULL, sent INTEGER NOT NULL)"),
+          QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
+          QStringLiteral("CREATE INDEX runs_dut ON runs (dut, started)"),
+          QStringLiteral("CREATE INDEX runs_tester ON runs (tester_serial, started)"),
+          QStringLiteral("CREATE INDEX runs_station ON runs (station, started)"),
+          QStringLiteral("CREATE INDEX runs_program ON runs (program, started)"),
+          QStringLiteral("CREATE INDEX runs_impedance ON runs (program, impedance_ohms, verdict)"),
+          QStringLiteral("CREATE INDEX runs_verdict ON runs (verdict, started)"),
+          QStringLiteral("CREATE INDEX runs_unsent ON runs (sent) WHERE sent = 0"),
+          QStringLiteral(
+              "CREATE TABLE changes (id TEXT PRIMARY KEY, changed TEXT NOT NULL, "
+              "operator TEXT NOT NULL, station TEXT NOT NULL, usb_serial TEXT NOT NULL, "
+              "tester_serial TEXT NOT NULL, firmware TEXT NOT NULL, calibrated TEXT NOT NULL, "
+              "calibration_overdue INTEGER NOT NULL, action TEXT NOT NULL, "
+              "programs_sent TEXT NOT NULL, programs_echoed TEXT NOT NULL, agreed INTEGER NOT "
+              "NULL, "
+              "version TEXT NOT NULL, sent INTEGER NOT NULL)"),
+          QStringLiteral("CREATE INDEX changes_changed ON changes (changed)"),
+          QStringLiteral("CREATE INDEX changes_tester ON changes (tester_serial, changed)"),
+          QStringLiteral("CREATE INDEX changes_station ON changes (station, changed)"),
+          QStringLiteral("CREATE INDEX changes_unsent ON changes (sent) WHERE sent = 0"),
+      },
+      bytewiseDut,
+  };
+}
 
 const QString kRunColumns = QStringLiteral(
     "id, started, ended, dut, operator, station, usb_serial, tester_serial, firmware, "
@@ -146,16 +157,25 @@ Where FilterWhere(const RecordFilter& filter, Dialect dialect, const QString& ti
   Where where;
   if (filter.since) where.Add(timeColumn + QStringLiteral(" >= ?"), {TimeText(*filter.since)});
   if (filter.until) where.Add(timeColumn + QStringLiteral(" <= ?"), {TimeText(*filter.until)});
+  if (filter.after) {
+    // The range on the time alone is what the index narrows to.
+    const QString time = TimeText(filter.after->time);
+    const QString id = filter.after->id.toString(QUuid::WithoutBraces);
+    where.Add(QStringLiteral("%1 <= ? AND (%1 < ? OR id < ?)").arg(timeColumn), {time, time, id});
+  }
   if (!filter.tester.isEmpty()) where.Add(QStringLiteral("tester_serial = ?"), {filter.tester});
   if (!filter.station.isEmpty()) where.Add(QStringLiteral("station = ?"), {filter.station});
   if (!runs) return where;
   if (!filter.dutPrefix.isEmpty()) {
+    // Compared byte by byte (SQLite's texts always are, PostgreSQL's in the collation "C" of
+    // its index), the DUT ids with the prefix lie in a range the index finds; the comparison of
+    // the start keeps exactly those that begin with it.
+    const QString highest = filter.dutPrefix + QString::fromUcs4(U"\U0010FFFF");
     if (dialect == Dialect::Postgres) {
-      where.Add(QStringLiteral("starts_with(dut, ?)"), {filter.dutPrefix});
+      where.Add(QStringLiteral(
+                    "dut COLLATE \"C\" >= ? AND dut COLLATE \"C\" < ? AND starts_with(dut, ?)"),
+                {filter.dutPrefix, highest, filter.dutPrefix});
     } else {
-      // SQLite compares texts byte by byte: the range lets the index find the prefix, and the
-      // comparison of the start keeps exactly the DUT ids that begin with it.
-      const QString highest = filter.dutPrefix + QString::fromUcs4(U"\U0010FFFF");
       where.Add(QStringLiteral("dut >= ? AND dut < ? AND substr(dut, 1, length(?)) = ?"),
                 {filter.dutPrefix, highest, filter.dutPrefix, filter.dutPrefix});
     }
@@ -294,8 +314,9 @@ QString UpgradeSchema(QSqlDatabase& db, Dialect dialect) {
   if (dialect == Dialect::Postgres)
     error = Exec(db, QStringLiteral("SELECT pg_advisory_xact_lock(3232)"));
   if (error.isEmpty()) version = SchemaVersion(db, &error);
+  const std::vector<QStringList> upgrades = Upgrades(dialect);
   for (int step = version; error.isEmpty() && step < kSchemaVersion; ++step) {
-    for (const QString& statement : kUpgrades[step]) {
+    for (const QString& statement : upgrades[std::size_t(step)]) {
       error = Exec(db, statement);
       if (!error.isEmpty()) break;
     }
@@ -367,6 +388,26 @@ Fetched<ProgramChange> SelectChanges(QSqlDatabase& db, Dialect dialect, const Re
                      QStringLiteral("SELECT %1 FROM changes%2 ORDER BY changed DESC, id DESC%3")
                          .arg(kChangeColumns, where.sql, Page(limit, offset)),
                      where.values);
+}
+
+Fetched<qint64> SelectCount(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter,
+                            bool runs) {
+  const Where where = FilterWhere(
+      filter, dialect, runs ? QStringLiteral("started") : QStringLiteral("changed"), runs);
+  Fetched<qint64> fetched;
+  QSqlQuery query(db);
+  if (!Run(query,
+           QStringLiteral("SELECT COUNT(*) FROM %1%2")
+               .arg(runs ? QStringLiteral("runs") : QStringLiteral("changes"), where.sql),
+           where.values, &fetched.error))
+    return fetched;
+  if (query.next()) {
+    fetched.items.push_back(query.value(0).toLongLong());
+  } else {
+    fetched.error = query.lastError().isValid() ? SqlReason(query.lastError())
+                                                : QStringLiteral("the count came back empty");
+  }
+  return fetched;
 }
 
 Fetched<ProgramStats> SelectStats(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter) {

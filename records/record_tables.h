@@ -14,7 +14,7 @@
 enum class Dialect { Sqlite, Postgres };
 
 // The schema this program writes; a database at a higher version was written by a newer one.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // The reason a statement failed, in the database's own words.
 QString SqlReason(const QSqlError& error);
@@ -47,6 +47,9 @@ Fetched<RunRecord> SelectRuns(QSqlDatabase& db, Dialect dialect, const RecordFil
                               int limit, int offset);
 Fetched<ProgramChange> SelectChanges(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter,
                                      int limit, int offset);
+// How many runs (or changes) the filter takes; one item.
+Fetched<qint64> SelectCount(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter,
+                            bool runs);
 Fetched<ProgramStats> SelectStats(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter);
 Fetched<qint64> SelectHistogram(QSqlDatabase& db, Dialect dialect, const RecordFilter& filter,
                                 double lowOhms, double highOhms, int bins);

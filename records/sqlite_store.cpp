@@ -91,6 +91,12 @@ Fetched<RunRecord> SqliteStore::Runs(const RecordFilter& filter, int limit, int 
 Fetched<ProgramChange> SqliteStore::Changes(const RecordFilter& filter, int limit, int offset) {
   return Explained(SelectChanges(db_, Dialect::Sqlite, filter, limit, offset), file_);
 }
+Fetched<qint64> SqliteStore::RunCount(const RecordFilter& filter) {
+  return Explained(SelectCount(db_, Dialect::Sqlite, filter, true), file_);
+}
+Fetched<qint64> SqliteStore::ChangeCount(const RecordFilter& filter) {
+  return Explained(SelectCount(db_, Dialect::Sqlite, filter, false), file_);
+}
 Fetched<ProgramStats> SqliteStore::Stats(const RecordFilter& filter) {
   return Explained(SelectStats(db_, Dialect::Sqlite, filter), file_);
 }

@@ -20,6 +20,8 @@ class SqliteStore : public RecordStore {
   Fetched<RunRecord> Runs(const RecordFilter& filter, int limit = -1, int offset = 0) override;
   Fetched<ProgramChange> Changes(const RecordFilter& filter, int limit = -1,
                                  int offset = 0) override;
+  Fetched<qint64> RunCount(const RecordFilter& filter) override;
+  Fetched<qint64> ChangeCount(const RecordFilter& filter) override;
   Fetched<ProgramStats> Stats(const RecordFilter& filter) override;
   Fetched<qint64> ImpedanceHistogram(const RecordFilter& filter, double lowOhms, double highOhms,
                                      int bins) override;

@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
+#include "records/record_pages.h"
+#include "records/record_row.h"
 #include "records/record_store.h"
-#include "records/records_csv.h"
 
 struct RecordsQuery::State {
   RecordLocation location;
@@ -71,17 +72,14 @@ struct RecordsQuery::State {
     if (records == nullptr) return error;
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    bool written = file.write(RunRecordsCsvHeader()) >= 0;
-    for (int offset = 0; written;) {
-      const Fetched<RunRecord> batch = records->Runs(filter, kExportBatch, offset);
-      if (!batch.ok()) return batch.error;
-      for (const RunRecord& run : batch.items)
-        written = written && file.write(RunRecordsCsvLine(run)) >= 0;
-      count += static_cast<qint64>(batch.items.size());
-      offset += kExportBatch;
-      if (static_cast<int>(batch.items.size()) < kExportBatch) break;
-    }
-    if (!written || !file.commit()) return file.errorString();
+    if (file.write(CsvHeader(RunRow({}))) < 0) return file.errorString();
+    error = EachRun(*records, filter, [&file, &count](const RunRecord& run) {
+      if (file.write(CsvLine(RunRow(run))) < 0) return file.errorString();
+      ++count;
+      return QString();
+    });
+    if (!error.isEmpty()) return error;
+    if (!file.commit()) return file.errorString();
     return {};
   }
 };

@@ -32,7 +32,6 @@ class RecordsQuery : public QObject {
  public:
   static constexpr int kHistogramBins = 40;
   static constexpr int kSeriesRuns = 2000;
-  static constexpr int kExportBatch = 5000;
 
   explicit RecordsQuery(RecordLocation location, QObject* parent = nullptr);
   ~RecordsQuery() override;

@@ -105,10 +105,10 @@ const std::array<CtlCommand, 10> kCommands = {{
      Recording({QStringLiteral("--yes")}), ServiceWords, ServiceTester},
     {QStringLiteral("records"), false, D::None, false, nullptr,
      Filtering({QStringLiteral("--dut"), QStringLiteral("--program"), QStringLiteral("--verdict"),
-                QStringLiteral("--csv")}),
+                QStringLiteral("--csv"), QStringLiteral("--limit")}),
      RecordsWords, ListRecords},
-    {QStringLiteral("history"), false, D::None, false, nullptr, Filtering({}), nullptr,
-     ListProgramChanges},
+    {QStringLiteral("history"), false, D::None, false, nullptr,
+     Filtering({QStringLiteral("--csv"), QStringLiteral("--limit")}), nullptr, ListProgramChanges},
 }};
 
 }  // namespace

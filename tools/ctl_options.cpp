@@ -75,6 +75,7 @@ const std::pair<const char*, const char*> kRecordOptions[] = {
     {"--since", "--since needs a date or time (2025-03-01 or 2025-03-01T08:00:00Z)"},
     {"--until", "--until needs a date or time (2025-03-01 or 2025-03-01T08:00:00Z)"},
     {"--tester", "--tester needs the tester's serial number"},
+    {"--limit", "--limit needs a number of records, 0 for all"},
     {"--verdict",
      "--verdict needs pass, fail, \"between limits\", \"no reading\", stopped "
      "or error"}};
@@ -230,13 +231,13 @@ class LineParser {
   }
 
   bool TakeRecordOptions() {
-    QString months, since, until;
+    QString months, since, until, limit;
     if (!RecordValue("--records", options_.records) || !RecordValue("--dut", options_.dut) ||
         !RecordValue("--operator", options_.operatorName) ||
         !RecordValue("--station", options_.station) ||
         !RecordValue("--calibration-interval", months) || !RecordValue("--since", since) ||
         !RecordValue("--until", until) || !RecordValue("--tester", options_.tester) ||
-        !RecordValue("--verdict", options_.verdict))
+        !RecordValue("--verdict", options_.verdict) || !RecordValue("--limit", limit))
       return false;
     options_.stationGiven = !options_.station.isEmpty();
     if (!options_.stationGiven) options_.station = QSysInfo::machineHostName();
@@ -244,6 +245,15 @@ class LineParser {
       const auto value = BoundedNumber(months, 1, 1200);
       if (!value) return Fail(Needs("--calibration-interval"));
       options_.calibrationIntervalMonths = *value;
+    }
+    if (!limit.isEmpty()) {
+      const auto value = BoundedNumber(limit, 0, std::numeric_limits<int>::max());
+      if (!value) return Fail(Needs("--limit"));
+      options_.limit = *value;
+      if (!options_.csvFile.isEmpty())
+        return Fail(QStringLiteral(
+            "Options --limit and --csv exclude each other: --csv writes every record the "
+            "filters take"));
     }
     if (!since.isEmpty() && !(options_.since = Moment(since, false))) return Fail(Needs("--since"));
     if (!until.isEmpty() && !(options_.until = Moment(until, true))) return Fail(Needs("--until"));
@@ -359,13 +369,17 @@ QString UsageText() {
              "waiting for the\n"
              "                             server. Filters: --since=WHEN --until=WHEN --dut=PREFIX "
              "--tester=SERIAL\n"
-             "                             --station=NAME --program=N --verdict=VERDICT; --csv "
-             "FILE "
-             "(- standard\n"
-             "                             output) writes the filtered set\n"
+             "                             --station=NAME --program=N --verdict=VERDICT; "
+             "--limit=N lists the\n"
+             "                             newest N (default 100, 0 all); --csv FILE (- standard "
+             "output) writes\n"
+             "                             the whole filtered set\n"
              "  history                    the changes of the testers' programs (uploads, "
              "service), "
-             "newest first\n\n"
+             "newest first;\n"
+             "                             filters --since --until --tester --station; --limit=N "
+             "and --csv FILE\n"
+             "                             as for records\n\n"
              "Options:\n"
              "  --simulate[=STATE]      talk to the built-in simulated tester; its programs are "
              "kept in STATE;\n"

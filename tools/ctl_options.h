@@ -35,7 +35,7 @@ struct CtlOptions {
   int timeoutMs = 5000;
   bool timeoutGiven = false;  // run waits for its result by the program's duration otherwise
   int testProgram = 0;        // N of run (1..3)
-  QString csvFile;            // --csv FILE of run; empty without one
+  QString csvFile;            // --csv FILE of run, records and history; empty without one
   ServiceRequest service;     // what service asks for
   bool yes = false;           // --yes: service may write to the tester
   SimulationOptions simulation;
@@ -61,6 +61,7 @@ struct CtlOptions {
   std::optional<QDateTime> until;  // before this moment
   QString tester;                  // --tester=SERIAL: the tester's serial number
   QString verdict;                 // --verdict=VERDICT as given
+  int limit = 100;                 // --limit=N: a listing shows the newest N; 0 shows all
 };
 
 struct ParsedCommandLine {

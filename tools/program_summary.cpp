@@ -29,10 +29,6 @@ QString ModeCaption(TestMode mode) {
   return mode == TestMode::Duration ? QStringLiteral("Duration") : QStringLiteral("Single Measure");
 }
 
-QString ModeJson(TestMode mode) {
-  return mode == TestMode::Duration ? QStringLiteral("duration") : QStringLiteral("single");
-}
-
 // Hours as the hours box shows them, then the minutes and seconds as the duration box does.
 QString DurationColumn(const ProgramSettings& program) {
   return QString::number(program.durationHours) + u':' + DurationText(program.durationSeconds);
@@ -65,16 +61,6 @@ QString ProgramJson(const ProgramSummary& s) {
 }
 
 }  // namespace
-
-std::vector<std::pair<QString, QVariant>> SettingsValues(const ProgramSettings& p) {
-  return {{QStringLiteral("current_mA"), int{CurrentLevelMilliamps(p.currentIndex)}},
-          {QStringLiteral("frequency_Hz"), int{FrequencyHertz(p.frequencyIndex)}},
-          {QStringLiteral("pulse_width_us"), int{p.pulseWidthUs}},
-          {QStringLiteral("mode"), ModeJson(p.mode)},
-          {QStringLiteral("duration_s"), p.durationHours * 3600 + p.durationSeconds},
-          {QStringLiteral("pass_ohms"), int{p.passOhms}},
-          {QStringLiteral("fail_ohms"), int{p.failOhms}}};
-}
 
 ProgramSummary SummarizeProgram(const TestProgramsModel& model, int index, const QString& section) {
   ProgramSummary summary;

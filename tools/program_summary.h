@@ -2,12 +2,11 @@
 
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
-#include <utility>
 #include <vector>
 
 #include "device_link/program_settings.h"
+#include "programs/settings_values.h"
 
 class TestProgramsModel;
 
@@ -34,10 +33,6 @@ std::vector<ProgramSummary> SummarizeAllPrograms(const TestProgramsModel& model)
 // One row per program under a header line: current (mA), frequency (Hz), pulse width (us),
 // mode, duration (h:mm:ss), pass and fail (ohms), pulse charge (uC), average current (mA).
 QString ProgramTable(const std::vector<ProgramSummary>& programs);
-
-// The settings by the names of their JSON members and CSV columns: current_mA, frequency_Hz,
-// pulse_width_us, mode ("duration" or "single"), duration_s, pass_ohms and fail_ohms.
-std::vector<std::pair<QString, QVariant>> SettingsValues(const ProgramSettings& program);
 
 // {"programs": [{"section": ..., "current_mA": ..., ..., "warnings": [...]}]}
 QString ProgramsJson(const std::vector<ProgramSummary>& programs);

@@ -1,107 +1,83 @@
-#include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <functional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "config_files/file_access.h"
+#include "records/record_pages.h"
+#include "records/record_row.h"
 #include "records/record_store.h"
-#include "tester/run_record.h"
 #include "tools/command_context.h"
 #include "tools/json_text.h"
-#include "tools/program_summary.h"
 #include "tools/record_keeping.h"
 
 namespace {
 
-// One record as named values, in the order of its JSON members and CSV columns.
-using Row = std::vector<std::pair<QString, QVariant>>;
-
 QString Utc(const QDateTime& time) { return time.toUTC().toString(Qt::ISODateWithMs); }
 
-void AddTester(Row& row, const TesterFacts& tester) {
-  row.insert(row.end(), {{QStringLiteral("usb_serial"), tester.usbSerial},
-                         {QStringLiteral("tester_serial"), tester.testerSerial},
-                         {QStringLiteral("firmware"), tester.firmware},
-                         {QStringLiteral("calibrated"), tester.calibrated},
-                         {QStringLiteral("calibration_overdue"), tester.calibrationOverdue}});
-}
+QString JsonLine(const RecordRow& row);
 
-Row RunRow(const RunRecord& r) {
-  Row row{{QStringLiteral("id"), r.id.toString(QUuid::WithoutBraces)},
-          {QStringLiteral("started"), Utc(r.started)},
-          {QStringLiteral("ended"), Utc(r.ended)},
-          {QStringLiteral("dut"), r.dut},
-          {QStringLiteral("operator"), r.operatorName},
-          {QStringLiteral("station"), r.station}};
-  AddTester(row, r.tester);
-  row.emplace_back(QStringLiteral("program"), int{r.settings.number});
-  for (auto& value : SettingsValues(r.settings)) row.push_back(std::move(value));
-  row.insert(row.end(),
-             {{QStringLiteral("impedance_ohms"),
-               r.impedanceOhms ? QVariant(*r.impedanceOhms) : QVariant()},
-              {QStringLiteral("verdict"), RunOutcomeName(r.outcome)},
-              {QStringLiteral("error"), r.errorText.isEmpty() ? QVariant() : r.errorText},
-              {QStringLiteral("version"), r.version},
-              {QStringLiteral("sent"), r.sent}});
-  return row;
-}
-
-QString ProgramsJson(const std::vector<ProgramSettings>& programs) {
+// A change's programs are rows of their own.
+QString JsonValue(const QVariant& value) {
+  if (value.metaType() != QMetaType::fromType<RecordRows>()) return json_text::Value(value);
   QStringList items;
-  for (const ProgramSettings& p : programs) {
-    std::vector<std::pair<QString, QString>> members{
-        {QStringLiteral("program"), json_text::Integer(p.number)}};
-    for (const auto& [name, value] : SettingsValues(p))
-      members.emplace_back(name, json_text::Value(value));
-    items << json_text::Object(members);
-  }
+  for (const RecordRow& row : value.value<RecordRows>()) items << JsonLine(row);
   return json_text::Array(items);
 }
 
-std::vector<std::pair<QString, QString>> JsonMembers(const Row& row) {
+QString JsonLine(const RecordRow& row) {
   std::vector<std::pair<QString, QString>> members;
-  for (const auto& [name, value] : row) members.emplace_back(name, json_text::Value(value));
-  return members;
+  for (const auto& [name, value] : row) members.emplace_back(name, JsonValue(value));
+  return json_text::Object(members);
 }
 
-QString JsonLine(const Row& row) { return json_text::Object(JsonMembers(row)); }
-
-// A value as the table and CSV show it: nothing for null.
+// A figure as the stats table shows it: nothing for null.
 QString Plain(const QVariant& value) {
   if (value.isNull()) return {};
   if (value.typeId() == QMetaType::Double) return OhmsText(value.toDouble());
-  if (value.typeId() == QMetaType::Bool) return value.toBool() ? "true" : "false";
   return value.toString();
 }
 
-QByteArray CsvText(const std::vector<Row>& rows, const Row& names) {
-  QByteArray text;
-  for (const auto& [name, value] : names) text += (text.isEmpty() ? "" : ",") + name.toUtf8();
-  text += '\n';
-  for (const Row& row : rows) {
-    QByteArray line;
-    for (const auto& [name, value] : row)
-      line += (line.isEmpty() ? "" : ",") + CsvCell(Plain(value));
-    text += line + '\n';
-  }
-  return text;
-}
-
-// The CSV to --csv FILE, replacing it only once complete ("-": standard output).
-CommandResult WriteCsv(const CommandContext& context, const QByteArray& text) {
-  const QString& name = context.options.csvFile;
-  if (name == file_access::kStandardStream) {
-    context.out << QString::fromUtf8(text);
-    return {};
-  }
-  QSaveFile file(name);
-  if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
-    return {};
+CommandResult Unread(const QString& where, const QString& error) {
   return CommandResult::Failure(
       ExitStatus::FileFailure,
-      QStringLiteral("The records could not be written to %1: %2").arg(name, file.errorString()));
+      QStringLiteral("Cannot read the records in %1: %2").arg(where, error));
+}
+
+// Every record `each` reads from the store, as CSV to --csv FILE ("-": standard output), the
+// file replaced only once complete. `header` names the columns.
+CommandResult WriteCsv(
+    const CommandContext& context, RecordStore& store, const RecordRow& header,
+    const std::function<QString(const std::function<QString(const RecordRow&)>&)>& each) {
+  const QString& name = context.options.csvFile;
+  const auto failed = [&name](const QString& why) {
+    return CommandResult::Failure(
+        ExitStatus::FileFailure,
+        QStringLiteral("The records could not be written to %1: %2").arg(name, why));
+  };
+  const bool toStream = name == file_access::kStandardStream;
+  QSaveFile file(name);
+  if (!toStream && !file.open(QIODevice::WriteOnly)) return failed(file.errorString());
+  QString writeError;
+  const auto write = [&](const QByteArray& line) {
+    if (toStream) {
+      context.out << QString::fromUtf8(line);
+    } else if (file.write(line) < 0) {
+      writeError = file.errorString();
+    }
+    return writeError;
+  };
+  write(CsvHeader(header));
+  const QString error = writeError.isEmpty()
+                            ? each([&write](const RecordRow& row) { return write(CsvLine(row)); })
+                            : QString();
+  if (!writeError.isEmpty()) return failed(writeError);
+  if (!error.isEmpty()) return Unread(store.Where(), error);
+  if (!toStream && !file.commit()) return failed(file.errorString());
+  return {};
 }
 
 // Aligned columns under a header, two blanks apart; line breaks in a value become blanks.
@@ -140,20 +116,44 @@ RecordFilter FilterOf(const CtlOptions& options) {
   return filter;
 }
 
-CommandResult Unread(const QString& where, const QString& error) {
-  return CommandResult::Failure(
-      ExitStatus::FileFailure,
-      QStringLiteral("Cannot read the records in %1: %2").arg(where, error));
+// The newest --limit records of a listing (all for 0). When the page is full, standard error
+// says how many of how many the filter takes, and how to see them all.
+template <typename Record>
+Fetched<Record> NewestPage(const CommandContext& context, RecordStore& store,
+                           const RecordFilter& filter, bool runs) {
+  const int limit = context.options.limit;
+  Fetched<Record> page;
+  if constexpr (std::is_same_v<Record, RunRecord>) {
+    page = store.Runs(filter, limit > 0 ? limit : -1);
+  } else {
+    page = store.Changes(filter, limit > 0 ? limit : -1);
+  }
+  if (!page.ok() || limit <= 0 || static_cast<qsizetype>(page.items.size()) < limit) return page;
+  const Fetched<qint64> count = runs ? store.RunCount(filter) : store.ChangeCount(filter);
+  if (!count.ok()) return {{}, count.error};
+  if (count.items.front() > limit) {
+    context.err << QStringLiteral(
+                       "veld32ctl: showing the newest %1 of %2 %3; --limit=0 lists all, --csv "
+                       "FILE writes all")
+                       .arg(limit)
+                       .arg(count.items.front())
+                       .arg(runs ? QStringLiteral("records") : QStringLiteral("changes"))
+                << '\n';
+  }
+  return page;
 }
 
 CommandResult ListRuns(const CommandContext& context, RecordStore& store) {
-  const Fetched<RunRecord> runs = store.Runs(FilterOf(context.options));
+  const RecordFilter filter = FilterOf(context.options);
+  if (!context.options.csvFile.isEmpty()) {
+    return WriteCsv(context, store, RunRow({}), [&](const auto& write) {
+      return EachRun(store, filter, [&write](const RunRecord& run) { return write(RunRow(run)); });
+    });
+  }
+  const Fetched<RunRecord> runs = NewestPage<RunRecord>(context, store, filter, true);
   if (!runs.ok()) return Unread(store.Where(), runs.error);
-  std::vector<Row> rows;
-  for (const RunRecord& run : runs.items) rows.push_back(RunRow(run));
-  if (!context.options.csvFile.isEmpty()) return WriteCsv(context, CsvText(rows, RunRow({})));
   if (context.options.json) {
-    for (const Row& row : rows) context.out << JsonLine(row) << '\n';
+    for (const RunRecord& run : runs.items) context.out << JsonLine(RunRow(run)) << '\n';
     return {};
   }
   std::vector<QStringList> lines;
@@ -179,12 +179,12 @@ CommandResult ShowStats(const CommandContext& context, RecordStore& store) {
   };
   std::vector<QStringList> lines;
   for (const ProgramStats& s : stats.items) {
-    const Row row{{QStringLiteral("program"), s.program},
-                  {QStringLiteral("count"), s.count},
-                  {QStringLiteral("pass_rate"), s.passRate},
-                  {QStringLiteral("min_ohms"), ohms(s.minOhms)},
-                  {QStringLiteral("median_ohms"), ohms(s.medianOhms)},
-                  {QStringLiteral("max_ohms"), ohms(s.maxOhms)}};
+    const RecordRow row{{QStringLiteral("program"), s.program},
+                        {QStringLiteral("count"), s.count},
+                        {QStringLiteral("pass_rate"), s.passRate},
+                        {QStringLiteral("min_ohms"), ohms(s.minOhms)},
+                        {QStringLiteral("median_ohms"), ohms(s.medianOhms)},
+                        {QStringLiteral("max_ohms"), ohms(s.maxOhms)}};
     if (context.options.json) {
       context.out << JsonLine(row) << '\n';
       continue;
@@ -230,24 +230,19 @@ CommandResult ListProgramChanges(const CommandContext& context) {
   const CtlStore opened = OpenCtlStore(context.options);
   if (!opened.result.Ok()) return opened.result;
   RecordStore& store = *opened.store;
-  const Fetched<ProgramChange> changes = store.Changes(FilterOf(context.options));
+  const RecordFilter filter = FilterOf(context.options);
+  if (!context.options.csvFile.isEmpty()) {
+    return WriteCsv(context, store, ChangeRow({}), [&](const auto& write) {
+      return EachChange(store, filter,
+                        [&write](const ProgramChange& change) { return write(ChangeRow(change)); });
+    });
+  }
+  const Fetched<ProgramChange> changes = NewestPage<ProgramChange>(context, store, filter, false);
   if (!changes.ok()) return Unread(store.Where(), changes.error);
   std::vector<QStringList> lines;
   for (const ProgramChange& c : changes.items) {
     if (context.options.json) {
-      Row row{{QStringLiteral("id"), c.id.toString(QUuid::WithoutBraces)},
-              {QStringLiteral("time"), Utc(c.time)},
-              {QStringLiteral("operator"), c.operatorName},
-              {QStringLiteral("station"), c.station}};
-      AddTester(row, c.tester);
-      row.insert(row.end(), {{QStringLiteral("action"), c.action},
-                             {QStringLiteral("agreed"), c.agreed},
-                             {QStringLiteral("version"), c.version},
-                             {QStringLiteral("sent"), c.sent}});
-      auto members = JsonMembers(row);
-      members.emplace_back(QStringLiteral("programs_sent"), ProgramsJson(c.programsSent));
-      members.emplace_back(QStringLiteral("programs_echoed"), ProgramsJson(c.programsEchoed));
-      context.out << json_text::Object(members) << '\n';
+      context.out << JsonLine(ChangeRow(c)) << '\n';
       continue;
     }
     lines.push_back({Utc(c.time), c.action,

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "records/record_location.h"
+#include "records/record_pages.h"
 #include "tests/records/postgres_server.h"
 #include "tests/records/sample_records.h"
 #include "tests/support/qt_printers.h"
@@ -96,6 +98,27 @@ TEST_P(RecordStores, KeepEveryFieldAsGiven) {
   EXPECT_EQ(changes.items[0].programsEchoed, change.programsEchoed);
   EXPECT_FALSE(changes.items[0].agreed);
   EXPECT_TRUE(changes.items[0].sent);
+  ProgramChange later = change;
+  later.id = QUuid::createUuid();
+  later.station = QStringLiteral("bench-2");
+  ASSERT_EQ(store_->AddChange(later).outcome, StoreOutcome::Stored);
+  RecordFilter second;
+  second.station = QStringLiteral("bench-2");
+  for (const auto& [filter, ids] : {std::pair{RecordFilter{}, std::vector{later.id, change.id}},
+                                    std::pair{second, std::vector{later.id}}}) {
+    EXPECT_EQ(store_->ChangeCount(filter).items, std::vector<qint64>{qint64(ids.size())});
+    std::vector<QUuid> paged;
+    EXPECT_TRUE(EachChange(
+                    *store_, filter,
+                    [&paged](const ProgramChange& c) { return paged.push_back(c.id), QString(); },
+                    1)
+                    .isEmpty());
+    // Same time: the greater id first.
+    std::vector<QUuid> expected = ids;
+    std::sort(expected.begin(), expected.end(),
+              [](const QUuid& a, const QUuid& b) { return a.toString() > b.toString(); });
+    EXPECT_EQ(paged, expected);
+  }
 }
 
 TEST_P(RecordStores, FilterNewestFirst) {
@@ -163,12 +186,34 @@ TEST_P(RecordStores, FilterNewestFirst) {
     QStringList duts;
     for (const RunRecord& run : fetched.items) duts << run.dut;
     EXPECT_EQ(duts, c.duts);
+    const Fetched<qint64> count = store_->RunCount(c.filter);
+    ASSERT_TRUE(count.ok()) << count.error.toStdString();
+    EXPECT_EQ(count.items, std::vector<qint64>{c.duts.size()});
+    // Page by page, each after the last of the one before, the same runs in the same order.
+    QStringList paged;
+    const QString error = EachRun(
+        *store_, c.filter, [&paged](const RunRecord& run) { return paged << run.dut, QString(); },
+        2);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(paged, c.duts);
   }
   const Fetched<RunRecord> page = store_->Runs({}, 2, 1);
   ASSERT_TRUE(page.ok());
   ASSERT_EQ(page.items.size(), 2u);
   EXPECT_EQ(page.items[0].dut, "A_10%");
   EXPECT_EQ(page.items[1].dut, "B-100");
+  // Runs that started in the same millisecond are told apart by their ids, across pages.
+  for (int i = 0; i < 5; ++i)
+    Add(SampleRun(QStringLiteral("T-%1").arg(i), 1, 50, RunOutcome::Pass, SampleTime(9)));
+  const Fetched<RunRecord> all = store_->Runs({});
+  ASSERT_TRUE(all.ok());
+  std::vector<QUuid> ids, paged;
+  for (const RunRecord& run : all.items) ids.push_back(run.id);
+  EXPECT_TRUE(EachRun(
+                  *store_, {},
+                  [&paged](const RunRecord& run) { return paged.push_back(run.id), QString(); }, 2)
+                  .isEmpty());
+  EXPECT_EQ(paged, ids);
 }
 
 TEST_P(RecordStores, StatsPerProgram) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "records/record_location.h"
+#include "records/record_tables.h"
 #include "records/sqlite_store.h"
 #include "tests/records/sample_records.h"
 #ifndef _WIN32
@@ -87,6 +88,21 @@ TEST_F(SqliteFile, NewerSchemaIsRefusedUntouched) {
   EXPECT_FALSE(Open());
   EXPECT_TRUE(error_.contains("newer version")) << error_.toStdString();
   EXPECT_EQ(Bytes(), before);
+}
+
+// A file of an older version is brought up to date, its records kept.
+TEST_F(SqliteFile, AnOlderSchemaIsUpgradedKeepingItsRecords) {
+  {
+    auto store = Open();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  }
+  Statement(QStringLiteral("UPDATE schema_version SET version = 1"));
+  auto store = Open();
+  ASSERT_TRUE(store) << error_.toStdString();
+  QString error;
+  EXPECT_EQ(SchemaVersion(store->Database(), &error), kSchemaVersion) << error.toStdString();
+  EXPECT_EQ(store->RunCount({}).items, std::vector<qint64>{1});
 }
 
 TEST_F(SqliteFile, ReadOnlyFailsWithTheReason) {

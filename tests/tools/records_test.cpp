@@ -3,6 +3,7 @@
 
 #include "resources/version.h"
 #include "tester/run_record.h"
+#include "tests/support/csv_cells.h"
 #include "tests/tools/ctl_runner.h"
 
 namespace {
@@ -106,6 +107,22 @@ TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
     EXPECT_EQ(Duts(Ctl(QStringList{"records", "--json"} + filter)), duts)
         << filter.join(' ').toStdString();
   }
+  // A listing shows the newest --limit records and says so on standard error when there are
+  // more; --csv writes them all.
+  const std::tuple<QStringList, QStringList, QString> limits[] = {
+      {{"--limit=2"}, {"C-1", "B-1"}, "veld32ctl: showing the newest 2 of 4 records"},
+      {{"--limit=4"}, {"C-1", "B-1", "A-2", "A-1"}, ""},
+      {{"--limit=0"}, {"C-1", "B-1", "A-2", "A-1"}, ""},
+      {{"--limit=1", "--dut=A"}, {"A-2"}, "veld32ctl: showing the newest 1 of 2 records"},
+  };
+  for (const auto& [options, duts, note] : limits) {
+    const CtlRun listed = Ctl(QStringList{"records", "--json"} + options);
+    EXPECT_EQ(Duts(listed), duts) << options.join(' ').toStdString();
+    EXPECT_EQ(listed.err.section(';', 0, 0).trimmed(), note) << listed.err.toStdString();
+  }
+  const CtlRun both = Ctl({"records", "--limit=2", "--csv", "-"});
+  EXPECT_EQ(both.status, 2);
+  EXPECT_TRUE(both.err.contains("--limit and --csv")) << both.err.toStdString();
   const QJsonObject error = Lines(Ctl({"records", "--json", "--dut=C"})).at(0);
   EXPECT_EQ(error.value("verdict"), "error");
   EXPECT_TRUE(error.value("error").toString().contains("within 150 ms"));
@@ -129,6 +146,23 @@ TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
   EXPECT_EQ(changes[1].value("programs_sent").toArray().size(), 3);
   EXPECT_EQ(changes[1].value("programs_echoed"), changes[1].value("programs_sent"));
   EXPECT_TRUE(Ctl({"history", "--station=elsewhere"}).out.startsWith("Time"));
+  const CtlRun newest = Ctl({"history", "--json", "--limit=1"});
+  EXPECT_EQ(Lines(newest), std::vector<QJsonObject>{changes[0]});
+  EXPECT_TRUE(newest.err.startsWith("veld32ctl: showing the newest 1 of 2 changes"))
+      << newest.err.toStdString();
+
+  // history --csv: the whole set under the JSON members' names, each list of programs one cell
+  // of JSON.
+  ASSERT_EQ(Ctl({"history", "--csv", Path("history.csv")}).status, 0);
+  const QList<QList<QByteArray>> csv = CsvCells(ReadAll(Path("history.csv")));
+  ASSERT_EQ(csv.size(), 3);
+  QStringList names;
+  for (const QByteArray& name : csv[0]) names << QString::fromUtf8(name);
+  const QStringList ordered = names;
+  names.sort();
+  EXPECT_EQ(names, changes[0].keys());  // keys() come sorted
+  const QJsonArray sent = QJsonDocument::fromJson(csv[2][ordered.indexOf("programs_sent")]).array();
+  EXPECT_EQ(sent, changes[1].value("programs_sent").toArray());
 }
 
 // A record that cannot be kept fails the command with the reason, after the run's result.
