@@ -39,6 +39,11 @@ TEST(RecordLocation, ParsesFilesAndServers) {
       {"postgresql://qa@db1/", {}, false, Kind::Sqlite, "", "", "", "", 5432},
       {"postgresql://qa@db1:99999/line", {}, false, Kind::Sqlite, "", "", "", "", 5432},
       {"postgresql://qa@/line", {}, false, Kind::Sqlite, "", "", "", "", 5432},
+      {"postgresql://qa@db1/line/2", {}, false, Kind::Sqlite, "", "", "", "", 5432},
+      {"postgresql://qa@db1/line?sslmode=off", {}, false, Kind::Sqlite, "", "", "", "", 5432},
+      {"postgresql://qa@db1/line#2", {}, false, Kind::Sqlite, "", "", "", "", 5432},
+      {"postgresql://qa@db1:0/line", {}, false, Kind::Sqlite, "", "", "", "", 5432},
+      {"postgresql://qa@db1/li%zzne", {}, false, Kind::Sqlite, "", "", "", "", 5432},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE((c.value + " / " + QString::fromUtf8(c.environment)).toStdString());

@@ -201,6 +201,8 @@ TEST_F(RecordsTest, AServerOutOfReachKeepsTheRecordLocallyAndTheRunSucceeds) {
   ASSERT_EQ(local.size(), 1u);
   EXPECT_EQ(local[0].value("dut"), "D-1");
   EXPECT_EQ(local[0].value("sent"), false);
+  // A file of its own waits for no server.
+  EXPECT_EQ(Ctl({"records", "sync"}).out, "0 records sent to " + RecordsFile() + "\n");
   if (dataHome.isNull()) {
     qunsetenv("XDG_DATA_HOME");
   } else {
