@@ -6,7 +6,8 @@
 #include "backends/d2xx_library_functions.h"
 
 // A stand-in for FTDI's D2XX library, built as a shared library that exports the
-// functions the D2XX backend loads. The test executable links the same library the backend
+// functions the D2XX library backend loads (the emulated FT232R in tests/emulated/ serves the
+// libftdi backend alone: FTDI's own library cannot be shipped or run here). The test executable links the same library the backend
 // opens by path, so both see the one state below. A handle points to the device it opened.
 // Only what is marked is exported (the library is built with hidden symbols elsewhere too), so
 // a mark left off fails on Linux as it would under MSVC.

@@ -72,16 +72,6 @@ TEST(OpenDevice, EachFailurePointReportsItsTextRaisesItsEventsAndReleasesTheDevi
   EXPECT_EQ(h.driver->bitMode, std::make_pair(std::uint8_t{0}, std::uint8_t{0}));
 }
 
-TEST(OpenDevice, AfterAFailedOpenTheNextAttemptSucceeds) {
-  LinkHarness h;
-  h.driver->replies.clear();
-  h.link.OpenDevice();
-  ASSERT_FALSE(h.driver->IsOpen());
-  h.driver->replies["(*)"] = "(*)";
-  h.link.OpenDevice();
-  EXPECT_TRUE(h.link.Connected());
-}
-
 // Without a chosen USB serial number the first exact description wins; with one, the first
 // exact description with that serial number. A driver that cannot tell serial numbers (none
 // listed) still opens the first tester, and matches no choice.
@@ -103,7 +93,9 @@ TEST(OpenDevice, TheFirstExactDescriptionWithTheChosenSerialNumberWins) {
                         {three, serials, "FT0C", 2},
                         {three, serials, "FT0", -1},
                         {{"FT232R USB UART", "VELD32"}, {"FT0A", "FT0B"}, "FT0A", -1},
-                        {three, {}, "FT0A", -1}};
+                        {three, {}, "FT0A", -1},
+                        // Taken whole, and not read past (the sanitizers watch this).
+                        {{std::string(50, 'D'), "VELD32"}, {}, "", 1}};
   for (const Case& c : cases) {
     LinkHarness h;
     h.driver->descriptions = c.descriptions;
@@ -122,80 +114,30 @@ TEST(OpenDevice, TheFirstExactDescriptionWithTheChosenSerialNumberWins) {
   }
 }
 
-TEST(OpenDevice, WhileConnectedClosesFirstAndAFailedCloseIsAnOpeningError) {
-  LinkHarness h;
-  h.Connect();
-  h.driver->FailNext("FT_Close", FT_IO_ERROR);
-  h.link.OpenDevice();
-  EXPECT_EQ(h.events, QStringList({"UsbError(Error Opening Port)"}));
-  EXPECT_EQ(h.link.Status().message, "Close attempt failed");
-  EXPECT_EQ(h.link.Status().state, LinkState::Failed);
+void Tick(LinkHarness& h) {
+  h.link.PollingTimer_Timer();
+  h.Add("tick");
 }
 
-TEST(Polling, QueuedFramesLeaveOnePerTickInOrder) {
-  LinkHarness h;
-  h.Connect();
-  h.link.TXGetProgramValues(1);
-  h.link.TXGetProgramValues(2);
-  h.link.TXGetProgramValues(3);
-  for (int tick = 1; tick <= 3; ++tick) {
+// The tester has "(*)" waiting and the link a query and a data request queued when `function`
+// fails in a tick: the query still leaves in that tick, and the ticks after it do nothing.
+std::function<void(LinkHarness&)> FailInTick(const char* function, FT_STATUS status) {
+  return [=](LinkHarness& h) {
+    h.driver->rx = "(*)";
+    h.link.TXQuery();
+    h.link.TXRequestData();
+    h.driver->FailNext(function, status);
     h.link.PollingTimer_Timer();
-    EXPECT_EQ(h.events.size(), tick);
-  }
-  EXPECT_EQ(h.events, QStringList({"TXData((MP11))", "TXData((MP12))", "TXData((MP13))"}));
+    const auto calls = h.driver->calls.size();
+    h.link.PollingTimer_Timer();
+    h.link.PollingTimer_Timer();
+    h.Add(QString::number(h.driver->calls.size() - calls));
+  };
 }
 
-TEST(Polling, ReplySplitAcrossTicksIsDecodedOnceComplete) {
-  LinkHarness h;
-  h.Connect();
-  h.driver->rx = "(MV1";
-  h.link.PollingTimer_Timer();
-  EXPECT_TRUE(h.events.isEmpty());
-  h.driver->rx = "01.02)";
-  h.link.PollingTimer_Timer();
-  EXPECT_EQ(h.events, QStringList({"RXData((MV101.02))", "RXFirmwareVersion(01.02)"}));
-}
-
-TEST(Polling, AfterAFailedReadTheTickStillSendsAndLaterTicksDoNothing) {
-  LinkHarness h;
-  h.Connect();
-  h.link.TXQuery();
-  h.link.TXRequestData();
-  h.driver->rx = "(*)";
-  h.driver->FailNext("FT_Read", FT_IO_ERROR);
-  h.link.PollingTimer_Timer();
-  EXPECT_EQ(h.events, QStringList({"UsbError(FT_Read - General IO Error)", "TXData((?))"}));
-  const auto callsBefore = h.driver->calls.size();
-  h.link.PollingTimer_Timer();
-  h.link.PollingTimer_Timer();
-  EXPECT_EQ(h.driver->calls.size(), callsBefore);
-}
-
-TEST(Polling, DisconnectSendsTheQueueThenCloses) {
-  LinkHarness h;
-  h.Connect();
-  h.link.TXQuery();
-  h.link.TXRequestData();
-  h.link.TXGetCalValues();
-  h.link.Disconnect();
-  EXPECT_EQ(h.events, QStringList({"TXData((?))", "TXData((L))", "TXData((I?))", "UsbClosed"}));
-  EXPECT_EQ(h.link.Status().message, "USB Port Closed");
-  EXPECT_FALSE(h.link.Connected());
-}
-
-TEST(Polling, FramesQueuedWhileClosedLeaveAfterTheNextOpen) {
-  LinkHarness h;
-  h.link.TXGetFirmwareVersion();
-  h.link.PollingTimer_Timer();
-  EXPECT_TRUE(h.events.isEmpty());
-  h.Connect();
-  h.link.PollingTimer_Timer();
-  EXPECT_EQ(h.events, QStringList({"TXData((MV1))"}));
-}
-
-// Behaviours of the closing, reading and waiting paths, each with what the host sees and the
-// link reports afterwards.
-TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
+// Scripts of the polling, sending, reading, closing and waiting paths, each with what the host
+// sees and the link reports afterwards.
+TEST(Lifecycle, EachScriptRaisesItsEventsAndLeavesItsStatus) {
   struct Case {
     const char* name;
     bool connectFirst;
@@ -211,6 +153,7 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
   const auto reads = [](LinkHarness& h) {
     return std::count(h.driver->calls.begin(), h.driver->calls.end(), "FT_Read");
   };
+  const QString connected = QStringLiteral("UsbConnected(%1)").arg(kHandle);
   const QString closeFailed = "UsbError(FT_Close - General IO Error)";
   // clang-format off
   const Case cases[] = {
@@ -286,6 +229,125 @@ TEST(Lifecycle, ClosePathsReadsAndWaitsLeaveTheirMark) {
        {}, "", true},
       {"polling runs again after SendDataAndPoll", true,
        [](LinkHarness& h) { h.link.SendDataAndPoll("(?)"); }, {"TXData((?))"}, "", true, polling},
+      {"queued frames leave one per tick in order", true,
+       [](LinkHarness& h) {
+         for (qint16 program : {1, 2, 3}) h.link.TXGetProgramValues(program);
+         for (int tick = 0; tick < 3; ++tick) Tick(h);
+       },
+       {"TXData((MP11))", "tick", "TXData((MP12))", "tick", "TXData((MP13))", "tick"}, "", true},
+      {"reply split across ticks decoded once complete", true,
+       [](LinkHarness& h) {
+         h.driver->rx = "(MV1";
+         Tick(h);
+         h.driver->rx = "01.02)";
+         h.link.PollingTimer_Timer();
+       },
+       {"tick", "RXData((MV101.02))", "RXFirmwareVersion(01.02)"}, "", true},
+      {"frames queued while closed leave after the next open", false,
+       [](LinkHarness& h) {
+         h.link.TXGetFirmwareVersion();
+         Tick(h);
+         h.link.OpenDevice();
+         h.link.PollingTimer_Timer();
+       },
+       {"tick", "TXData((*))", "RXData((*))", connected, "TXData((MV1))"}, "", true},
+      {"failed queue check in a tick", true, FailInTick("FT_GetQueueStatus", FT_IO_ERROR),
+       {"UsbError(FT_GetQueueStatus - General IO Error)", "TXData((?))", "0"},
+       "FT_GetQueueStatus - General IO Error", false},
+      {"failed read in a tick", true, FailInTick("FT_Read", FT_INVALID_HANDLE),
+       {"UsbError(FT_Read - Invalid Handle)", "TXData((?))", "0"}, "FT_Read - Invalid Handle",
+       false},
+      {"failed write in a tick", true, FailInTick("FT_Write", FT_FAILED_TO_WRITE_DEVICE),
+       {"RXData((*))", "RXIdle", "UsbError(FT-Write - Failed to write Device)", "TXData((?))",
+        "0"},
+       "FT-Write - Failed to write Device", false},
+      {"write failing with a status past the table", true, FailInTick("FT_Write", 19),
+       {"RXData((*))", "RXIdle", "UsbError()", "TXData((?))", "0"}, "", false},
+      // The link is down; a later send carries the unsent frame first.
+      {"failed write resent before the next frame", true,
+       [](LinkHarness& h) {
+         h.driver->FailNext("FT_Write", FT_IO_ERROR);
+         h.link.TXQuery();
+         h.link.PollingTimer_Timer();
+         h.link.SendDataAndPoll("(L)", 0);
+         h.Add(QString::fromStdString(h.driver->writes.back()));
+       },
+       {"UsbError(FT-Write - General IO Error)", "TXData((?))", "TXData((L))", "(?)(L)"},
+       "FT-Write - General IO Error", false},
+      {"partial write sends exactly the unsent characters next", true,
+       [](LinkHarness& h) {
+         h.driver->writes.clear();
+         h.driver->WriteOnlyNext(2);
+         h.link.TXGetFirmwareVersion();
+         h.link.TXGetSerialNumber();
+         h.link.PollingTimer_Timer();
+         h.link.PollingTimer_Timer();
+         for (const std::string& write : h.driver->writes) h.Add(QString::fromStdString(write));
+       },
+       {"TXData((MV1))", "TXData((MS1))", "(M", "V1)(MS1)"}, "", true},
+      // 1500 bytes waiting: a first tick takes 1024, the rest arrives with the next tick.
+      {"reads never ask for more than the buffer holds", true,
+       [](LinkHarness& h) {
+         h.driver->rx = std::string(1490, 'n') + "(MV101.02)";
+         for (int tick = 0; tick < 2; ++tick) {
+           h.link.PollingTimer_Timer();
+           h.Add(QString::number(h.driver->lastReadWanted));
+         }
+       },
+       {"1024", "RXData((MV101.02))", "RXFirmwareVersion(01.02)", "476"}, "", true},
+      // Every write fails: pending characters pile up until the next frame would not fit.
+      {"pending output never runs past the buffer", true,
+       [](LinkHarness& h) {
+         for (int i = 0; i < 400; ++i) {
+           h.driver->FailNext("FT_Write", FT_IO_ERROR);
+           h.link.SendDataAndPoll("(MS1)", 0);
+         }
+         h.events.clear();
+         h.link.SendDataAndPoll("(MV1)", 0);
+         const std::string last = h.driver->writes.back();
+         h.Add(QString::number(last.size() <= 1024) +
+               QString::fromStdString(last.substr(last.size() - 5)));
+       },
+       {"TXData((MV1))", "1(MV1)"}, "FT-Write - General IO Error", false},
+      {"disconnect sends the queue then closes", true,
+       [](LinkHarness& h) {
+         h.link.TXQuery();
+         h.link.TXRequestData();
+         h.link.TXGetCalValues();
+         h.link.Disconnect();
+       },
+       {"TXData((?))", "TXData((L))", "TXData((I?))", "UsbClosed"}, "USB Port Closed", false},
+      {"open while connected closes first, and a failed close is an opening error", true,
+       [](LinkHarness& h) {
+         h.driver->FailNext("FT_Close", FT_IO_ERROR);
+         h.link.OpenDevice();
+       },
+       {"UsbError(Error Opening Port)"}, "Close attempt failed", false,
+       [](LinkHarness& h) { return h.link.Status().state == LinkState::Failed; }},
+      {"an open after one without acknowledgement succeeds", false,
+       [](LinkHarness& h) {
+         h.driver->replies.clear();
+         h.link.OpenDevice();
+         h.driver->replies["(*)"] = "(*)";
+         h.events.clear();
+         h.link.OpenDevice();
+       },
+       {"TXData((*))", "RXData((*))", connected}, "", true},
+      {"a failed read of stale bytes while opening releases the device", false,
+       [](LinkHarness& h) {
+         h.driver->rx = "(*)";
+         h.driver->FailNext("FT_Read", FT_IO_ERROR);
+         h.link.OpenDevice();
+       },
+       {"UsbError(Error Opening Port)"}, "Command failed", false,
+       [](LinkHarness& h) { return !h.driver->IsOpen(); }},
+      {"zero and out-of-range waits end promptly", true,
+       [](LinkHarness& h) {
+         h.driver->rx = "(*)";
+         h.Add(h.link.SendDataAndPoll("(*)", -20));
+         h.Add(h.link.SendDataAndPoll("(L)"));
+       },
+       {"TXData((*))", "RXData((*)(*))", "(*)(*)", "TXData((L))", ""}, "", true},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -366,14 +428,6 @@ TEST(Delay, AWaitInsideAnotherEndsBothAndNeitherRepeats) {
   // One tick ends the inner wait (and with it the outer one), one the handshake wait.
   EXPECT_EQ(clock.ticks, 2);
   EXPECT_TRUE(h.link.Connected());
-}
-
-TEST(Delay, ZeroAndOutOfRangeWaitsEndPromptly) {
-  LinkHarness h;
-  h.Connect();
-  h.driver->rx = "(*)";
-  EXPECT_EQ(h.link.SendDataAndPoll("(*)", -20), "(*)(*)");
-  EXPECT_EQ(h.link.SendDataAndPoll("(L)"), "");
 }
 
 // Code that runs inside a wait and starts polling does not leave it running when the wait

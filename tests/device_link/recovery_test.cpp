@@ -76,16 +76,6 @@ TEST(Recovery, WhatTheTesterSentBeforeTheOpenReachesNeitherHandshakeNorDecoder) 
   }
 }
 
-TEST(Recovery, AFailedReadOfStaleBytesIsACommandFailureThatReleasesTheDevice) {
-  LinkHarness h;
-  h.driver->rx = "(*)";
-  h.driver->FailNext("FT_Read", FT_IO_ERROR);
-  h.link.OpenDevice();
-  EXPECT_EQ(h.events, QStringList({"UsbError(Error Opening Port)"}));
-  EXPECT_EQ(h.link.Status().message, "Command failed");
-  EXPECT_FALSE(h.driver->IsOpen());
-}
-
 // Connect, download the three programs, disconnect, over and over, with faults injected at the
 // driver in every phase and replies left over from the last session. The waits run on a clock
 // that moves 60 ms per look, so the soak takes no wall-clock time of its own.
