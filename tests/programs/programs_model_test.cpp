@@ -1,7 +1,7 @@
 #include <QLocale>
 
 #include <gtest/gtest.h>
-#include <array>
+#include <QDate>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -185,28 +185,22 @@ TEST(ProgramComparison, NamesEachDifferingSettingInTheOperatorsWords) {
 
 // The calibration date plus the interval is the last day a tester is still in calibration.
 TEST(CalibrationOverdue, ComesTheDayAfterTheDateTheIntervalReaches) {
-  const QDate today(2025, 3, 1);
-  // year, month, day as the tester reports them; interval in months; overdue on `today`
-  const std::tuple<QString, QString, QString, int, bool> cases[] = {
-      {"2024", "03", "01", 12, false},  // due today
-      {"2024", "02", "29", 12, true},   // due 2025-02-28
-      {"2024", "08", "31", 6, true},    // a 31st falls on the last day of February
-      {"2024", "09", "01", 6, false},  {"2020", "01", "01", 0, false},  // no interval
-      {"2024", "13", "01", 12, true},                                   // no real date
-      {"", "", "", 12, true}};
-  for (const auto& [year, month, day, months, overdue] : cases) {
+  // year, month, day as the tester reports them; interval in months; today; overdue
+  const std::tuple<QString, QString, QString, int, QDate, bool> cases[] = {
+      {"2024", "03", "01", 12, {2025, 3, 1}, false},  // due today
+      {"2024", "02", "29", 12, {2025, 3, 1}, true},   // due 2025-02-28
+      {"2024", "08", "31", 6, {2025, 2, 28}, false},  // a 31st falls on the last day of February
+      {"2024", "08", "31", 6, {2025, 3, 1}, true},   {"2024", "09", "01", 6, {2025, 3, 1}, false},
+      {"2020", "01", "01", 0, {2030, 1, 1}, false},   // no interval: never
+      {"2024", "01", "15", -3, {2030, 1, 1}, false},  // nor a negative one
+      {"2024", "13", "01", 12, {2024, 2, 1}, true},   // no real date: not shown calibrated
+      {"20x4", "01", "15", 12, {2024, 2, 1}, true},  {"", "", "", 12, {2024, 1, 1}, true}};
+  for (const auto& [year, month, day, months, today, overdue] : cases) {
     const TesterIdentity identity{"01.02", "1", year, month, day};
     EXPECT_EQ(CalibrationOverdue(identity, months, today), overdue)
         << year.toStdString() << '-' << month.toStdString() << '-' << day.toStdString() << " + "
-        << months;
+        << months << " on " << today.toString(Qt::ISODate).toStdString();
   }
-}
-
-TEST(ProgramLists, HoldTheLinksIndexOrder) {
-  EXPECT_EQ(TestProgramsModel::ListItems(ProgramList::Current),
-            (QStringList{"5", "10", "20", "50", "100"}));
-  EXPECT_EQ(TestProgramsModel::ListItems(ProgramList::Frequency),
-            (QStringList{"2", "5", "10", "20", "50", "100", "120", "150"}));
 }
 
 // The derived values follow the lists and the pulse-width slider, however these changed, and
