@@ -1,7 +1,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -42,7 +41,6 @@ class EditorWindow : public ::testing::Test {
   }
   QLineEdit* Box(const QString& name) { return Control<QLineEdit>(name); }
   QScrollBar* Slider(const QString& name) { return Control<QScrollBar>(name); }
-  static QString Decimal(QString text) { return text.replace('.', QLocale().decimalPoint()); }
   static QStringList LogLines() {
     return modMain::StatusLogText.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
   }
@@ -74,47 +72,48 @@ class EditorWindow : public ::testing::Test {
   std::unique_ptr<frmTestOptions> form = std::make_unique<frmTestOptions>(driver, prompts);
 };
 
-TEST_F(EditorWindow, ShowsTheDefaultsOnAllThreeTabs) {
-  auto* tabs = Control<QTabWidget>("SSTab1");
-  ASSERT_EQ(tabs->count(), 3);
-  EXPECT_EQ(tabs->currentIndex(), 0);
+// Each tab's controls show their own program; the model's rules (pinned in its own tests) reach
+// them: a current picked with the keyboard narrows the width's slider, Single Measure disables
+// the four duration controls.
+TEST_F(EditorWindow, EachTabShowsItsProgramAndFollowsTheModelsRules) {
+  using enum ProgramBox;
+  TestProgramsModel& model = form->Model();
+  for (int i = 0; i < 3; ++i) {
+    model.PickListPosition(i, ProgramList::Current, i);
+    model.PickListPosition(i, ProgramList::Frequency, i + 1);
+    model.SetSliderValue(i, ProgramSlider::PassOhms, 100 + i);
+  }
+  const std::pair<const char*, ProgramBox> boxes[] = {{"txtPulseWidth", PulseWidth},
+                                                      {"txtDuration", Duration},
+                                                      {"txtDurationHr", DurationHr},
+                                                      {"txtPassOhms", PassOhms},
+                                                      {"txtFailOhms", FailOhms},
+                                                      {"txtPulseCharge", PulseCharge},
+                                                      {"txtAverageCurrent", AverageCurrent}};
   for (int i = 0; i < 3; ++i) {
     const QString n = QString::number(i);
-    EXPECT_EQ(tabs->tabText(i), "Test Program " + QString::number(i + 1));
-    QStringList shown{Control<QComboBox>("cmbCurrent" + n)->currentText(),
-                      Control<QComboBox>("cmbFrequency" + n)->currentText()};
-    for (const char* box : {"txtPulseWidth", "txtDuration", "txtDurationHr", "txtPassOhms",
-                            "txtFailOhms", "txtPulseCharge", "txtAverageCurrent"})
-      shown << Box(box + n)->text();
-    EXPECT_EQ(shown, (QStringList{"5", "2", "200", "00:30", "0", "150", "1000", Decimal("01.0"),
-                                  Decimal("000.002")}));
+    EXPECT_EQ(Tabs()->tabText(i), "Test Program " + QString::number(i + 1));
+    EXPECT_EQ(Control<QComboBox>("cmbCurrent" + n)->currentIndex(), i);
+    EXPECT_EQ(Control<QComboBox>("cmbFrequency" + n)->currentIndex(), i + 1);
+    for (const auto& [name, box] : boxes)
+      EXPECT_EQ(Box(name + n)->text(), model.BoxText(i, box)) << name << i;
     EXPECT_TRUE(Control<QRadioButton>("optSingleMeasure" + n)->isChecked());
-    EXPECT_FALSE(Slider("hsDuration" + n)->isEnabled());
   }
-}
+  EXPECT_EQ(Box("txtPassOhms2")->text(), "102");
 
-TEST_F(EditorWindow, PickingOneHundredMilliampsWithTheKeyboardNarrowsThePulseWidth) {
-  Control<QTabWidget>("SSTab1")->setCurrentIndex(1);
+  Tabs()->setCurrentIndex(1);
   Slider("hsPulseWidth1")->setValue(400);  // as the operator's arrow keys would
-  ASSERT_EQ(Box("txtPulseWidth1")->text(), "400");
   QTest::keyClick(Control<QComboBox>("cmbCurrent1"), Qt::Key_End);
-  EXPECT_EQ(Control<QComboBox>("cmbCurrent1")->currentText(), "100");
+  EXPECT_EQ(model.Slider(1, ProgramSlider::PulseWidth), (SliderState{300, 20, 300, true}));
   EXPECT_EQ(Slider("hsPulseWidth1")->maximum(), 300);
   EXPECT_EQ(Slider("hsPulseWidth1")->value(), 300);
-  EXPECT_EQ(Box("txtAverageCurrent1")->text(), Decimal("000.060"));
-  EXPECT_EQ(Box("txtPulseCharge1")->text(), Decimal("30.0"));
-}
+  EXPECT_EQ(Box("txtPulseCharge1")->text(), model.BoxText(1, PulseCharge));
 
-TEST_F(EditorWindow, SingleMeasureDisablesTheFourDurationControls) {
   QTest::mouseClick(Control<QRadioButton>("optDuration2"), Qt::LeftButton);
-  Slider("hsDurationHr2")->setValue(2);
-  Slider("hsDuration2")->setValue(45 * 60);
-  ASSERT_EQ(Box("txtDuration2")->text(), "45:00");
+  EXPECT_TRUE(Slider("hsDuration2")->isEnabled());
   QTest::mouseClick(Control<QRadioButton>("optSingleMeasure2"), Qt::LeftButton);
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{Slider("hsDuration2"), Box("txtDuration2"),
-                                       Slider("hsDurationHr2"), Box("txtDurationHr2")})
-    EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+  for (const char* name : {"hsDuration2", "txtDuration2", "hsDurationHr2", "txtDurationHr2"})
+    EXPECT_FALSE(Control<QWidget>(name)->isEnabled()) << name;
 }
 
 // The hours follow the thumb while it is dragged; the seconds' minimum settles once it is let go.
@@ -135,14 +134,13 @@ TEST_F(EditorWindow, DownloadButtonReloadsItsOwnProgramOnlyWhileConnected) {
   Control<QPushButton>("cmdReload1")->click();
   EXPECT_TRUE(LogLines().isEmpty());
   Link().OpenDevice();
-  Tick(7);
-  // The full download is followed by the window's identity requests; a reload asks only its own.
-  EXPECT_EQ(driver->writes, (std::vector<std::string>{"(*)", "(MP11)", "(MP12)", "(MP13)", "(MV1)",
-                                                      "(MS1)", "(MD1)"}));
+  Tick(7);  // the full download and the identity requests that follow it (the main window's)
+  const std::size_t sent = driver->writes.size();
   modMain::StatusLogText.clear();
   Control<QPushButton>("cmdReload1")->click();
   EXPECT_EQ(LogLines(), QStringList{"Reloading Program 2 data from VELD32."});
   Tick(2);
+  ASSERT_EQ(driver->writes.size(), sent + 1) << "a reload asks for its own program only";
   EXPECT_EQ(driver->writes.back(), "(MP12)");
   EXPECT_EQ(LogLines(),
             (QStringList{"Reloading Program 2 data from VELD32.", "Program data load complete."}));
@@ -185,15 +183,13 @@ TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
 // the one it had before the typing began, not a prefix the slider took on the way.
 TEST_F(EditorWindow, RefusedTextIsMarkedUntilTheOperatorLeavesTheBox) {
   enum class Leave { Enter, FocusOut, OtherTab };
-  // box, typed keys, what the box keeps while marked, the tooltip, the value shown afterwards
-  const std::tuple<const char*, const char*, const char*, const char*, Leave> cases[] = {
-      {"txtPassOhms0", "2000", "2000", "2000 not applied: the program keeps 150 (1 to 999 ohms)",
-       Leave::Enter},
-      {"txtFailOhms0", "1,5", "10005", "10005 not applied: the program keeps 1000 (2 to 1000 ohms)",
-       Leave::FocusOut},
-      {"txtPassOhms0", "0", "0", "0 not applied: the program keeps 150 (1 to 999 ohms)",
-       Leave::OtherTab}};
-  for (const auto& [name, keys, marked, tip, leave] : cases) {
+  // box, typed keys, what the box keeps while marked (its tooltip: the model's refusal), the way
+  // the operator leaves it
+  const std::tuple<const char*, ProgramBox, const char*, const char*, Leave> cases[] = {
+      {"txtPassOhms0", ProgramBox::PassOhms, "2000", "2000", Leave::Enter},
+      {"txtFailOhms0", ProgramBox::FailOhms, "1,5", "10005", Leave::FocusOut},
+      {"txtPassOhms0", ProgramBox::PassOhms, "0", "0", Leave::OtherTab}};
+  for (const auto& [name, programBox, keys, marked, leave] : cases) {
     form = std::make_unique<frmTestOptions>(driver, prompts);
     form->show();
     QLineEdit* box = Box(name);
@@ -202,7 +198,8 @@ TEST_F(EditorWindow, RefusedTextIsMarkedUntilTheOperatorLeavesTheBox) {
     box->selectAll();
     QTest::keyClicks(box, keys);
     EXPECT_EQ(box->text(), marked) << keys;
-    EXPECT_EQ(box->toolTip(), tip);
+    EXPECT_TRUE(box->toolTip().startsWith(QString(marked) + " not applied")) << keys;
+    EXPECT_EQ(box->toolTip(), form->Model().BoxRefusal(0, programBox));
     EXPECT_TRUE(box->styleSheet().contains("red"));
     const QString kept = QString::number(Slider(QString(name).replace("txt", "hs"))->value());
     if (leave == Leave::Enter) QTest::keyClick(box, Qt::Key_Return);
@@ -288,7 +285,9 @@ TEST_F(EditorWindow, DownloadsAskBeforeReplacingUnsentChanges) {
 }
 
 // While replies are awaited the tabs cannot be edited and the strip says what is in progress.
-TEST_F(EditorWindow, TransfersMakeTheTabsReadOnlyUntilTheLastReply) {
+// Each echo of an upload that differs from what was sent is logged; one message box follows the
+// third reply, and the tab shows what the tester holds.
+TEST_F(EditorWindow, TransfersMakeTheTabsReadOnlyUntilTheLastReplyAndUploadsCompareTheEchoes) {
   EchoWritesKeepingProgram2At151();
   Link().OpenDevice();
   QStringList strip{Strip()};
@@ -301,37 +300,30 @@ TEST_F(EditorWindow, TransfersMakeTheTabsReadOnlyUntilTheLastReply) {
   };
   for (int i = 0; i < 4; ++i) step();
   Tick(3);  // the identity requests that follow a download leave first
+  form->Model().SetBoxText(1, ProgramBox::PassOhms, "150");
   Control<QPushButton>("cmdSave")->click();
-  for (int i = 0; i < 4; ++i) step();
+  for (int i = 0; i < 3; ++i) step();
+  EXPECT_TRUE(prompts.shown.isEmpty());
+  step();
   EXPECT_EQ(strip, (QStringList{"Downloading 1 of 3…", "Downloading 1 of 3…", "Downloading 2 of 3…",
                                 "Downloading 3 of 3…", Strip(), "Uploading…", "Uploading…",
                                 "Uploading…", Strip()}));
   EXPECT_EQ(enabled,
             (std::vector<bool>{false, false, false, false, true, false, false, false, true}));
+  const QString difference = "Program 2: Pass sent 150 ohms, VELD32 holds 151 ohms";
+  const QStringList log = LogLines();
+  EXPECT_EQ(log.mid(log.indexOf("Saving All Program Data to VELD32...")),
+            (QStringList{"Saving All Program Data to VELD32...", difference,
+                         "Program data save complete."}));
+  EXPECT_EQ(prompts.shown,
+            QStringList{"The VELD32 does not hold what was uploaded:\r\n\r\n" + difference});
+  EXPECT_EQ(Box("txtPassOhms1")->text(), "151");
+  // An upload cut short by a disconnect asks nothing and leaves the tabs editable.
   Control<QPushButton>("cmdSave")->click();
   Link().Disconnect();
   EXPECT_TRUE(Control<QWidget>("tabProgram1")->isEnabled());
   EXPECT_NE(Strip(), "Uploading…");
-  EXPECT_EQ(prompts.shown.size(), 1) << "only the first upload was answered, and differed";
-}
-
-// Each echo that differs from what was sent is logged; one message box follows the third reply.
-TEST_F(EditorWindow, UploadComparesEveryEchoWithWhatWasSent) {
-  EchoWritesKeepingProgram2At151();
-  ConnectAndDownload();
-  Tick(3);  // the identity requests that follow a download leave first
-  form->Model().SetBoxText(1, ProgramBox::PassOhms, "150");
-  modMain::StatusLogText.clear();
-  Control<QPushButton>("cmdSave")->click();
-  Tick(2);
-  EXPECT_TRUE(prompts.shown.isEmpty());
-  Tick(2);
-  const QString difference = "Program 2: Pass sent 150 ohms, VELD32 holds 151 ohms";
-  EXPECT_EQ(LogLines(), (QStringList{"Saving All Program Data to VELD32...", difference,
-                                     "Program data save complete."}));
-  EXPECT_EQ(prompts.shown,
-            QStringList{"The VELD32 does not hold what was uploaded:\r\n\r\n" + difference});
-  EXPECT_EQ(Box("txtPassOhms1")->text(), "151");  // the echo shows what the tester holds
+  EXPECT_EQ(prompts.shown.size(), 1);
 }
 
 // The raw buffer is logged by its own switch, the frames by theirs.

@@ -1,7 +1,7 @@
 #include <QLocale>
 
 #include <gtest/gtest.h>
-#include <array>
+#include <QDate>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -97,23 +97,17 @@ TEST_F(Model, TypedBoxesSettleTheirTextAndSlider) {
 // took; the editing ends when the box shows the program's value again ("|").
 TEST_F(Model, RefusedTypingLeavesTheValueFromBeforeTheEdit) {
   using enum ProgramBox;
-  // box, the texts one after another, the slider's value and the refusal afterwards
+  // box, the texts one after another, the slider's value and the range a refusal names ("" for
+  // none: the last text was taken)
+  // clang-format off
   const std::tuple<ProgramBox, QStringList, int, QString> cases[] = {
-      {PassOhms,
-       {"5", "50", "500", "5000"},
-       150,
-       "5000 not applied: the program keeps 150 (1 to 999 ohms)"},
+      {PassOhms, {"5", "50", "500", "5000"},      150,  "1 to 999 ohms"},
       {PassOhms, {"5", "50", "500", "5000", "500"}, 500, ""},
-      {FailOhms,
-       {"2", "20", "200", "2000"},
-       1000,
-       "2000 not applied: the program keeps 1000 (2 to 1000 ohms)"},
-      {PassOhms,
-       {"5", "50", "|", "500", "5000"},
-       50,
-       "5000 not applied: the program keeps 50 (1 to 999 ohms)"},
-      {PassOhms, {"7", "0"}, 150, "0 not applied: the program keeps 150 (1 to 999 ohms)"}};
-  for (const auto& [box, texts, value, refusal] : cases) {
+      {FailOhms, {"2", "20", "200", "2000"},      1000, "2 to 1000 ohms"},
+      {PassOhms, {"5", "50", "|", "500", "5000"}, 50,   "1 to 999 ohms"},
+      {PassOhms, {"7", "0"},                      150,  "1 to 999 ohms"}};
+  // clang-format on
+  for (const auto& [box, texts, value, range] : cases) {
     StartAgain();
     for (const QString& text : texts) {
       if (text == "|") {
@@ -123,7 +117,12 @@ TEST_F(Model, RefusedTypingLeavesTheValueFromBeforeTheEdit) {
       }
     }
     EXPECT_EQ(Value(1, static_cast<ProgramSlider>(box)), value) << texts.join(' ').toStdString();
-    EXPECT_EQ(model->BoxRefusal(1, box), refusal);
+    EXPECT_EQ(model->BoxRefusal(1, box),
+              range.isEmpty() ? QString()
+                              : QStringLiteral("%1 not applied: the program keeps %2 (%3)")
+                                    .arg(texts.last())
+                                    .arg(value)
+                                    .arg(range));
     model->ShowProgramValues(1);
     EXPECT_EQ(Box(1, box), QString::number(value));
   }
@@ -185,28 +184,22 @@ TEST(ProgramComparison, NamesEachDifferingSettingInTheOperatorsWords) {
 
 // The calibration date plus the interval is the last day a tester is still in calibration.
 TEST(CalibrationOverdue, ComesTheDayAfterTheDateTheIntervalReaches) {
-  const QDate today(2025, 3, 1);
-  // year, month, day as the tester reports them; interval in months; overdue on `today`
-  const std::tuple<QString, QString, QString, int, bool> cases[] = {
-      {"2024", "03", "01", 12, false},  // due today
-      {"2024", "02", "29", 12, true},   // due 2025-02-28
-      {"2024", "08", "31", 6, true},    // a 31st falls on the last day of February
-      {"2024", "09", "01", 6, false},  {"2020", "01", "01", 0, false},  // no interval
-      {"2024", "13", "01", 12, true},                                   // no real date
-      {"", "", "", 12, true}};
-  for (const auto& [year, month, day, months, overdue] : cases) {
+  // year, month, day as the tester reports them; interval in months; today; overdue
+  const std::tuple<QString, QString, QString, int, QDate, bool> cases[] = {
+      {"2024", "03", "01", 12, {2025, 3, 1}, false},  // due today
+      {"2024", "02", "29", 12, {2025, 3, 1}, true},   // due 2025-02-28
+      {"2024", "08", "31", 6, {2025, 2, 28}, false},  // a 31st falls on the last day of February
+      {"2024", "08", "31", 6, {2025, 3, 1}, true},   {"2024", "09", "01", 6, {2025, 3, 1}, false},
+      {"2020", "01", "01", 0, {2030, 1, 1}, false},   // no interval: never
+      {"2024", "01", "15", -3, {2030, 1, 1}, false},  // nor a negative one
+      {"2024", "13", "01", 12, {2024, 2, 1}, true},   // no real date: not shown calibrated
+      {"20x4", "01", "15", 12, {2024, 2, 1}, true},  {"", "", "", 12, {2024, 1, 1}, true}};
+  for (const auto& [year, month, day, months, today, overdue] : cases) {
     const TesterIdentity identity{"01.02", "1", year, month, day};
     EXPECT_EQ(CalibrationOverdue(identity, months, today), overdue)
         << year.toStdString() << '-' << month.toStdString() << '-' << day.toStdString() << " + "
-        << months;
+        << months << " on " << today.toString(Qt::ISODate).toStdString();
   }
-}
-
-TEST(ProgramLists, HoldTheLinksIndexOrder) {
-  EXPECT_EQ(TestProgramsModel::ListItems(ProgramList::Current),
-            (QStringList{"5", "10", "20", "50", "100"}));
-  EXPECT_EQ(TestProgramsModel::ListItems(ProgramList::Frequency),
-            (QStringList{"2", "5", "10", "20", "50", "100", "120", "150"}));
 }
 
 // The derived values follow the lists and the pulse-width slider, however these changed, and
@@ -286,37 +279,24 @@ TEST_F(Model, SettingsFromFilesApplyWholeOrNotAtAll) {
 // A reply is written into the tab of its program number step by step through the controls;
 // steps the controls refuse are skipped.
 TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
+  // received, then sent by an upload, the duration's boxes
+  // clang-format off
   const std::tuple<ProgramSettings, ProgramSettings, const char*> cases[] = {
-      // Single Measure resets the duration, also where it was selected already.
-      {{1, 5, 3, 100, 600, 3, Mode(2), 100, 900},
-       {1, 5, 3, 100, 0, 0, Mode(2), 100, 900},
-       "00:30 0"},
-      {{3, 5, 3, 100, 600, 3, Mode(2), 100, 900},
-       {3, 5, 3, 100, 0, 0, Mode(2), 100, 900},
-       "00:30 0"},
-      // Without hours, fewer than 30 seconds become 30.
-      {{1, 5, 3, 100, 12, 0, Mode(1), 100, 900},
-       {1, 5, 3, 100, 30, 0, Mode(1), 100, 900},
-       "00:30 0"},
-      // Any mode other than 1 is Single Measure.
-      {{1, 5, 3, 100, 600, 3, Mode(0), 100, 900},
-       {1, 5, 3, 100, 0, 0, Mode(2), 100, 900},
-       "00:30 0"},
-      {{1, 5, 3, 100, 600, 3, Mode(3), 100, 900},
-       {1, 5, 3, 100, 0, 0, Mode(2), 100, 900},
-       "00:30 0"},
-      // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
-      // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
-      {{2, 0, 9, 600, 5000, 1, Mode(1), 0, 900},
-       {2, 1, 1, 500, 30, 1, Mode(1), 150, 900},
-       "00:30 1"},
-      {{2, 1, 1, 200, 45, 150, Mode(1), 10, 900},
-       {2, 1, 1, 200, 45, 0, Mode(1), 10, 900},
-       "00:45 0"},
-      // 100 us at 5 mA lies below the slider's range: the slider and its box keep 200.
-      {{3, 1, 1, 100, 45, 0, Mode(1), 10, 900},
-       {3, 1, 1, 200, 45, 0, Mode(1), 10, 900},
-       "00:45 0"}};
+    // Single Measure resets the duration, also where it was selected already.
+    {{1, 5, 3, 100, 600, 3, Mode(2), 100, 900}, {1, 5, 3, 100, 0, 0, Mode(2), 100, 900}, "00:30 0"},
+    {{3, 5, 3, 100, 600, 3, Mode(2), 100, 900}, {3, 5, 3, 100, 0, 0, Mode(2), 100, 900}, "00:30 0"},
+    // Without hours, fewer than 30 seconds become 30.
+    {{1, 5, 3, 100, 12, 0, Mode(1), 100, 900}, {1, 5, 3, 100, 30, 0, Mode(1), 100, 900}, "00:30 0"},
+    // Any mode other than 1 is Single Measure.
+    {{1, 5, 3, 100, 600, 3, Mode(0), 100, 900}, {1, 5, 3, 100, 0, 0, Mode(2), 100, 900}, "00:30 0"},
+    {{1, 5, 3, 100, 600, 3, Mode(3), 100, 900}, {1, 5, 3, 100, 0, 0, Mode(2), 100, 900}, "00:30 0"},
+    // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
+    // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
+    {{2, 0, 9, 600, 5000, 1, Mode(1), 0, 900}, {2, 1, 1, 500, 30, 1, Mode(1), 150, 900}, "00:30 1"},
+    {{2, 1, 1, 200, 45, 150, Mode(1), 10, 900}, {2, 1, 1, 200, 45, 0, Mode(1), 10, 900}, "00:45 0"},
+    // 100 us at 5 mA lies below the slider's range: the slider and its box keep 200.
+    {{3, 1, 1, 100, 45, 0, Mode(1), 10, 900}, {3, 1, 1, 200, 45, 0, Mode(1), 10, 900}, "00:45 0"}};
+  // clang-format on
   for (const auto& [received, upload, durationBoxes] : cases) {
     StartAgain();
     SetDuration(0, 1, 300);  // program 1 in Duration mode, 2 and 3 Single Measure

@@ -1,26 +1,8 @@
 // The production bench in the assembled window: who operates it, the unit under test scanned into
 // its field, which of several testers Connect opens, and a tester overdue for calibration.
-#include <QAction>
-#include <QComboBox>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTableWidget>
-
-#include <gtest/gtest.h>
-
-#include "backends/simulated_tester.h"
-#include "device_link/ctlVELD32UsbComm.h"
-#include "records/record_store.h"
-#include "shell/ParentMDIForm.h"
-#include "shell/TestResultsForm.h"
 #include "shell/frmSettings.h"
 #include "shell/record_chart.h"
-#include "shell/tester_menu.h"
 #include "tests/shell/window_fixture.h"
-#include "tests/support/scripted_prompts.h"
 #include "ui_core/window_settings.h"
 
 namespace {
@@ -28,18 +10,11 @@ namespace {
 class Bench : public WindowTest {
  protected:
   void SetUp() override {}
-  void OpenOn(std::size_t testers, const QStringList& operators, const QString& device = {}) {
-    tester_ =
-        std::make_shared<SimulatedTester>(std::vector<std::string>(testers, std::string("VELD32")));
-    prompts_ = ScriptedPrompts();
-    for (const QString& name : operators) prompts_.texts.push_back(name);
-    Open(QStringLiteral("veld32 --simulate"), true, device);
-  }
   QString Text(const QString& label) { return Find<QLabel>(label)->text(); }
 };
 
 TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
-  OpenOn(1, {QStringLiteral("  Anna K.  ")});
+  Reopen(1, {}, {QStringLiteral("  Anna K.  ")});
   EXPECT_EQ(prompts_.questions.size(), 1);
   EXPECT_EQ(window_->Operator(), "Anna K.");
   EXPECT_TRUE(Text("lblOperator").contains("Anna K."));
@@ -81,7 +56,7 @@ TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
 
 // The Results window over the records: the filters, the statistics line and the charts.
 TEST_F(Bench, ResultsWindowFiltersTheRecords) {
-  OpenOn(1, {});
+  Reopen(1);
   const QDateTime start(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
   struct Run {
     const char* dut;
@@ -147,26 +122,33 @@ TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
   ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly));
   notADatabase.write("not a database, just text\n");
   notADatabase.close();
-  OpenOn(1, {});
+  Reopen(1);
   EXPECT_EQ(window_->Records(), nullptr);
   EXPECT_FALSE(Text("lblRecords").isEmpty());
   EXPECT_EQ(startLines_.filter("Runs are not recorded: ").size(), 1);
 }
 
 TEST_F(Bench, SeveralTestersAreOfferedAndTheChoiceKept) {
-  OpenOn(3, {});
+  Reopen(3);
   EXPECT_EQ(window_->Operator(), "");
   prompts_.choices = {2};
   Connect();
   ASSERT_EQ(prompts_.lists.size(), 1);
   EXPECT_EQ(prompts_.lists[0], QStringList({"USB SIM0001", "USB SIM0002", "USB SIM0003"}));
   EXPECT_EQ(Link().ConnectedUsbSerialNumber(), "SIM0003");
-  ASSERT_TRUE(WaitUntil([this] { return Text("lblTesterIdentity").contains("USB SIM0003"); }));
-  EXPECT_TRUE(Text("lblTesterIdentity").contains("Tester 00003"));
+  // The status bar names the tester after the download, and nothing once the window has closed.
+  EXPECT_TRUE(WaitUntil([this] {
+    return Text("lblTesterIdentity") ==
+           "Tester 00003 \u00B7 USB SIM0003 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
+  })) << Text("lblTesterIdentity").toStdString();
+  window_->close();
+  EXPECT_FALSE(Link().Connected());
+  EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
+  EXPECT_EQ(Text("lblTesterIdentity"), "");
 
   // The next session offers the last choice first, with the tester's serial it reported; a
   // cancelled choice leaves the link down.
-  OpenOn(3, {});
+  Reopen(3);
   prompts_.choices = {};
   ConnectButton().click();
   ASSERT_EQ(prompts_.lists.size(), 1);
@@ -184,7 +166,7 @@ TEST_F(Bench, DeviceAtStartPicksTheTesterWithoutAsking) {
   const Case cases[] = {{"SIM0002", "SIM0002"}, {"1", "SIM0002"}, {"0", "SIM0001"}, {"7", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.device.toStdString());
-    OpenOn(2, {}, c.device);
+    Reopen(2, c.device);
     prompts_.choices = {0};
     EXPECT_EQ(startLines_.filter("not chosen").size(), c.usbSerial.isEmpty() ? 1 : 0);
     Connect();
@@ -194,7 +176,7 @@ TEST_F(Bench, DeviceAtStartPicksTheTesterWithoutAsking) {
 }
 
 TEST_F(Bench, OverdueCalibrationIsWarnedInTheStatusBar) {
-  OpenOn(1, {});
+  Reopen(1);
   tester_->Tester().calibrationDate = "2020,01,15";
   Connect();
   ASSERT_TRUE(WaitUntil([this] { return !Text("lblTesterIdentity").isEmpty(); }));

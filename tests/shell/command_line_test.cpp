@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/version.h"
 #include "shell/command_line.h"
 #include "tests/support/qt_printers.h"
 
@@ -68,7 +69,7 @@ TEST(CommandLine, HelpVersionAndErrorsNeedNoDisplay) {
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   const ProcessCase cases[] = {
       {{"--help"}, 0, {"--simulate", "--backend=d2xx", "/kovda", "--version"}, {}},
-      {{"--version"}, 0, {"VELD32 Configurator 1.1.0", "Qt 6", "libftdi1 "}, {}},
+      {{"--version"}, 0, {"VELD32 Configurator " VELD32_VERSION_TEXT, "Qt 6", "libftdi1 "}, {}},
       {{"--simulate", "--frobnicate"}, 2, {}, {"Unknown option '--frobnicate'", "Usage: veld32"}},
       {{"--backend=serial"}, 2, {}, {"Unknown backend 'serial'", "Usage: veld32"}},
   };

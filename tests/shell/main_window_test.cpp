@@ -1,29 +1,6 @@
-#include <QAction>
-#include <QCheckBox>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiSubWindow>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include "backends/simulated_tester.h"
-#include "device_link/ctlVELD32UsbComm.h"
-#include "editor/frmTestOptions.h"
-#include "shell/BackgroundForm.h"
-#include "shell/ParentMDIForm.h"
+#include "resources/version.h"
 #include "tests/shell/window_fixture.h"
-#include "tests/support/file_rights.h"
 #include "tests/support/program_description.h"
-#include "tests/support/qt_printers.h"
-#include "tests/support/scripted_prompts.h"
-#include "ui_core/StatusWindowForm.h"
-#include "ui_core/modMain.h"
 
 namespace {
 
@@ -49,7 +26,8 @@ class MainWindow : public WindowTest {
 
 TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
   EXPECT_EQ(window_->windowTitle(), "VELD32 Configurator");
-  EXPECT_EQ(window_->findChild<QLabel*>("VELD32VersionLabel")->text(), "VELD32 v1.1.0");
+  EXPECT_EQ(window_->findChild<QLabel*>("VELD32VersionLabel")->text(),
+            "VELD32 v" VELD32_VERSION_TEXT);
   EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
   EXPECT_NEAR(window_->width() * kTwips, 11000, kTwips);
@@ -99,11 +77,13 @@ TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
             QStringList({"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)", "TX -> (MP13)", "TX -> (MV1)",
                          "TX -> (MS1)", "TX -> (MD1)"}));
   EXPECT_LT(lines.indexOf("Program data load complete."), lines.indexOf("TX -> (MV1)"));
-  EXPECT_EQ(only("RX <- ("),
-            QStringList({"RX <- (*)", "RX <- (MP11,1,1,19,0030,2,000,002,010,0150,0000,1000)",
-                         "RX <- (MP12,4,8,09,0125,1,000,750,050,0012,0001,0014)",
-                         "RX <- (MP13,1,1,19,0030,2,000,002,010,0150,0000,1000)",
-                         "RX <- (MV101.02)", "RX <- (MS100001)", "RX <- (MD12024,01,15)"}));
+  // Every request's reply, in the same order (what the replies hold is the simulator's).
+  const QStringList requests = only("TX -> ");
+  const QStringList replies = only("RX <- (");
+  ASSERT_EQ(replies.size(), requests.size());
+  for (qsizetype i = 0; i < replies.size(); ++i)
+    EXPECT_TRUE(replies[i].mid(6).startsWith(requests[i].mid(6).chopped(1)))
+        << replies[i].toStdString();
   EXPECT_GE(only("RXBuffer <- ").size(), 3);
   EXPECT_EQ(lines.count("Program data load complete."), 1);
   EXPECT_EQ(DescribeProgram(Model(), 1),
@@ -129,91 +109,70 @@ TEST_F(MainWindow, UploadLeavesTheTesterHoldingWhatWasSent) {
             (ProgramSettings{3, 1, 1, 200, 0, 0, TestMode::SingleMeasure, 150, 500}));
 }
 
-TEST_F(MainWindow, UnplugDuringADownloadAsksToReplugAndOkDownloadsAgain) {
+// Unplugged during the download, the window asks for a replug: OK downloads again; Cancel leaves
+// the link down with the tester back (the failed tick's queued frame may ask once more).
+TEST_F(MainWindow, UnplugDuringADownloadAsksToReplugAndOnlyOkReconnects) {
   const QString replug =
       "There is an error communicating with the VELD32 device. \r\n\r\n"
       "Please disconnect and reconnect the VELD32 device, and then click 'OK'";
-  prompts_.answerOkCancel = [this] {
-    tester_->Replug();
-    return true;
-  };
-  UnplugOnFirstConnection();
-  ConnectButton().click();
-  ASSERT_TRUE(Logged("Program data load complete."));
-  EXPECT_EQ(prompts_.shown, QStringList({replug}));
-  EXPECT_EQ(LogLines().count("* VELD32 Connected"), 2);
-  EXPECT_TRUE(Link().Connected());
+  for (const bool ok : {true, false}) {
+    SCOPED_TRACE(ok ? "OK" : "Cancel");
+    Reopen();
+    unplugged_ = 0;
+    prompts_.answerOkCancel = [this, ok] {
+      if (ok) tester_->Replug();
+      return ok;
+    };
+    UnplugOnFirstConnection();
+    ConnectButton().click();
+    if (ok) {
+      ASSERT_TRUE(Logged("Program data load complete."));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !prompts_.shown.isEmpty(); }));
+    if (!ok) tester_->Replug();
+    WaitUntil([] { return false; }, ok ? 0 : 200);
+    EXPECT_EQ(Link().Connected(), ok);
+    EXPECT_EQ(LogLines().count("* VELD32 Connected"), ok ? 2 : 1);
+    EXPECT_EQ(prompts_.shown.count(replug), prompts_.shown.size());
+    if (ok) {
+      EXPECT_EQ(prompts_.shown.size(), 1);
+    }
+  }
 }
 
-TEST_F(MainWindow, UnplugAnsweredWithCancelDoesNotReconnect) {
-  UnplugOnFirstConnection();
-  ConnectButton().click();
-  ASSERT_TRUE(WaitUntil([&] { return !prompts_.shown.isEmpty(); }));
-  tester_->Replug();
-  WaitUntil([] { return false; }, 200);
-  EXPECT_FALSE(Link().Connected());
-  EXPECT_EQ(LogLines().count("* VELD32 Connected"), 1);
-  // The failed tick still tries its queued frame, whose failed write asks once more.
-  EXPECT_GE(prompts_.shown.size(), 1);
-  EXPECT_EQ(prompts_.shown.filter("Please disconnect and reconnect").size(), prompts_.shown.size());
-}
-
-TEST_F(MainWindow, FileMenusLogAroundEachOperationAndCancelDoesNothing) {
+// Each file menu logs around its operation; a cancelled choice does nothing; a failure is logged
+// and shown in a message box, both with its cause. (The dialogs' filters are the desktop's tests.)
+TEST_F(MainWindow, FileMenusLogAroundEachOperationAndReportFailuresWithTheirCause) {
   QTemporaryDir dir;
   const QString all = dir.filePath("programs.vap");
   const QString one = dir.filePath("program.vsp");
-  prompts_.fileNames = {QString(), all, all, one, one};
+  const QString nowhere = dir.filePath("no/such/folder/all.vap");
+  const QString absent = dir.filePath("absent.vsp");
+  prompts_.fileNames = {QString(), all, all, one, one, nowhere, absent};
   // Program 2 is saved as it stands, with a warning that the tester refuses it.
   Model().SetSliderValue(1, ProgramSlider::PassOhms, 700);
   Model().SetSliderValue(1, ProgramSlider::FailOhms, 14);
   const QString warning =
       "Program 2: Pass 700 ohms is not below Fail 14 ohms: an upload refuses this program";
+  const QStringList causes = {"Cannot save " + nowhere + ": the folder " +
+                                  dir.filePath("no/such/folder") + " does not exist.",
+                              "The file " + absent + " does not exist."};
   window_->menuSaveAll_Click();  // cancelled
   window_->menuSaveAll_Click();
   window_->menuLoadAll_Click();
   window_->menuSaveProgram_Click(1);
   window_->menuLoadProgram_Click(2);
-  EXPECT_EQ(prompts_.filters,
-            QStringList({"VELD32 All Programs (*.vap)", "VELD32 All Programs (*.vap)",
-                         "VELD32 All Programs (*.vap)", "VELD32 Single Program (*.vsp)",
-                         "VELD32 Single Program (*.vsp)"}));
+  window_->menuSaveAll_Click();
+  window_->menuLoadProgram_Click(0);
   EXPECT_EQ(
       LogLines(),
       QStringList(
           {"Saving all Program configurations to file...", warning, "Save to file complete: " + all,
            "Loading all Program configurations from file...", "Load from file complete: " + all,
            "Saving Program 2 configuration to file...", warning, "Save to file complete: " + one,
-           "Loading Program 3 configuration from file...", "Load from file complete: " + one}));
-  EXPECT_TRUE(prompts_.shown.isEmpty());
-}
-
-// The log line and the message box both give the cause.
-TEST_F(MainWindow, FailedFileOperationsAreReportedWithTheirCause) {
-  QTemporaryDir dir;
-  prompts_.fileNames = {dir.filePath("no/such/folder/all.vap"), dir.filePath("absent.vsp")};
-  QStringList causes = {"Cannot save " + dir.filePath("no/such/folder/all.vap") + ": the folder " +
-                            dir.filePath("no/such/folder") + " does not exist.",
-                        "The file " + dir.filePath("absent.vsp") + " does not exist."};
-  QStringList log = {
-      "Saving all Program configurations to file...", "Save to file failed. " + causes[0],
-      "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1]};
-#ifndef _WIN32
-  // Windows cannot withdraw reading through permissions.
-  const QString secret = dir.filePath("secret.vsp");
-  QFile file(secret);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("[Program]\r\nPass=20\r\n") > 0);
-  file.close();
-  ASSERT_TRUE(QFile::setPermissions(secret, QFile::WriteOwner));
-  prompts_.fileNames.push_back(secret);
-  causes << "The file " + secret + " cannot be read: permission denied.";
-  log << "Loading Program 2 configuration from file..."
-      << "Load from file failed. " + causes[2];
-#endif
-  const WithoutPermissionOverride asTheOperator;
-  window_->menuSaveAll_Click();
-  for (int program = 0; program < causes.size() - 1; ++program)
-    window_->menuLoadProgram_Click(program);
-  EXPECT_EQ(LogLines(), log);
+           "Loading Program 3 configuration from file...", "Load from file complete: " + one,
+           "Saving all Program configurations to file...", "Save to file failed. " + causes[0],
+           "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1]}));
   EXPECT_EQ(prompts_.shown, causes);
 }
 
@@ -225,46 +184,23 @@ TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem
   QFile bench(file);
   ASSERT_TRUE(bench.open(QIODevice::WriteOnly));
   bench.write(
-      "[Program]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=100\r\nMode=1\r\n"
-      "Duration=10\r\nPass=5000\r\nFail=900\r\n");
+      "[Program]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=200\r\nMode=2\r\nDuration=30\r\n"
+      "Pass=5000\r\nFail=900\r\n");
   bench.close();
   prompts_.fileNames = {file};
   window_->menuLoadProgram_Click(1);
-  EXPECT_EQ(LogLines(),
-            QStringList({"Loading Program 2 configuration from file...",
-                         "Program 2: PulseWidth=100 not applied (200 to 500 us at 5 mA)",
-                         "Program 2: Duration=10 not applied (30 to 359999 s)",
-                         "Program 2: Pass=5000 not applied (1 to 999 ohms)",
-                         "Load from file complete: " + file}));
+  EXPECT_EQ(LogLines(), QStringList({"Loading Program 2 configuration from file...",
+                                     "Program 2: Pass=5000 not applied (1 to 999 ohms)",
+                                     "Load from file complete: " + file}));
   const auto box = [this](const char* name) {
     return window_->TestOptions().findChild<QLineEdit*>(name)->text();
   };
-  EXPECT_EQ(QStringList({box("txtPulseWidth1"), box("txtDuration1"), box("txtPassOhms1"),
-                         box("txtFailOhms1")}),
-            QStringList({"200", "00:30", "150", "900"}));
+  EXPECT_EQ(box("txtPassOhms1") + ' ' + box("txtFailOhms1"), "150 900");
   ConnectButton().click();
   ASSERT_TRUE(Logged("Edited programs kept: nothing was downloaded from VELD32."));
   EXPECT_EQ(prompts_.shown.size(), 1);
   EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 holds changes"));
   EXPECT_EQ(box("txtFailOhms1"), "900");
-}
-
-// The status bar names the tester after the download, and nothing once the link has closed.
-TEST_F(MainWindow, ClosingTheMainWindowClosesTheLinkAndClearsTheTestersIdentity) {
-  tester_ = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
-  tester_->Tester(1).serialNumber = "00042";
-  Open(QStringLiteral("veld32 --simulate"));
-  prompts_.choices = {1};  // of the two attached
-  ConnectButton().click();
-  ASSERT_TRUE(Logged("Program data load complete."));
-  EXPECT_TRUE(WaitUntil([&] {
-    return IdentityLabel().text() ==
-           "Tester 00042 \u00B7 USB SIM0002 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
-  })) << IdentityLabel().text().toStdString();
-  window_->close();
-  EXPECT_FALSE(Link().Connected());
-  EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
-  EXPECT_EQ(IdentityLabel().text(), "");
 }
 
 // While the question about reconnecting is open, the strip and the status bar already show the

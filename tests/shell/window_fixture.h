@@ -2,15 +2,9 @@
 
 // The main window as the utility opens it (AssembleMainWindow, the same code main runs) over a
 // simulated tester, for every window test.
-#include <QApplication>
-#include <QCheckBox>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QLabel>
-#include <QMdiSubWindow>
-#include <QSettings>
-#include <QTemporaryDir>
+// The window tests' includes, once: the widgets they find and the forms they reach.
 #include <QTest>
+#include <QtWidgets>
 
 #include <gtest/gtest.h>
 
@@ -20,9 +14,13 @@
 #include "backends/simulated_tester.h"
 #include "device_link/ctlVELD32UsbComm.h"
 #include "editor/frmTestOptions.h"
+#include "records/record_store.h"
 #include "shell/BackgroundForm.h"
 #include "shell/ParentMDIForm.h"
+#include "shell/TestResultsForm.h"
 #include "shell/assembled_window.h"
+#include "shell/tester_menu.h"
+#include "tests/support/qt_printers.h"
 #include "tests/support/scripted_prompts.h"
 #include "ui_core/StatusWindowForm.h"
 #include "ui_core/modMain.h"
@@ -81,6 +79,17 @@ class WindowTest : public ::testing::Test {
     modMain::StatusLogText.clear();
     // The protocol's own pacing is 500 ms a frame; the tests keep the same order faster.
     Link().SetPollingTimerInterval(20);
+  }
+  // A new window over a new bench of `testers` simulated testers, no prompt answered yet but
+  // the operator's name asked at start.
+  void Reopen(std::size_t testers = 1, const QString& device = {},
+              const QStringList& operators = {}) {
+    window_.reset();
+    tester_ =
+        std::make_shared<SimulatedTester>(std::vector<std::string>(testers, std::string("VELD32")));
+    prompts_ = ScriptedPrompts();
+    for (const QString& name : operators) prompts_.texts.push_back(name);
+    Open(QStringLiteral("veld32 --simulate"), true, device);
   }
   // Shows the window as main does and waits until it is the active window.
   void Show() {

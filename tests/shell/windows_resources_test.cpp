@@ -11,6 +11,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "resources/version.h"
+
 using ::testing::HasSubstr;
 
 namespace {
@@ -34,15 +36,18 @@ TEST(WindowsResources, VersionRecordNamesTheProductItsVersionAndDescription) {
       HIWORD(fixed->dwFileVersionMS),    LOWORD(fixed->dwFileVersionMS),
       HIWORD(fixed->dwFileVersionLS),    HIWORD(fixed->dwProductVersionMS),
       LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS)};
-  EXPECT_EQ(numbers, (std::vector<DWORD>{1, 1, 0, 1, 1, 0}));
+  const std::vector<DWORD> version{VELD32_VERSION_MAJOR, VELD32_VERSION_MINOR,
+                                   VELD32_VERSION_PATCH};
+  EXPECT_EQ(numbers, (std::vector<DWORD>{version[0], version[1], version[2], version[0], version[1],
+                                         version[2]}));
 
   const struct {
     const wchar_t* name;
     std::string value;
-  } strings[] = {{L"ProductName", "VELD32"},
-                 {L"FileDescription", "VELD32 Configuration Utility"},
-                 {L"FileVersion", "1.1.0"},
-                 {L"ProductVersion", "1.1.0"}};
+  } strings[] = {{L"ProductName", VELD32_PRODUCT_NAME},
+                 {L"FileDescription", VELD32_FILE_DESCRIPTION},
+                 {L"FileVersion", VELD32_VERSION_TEXT},
+                 {L"ProductVersion", VELD32_VERSION_TEXT}};
   for (const auto& s : strings) {
     const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + s.name;
     wchar_t* value = nullptr;

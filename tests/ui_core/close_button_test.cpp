@@ -12,6 +12,8 @@
 
 #include "ui_core/modMain.h"
 
+#include <utility>
+
 namespace {
 
 // A main window that closes its children with itself, as an MDI frame may.
@@ -47,44 +49,36 @@ bool OffersClose(QMdiSubWindow* frame) {
 
 // The form is guarded before it is wrapped into its frame, after, or before it is wrapped into
 // a frame asked for with a close button.
-enum class Wrapped { Before, After, BeforeIntoDecoratedFrame };
-const char* const kWrapped[] = {"guarded before", "guarded after", "guarded before, decorated"};
-void PrintTo(Wrapped w, std::ostream* os) { *os << kWrapped[static_cast<int>(w)]; }
-
-class DisableCloseButton : public ::testing::TestWithParam<Wrapped> {};
-
-TEST_P(DisableCloseButton, ChildRefusesToCloseOnItsOwnButClosesWithItsHolder) {
-  ClosingMainWindow main;
-  auto* form = new QWidget;
-  if (GetParam() != Wrapped::After) modMain::DisableCloseButton(form);
+TEST(DisableCloseButton, ChildRefusesToCloseOnItsOwnButClosesWithItsHolder) {
+  EXPECT_FALSE(modMain::DisableCloseButton(nullptr));
   const Qt::WindowFlags decorated = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-  QMdiSubWindow* frame = main.area->addSubWindow(
-      form, GetParam() == Wrapped::BeforeIntoDecoratedFrame ? decorated : Qt::WindowFlags());
-  if (GetParam() == Wrapped::After) modMain::DisableCloseButton(form);
-  frame->setAttribute(Qt::WA_DeleteOnClose, false);
-  main.show();
-  EXPECT_FALSE(OffersClose(frame));
-  EXPECT_FALSE(frame->close());
-  EXPECT_FALSE(form->close());
+  for (const auto& [after, flags] :
+       {std::pair{false, Qt::WindowFlags()}, {true, Qt::WindowFlags()}, {false, decorated}}) {
+    SCOPED_TRACE(testing::Message() << (after ? "after" : "before") << " " << flags.toInt());
+    ClosingMainWindow main;
+    auto* form = new QWidget;
+    if (!after) modMain::DisableCloseButton(form);
+    QMdiSubWindow* frame = main.area->addSubWindow(form, flags);
+    if (after) modMain::DisableCloseButton(form);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    main.show();
+    EXPECT_FALSE(OffersClose(frame));
+    EXPECT_FALSE(frame->close());
+    EXPECT_FALSE(form->close());
 
-  // A refused close of the holder leaves the guard armed.
-  main.refuse = true;
-  EXPECT_FALSE(main.close());
-  QCoreApplication::sendPostedEvents();
-  frame->show();
-  form->show();
-  EXPECT_FALSE(frame->close());
+    // A refused close of the holder leaves the guard armed.
+    main.refuse = true;
+    EXPECT_FALSE(main.close());
+    QCoreApplication::sendPostedEvents();
+    frame->show();
+    form->show();
+    EXPECT_FALSE(frame->close());
 
-  main.refuse = false;
-  EXPECT_TRUE(main.close());
-  EXPECT_TRUE(frame->isHidden());
+    main.refuse = false;
+    EXPECT_TRUE(main.close());
+    EXPECT_TRUE(frame->isHidden());
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Forms, DisableCloseButton,
-                         ::testing::Values(Wrapped::Before, Wrapped::After,
-                                           Wrapped::BeforeIntoDecoratedFrame));
-
-TEST(DisableCloseButtonOnce, NoFormNoEffect) { EXPECT_FALSE(modMain::DisableCloseButton(nullptr)); }
 
 }  // namespace

@@ -11,9 +11,7 @@
 #include <QTimer>
 #include <memory>
 #include <stdexcept>
-#include <string>
 #include <tuple>
-#include <utility>
 
 #include "tests/support/scripted_prompts.h"
 #include "ui_core/StatusWindowForm.h"
@@ -48,6 +46,7 @@ class StatusLog : public ::testing::Test {
     modMain::InitSharedFlags();
   }
   StatusWindowForm& Load() {
+    window_.reset();
     window_ = std::make_unique<StatusWindowForm>(prompts_);
     return *window_;
   }
@@ -64,30 +63,26 @@ class StatusLog : public ::testing::Test {
   std::unique_ptr<StatusWindowForm> window_;
 };
 
-// Characters in the log before, characters of the line, where the log keeps from after it.
-using CapCase = std::tuple<qsizetype, qsizetype, qsizetype>;
-
-class StatusLogCap : public StatusLog, public ::testing::WithParamInterface<CapCase> {};
-
 // The line and CR LF go on first; at 100000 characters or more the log then keeps everything
 // from its 50000th character on, and cuts again while still at the cap. The box cuts before it
 // appends, so below the cap it takes the line whole.
-TEST_P(StatusLogCap, LogKeepsFromTheCutOnAndTheBoxCutsFirst) {
-  const auto [beforeLength, lineLength, keptFrom] = GetParam();
-  const QString before = Filler(beforeLength);
-  const QString line = Filler(lineLength).toLower();
-  modMain::StatusLogText = before;
-  Load();
-  AddStatusMessage(line);
-  const QString all = before + line + QStringLiteral("\r\n");
-  EXPECT_EQ(modMain::StatusLogText, all.mid(keptFrom));
-  EXPECT_EQ(Shown(), AsShown(all));
+TEST_F(StatusLog, LogKeepsFromTheCutOnAndTheBoxCutsFirst) {
+  // characters in the log before, characters of the line, where the log keeps from after it
+  const std::tuple<qsizetype, qsizetype, qsizetype> cases[] = {
+      {0, 0, 0},          {99990, 7, 0},      {99990, 8, 49999},
+      {99990, 18, 49999}, {0, 149996, 49999}, {0, 149997, 99998}};
+  for (const auto& [beforeLength, lineLength, keptFrom] : cases) {
+    SCOPED_TRACE(testing::Message() << beforeLength << " + " << lineLength);
+    const QString before = Filler(beforeLength);
+    const QString line = Filler(lineLength).toLower();
+    modMain::StatusLogText = before;
+    Load();
+    AddStatusMessage(line);
+    const QString all = before + line + QStringLiteral("\r\n");
+    EXPECT_EQ(modMain::StatusLogText, all.mid(keptFrom));
+    EXPECT_EQ(Shown(), AsShown(all));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lengths, StatusLogCap,
-                         ::testing::Values(CapCase{0, 0, 0}, CapCase{99990, 7, 0},
-                                           CapCase{99990, 8, 49999}, CapCase{99990, 18, 49999},
-                                           CapCase{0, 149996, 49999}, CapCase{0, 149997, 99998}));
 
 TEST_F(StatusLog, FailingWindowDoesNotReachTheCaller) {
   struct : modMain::StatusLogView {
@@ -130,25 +125,24 @@ TEST_F(StatusLog, LinesReachTheBoxFromLoadToUnloadExceptWhilePaused) {
 }
 
 // The box at exactly the cap, built of a repeated pattern behind `shift` fillers, so that the
-// cut before its 50000th character walks across every position of the pattern.
-class BoxCut : public StatusLog, public ::testing::WithParamInterface<int> {};
-
-TEST_P(BoxCut, AtTheCapCutsTo50001ThenAppends) {
+// cut before its 50000th character walks across every position of the pattern: 49999 =
+// 6249 * 8 + 7, so shift 0 puts the cut between CR and LF, 7 right after a line end, 4 after a
+// lone CR, 2 after a lone LF, the others inside a line.
+TEST_F(StatusLog, TheBoxAtTheCapCutsTo50001ThenAppends) {
   const QString unit = QStringLiteral("ab\rc\nd\r\n");  // lone CR and LF inside lines too
-  QString full = QString(GetParam(), u'x');
-  while (full.size() < 100000) full.append(unit);
-  full.truncate(100000);
-  modMain::StatusLogText = full;
-  Load();
-  AddStatusMessage(QStringLiteral("next"));
-  EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\n")));
-  AddStatusMessage(QStringLiteral("after"));
-  EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\nafter\r\n")));
+  for (int shift = 0; shift < 8; ++shift) {
+    SCOPED_TRACE(shift);
+    QString full = QString(shift, u'x');
+    while (full.size() < 100000) full.append(unit);
+    full.truncate(100000);
+    modMain::StatusLogText = full;
+    Load();
+    AddStatusMessage(QStringLiteral("next"));
+    EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\n")));
+    AddStatusMessage(QStringLiteral("after"));
+    EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\nafter\r\n")));
+  }
 }
-
-// 49999 = 6249 * 8 + 7: shift 0 puts the cut between CR and LF, 7 right after a line end,
-// 4 after a lone CR, 2 after a lone LF, the others inside a line.
-INSTANTIATE_TEST_SUITE_P(Shifts, BoxCut, ::testing::Values(0, 1, 2, 3, 4, 5, 6, 7));
 
 // Lines that arrive one per turn of the event loop (frames at a fast polling rate) reach the
 // box in batches, not one document edit, layout and repaint each.
@@ -170,52 +164,36 @@ TEST_F(StatusLog, LinesOnePerTurnReachTheBoxInBatches) {
 
 // Many cuts, with the box catching up every few lines, or all at once after a burst that goes
 // beyond the cap into lines it has not shown yet; the newest line stays in view.
-class LongRun : public StatusLog, public ::testing::WithParamInterface<int> {};
-
-TEST_P(LongRun, ShowsTheBoxRule) {
-  Load().show();
-  status_log::BoxText expected;
-  for (int i = 0; i < 6000; ++i) {
-    const QString line = QStringLiteral("RX <- (MP1%1,5,3,09,0030,1,000,100,100,0100,0000)").arg(i);
-    AddStatusMessage(line);
-    expected.AddLine(line);
-    if (GetParam() > 0 && i % GetParam() == 0) Shown();
+TEST_F(StatusLog, ALongRunShowsTheBoxRule) {
+  for (const int catchUpEvery : {0, 7}) {
+    SCOPED_TRACE(catchUpEvery);
+    modMain::StatusLogText.clear();
+    Load().show();
+    status_log::BoxText expected;
+    for (int i = 0; i < 6000; ++i) {
+      const QString line =
+          QStringLiteral("RX <- (MP1%1,5,3,09,0030,1,000,100,100,0100,0000)").arg(i);
+      AddStatusMessage(line);
+      expected.AddLine(line);
+      if (catchUpEvery > 0 && i % catchUpEvery == 0) Shown();
+    }
+    EXPECT_EQ(Shown(), AsShown(expected.Text()));
+    const QScrollBar* bar = window_->txtComm->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
   }
-  EXPECT_EQ(Shown(), AsShown(expected.Text()));
-  const QScrollBar* bar = window_->txtComm->verticalScrollBar();
-  EXPECT_GT(bar->maximum(), 0);
-  EXPECT_EQ(bar->value(), bar->maximum());
 }
 
-INSTANTIATE_TEST_SUITE_P(CatchUpEvery, LongRun, ::testing::Values(0, 7));
-
-using SwitchCase = std::pair<std::string, bool>;  // command line, diagnostic
-
-class DiagnosticSwitch : public StatusLog, public ::testing::WithParamInterface<SwitchCase> {};
-
-TEST_P(DiagnosticSwitch, TurnsOnTheFiltersAndShowsThem) {
-  const auto [commandLine, on] = GetParam();
-  Reset(QString::fromStdString(commandLine));
-  EXPECT_EQ(modMain::ShowVerbose, on);
-  EXPECT_EQ(modMain::ShowRXBuffer, on);
-  StatusWindowForm& window = Load();
-  EXPECT_EQ(window.calTabCommFrame->isHidden(), !on);
-  EXPECT_EQ(window.chkShowVerbose->isChecked(), on);
-  EXPECT_EQ(window.chkShowBuffer->isChecked(), on);
-}
-
-const SwitchCase kSwitchCases[] = {{"veld32.exe", false},
-                                   {"veld32.exe /KOVDA", true},
-                                   {"/kovda", false},
-                                   {"/opt/kovda/veld32 --simulate", false},
-                                   {"/opt/kovda/veld32 /kovda", true},
-                                   {"veld32.exe x/KoVdAx", true},
-                                   {"veld32.exe /kovd", false},
-                                   {"veld32.exe -kovda", false}};
-INSTANTIATE_TEST_SUITE_P(CommandLines, DiagnosticSwitch, ::testing::ValuesIn(kSwitchCases));
-
-TEST_F(StatusLog, FiltersShowTheFlagsAsTheyStandAndEachSetsItsOwn) {
-  Reset(QStringLiteral("veld32.exe /kovda"));
+// The switch's own rule is pinned where the command line is read; here, what the log window
+// makes of it: its filters shown and on, or hidden and off, and each box sets its own flag.
+TEST_F(StatusLog, TheDiagnosticSwitchShowsTheFiltersAndEachSetsItsOwnFlag) {
+  for (const bool on : {false, true}) {
+    Reset(on ? QStringLiteral("veld32.exe /kovda") : QStringLiteral("veld32.exe"));
+    StatusWindowForm& window = Load();
+    EXPECT_EQ(window.calTabCommFrame->isHidden(), !on);
+    EXPECT_EQ(window.chkShowVerbose->isChecked(), on);
+    EXPECT_EQ(window.chkShowBuffer->isChecked(), on);
+  }
   modMain::ShowRXBuffer = false;
   StatusWindowForm& window = Load();
   EXPECT_FALSE(window.chkShowBuffer->isChecked());

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <utility>
+
 #include "ui_core/modMain.h"
 
 TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
@@ -23,15 +25,24 @@ TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
   EXPECT_TRUE(modMain::IsDiagnosticMode());
 }
 
-// Only the arguments count: the program's own path may pass through a folder named like the
-// switch.
-TEST(CommandLineSwitch, TheProgramsOwnPathIsNoSwitch) {
-  for (const auto& [commandLine, diagnostic] : {std::pair{"/opt/kovda/bin/veld32", false},
+// Only the arguments count, anywhere in them and in any case: the program's own path may pass
+// through a folder named like the switch.
+TEST(CommandLineSwitch, OnlyAnArgumentHoldingTheSwitchCounts) {
+  for (const auto& [commandLine, diagnostic] : {std::pair{"veld32.exe", false},
+                                                {"veld32.exe /KOVDA", true},
+                                                {"/kovda", false},
+                                                {"/opt/kovda/bin/veld32", false},
                                                 {"/home/kovdaline/veld32 --simulate", false},
-                                                {"/opt/kovda/veld32 x/KOVDAy", true},
-                                                {"veld32 /kovda", true}}) {
+                                                {"/opt/kovda/veld32 /kovda", true},
+                                                {"veld32.exe x/KoVdAx", true},
+                                                {"veld32.exe /kovd", false},
+                                                {"veld32.exe -kovda", false}}) {
     modMain::SetCommandLine(QString::fromLatin1(commandLine));
     EXPECT_EQ(modMain::IsDiagnosticMode(), diagnostic) << commandLine;
+    modMain::InitSharedFlags();
+    EXPECT_EQ(std::pair(modMain::ShowVerbose, modMain::ShowRXBuffer),
+              std::pair(diagnostic, diagnostic))
+        << commandLine;
   }
   modMain::SetCommandLine(QString());
   // This very test program, started again from a folder named "kovda", without the switch.
