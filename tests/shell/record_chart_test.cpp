@@ -28,6 +28,16 @@ std::set<int> ColumnsOf(const QImage& image, const QColor& colour) {
   return columns;
 }
 
+// Whether the chart's foot, where its scale is written, holds dark (written) pixels.
+bool ScaleWritten(const QImage& image) {
+  for (int y = image.height() - 8; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixelColor(x, y).lightness() < 128) return true;
+    }
+  }
+  return false;
+}
+
 TEST(RecordChart, HistogramDrawsEachLimitAcrossAtItsOhms) {
   RecordChart chart;
   chart.ShowHistogram({{1, 4, 2, 0, 3}, 50, 550, 150, 400});
@@ -40,6 +50,7 @@ TEST(RecordChart, HistogramDrawsEachLimitAcrossAtItsOhms) {
   EXPECT_LE(*pass.rbegin() - *pass.begin(), 2);  // one line, not spread
   EXPECT_LE(std::abs(*fail.begin() - chart.HistogramX(400)), 1);
   EXPECT_GT(chart.HistogramX(400), chart.HistogramX(150));
+  EXPECT_TRUE(ScaleWritten(image));
 
   chart.ShowHistogram({{1, 4, 2, 0, 3}, 50, 550, std::nullopt, std::nullopt});
   EXPECT_TRUE(ColumnsOf(Drawn(chart), RecordChart::PassLimitColour()).empty());
@@ -60,6 +71,7 @@ TEST(RecordChart, OverTimeEachVerdictHasItsColour) {
   // Time runs to the right: the fail between the two passes.
   EXPECT_LT(*passes.begin(), *fails.begin());
   EXPECT_GT(*passes.rbegin(), *fails.rbegin());
+  EXPECT_TRUE(ScaleWritten(image));
   // Every verdict has a colour of its own.
   std::set<QRgb> colours;
   for (const RunOutcome outcome : {RunOutcome::Pass, RunOutcome::Fail, RunOutcome::BetweenLimits,
