@@ -131,8 +131,10 @@ TestResultsForm::TestResultsForm(OperatorPrompts& prompts, QWidget* parent)
   for (const auto& [caption, field] : fields) {
     auto* label = new QLabel(caption, this);
     label->setBuddy(field);
-    filters->addWidget(label, cell / 4, (cell % 4) * 2);
-    filters->addWidget(field, cell / 4, (cell % 4) * 2 + 1);
+    // Each caption over its field: beside it, the captions' widths would add up to more than
+    // the main window's client area holds under some desktop fonts.
+    filters->addWidget(label, (cell / 4) * 2, cell % 4);
+    filters->addWidget(field, (cell / 4) * 2 + 1, cell % 4);
     ++cell;
   }
   auto* paging = new QHBoxLayout;
