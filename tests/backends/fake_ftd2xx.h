@@ -7,10 +7,10 @@
 
 // A stand-in for FTDI's D2XX library, built as a shared library that exports the
 // functions the D2XX library backend loads (the emulated FT232R in tests/emulated/ serves the
-// libftdi backend alone: FTDI's own library cannot be shipped or run here). The test executable links the same library the backend
-// opens by path, so both see the one state below. A handle points to the device it opened.
-// Only what is marked is exported (the library is built with hidden symbols elsewhere too), so
-// a mark left off fails on Linux as it would under MSVC.
+// libftdi backend alone: FTDI's own library cannot be shipped or run here). The test executable
+// links the same library the backend opens by path, so both see the one state below. A handle
+// points to the device it opened. Only what is marked is exported (the library is built with hidden
+// symbols elsewhere too), so a mark left off fails on Linux as it would under MSVC.
 #if defined(_WIN32) && defined(FAKE_FTD2XX_BUILDING)
 #define FAKE_FTD2XX_API __declspec(dllexport)
 #elif defined(_WIN32)
