@@ -11,6 +11,7 @@
 #include <set>
 
 #include "records/record_location.h"
+#include "records/record_pages.h"
 #include "records/record_tables.h"
 #include "records/sqlite_store.h"
 #include "tests/records/sample_records.h"
@@ -118,6 +119,17 @@ TEST_F(SqliteFile, ReadOnlyFailsWithTheReason) {
   EXPECT_EQ(result.outcome, StoreOutcome::Failed);
   EXPECT_TRUE(result.message.contains(file_) && result.message.contains("readonly"))
       << result.message.toStdString();
+}
+
+// An export that can no longer read its records fails with the reason, never as a short
+// success.
+TEST_F(SqliteFile, AnExportThatCannotReadSaysWhy) {
+  auto store = Open();
+  ASSERT_TRUE(store);
+  ASSERT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  Statement(QStringLiteral("DROP TABLE runs"));
+  const QString error = EachRun(*store, {}, [](const RunRecord&) { return QString(); });
+  EXPECT_TRUE(error.contains(file_) && error.contains("runs")) << error.toStdString();
 }
 
 TEST_F(SqliteFile, LockedByAnotherWriterWaitsThenFails) {
