@@ -6,6 +6,10 @@
 #include "tests/support/csv_cells.h"
 #include "tests/tools/ctl_runner.h"
 
+#ifndef _WIN32
+#include "tests/support/file_faults.h"
+#endif
+
 namespace {
 
 // One JSON object per line, as records and history print them.
@@ -184,6 +188,23 @@ TEST_F(RecordsTest, ADatabaseThatCannotBeUsedFailsWithStatusFiveAfterTheResult) 
   }
   EXPECT_EQ(ReadAll(notes), QByteArray(4096, 'x'));
 }
+
+#ifndef _WIN32
+// A CSV that the disk cannot hold fails as unwritable, naming the disk's reason.
+TEST_F(RecordsTest, ACsvOnAFullDiskFailsWithTheDisksReason) {
+  const QString mount = Path("disk");
+  const FullDisk disk(mount);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  // One long unit id outgrows any write buffer.
+  ASSERT_EQ(Ctl({"run", "2", "--dut=" + QString(40000, u'D')}).status, 0);
+  disk.Fill();
+  const CtlRun csv = Ctl({"records", "--csv", mount + "/all.csv"});
+  EXPECT_EQ(csv.status, 5);
+  EXPECT_TRUE(csv.err.contains("could not be written") && csv.err.contains("No space left"))
+      << csv.err.toStdString();
+  EXPECT_EQ(disk.Files(), QStringList());
+}
+#endif
 
 // A server out of reach keeps the run locally and still succeeds; sync then says why not.
 TEST_F(RecordsTest, AServerOutOfReachKeepsTheRecordLocallyAndTheRunSucceeds) {
