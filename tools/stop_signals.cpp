@@ -21,6 +21,18 @@ namespace {
 
 std::atomic<bool> requested{false};
 
+// The notifier calls `activated` at its first wake only: what woke it stays set.
+template <typename Notifier>
+std::unique_ptr<QObject> WakingOnce(std::unique_ptr<Notifier> notifier,
+                                    const std::function<void()>& activated) {
+  QObject::connect(notifier.get(), &Notifier::activated, notifier.get(),
+                   [n = notifier.get(), activated] {
+                     n->setEnabled(false);
+                     activated();
+                   });
+  return notifier;
+}
+
 #ifdef _WIN32
 
 // Manual-reset events that live as long as the process: a handler may still be running on the
@@ -55,13 +67,7 @@ void Restore() {
 
 std::unique_ptr<QObject> Notifier(const std::function<void()>& activated) {
   if (!stopEvent) return std::make_unique<QObject>();
-  auto notifier = std::make_unique<QWinEventNotifier>(stopEvent);
-  QObject::connect(notifier.get(), &QWinEventNotifier::activated, notifier.get(),
-                   [n = notifier.get(), activated] {
-                     n->setEnabled(false);
-                     activated();
-                   });
-  return notifier;
+  return WakingOnce(std::make_unique<QWinEventNotifier>(stopEvent), activated);
 }
 
 #else
@@ -108,13 +114,7 @@ void Restore() {
 
 std::unique_ptr<QObject> Notifier(const std::function<void()>& activated) {
   if (wakeRead < 0) return std::make_unique<QObject>();
-  auto notifier = std::make_unique<QSocketNotifier>(wakeRead, QSocketNotifier::Read);
-  QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
-                   [n = notifier.get(), activated] {
-                     n->setEnabled(false);
-                     activated();
-                   });
-  return notifier;
+  return WakingOnce(std::make_unique<QSocketNotifier>(wakeRead, QSocketNotifier::Read), activated);
 }
 
 #endif

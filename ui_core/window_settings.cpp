@@ -13,6 +13,16 @@ const QString kChosenTester = QStringLiteral("testers/chosen_usb_serial");
 const QString kTesterSerials = QStringLiteral("testers/serial_of/");
 
 QSettings Settings() { return QSettings(QStringLiteral("veld32"), QStringLiteral("veld32")); }
+
+// A text kept trimmed; an empty one removes the key, so that the default applies again.
+void SetText(const QString& key, const QString& text) {
+  QSettings settings = Settings();
+  if (text.trimmed().isEmpty()) {
+    settings.remove(key);
+  } else {
+    settings.setValue(key, text.trimmed());
+  }
+}
 }  // namespace
 
 namespace window_settings {
@@ -22,25 +32,11 @@ QString Station() {
   return station.isEmpty() ? QSysInfo::machineHostName() : station;
 }
 
-void SetStation(const QString& station) {
-  QSettings settings = Settings();
-  if (station.trimmed().isEmpty()) {
-    settings.remove(kStation);
-  } else {
-    settings.setValue(kStation, station.trimmed());
-  }
-}
+void SetStation(const QString& station) { SetText(kStation, station); }
 
 QString RecordsLocation() { return Settings().value(kRecords).toString().trimmed(); }
 
-void SetRecordsLocation(const QString& location) {
-  QSettings settings = Settings();
-  if (location.trimmed().isEmpty()) {
-    settings.remove(kRecords);
-  } else {
-    settings.setValue(kRecords, location.trimmed());
-  }
-}
+void SetRecordsLocation(const QString& location) { SetText(kRecords, location); }
 
 int CalibrationIntervalMonths() {
   return std::max(0, Settings().value(kCalibrationInterval, 0).toInt());
