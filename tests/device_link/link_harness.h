@@ -1,14 +1,24 @@
 #pragma once
 
 #include <QStringList>
+#include <QTimer>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "device_link/ctlVELD32UsbComm.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/scripted_d2xx.h"
 
-// A link over a scripted driver, with every signal recorded as one line ("UsbError(...)").
+// A link over a scripted driver, with every signal recorded as one line ("UsbError(...)"; NULs
+// as "\0"; a frame sent while the link is connecting is marked " connecting"), and a small
+// language that drives both and records what a step looks at among the signals' lines.
 struct LinkHarness {
   std::shared_ptr<ScriptedD2xx> driver = std::make_shared<ScriptedD2xx>();
   ctlVELD32UsbComm link{driver};
@@ -26,18 +36,122 @@ struct LinkHarness {
                             qint16, qint16, qint16, qint16, double, qint16, const QString&) {
                        Add(QStringLiteral("RXProgramValues(%1)").arg(program));
                      });
-    QObject::connect(&link, &L::TXData, [this](const QString& d) { Add("TXData(" + d + ")"); });
+    QObject::connect(&link, &L::TXData, [this](const QString& d) {
+      const bool connecting = link.Status().state == LinkState::Connecting;
+      Add("TXData(" + d + ")" + (connecting ? " connecting" : ""));
+    });
     QObject::connect(&link, &L::UsbConnected,
                      [this](qint32 h) { Add(QStringLiteral("UsbConnected(%1)").arg(h)); });
     QObject::connect(&link, &L::UsbClosed, [this] { Add("UsbClosed"); });
     QObject::connect(&link, &L::UsbError, [this](const QString& e) { Add("UsbError(" + e + ")"); });
   }
 
-  // Opens the link and forgets the events of the open sequence.
-  void Connect() {
-    link.OpenDevice();
-    events.clear();
+  void Add(QString line) { events << line.replace(QChar(0), "\\0"); }
+  QTimer* Timer(const char* name) { return link.findChild<QTimer*>(name); }
+
+  // Steps split at blanks: "name" or "name=argument"; "^N" at the end runs a step N times.
+  void Run(const std::string& script) {
+    std::istringstream in(script);
+    for (std::string token; in >> token;) {
+      const auto hat = token.rfind('^');
+      const int times = hat == std::string::npos ? 1 : std::stoi(token.substr(hat + 1));
+      token = token.substr(0, hat);
+      const auto eq = token.find('=');
+      const auto step = Steps().find(token.substr(0, eq));
+      ASSERT_NE(step, Steps().end()) << token;
+      for (int i = 0; i < times; ++i)
+        step->second(eq == std::string::npos ? "" : token.substr(eq + 1));
+    }
   }
 
-  void Add(const QString& line) { events << line; }
+  // The link's state, " up" when Connected(), " busy" with an activity, then its message ("!"
+  // before it: a failure).
+  QString Summary() {
+    const LinkStatus& s = link.Status();
+    const char* states[] = {"Closed", "Connecting", "Connected", "Failed"};
+    return states[static_cast<int>(s.state)] + QString(link.Connected() ? " up" : "") +
+           (s.activity.isEmpty() ? "" : " busy") + ": " + (s.failure ? "!" : "") + s.message;
+  }
+
+ private:
+  using Arg = const std::string&;
+  const std::map<std::string, std::function<void(Arg)>>& Steps() {
+    if (!steps_.empty()) return steps_;
+    ScriptedD2xx& d = *driver;
+    const auto n = [](std::size_t count) { return QString::number(count); };
+    const auto q = [](Arg text) { return QString::fromStdString(text); };
+    steps_ = {
+        // Acting on the link: "up" opens it and forgets the open's events.
+        {"up", [this](Arg) { link.OpenDevice(), events.clear(); }},
+        {"open", [this](Arg) { EXPECT_EQ(link.OpenDevice(), 0); }},
+        {"connect", [this](Arg) { link.Connect(); }},
+        {"close", [this, &d](Arg) { link.CloseUSB(d.nextHandle); }},
+        {"disconnect", [this](Arg) { link.Disconnect(); }},
+        {"deactivate", [this](Arg) { link.Deactivate(); }},
+        {"busy", [this](Arg) { link.ShowActivity("Running test 1"); }},
+        {"tick", [this](Arg) { link.PollingTimer_Timer(); }},
+        {"query", [this](Arg) { link.TXQuery(); }},
+        {"data", [this](Arg) { link.TXRequestData(); }},
+        {"cal", [this](Arg) { link.TXGetCalValues(); }},
+        {"fw", [this](Arg) { link.TXGetFirmwareVersion(); }},
+        {"sn", [this](Arg) { link.TXGetSerialNumber(); }},
+        {"mp", [this](Arg a) { link.TXGetProgramValues(static_cast<qint16>(std::stoi(a))); }},
+        // "send=(L)@20": a frame and the wait in milliseconds; records what the wait received.
+        {"send",
+         [this, q](Arg a) {
+           const auto at = a.find('@');
+           const int wait = at == std::string::npos ? 0 : std::stoi(a.substr(at + 1));
+           Add("=" + link.SendDataAndPoll(q(a.substr(0, at)), wait));
+         }},
+        // Scripting the driver: "fail=FT_Read:4" fails the next call with that status.
+        {"rx", [&d](Arg a) { d.rx += a; }},
+        {"ack", [&d](Arg a) { d.replies["(*)"] = a; }},
+        {"unplugged", [&d](Arg) { d.descriptions.clear(); }},
+        {"fail",
+         [&d](Arg a) {
+           d.FailNext(a.substr(0, a.find(':')), std::stoi(a.substr(a.find(':') + 1)));
+         }},
+        {"partial", [&d](Arg a) { d.WriteOnlyNext(std::stoi(a)); }},
+        {"forget", [&d](Arg) { d.calls.clear(), d.writes.clear(); }},
+        // Recording.
+        {"clear", [this](Arg) { events.clear(); }},
+        {"|", [this](Arg) { Add("|"); }},
+        {"probe",
+         [this, &d](Arg) {
+           Add(QString(link.Connected() ? "up" : "down") + (d.IsOpen() ? " held" : " released"));
+         }},
+        {"polling",
+         [this](Arg) { Add(Timer("PollingTimer")->isActive() ? "polling" : "not polling"); }},
+        {"closes", [this, &d, n](Arg) { Add("closes " + n(d.closedHandles.size())); }},
+        {"calls", [this, &d, n](Arg) { Add("calls " + n(d.calls.size())); }},
+        {"first",
+         [this, &d, q](Arg) { Add("first " + q(d.calls.empty() ? "" : d.calls.front())); }},
+        {"reads",
+         [this, &d, n](Arg) { Add("reads " + n(std::ranges::count(d.calls, "FT_Read"))); }},
+        {"wanted", [this, &d, n](Arg) { Add("wanted " + n(d.lastReadWanted)); }},
+        {"writes",
+         [this, &d, q](Arg) {
+           for (Arg w : d.writes) Add("wrote " + q(w));
+         }},
+        // The last write's end, and whether it fit the link's buffer.
+        {"tail",
+         [this, &d, q](Arg) {
+           const std::string& w = d.writes.back();
+           Add((w.size() <= 1024 ? "fits, " : "overflows, ") +
+               q(w.substr(w.size() - std::min<std::size_t>(w.size(), 5))));
+         }},
+        {"setup",
+         [this, &d](Arg) {
+           const auto [mask, mode] = d.bitMode.value_or(std::pair(9, 9));
+           Add(QStringLiteral("%1 ms, %2 Bd, bits %3/%4")
+                   .arg(d.latency)
+                   .arg(d.baud)
+                   .arg(mask)
+                   .arg(mode));
+         }},
+    };
+    return steps_;
+  }
+
+  std::map<std::string, std::function<void(Arg)>> steps_;
 };
