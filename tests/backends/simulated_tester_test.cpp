@@ -123,38 +123,40 @@ class SimulatedTesterTest : public ::testing::Test {
   char buf[kDescriptionBufferSize];
 };
 
-TEST_F(SimulatedTesterTest, RepliesArriveByteByByteOneAfterAnotherAt19200Baud) {
-  Write("(*)(MV1)");
-  EXPECT_EQ(SimulatedTester::WireTime(10), 5208334ns);  // 10 bits a byte
-  EXPECT_EQ(Poll(), "");
-  now = SimulatedTester::WireTime(13) - 1ns;  // the second reply waits for the first
-  EXPECT_EQ(Poll(), "(*)(MV101.02");
-  now = SimulatedTester::WireTime(13);
-  EXPECT_EQ(Poll(), ")");
-}
-
-TEST_F(SimulatedTesterTest, ATestReportsRunningThenSendsItsLastDataWhenItEnds) {
-  sim.Tester().speed = 2;  // a single measurement of 2 s takes 1 s
-  Write("(G1)");
-  now = 500ms;
-  EXPECT_EQ(Poll(), "(!)");
-  Write("(?)(G2)(L)");  // one test at a time; no last data while it runs
-  now = 2s;
-  EXPECT_EQ(Poll(), "(!)(!)(G10100,0010,0004)");
-  Write("(?)(L)");
-  now += 1s;
-  EXPECT_EQ(Poll(), "(*)(G10100,0010,0004)");
-
-  // A timed program runs its duration, here 1 h 90 s at 30 times the speed.
-  ASSERT_TRUE(sim.SetProgram({2, 1, 1, 200, 90, 1, TestMode::Duration, 150, 1000}));
-  sim.Tester().speed = 30;
-  sim.Tester().impedanceOhms = 9999;
-  const SimTime start = now;
-  Write("(G2)");
-  now = start + 123s - 1ms;
-  EXPECT_EQ(Poll(), "(!)");
-  now = start + 124s;
-  EXPECT_EQ(Poll(), "(G29999,0010,0004)");
+// One conversation on the wire: before each row's write its change to the tester, after it the
+// time that passes and what a read then gets. Replies arrive at 19200 baud, one after another.
+TEST_F(SimulatedTesterTest, RepliesArriveOnTheWireAsTheTesterSendsThem) {
+  using Change = std::function<void(SimulatedTester&)>;
+  const struct {
+    Change change;
+    std::string write;
+    SimTime wait;
+    std::string read;
+  } rows[] = {
+      {{}, "(*)(MV1)", 0ns, ""},
+      {{}, "", SimulatedTester::WireTime(13) - 1ns, "(*)(MV101.02"},  // 10 bits a byte
+      {{}, "", 1ns, ")"},
+      // A single measurement of 2 s at twice the speed reports running, then its last data.
+      {[](SimulatedTester& s) { s.Tester().speed = 2; }, "(G1)", 500ms, "(!)"},
+      {{}, "(?)(G2)(L)", 1500ms, "(!)(!)(G10100,0010,0004)"},  // one at a time; no data yet
+      {{}, "(?)(L)", 1s, "(*)(G10100,0010,0004)"},
+      // A timed program runs its duration, here 1 h 90 s at 30 times the speed.
+      {[](SimulatedTester& s) {
+         ASSERT_TRUE(s.SetProgram({2, 1, 1, 200, 90, 1, TestMode::Duration, 150, 1000}));
+         s.Tester().speed = 30;
+         s.Tester().impedanceOhms = 9999;
+       },
+       "(G2)", 123s - 1ms, "(!)"},
+      {{}, "", 1ms + 1s, "(G29999,0010,0004)"},
+      {[](SimulatedTester& s) { s.SetSilent(true); }, "(MV1)(*)", 1s, ""},
+      {[](SimulatedTester& s) { s.SetSilent(false); }, "(MV1)(*)", 1s, "(MV101.02)(*)"},
+  };
+  for (const auto& row : rows) {
+    if (row.change) row.change(sim);
+    if (!row.write.empty()) Write(row.write);
+    now += row.wait;
+    EXPECT_EQ(Poll(), row.read) << row.write;
+  }
 }
 
 TEST_F(SimulatedTesterTest, EachDeviceIsATesterWithItsOwnUsbAndTesterSerialNumbers) {
@@ -216,15 +218,6 @@ TEST_F(SimulatedTesterTest, UnpluggedFailsEveryCallOnItsHandlesAndReplugGivesAFr
   Write("(MP13)");
   now += 1s;
   EXPECT_EQ(Poll(), "(MP13,1,1,19,0000,2,000,002,010,0321,0000,1000)");
-}
-
-TEST_F(SimulatedTesterTest, ASilentTesterAnswersNothingUntilItSpeaksAgain) {
-  for (const bool silent : {true, false}) {
-    sim.SetSilent(silent);
-    Write("(MV1)(*)");
-    now += 1s;
-    EXPECT_EQ(Poll(), silent ? "" : "(MV101.02)(*)") << silent;
-  }
 }
 
 }  // namespace

@@ -40,9 +40,11 @@ struct EmulatedLink {
   EmulatedFt232r chips;
   std::shared_ptr<LibftdiBackend> backend = std::make_shared<LibftdiBackend>();
   std::unique_ptr<ctlVELD32UsbComm> link;
+  std::int32_t handle = -1;
 
   void Open() {
     link = std::make_unique<ctlVELD32UsbComm>(backend);
+    QObject::connect(link.get(), &ctlVELD32UsbComm::UsbConnected, [this](qint32 h) { handle = h; });
     link->SetPollingTimerInterval(5);
     link->OpenDevice();
   }
@@ -84,17 +86,17 @@ TEST(EmulatedFt232r, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfigu
                         {std::string(50, 'a') + "#", "SERIAL-LONGER-T"}}));
   EXPECT_FALSE(e.backend->PermissionRefused());
 
-  EXPECT_EQ(e.chips.Written(tester), "(*)");
-  EXPECT_EQ(e.chips.Written(other) + e.chips.Written(unnamed), "");
+  EXPECT_EQ(e.chips.Observed(tester).written, "(*)");
+  EXPECT_EQ(e.chips.Observed(other).written + e.chips.Observed(unnamed).written, "");
   // FTDI's vendor requests, "request=value": latency 16 ms, 19200 baud (divisor 0x809c), 8N1
   // framing and the serial (not bit-bang) mode.
-  const std::vector<std::string> settings = e.chips.Settings(tester);
+  const std::vector<std::string> settings = e.chips.Observed(tester).settings;
   for (const char* expected : {"9=16", "3=32924", "4=8", "11=0"}) {
-    EXPECT_NE(std::find(settings.begin(), settings.end(), expected), settings.end()) << expected;
+    EXPECT_NE(std::ranges::find(settings, expected), settings.end()) << expected;
   }
   e.link->Disconnect();
   EXPECT_FALSE(e.link->Connected());
-  EXPECT_EQ(e.chips.Reattached(tester), 1);
+  EXPECT_EQ(e.chips.Observed(tester).reattached, 1);
 }
 
 TEST(EmulatedFt232r, ReplySplitOverTransfersAndPacketsIsDecodedFrameByFrame) {
@@ -117,7 +119,9 @@ TEST(EmulatedFt232r, ReplySplitOverTransfersAndPacketsIsDecodedFrameByFrame) {
   e.link->Disconnect();
 }
 
-TEST(EmulatedFt232r, AnUnpluggedAdapterFailsTheNextTickWithLibftdisOwnAccount) {
+// The next tick fails with libftdi's own account; every call on the handle is then an I/O error
+// until it is closed, and the handle is unknown afterwards; a listing afresh no longer finds it.
+TEST(EmulatedFt232r, AnUnpluggedAdapterFailsTheNextTickAndEveryCallUntilClosed) {
   EmulatedLink e;
   const int tester = e.chips.Plug({"VELD32", "A0000001", Answering()});
   e.Open();
@@ -129,34 +133,21 @@ TEST(EmulatedFt232r, AnUnpluggedAdapterFailsTheNextTickWithLibftdisOwnAccount) {
   EXPECT_TRUE(std::regex_match(e.backend->LastErrorText(),
                                std::regex(R"(ftdi_read_data failed \(-\d+\): .+)")))
       << e.backend->LastErrorText();
-  // A listing afresh no longer finds it.
-  LibftdiBackend fresh;
-  std::int32_t count = -1;
-  EXPECT_EQ(fresh.FT_ListDevicesCount(count), FT_OK);
-  EXPECT_EQ(count, 0);
-}
-
-// Every call on the handle of a vanished adapter is an I/O error until it is closed; closing
-// succeeds, and the handle is then unknown without a libftdi account.
-TEST(EmulatedFt232r, AfterAnUnplugEveryCallIsAnIoErrorUntilClosed) {
-  EmulatedFt232r chips;
-  const int tester = chips.Plug({"VELD32", "A0000001", Answering()});
-  LibftdiBackend backend;
-  std::int32_t handle = 0;
+  LibftdiBackend& backend = *e.backend;
   std::int32_t n = 0;
   std::array<char, 8> buffer{};
-  ASSERT_EQ(backend.FT_Open(0, handle), FT_OK);
-  chips.Unplug(tester);
   EXPECT_EQ(
       (std::vector<FT_STATUS>{
-          backend.FT_SetLatencyTimer(handle, 16), backend.FT_SetBaudRate(handle, 19200),
-          backend.FT_SetBitMode(handle, 0, 0), backend.FT_Write(handle, "(*)", 3, n),
-          backend.FT_GetQueueStatus(handle, n), backend.FT_Read(handle, buffer.data(), 4, n)}),
+          backend.FT_SetLatencyTimer(e.handle, 16), backend.FT_SetBaudRate(e.handle, 19200),
+          backend.FT_SetBitMode(e.handle, 0, 0), backend.FT_Write(e.handle, "(*)", 3, n),
+          backend.FT_GetQueueStatus(e.handle, n), backend.FT_Read(e.handle, buffer.data(), 4, n)}),
       std::vector<FT_STATUS>(6, FT_IO_ERROR));
-  EXPECT_EQ(backend.FT_Close(handle), FT_OK);
-  EXPECT_EQ(backend.FT_GetQueueStatus(handle, n), FT_INVALID_HANDLE);
+  EXPECT_EQ(backend.FT_Close(e.handle), FT_OK);
+  EXPECT_EQ(backend.FT_GetQueueStatus(e.handle, n), FT_INVALID_HANDLE);
   EXPECT_EQ(backend.LastErrorText(), "");
-  EXPECT_EQ(backend.FT_Close(handle), FT_INVALID_HANDLE);
+  EXPECT_EQ(backend.FT_Close(e.handle), FT_INVALID_HANDLE);
+  EXPECT_EQ(LibftdiBackend().FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(n, 0);
 }
 
 TEST(EmulatedFt232r, AChipThatStopsAnsweringHoldsAReadForAtMostATenthOfASecond) {

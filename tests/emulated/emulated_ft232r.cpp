@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -52,10 +53,8 @@ struct EmulatedFt232r::Device {
   std::string devnode;
   bool unplugged = false;
   bool hung = false;
-  std::string written;
+  Seen seen;
   std::deque<std::string> outgoing;
-  std::vector<std::string> settings;
-  int reattached = 0;
   std::vector<UMockdevIoctlData*> inFlight;  // bulk-in transfers of a hung chip, referenced
   std::deque<Completed> completed;
 };
@@ -83,21 +82,20 @@ struct EmulatedFt232r::Bed {
     if (device == nullptr) return false;
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-    if (device->unplugged && request != USBDEVFS_REAPURBNDELAY && request != USBDEVFS_REAPURB) {
-      umockdev_ioctl_client_complete(client, -1, ENODEV);
+    const auto done = [client](int result, int err) {
+      umockdev_ioctl_client_complete(client, result, err);
       return true;
+    };
+    if (device->unplugged && request != USBDEVFS_REAPURBNDELAY && request != USBDEVFS_REAPURB) {
+      return done(-1, ENODEV);
     }
     switch (request) {
       case USBDEVFS_GET_CAPABILITIES: {
-        UMockdevIoctlData* caps =
-            umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
-        const std::uint32_t value = USBDEVFS_CAP_BULK_CONTINUATION |
-                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_ZERO_PACKET |
-                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
-        std::memcpy(caps->data, &value, sizeof value);
-        umockdev_ioctl_data_unref(caps);
-        umockdev_ioctl_client_complete(client, 0, 0);
-        return true;
+        const std::uint32_t caps = USBDEVFS_CAP_BULK_CONTINUATION |
+                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_ZERO_PACKET |
+                                   USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+        Resolved(arg, sizeof caps, [&](void* data) { std::memcpy(data, &caps, sizeof caps); });
+        return done(0, 0);
       }
       case USBDEVFS_CLAIMINTERFACE:
       case USBDEVFS_RELEASEINTERFACE:
@@ -106,37 +104,37 @@ struct EmulatedFt232r::Bed {
       case USBDEVFS_CLEAR_HALT:
       case USBDEVFS_RESET:
       case USBDEVFS_RESETEP:
-        umockdev_ioctl_client_complete(client, 0, 0);
-        return true;
-      case USBDEVFS_GETDRIVER:
-        // No kernel driver is bound to the emulated interface.
-        umockdev_ioctl_client_complete(client, -1, ENODATA);
-        return true;
-      case USBDEVFS_IOCTL: {
-        UMockdevIoctlData* command =
-            umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
-        const auto* ioctl = reinterpret_cast<const usbdevfs_ioctl*>(command->data);
-        if (ioctl->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) ++device->reattached;
-        umockdev_ioctl_data_unref(command);
-        umockdev_ioctl_client_complete(client, 0, 0);
-        return true;
-      }
+        return done(0, 0);
+      case USBDEVFS_GETDRIVER:  // no kernel driver is bound to the emulated interface
+        return done(-1, ENODATA);
+      case USBDEVFS_IOCTL:
+        Resolved(arg, sizeof(usbdevfs_ioctl), [&](void* data) {
+          const int code = static_cast<usbdevfs_ioctl*>(data)->ioctl_code;
+          device->seen.reattached += code == static_cast<int>(USBDEVFS_CONNECT) ? 1 : 0;
+        });
+        return done(0, 0);
       case USBDEVFS_SUBMITURB:
-        Submit(*device, client, arg);
-        return true;
+        return Submit(*device, arg) ? done(0, 0) : done(-1, EINVAL);
       case USBDEVFS_REAPURB:
       case USBDEVFS_REAPURBNDELAY:
-        Reap(*device, client, arg);
-        return true;
+        if (device->completed.empty()) return done(-1, device->unplugged ? ENODEV : EAGAIN);
+        Reap(*device, arg);
+        return done(0, 0);
       case USBDEVFS_DISCARDURB:
-        Discard(*device, client, arg);
-        return true;
+        return Discard(*device, arg) ? done(0, 0) : done(-1, EINVAL);
       default:
         return false;
     }
   }
 
-  static void Submit(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+  // Runs `use` on `size` bytes that `arg` points to in the client.
+  static void Resolved(UMockdevIoctlData* arg, gsize size, const std::function<void(void*)>& use) {
+    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, size, nullptr);
+    use(data->data);
+    umockdev_ioctl_data_unref(data);
+  }
+
+  static bool Submit(Device& device, UMockdevIoctlData* arg) {
     UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
     const auto* urb = reinterpret_cast<const usbdevfs_urb*>(urbData->data);
     UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
@@ -144,27 +142,24 @@ struct EmulatedFt232r::Bed {
     const std::string bytes(reinterpret_cast<const char*>(buffer->data),
                             static_cast<std::size_t>(urb->buffer_length));
     umockdev_ioctl_data_unref(buffer);
-
     if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
       Complete(device, urbData, Control(device, bytes));
     } else if (urb->endpoint == kBulkOut) {
-      device.written += bytes;
+      device.seen.written += bytes;
       if (device.adapter.tester) {
-        for (std::string& piece : device.adapter.tester(bytes)) {
-          device.outgoing.push_back(std::move(piece));
-        }
+        for (std::string& piece : device.adapter.tester(bytes)) device.outgoing.push_back(piece);
       }
       Complete(device, urbData, {urbData, 0, {}}, urb->buffer_length);
     } else if (urb->endpoint == kBulkIn && device.hung) {
       device.inFlight.push_back(urbData);
     } else if (urb->endpoint == kBulkIn) {
-      Complete(device, urbData, {urbData, 0, BulkIn(device, urb->buffer_length)});
+      Complete(device, urbData,
+               {urbData, 0, BulkIn(device, static_cast<std::size_t>(urb->buffer_length))});
     } else {
       umockdev_ioctl_data_unref(urbData);
-      umockdev_ioctl_client_complete(client, -1, EINVAL);
-      return;
+      return false;
     }
-    umockdev_ioctl_client_complete(client, 0, 0);
+    return true;
   }
 
   // Marks a submitted URB done; `length` overrides the payload's size (for bulk-out).
@@ -178,7 +173,7 @@ struct EmulatedFt232r::Bed {
   }
 
   // One bulk-in transfer: whole packets of up to 62 data bytes behind the two status bytes.
-  static std::vector<unsigned char> BulkIn(Device& device, int room) {
+  static std::vector<unsigned char> BulkIn(Device& device, std::size_t room) {
     std::vector<unsigned char> payload;
     std::string data;
     if (!device.outgoing.empty()) {
@@ -187,13 +182,12 @@ struct EmulatedFt232r::Bed {
     }
     std::size_t used = 0;
     do {
-      if (payload.size() + sizeof kModemStatus > static_cast<std::size_t>(room)) break;
+      if (payload.size() + sizeof kModemStatus > room) break;
       payload.insert(payload.end(), std::begin(kModemStatus), std::end(kModemStatus));
-      const std::size_t n = std::min({data.size() - used, kPacketSize - sizeof kModemStatus,
-                                      static_cast<std::size_t>(room) - payload.size()});
-      payload.insert(payload.end(), data.begin() + static_cast<std::ptrdiff_t>(used),
-                     data.begin() + static_cast<std::ptrdiff_t>(used + n));
-      used += n;
+      const std::string chunk =
+          data.substr(used, std::min(kPacketSize - sizeof kModemStatus, room - payload.size()));
+      payload.insert(payload.end(), chunk.begin(), chunk.end());
+      used += chunk.size();
     } while (used < data.size());
     if (used < data.size()) device.outgoing.push_front(data.substr(used));
     return payload;
@@ -221,48 +215,35 @@ struct EmulatedFt232r::Bed {
     } else if (requestType == 0xc0) {
       done.payload.assign(length, 0);  // modem status, latency, bit mode, EEPROM: zeros
     } else if (requestType == 0x40) {
-      device.settings.push_back(std::to_string(request) + "=" + std::to_string(value));
+      device.seen.settings.push_back(std::to_string(request) + "=" + std::to_string(value));
     }
     if (done.payload.size() > length) done.payload.resize(length);
     return done;
   }
 
-  static void Reap(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
-    if (device.completed.empty()) {
-      umockdev_ioctl_client_complete(client, -1, device.unplugged ? ENODEV : EAGAIN);
-      return;
-    }
+  static void Reap(Device& device, UMockdevIoctlData* arg) {
     Completed done = std::move(device.completed.front());
     device.completed.pop_front();
     auto* urb = reinterpret_cast<usbdevfs_urb*>(done.urb->data);
-    if (!done.payload.empty()) {
-      // The emulator shares the process with libusb: the buffer is the caller's own memory.
-      const std::size_t offset = urb->type == USBDEVFS_URB_TYPE_CONTROL ? kSetupSize : 0;
-      std::memcpy(static_cast<unsigned char*>(urb->buffer) + offset, done.payload.data(),
-                  done.payload.size());
-    }
+    // The emulator shares the process with libusb: the buffer is the caller's own memory.
+    const std::size_t offset = urb->type == USBDEVFS_URB_TYPE_CONTROL ? kSetupSize : 0;
+    std::copy(done.payload.begin(), done.payload.end(),
+              static_cast<unsigned char*>(urb->buffer) + offset);
     UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
     umockdev_ioctl_data_set_ptr(pointer, 0, done.urb);
     umockdev_ioctl_data_unref(pointer);
     umockdev_ioctl_data_unref(done.urb);
-    umockdev_ioctl_client_complete(client, 0, 0);
   }
 
-  static void Discard(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+  static bool Discard(Device& device, UMockdevIoctlData* arg) {
     const auto address = *reinterpret_cast<gulong*>(arg->data);
-    auto it =
-        std::find_if(device.inFlight.begin(), device.inFlight.end(),
-                     [address](UMockdevIoctlData* urb) { return urb->client_addr == address; });
-    if (it == device.inFlight.end()) {
-      umockdev_ioctl_client_complete(client, -1, EINVAL);
-      return;
-    }
+    auto it = std::ranges::find(device.inFlight, address, &UMockdevIoctlData::client_addr);
+    if (it == device.inFlight.end()) return false;
     Complete(device, *it, {*it, -ENOENT, {}});
     device.inFlight.erase(it);
-    umockdev_ioctl_client_complete(client, 0, 0);
+    return true;
   }
 };
-
 EmulatedFt232r::EmulatedFt232r() : bed_(std::make_unique<Bed>()) {
   bed_->testbed = umockdev_testbed_new();
   bed_->handler = umockdev_ioctl_base_new();
@@ -333,19 +314,9 @@ void EmulatedFt232r::Hang(int adapter) {
   bed_->devices.at(static_cast<std::size_t>(adapter))->hung = true;
 }
 
-std::string EmulatedFt232r::Written(int adapter) const {
+EmulatedFt232r::Seen EmulatedFt232r::Observed(int adapter) const {
   std::lock_guard lock(bed_->mutex);
-  return bed_->devices.at(static_cast<std::size_t>(adapter))->written;
-}
-
-std::vector<std::string> EmulatedFt232r::Settings(int adapter) const {
-  std::lock_guard lock(bed_->mutex);
-  return bed_->devices.at(static_cast<std::size_t>(adapter))->settings;
-}
-
-int EmulatedFt232r::Reattached(int adapter) const {
-  std::lock_guard lock(bed_->mutex);
-  return bed_->devices.at(static_cast<std::size_t>(adapter))->reattached;
+  return bed_->devices.at(static_cast<std::size_t>(adapter))->seen;
 }
 
 void RunUnderUmockdev(char** argv) {

@@ -41,11 +41,13 @@ class EmulatedFt232r {
   // The chip stops answering: bulk-in transfers never complete (until the host cancels them).
   void Hang(int adapter);
 
-  std::string Written(int adapter) const;
-  // FTDI vendor requests received, as "request=value" ("9=16" is a latency of 16 ms).
-  std::vector<std::string> Settings(int adapter) const;
-  // Times the kernel's serial driver was re-attached (USBDEVFS_CONNECT).
-  int Reattached(int adapter) const;
+  // What an adapter received.
+  struct Seen {
+    std::string written;
+    std::vector<std::string> settings;  // FTDI vendor requests, "request=value" ("9=16")
+    int reattached = 0;  // times the kernel's serial driver was re-attached (USBDEVFS_CONNECT)
+  };
+  Seen Observed(int adapter) const;
 
   struct Device;
 

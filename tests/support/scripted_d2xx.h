@@ -30,7 +30,7 @@ class ScriptedD2xx : public D2xx {
   // Names of the calls made, in order ("FT_Open", "FT_Read", ...).
   std::vector<std::string> calls;
   std::vector<std::int32_t> closedHandles;
-  std::int32_t nextHandle = 0x1234;
+  const std::int32_t nextHandle = 0x1234;
   std::int32_t lastReadWanted = -1;
   std::int32_t openedIndex = -1;
   std::uint8_t latency = 0;
@@ -44,7 +44,6 @@ class ScriptedD2xx : public D2xx {
   // Called after every successful write with the bytes written.
   std::function<void(const std::string&)> onWrite;
 
-  std::string AllWritten() const;
   bool IsOpen() const { return openHandle_.has_value(); }
 
   FT_STATUS FT_ListDevicesCount(std::int32_t& count) override;
@@ -62,8 +61,11 @@ class ScriptedD2xx : public D2xx {
   FT_STATUS FT_Close(std::int32_t handle) override;
 
  private:
-  std::optional<FT_STATUS> Scripted(const std::string& function);
-  FT_STATUS CheckHandle(std::int32_t handle) const;
+  // The scripted failure of `function`, or FT_INVALID_HANDLE for a `handle` not open.
+  std::optional<FT_STATUS> Scripted(const std::string& function,
+                                    std::optional<std::int32_t> handle = std::nullopt);
+  static FT_STATUS List(const std::vector<std::string>& of, std::int32_t index, char* buffer,
+                        std::size_t size);
 
   std::map<std::string, std::deque<FT_STATUS>> failures_;
   std::deque<std::int32_t> partialWrites_;
