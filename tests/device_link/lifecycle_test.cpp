@@ -36,7 +36,7 @@ const QString kOpenError = "UsbError(Error Opening Port)";
 TEST(OpenDevice, EachFailurePointReportsItsTextRaisesItsEventsAndReleasesTheDevice) {
   ExpectScripts({
       {"fail=FT_ListDevicesCount:4 open closes", {"closes 0", "Failed: !No devices found"}},
-      {"unplugged open closes", {"closes 0", "Failed: !No devices found"}},
+      {"devices= open closes", {"closes 0", "Failed: !No devices found"}},
       {"fail=FT_ListDevicesDescription:4 open closes", {kOpenError, "closes 0", "Failed: "}},
       {"fail=FT_Open:4 open closes", {kOpenError, "closes 0", "Failed: !Open failed"}},
       {"fail=FT_GetQueueStatus:4 open closes", {kOpenError, "closes 1", "Failed: !Command failed"}},
@@ -61,42 +61,25 @@ TEST(OpenDevice, EachFailurePointReportsItsTextRaisesItsEventsAndReleasesTheDevi
 // exact description with that serial number. A driver that cannot tell serial numbers (none
 // listed) still opens the first tester, and matches no choice.
 TEST(OpenDevice, TheFirstExactDescriptionWithTheChosenSerialNumberWins) {
-  struct Case {
-    std::vector<std::string> descriptions;
-    std::vector<std::string> serials;
-    QString chosen;
-    std::int32_t opened;
+  const auto opened = [](const char* what) {
+    return QStringList{kHandshake, kAcknowledged, kConnected, QString("opened ") + what, kUp};
   };
-  const std::vector<std::string> three = {"VELD32", "VELD32", "VELD32"};
-  const std::vector<std::string> serials = {"FT0A", "FT0B", "FT0C"};
-  const Case cases[] = {{{"FT232R USB UART", "VELD32", "VELD32"}, {}, "", 1},
-                        {{"veld32"}, {}, "", -1},
-                        {{"VELD32 "}, {}, "", -1},
-                        {{"VELD3"}, {}, "", -1},
-                        {three, serials, "", 0},
-                        {three, serials, "FT0B", 1},
-                        {three, serials, "FT0C", 2},
-                        {three, serials, "FT0", -1},
-                        {{"FT232R USB UART", "VELD32"}, {"FT0A", "FT0B"}, "FT0A", -1},
-                        {three, {}, "FT0A", -1},
-                        // Taken whole, and not read past (the sanitizers watch this).
-                        {{std::string(50, 'D'), "VELD32"}, {}, "", 1}};
-  for (const Case& c : cases) {
-    LinkHarness h;
-    h.driver->descriptions = c.descriptions;
-    h.driver->serialNumbers = c.serials;
-    h.link.SetUsbSerialNumber(c.chosen);
-    h.link.OpenDevice();
-    const std::string name = c.chosen.toStdString() + " of " + std::to_string(c.serials.size());
-    EXPECT_EQ(h.driver->openedIndex, c.opened) << name;
-    if (c.opened < 0) {
-      EXPECT_EQ(h.link.Status().message, "No devices found") << name;
-      EXPECT_TRUE(h.events.isEmpty()) << h.events.join(" ").toStdString();
-    } else {
-      const auto serial = c.serials.empty() ? "" : c.serials[static_cast<std::size_t>(c.opened)];
-      EXPECT_EQ(h.link.ConnectedUsbSerialNumber(), QString::fromStdString(serial)) << name;
-    }
-  }
+  const QStringList none = {"opened -1 ", "Failed: !No devices found"};
+  const std::string three = "devices=VELD32,VELD32,VELD32 serials=FT0A,FT0B,FT0C ";
+  ExpectScripts({
+      {"devices=FT232R_USB_UART,VELD32,VELD32 open opened", opened("1 ")},
+      {"devices=veld32 open opened", none},
+      {"devices=VELD32_ open opened", none},
+      {"devices=VELD3 open opened", none},
+      {three + "open opened", opened("0 FT0A")},
+      {three + "choose=FT0B open opened", opened("1 FT0B")},
+      {three + "choose=FT0C open opened", opened("2 FT0C")},
+      {three + "choose=FT0 open opened", none},
+      {"devices=FT232R_USB_UART,VELD32 serials=FT0A,FT0B choose=FT0A open opened", none},
+      {"devices=VELD32,VELD32,VELD32 choose=FT0A open opened", none},
+      // Taken whole, and not read past (the sanitizers watch this).
+      {"devices=" + std::string(50, 'D') + ",VELD32 open opened", opened("1 ")},
+  });
 }
 
 // The polling, sending, reading and closing paths.
@@ -254,7 +237,7 @@ TEST(Delay, PollingIsPutBackToTheStateItHadBeforeTheWait) {
   QObject::connect(h.Timer("DelayTimer"), &QTimer::timeout, [&] {
     if (clock.ticks == 2) polling->start();
   });
-  h.Run("unplugged open");
+  h.Run("devices= open");
   EXPECT_EQ(clock.ticks, 2);
   EXPECT_FALSE(polling->isActive());
 }

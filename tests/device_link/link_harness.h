@@ -106,7 +106,10 @@ struct LinkHarness {
         // Scripting the driver: "fail=FT_Read:4" fails the next call with that status.
         {"rx", [&d](Arg a) { d.rx += a; }},
         {"ack", [&d](Arg a) { d.replies["(*)"] = a; }},
-        {"unplugged", [&d](Arg) { d.descriptions.clear(); }},
+        // "devices=FT232R,VELD32_": the devices' descriptions ("_" a blank); serial numbers alike.
+        {"devices", [&d](Arg a) { d.descriptions = List(a, '_'); }},
+        {"serials", [&d](Arg a) { d.serialNumbers = List(a, '_'); }},
+        {"choose", [this, q](Arg a) { link.SetUsbSerialNumber(q(a)); }},
         {"fail",
          [&d](Arg a) {
            d.FailNext(a.substr(0, a.find(':')), std::stoi(a.substr(a.find(':') + 1)));
@@ -128,6 +131,12 @@ struct LinkHarness {
          [this, &d, q](Arg) { Add("first " + q(d.calls.empty() ? "" : d.calls.front())); }},
         {"reads",
          [this, &d, n](Arg) { Add("reads " + n(std::ranges::count(d.calls, "FT_Read"))); }},
+        {"opened",
+         [this, &d](Arg) {
+           Add(QStringLiteral("opened %1 %2")
+                   .arg(d.openedIndex)
+                   .arg(link.ConnectedUsbSerialNumber()));
+         }},
         {"wanted", [this, &d, n](Arg) { Add("wanted " + n(d.lastReadWanted)); }},
         {"writes",
          [this, &d, q](Arg) {
@@ -151,6 +160,15 @@ struct LinkHarness {
          }},
     };
     return steps_;
+  }
+
+  static std::vector<std::string> List(std::string text, char blank) {
+    std::ranges::replace(text, blank, ' ');
+    std::vector<std::string> items;
+    for (std::istringstream in(text); std::getline(in, items.emplace_back(), ',');) {
+    }
+    items.pop_back();
+    return items;
   }
 
   std::map<std::string, std::function<void(Arg)>> steps_;

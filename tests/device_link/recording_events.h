@@ -31,15 +31,8 @@ class RecordingEvents : public ReplyEvents {
                   std::int16_t scaleFactor, double impedance) override {
     std::ostringstream out;
     out << "RXLastData(" << Join({programId, avgM, divideBy, scaleFactor}) << ",";
-    if (std::isnan(impedance)) {
-      out << "nan";
-    } else if (std::isinf(impedance)) {
-      out << "inf";
-    } else {
-      out << impedance;
-    }
-    out << ")";
-    Add(out.str());
+    std::isnan(impedance) ? out << "nan" : out << impedance;  // 0/0 would print as "-nan"
+    Add(out.str() + ")");
   }
   void RXCalibrationDate(const std::string& y, const std::string& m,
                          const std::string& d) override {

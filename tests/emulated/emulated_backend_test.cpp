@@ -146,6 +146,8 @@ TEST(EmulatedFt232r, AnUnpluggedAdapterFailsTheNextTickAndEveryCallUntilClosed) 
   EXPECT_EQ(backend.FT_GetQueueStatus(e.handle, n), FT_INVALID_HANDLE);
   EXPECT_EQ(backend.LastErrorText(), "");
   EXPECT_EQ(backend.FT_Close(e.handle), FT_INVALID_HANDLE);
+  // Nothing is where the listing found it any more, and a listing afresh finds nothing.
+  EXPECT_EQ(backend.FT_Open(0, n), FT_DEVICE_NOT_FOUND);
   EXPECT_EQ(LibftdiBackend().FT_ListDevicesCount(n), FT_OK);
   EXPECT_EQ(n, 0);
 }
