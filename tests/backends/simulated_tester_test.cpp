@@ -1,7 +1,11 @@
 #include "backends/simulated_tester.h"
 
+#include "backends/simulated_fault.h"
 #include "backends/simulation_options.h"
+#include "device_link/permission_advising_driver.h"
+#include "device_link/serialized_d2xx.h"
 #include "tests/support/faulty_d2xx.h"
+#include "tests/support/scripted_d2xx.h"
 
 #include <gtest/gtest.h>
 
@@ -184,8 +188,34 @@ TEST_F(SimulatedTesterTest, NeverWritesPastTheCallersBuffer) {
   EXPECT_EQ(sim.FT_Read(h, buffer.data(), -1, n), FT_INVALID_PARAMETER);
 }
 
-// The tests' fault decorator: a failure stands in for one call, and every other reaches the tester.
-TEST_F(SimulatedTesterTest, FaultyD2xxFailsTheNextCallOfAFunctionOnceAndPassesTheRestOn) {
+// Every wrapper of the driver seam passes every call on with the wrapped driver's answer (one
+// that left a call out would hand the link the seam's default: a missing
+// FT_ListDevicesSerialNumber loses the USB serial number the status bar names). The tests' fault
+// decorator, asked for a failure, stands in for one call only.
+TEST_F(SimulatedTesterTest, WrappersPassEveryCallOnAndFaultyD2xxFailsOnceWhenAsked) {
+  using Wrap = std::function<std::shared_ptr<D2xx>(std::shared_ptr<D2xx>)>;
+  const Wrap wrappers[] = {
+      [](auto d) {
+        return std::make_shared<PermissionAdvisingDriver>(d, nullptr, [](const std::string&) {});
+      },
+      [](auto d) { return std::make_shared<SerializedD2xx>(d, nullptr); },
+      [](auto d) { return std::make_shared<FaultyD2xx>(d); },
+      [](auto d) {
+        return std::make_shared<SimulatedFault>(d, std::make_shared<SimulatedTester>(),
+                                                SimulatedFaultOptions{.afterFrames = 1000});
+      },
+  };
+  for (const Wrap& wrap : wrappers) {
+    auto driver = std::make_shared<ScriptedD2xx>();
+    driver->serialNumbers = {"SIM0001"};
+    const std::shared_ptr<D2xx> wrapper = wrap(driver);
+    for (const auto& [function, run] : Calls(*wrapper)) {
+      driver->calls.clear();
+      driver->FailNext(function, FT_EEPROM_NOT_PRESENT);  // no wrapper or default makes it up
+      EXPECT_EQ(run(), FT_EEPROM_NOT_PRESENT) << function << " wrapper " << &wrap - wrappers;
+      EXPECT_EQ(driver->calls, std::vector<std::string>{function}) << &wrap - wrappers;
+    }
+  }
   FaultyD2xx faulty(std::shared_ptr<D2xx>(std::shared_ptr<D2xx>(), &sim));  // not owned
   for (const auto& [function, run] : Calls(faulty)) {
     faulty.FailNext(function, FT_OTHER_ERROR);
