@@ -163,7 +163,9 @@ TEST_F(SimulatedTesterTest, RepliesArriveOnTheWireAsTheTesterSendsThem) {
   }
 }
 
-TEST_F(SimulatedTesterTest, EachDeviceIsATesterWithItsOwnUsbAndTesterSerialNumbers) {
+// Each device is a tester with its own USB and tester serial numbers; no answer runs past the
+// caller's buffer.
+TEST_F(SimulatedTesterTest, EachDeviceIsATesterOfItsOwnAndNoAnswerRunsPastTheBuffer) {
   for (const auto& [device, usb, tester] :
        {std::tuple(0, "SIM0001", "00001"), std::tuple(1, "SIM0002", "00002")}) {
     std::array<char, kSerialNumberBufferSize> serial;
@@ -173,19 +175,15 @@ TEST_F(SimulatedTesterTest, EachDeviceIsATesterWithItsOwnUsbAndTesterSerialNumbe
     EXPECT_EQ(sim.Tester(static_cast<std::size_t>(device)).serialNumber, tester);
   }
   EXPECT_EQ(sim.FT_ListDevicesSerialNumber(2, buf), FT_DEVICE_NOT_FOUND);
-}
-
-TEST_F(SimulatedTesterTest, NeverWritesPastTheCallersBuffer) {
   std::array<char, kDescriptionBufferSize + 1> description;
   description.fill('#');
   ASSERT_EQ(sim.FT_ListDevicesDescription(1, description.data()), FT_OK);
   EXPECT_EQ(std::string(description.data(), description.size()), std::string(50, 'x') + "#");
   Write("(MV1)");
   now += 1s;
-  std::array<char, 4> buffer{};
-  ASSERT_EQ(sim.FT_Read(h, buffer.data(), 4, n), FT_OK);
-  EXPECT_EQ(std::string(buffer.data(), static_cast<std::size_t>(n)), "(MV1");
-  EXPECT_EQ(sim.FT_Read(h, buffer.data(), -1, n), FT_INVALID_PARAMETER);
+  ASSERT_EQ(sim.FT_Read(h, description.data(), 4, n), FT_OK);
+  EXPECT_EQ(std::string(description.data(), 5) + std::to_string(n), "(MV1x4");
+  EXPECT_EQ(sim.FT_Read(h, description.data(), -1, n), FT_INVALID_PARAMETER);
 }
 
 // Every wrapper of the driver seam passes every call on with the wrapped driver's answer (one

@@ -73,24 +73,20 @@ TEST(RequestFrames, FixedAndParameterisedFrames) {
     std::string actual;
     const char* expected;
   };
+  // clang-format off
   const Case cases[] = {
-      {frames::CommCheck(), "(*)"},
-      {frames::GetCalibrationDate(), "(MD1)"},
+      {frames::CommCheck(), "(*)"}, {frames::Query(), "(?)"}, {frames::RequestData(), "(L)"},
+      {frames::GetCalibrationDate(), "(MD1)"}, {frames::GetCalValues(), "(I?)"},
       {frames::SetCalibrationDate(2020, 1, 5), "(MD02020,01,05)"},
       {frames::SetCalibrationDate(12345, 123, 7), "(MD012345,123,07)"},
-      {frames::GetFirmwareVersion(), "(MV1)"},
-      {frames::GetSerialNumber(), "(MS1)"},
-      {frames::SetSerialNumber(7), "(MS000007)"},
-      {frames::SetSerialNumber(42), "(MS000042)"},
+      {frames::GetFirmwareVersion(), "(MV1)"}, {frames::GetSerialNumber(), "(MS1)"},
+      {frames::SetSerialNumber(7), "(MS000007)"}, {frames::SetSerialNumber(42), "(MS000042)"},
       {frames::SetSerialNumber(32767), "(MS032767)"},
       {frames::SetProgramValuesDirect("1,2,3"), "(MP01,2,3)"},
-      {frames::Query(), "(?)"},
-      {frames::RequestData(), "(L)"},
-      {frames::CurrentCalAdjust(2, true), "(I2+)"},
-      {frames::CurrentCalAdjust(2, false), "(I2-)"},
+      {frames::CurrentCalAdjust(2, true), "(I2+)"}, {frames::CurrentCalAdjust(2, false), "(I2-)"},
       {frames::CurrentCalAdjust(17, true), "(I17+)"},
-      {frames::GetCalValues(), "(I?)"},
   };
+  // clang-format on
   for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected);
 }
 

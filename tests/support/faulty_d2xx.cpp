@@ -22,8 +22,7 @@ void FaultyD2xx::AfterWrites(int writes, std::function<void()> then) {
 }
 
 std::ptrdiff_t FaultyD2xx::Count(std::string_view function) const {
-  return std::count_if(made_.begin(), made_.end(),
-                       [function](const Made& made) { return made.function == function; });
+  return std::ranges::count(made_, function, &Made::function);
 }
 
 bool FaultyD2xx::OnLostDevice(std::int32_t handle) const {
@@ -31,24 +30,19 @@ bool FaultyD2xx::OnLostDevice(std::int32_t handle) const {
   return lostDevice_ && device != devices_.end() && device->second == *lostDevice_;
 }
 
-std::optional<FT_STATUS> FaultyD2xx::Fault(const std::string& function,
-                                           std::optional<std::int32_t> handle) {
-  if (auto next = next_.find(function); next != next_.end() && !next->second.empty()) {
-    const FT_STATUS status = next->second.front();
-    next->second.pop_front();
-    return status;
-  }
-  if (auto every = every_.find(function); every != every_.end()) return every->second;
-  if (handle && function != "FT_Close" && writesToLose_ <= 0 && OnLostDevice(*handle)) {
-    return FT_IO_ERROR;
-  }
-  return std::nullopt;
-}
-
-FT_STATUS FaultyD2xx::Pass(std::string_view function, std::optional<std::int32_t> handle,
+FT_STATUS FaultyD2xx::Pass(std::string_view name, std::optional<std::int32_t> handle,
                            const std::function<FT_STATUS()>& passOn) {
-  const std::optional<FT_STATUS> fault = Fault(std::string(function), handle);
-  made_.push_back({std::string(function), fault ? *fault : passOn()});
+  const std::string function(name);
+  std::optional<FT_STATUS> fault;
+  if (auto next = next_.find(function); next != next_.end() && !next->second.empty()) {
+    fault = next->second.front();
+    next->second.pop_front();
+  } else if (auto every = every_.find(function); every != every_.end()) {
+    fault = every->second;
+  } else if (handle && function != "FT_Close" && writesToLose_ <= 0 && OnLostDevice(*handle)) {
+    fault = FT_IO_ERROR;
+  }
+  made_.push_back({function, fault ? *fault : passOn()});
   return made_.back().status;
 }
 

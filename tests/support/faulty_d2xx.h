@@ -45,7 +45,6 @@ class FaultyD2xx final : public D2xxDecorator {
  private:
   FT_STATUS Pass(std::string_view function, std::optional<std::int32_t> handle,
                  const std::function<FT_STATUS()>& passOn) override;
-  std::optional<FT_STATUS> Fault(const std::string& function, std::optional<std::int32_t> handle);
   bool OnLostDevice(std::int32_t handle) const;
 
   std::map<std::string, std::deque<FT_STATUS>> next_;
