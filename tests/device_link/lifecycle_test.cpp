@@ -173,73 +173,31 @@ TEST(Polling, IntervalStartsAt150AndOnlyPositiveValuesChangeIt) {
   EXPECT_EQ(std::pair(timer->interval(), timer->isActive()), std::pair(500, true));
 }
 
-// The waits run on a virtual clock that advances by a fixed step whenever DelayTimer ticks.
-struct VirtualClock {
-  std::int64_t step;
-  std::int64_t now = 0;
-  int ticks = 0;
-  void Attach(LinkHarness& h) {
-    h.link.SetClock([this] { return now; });
-    QObject::connect(h.Timer("DelayTimer"), &QTimer::timeout, [this] {
-      now += step;
-      ++ticks;
-    });
-  }
-};
-
+// Each open waits twice (100 ms before opening, 100 ms for the handshake); a wait that ends
+// before half its time is repeated once. The first wait of a reopen runs with polling on; a
+// repeated wait suspends it.
 TEST(Delay, AWaitThatEndsBeforeHalfItsTimeIsRepeatedOnce) {
-  // Each open waits twice (100 ms before opening, 100 ms for the handshake).
-  for (auto [step, ticks] : {std::pair(40, 4), {50, 4}, {60, 2}, {100, 2}}) {
-    LinkHarness h;
-    h.Run("up");
-    QList<bool> pollingActive;
-    QObject::connect(h.Timer("DelayTimer"), &QTimer::timeout,
-                     [&] { pollingActive << h.Timer("PollingTimer")->isActive(); });
-    VirtualClock clock{step};
-    clock.Attach(h);
-    h.link.OpenDevice();
-    EXPECT_TRUE(h.link.Connected());
-    EXPECT_EQ(clock.ticks, ticks) << "step " << step;
-    // The first wait of a reopen runs with polling on; a repeated wait suspends it.
-    ASSERT_GE(pollingActive.size(), 2);
-    EXPECT_TRUE(pollingActive[0]);
-    EXPECT_TRUE(ticks == 2 || !pollingActive[1]);
-  }
-}
-
-TEST(Delay, AWaitInsideAnotherEndsBothAndNeitherRepeats) {
-  LinkHarness h;
-  h.Run("up");
-  VirtualClock clock{60};
-  clock.Attach(h);
-  QTimer::singleShot(0, &h.link, [&] { h.link.SendDataAndPoll("(?)", 0); });
-  h.link.OpenDevice();
-  // One tick ends the inner wait (and with it the outer one), one the handshake wait.
-  EXPECT_EQ(clock.ticks, 2);
-  EXPECT_TRUE(h.link.Connected());
-}
-
-// Code that runs inside a wait and starts polling does not leave it running when the wait
-// began without it: in a send, and in an open that finds no device, whose first wait ends too
-// early and is repeated with polling suspended.
-TEST(Delay, PollingIsPutBackToTheStateItHadBeforeTheWait) {
-  {
-    LinkHarness h;
-    QTimer* polling = h.Timer("PollingTimer");
-    QTimer::singleShot(0, &h.link, [polling] { polling->start(); });
-    h.link.SendDataAndPoll("(?)");
-    EXPECT_FALSE(polling->isActive());
-  }
-  LinkHarness h;
-  QTimer* polling = h.Timer("PollingTimer");
-  VirtualClock clock{40};
-  clock.Attach(h);
-  QObject::connect(h.Timer("DelayTimer"), &QTimer::timeout, [&] {
-    if (clock.ticks == 2) polling->start();
+  const QStringList repeated = {"wait, polling", "wait",        "TXData((*))", "wait",
+                                "wait",          kAcknowledged, kConnected,    kUp};
+  const QStringList once = {"wait, polling", "TXData((*))", "wait", kAcknowledged, kConnected, kUp};
+  ExpectScripts({
+      {"up clock=40 open", repeated},
+      {"up clock=50 open", repeated},
+      {"up clock=60 open", once},
+      {"up clock=100 open", once},
+      // One look ends the inner wait (and with it the outer one), one the handshake wait.
+      {"up clock=60 soon=send=(?) open",
+       {"TXData((?))", "wait", "=", "TXData((*))", "wait", kAcknowledged, kConnected, kUp}},
+      // Code run inside a wait that starts polling does not leave it running when the wait began
+      // without it: in a send, and in an open that finds no device, whose first wait ends too
+      // early and is repeated with polling suspended.
+      {"soon=poll send=(?) polling",
+       {"UsbError(FT-Write - Invalid Handle)", "TXData((?))",
+        "UsbError(FT_GetQueueStatus - Invalid Handle)", "=", "not polling",
+        "Failed: !FT_GetQueueStatus - Invalid Handle"}},
+      {"clock=40 atwait=2:poll devices= open polling",
+       {"wait", "wait", "not polling", "Failed: !No devices found"}},
   });
-  h.Run("devices= open");
-  EXPECT_EQ(clock.ticks, 2);
-  EXPECT_FALSE(polling->isActive());
 }
 
 // Connect, download the three programs, disconnect, over and over, with faults injected at the

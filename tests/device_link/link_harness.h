@@ -90,6 +90,26 @@ struct LinkHarness {
         {"deactivate", [this](Arg) { link.Deactivate(); }},
         {"busy", [this](Arg) { link.ShowActivity("Running test 1"); }},
         {"tick", [this](Arg) { link.PollingTimer_Timer(); }},
+        {"poll", [this](Arg) { Timer("PollingTimer")->start(); }},
+        // "soon=send=(?)": the step runs from the event loop, as inside a wait.
+        {"soon", [this](Arg a) { QTimer::singleShot(0, &link, [this, a] { Run(a); }); }},
+        // "clock=40": the waits run on a clock that moves 40 ms whenever DelayTimer looks; each
+        // look is recorded ("wait", with ", polling" while polling runs). "atwait=2:poll" runs a
+        // step at the second look.
+        {"clock",
+         [this](Arg a) {
+           clockStep_ = std::stoi(a);
+           link.SetClock([this] { return clock_; });
+           QObject::connect(Timer("DelayTimer"), &QTimer::timeout, [this] {
+             clock_ += clockStep_;
+             Add(Timer("PollingTimer")->isActive() ? "wait, polling" : "wait");
+             if (++waits_ == atWait_.first) Run(atWait_.second);
+           });
+         }},
+        {"atwait",
+         [this](Arg a) {
+           atWait_ = {std::stoi(a), a.substr(a.find(':') + 1)};
+         }},
         {"query", [this](Arg) { link.TXQuery(); }},
         {"data", [this](Arg) { link.TXRequestData(); }},
         {"cal", [this](Arg) { link.TXGetCalValues(); }},
@@ -172,4 +192,8 @@ struct LinkHarness {
   }
 
   std::map<std::string, std::function<void(Arg)>> steps_;
+  std::int64_t clock_ = 0;
+  std::int64_t clockStep_ = 0;
+  int waits_ = 0;
+  std::pair<int, std::string> atWait_;
 };
