@@ -33,7 +33,7 @@ TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
     const CtlRun run = RunCtl(arguments, Attached(bench));
     EXPECT_EQ(run.status, status);
     EXPECT_EQ(run.out.left(out.size()), out);
-    EXPECT_TRUE(run.err.contains(err)) << run.err.toStdString();
+    EXPECT_THAT(run.err, Has(err));
   }
   EXPECT_EQ(bench->Tester(0).serialNumber, "00001") << "service reached the chosen tester only";
   EXPECT_NE(bench->Tester(1).serialNumber, "00042");

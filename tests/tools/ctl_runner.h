@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -31,6 +32,16 @@ inline CtlRun RunCtl(const QStringList& arguments, const BackendFactory& backend
   run.status = RunVeld32Ctl(QStringList{"--interval=20"} + arguments, out, err, backend);
   return run;
 }
+
+inline void PrintTo(const CtlRun& run, std::ostream* out) {
+  *out << "status " << run.status << ", out \"" << run.out.toStdString() << "\", err \""
+       << run.err.toStdString() << '"';
+}
+
+// A run that ended with `status`, saying `part` on standard error.
+MATCHER_P2(Ended, status, part, "") { return arg.status == status && arg.err.contains(part); }
+// A text that holds `part`.
+MATCHER_P(Has, part, "") { return arg.contains(part); }
 
 // Runs the built veld32ctl as a child process, polling fast, after `prepare` set up the
 // process, with `input` through a pipe when given; what it printed is kept as bytes.
@@ -67,6 +78,11 @@ inline QJsonArray Programs(const CtlRun& run) { return Programs(run.out); }
 inline void ExpectMembers(const QJsonObject& object, const QJsonObject& expected) {
   for (auto member = expected.begin(); member != expected.end(); ++member)
     EXPECT_EQ(object.value(member.key()), member.value()) << member.key().toStdString();
+}
+
+inline void PrintTo(const ExeRun& run, std::ostream* out) {
+  *out << "status " << run.status << ", out \"" << run.out.toStdString() << "\", err \""
+       << run.err.toStdString() << '"';
 }
 
 // Every command line gets `tester`, through `driver` when one is given, so that consecutive runs

@@ -203,12 +203,11 @@ TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
   QLockFile held(Path("state.vap.lock"));
   ASSERT_TRUE(held.tryLock());
   const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
-  EXPECT_EQ(run.status, 5);
-  EXPECT_TRUE(run.err.contains(
-      "state.vap is in use by another program: " + QCoreApplication::applicationName() +
-      " (process " + QString::number(QCoreApplication::applicationPid()) +
-      ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"))
-      << run.err.toStdString();
+  EXPECT_THAT(
+      run,
+      Ended(5, "state.vap is in use by another program: " + QCoreApplication::applicationName() +
+                   " (process " + QString::number(QCoreApplication::applicationPid()) +
+                   ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"));
   EXPECT_TRUE(run.out.isEmpty());
 }
 
@@ -234,9 +233,7 @@ TEST_F(CtlTest, ALinkFailureCarriesTheDriversAccountOfTheCallThatFailedFirst) {
   const CtlRun run = RunCtl({"download"}, [&](const BackendOptions&) {
     return Backend{driver, tester, std::make_shared<Accounts>(driver), {}};
   });
-  EXPECT_EQ(run.status, 4);
-  EXPECT_TRUE(run.err.contains("FT_GetQueueStatus - General IO Error (FT_GetQueueStatus failed)"))
-      << run.err.toStdString();
+  EXPECT_THAT(run, Ended(4, "FT_GetQueueStatus - General IO Error (FT_GetQueueStatus failed)"));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ TEST_F(RecordsTest, RunKeepsOneRecordOfTheUnitTheTesterItsSettingsAndTheVerdict)
   const CtlRun run = Ctl({"run", "2", "--dut=" + dut, "--operator=anna", "--station=bench-3",
                           "--calibration-interval=1"});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_TRUE(run.err.contains("calibration overdue")) << run.err.toStdString();
+  EXPECT_THAT(run.err, Has("calibration overdue"));
 
   const std::vector<QJsonObject> records = Lines(Ctl({"records", "--json"}));
   ASSERT_EQ(records.size(), 1u);
@@ -74,7 +74,7 @@ TEST_F(RecordsTest, RunKeepsOneRecordOfTheUnitTheTesterItsSettingsAndTheVerdict)
   const CtlRun csv = Ctl({"records", "--csv", "-"});
   EXPECT_TRUE(csv.out.startsWith("id,started,ended,dut,operator,station,"))
       << csv.out.toStdString();
-  EXPECT_TRUE(csv.out.contains(QString::fromUtf8(CsvCell(dut)))) << csv.out.toStdString();
+  EXPECT_THAT(csv.out, Has(QString::fromUtf8(CsvCell(dut))));
   // Within the interval no warning, and info tells as run does.
   EXPECT_FALSE(Ctl({"--calibration-interval=1200", "info"}).err.contains("overdue"));
   EXPECT_TRUE(Ctl({"--calibration-interval=1", "info"}).err.contains("calibration overdue"));
@@ -161,7 +161,7 @@ TEST_F(RecordsTest, ADatabaseThatCannotBeUsedFailsWithStatusFiveAfterTheResult) 
   for (const auto& [command, printed] : cases) {
     const CtlRun run = Ctl(command + QStringList{"--records=" + notes});
     EXPECT_EQ(run.status, 5) << command.join(' ').toStdString();
-    EXPECT_TRUE(run.err.contains("not a database")) << run.err.toStdString();
+    EXPECT_THAT(run.err, Has("not a database"));
     EXPECT_TRUE(printed.isEmpty() ? run.out.isEmpty() : run.out.contains(printed))
         << run.out.toStdString();
   }
@@ -178,9 +178,8 @@ TEST_F(RecordsTest, ACsvOnAFullDiskFailsWithTheDisksReason) {
   ASSERT_EQ(Ctl({"run", "2", "--dut=" + QString(40000, u'D')}).status, 0);
   disk.Fill();
   const CtlRun csv = Ctl({"records", "--csv", mount + "/all.csv"});
-  EXPECT_EQ(csv.status, 5);
-  EXPECT_TRUE(csv.err.contains("could not be written") && csv.err.contains("No space left"))
-      << csv.err.toStdString();
+  EXPECT_THAT(csv, Ended(5, "could not be written"));
+  EXPECT_THAT(csv.err, Has("No space left"));
   EXPECT_EQ(disk.Files(), QStringList());
 }
 #endif
@@ -193,19 +192,17 @@ TEST_F(RecordsTest, AServerOutOfReachKeepsTheRecordLocallyAndTheRunSucceeds) {
   // The Windows build has no PostgreSQL driver, and says so after the run's result.
   const CtlRun windows = Ctl({"run", "2", server});
   EXPECT_EQ(windows.status, 5);
-  EXPECT_TRUE(windows.out.contains("Verdict:")) << windows.out.toStdString();
-  EXPECT_TRUE(windows.err.contains("this build has no PostgreSQL driver"))
-      << windows.err.toStdString();
+  EXPECT_THAT(windows.out, Has("Verdict:"));
+  EXPECT_THAT(windows.err, Has("this build has no PostgreSQL driver"));
   GTEST_SKIP() << "the Windows build keeps its records in SQLite only";
 #endif
   const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
   qputenv("XDG_DATA_HOME", Path("data").toUtf8());
   const CtlRun run = Ctl({"run", "2", "--dut=D-1", server});
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_TRUE(run.err.contains("kept locally")) << run.err.toStdString();
+  EXPECT_THAT(run.err, Has("kept locally"));
   const CtlRun sync = Ctl({"records", "sync", server});
-  EXPECT_EQ(sync.status, 5);
-  EXPECT_TRUE(sync.err.contains("Records not sent")) << sync.err.toStdString();
+  EXPECT_THAT(sync, Ended(5, "Records not sent"));
   const std::vector<QJsonObject> local =
       Lines(Ctl({"records", "--json", "--records=" + Path("data/veld32/records.sqlite")}));
   ASSERT_EQ(local.size(), 1u);

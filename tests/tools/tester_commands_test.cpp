@@ -61,8 +61,8 @@ TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
   const BackendFactory bench = Attached(tester, SetpointsUnreported(tester));
   const CtlRun text = RunCtl({"--timeout=1000", "info"}, bench);
   EXPECT_EQ(text.status, 0) << text.err.toStdString();
-  EXPECT_TRUE(text.out.contains("Serial number:     00001\n")) << text.out.toStdString();
-  EXPECT_TRUE(text.out.contains("Set-points:        not reported\n")) << text.out.toStdString();
+  EXPECT_THAT(text.out, Has("Serial number:     00001\n"));
+  EXPECT_THAT(text.out, Has("Set-points:        not reported\n"));
   const CtlRun json = RunCtl({"--timeout=1000", "--json", "info"}, bench);
   const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
   EXPECT_EQ(info.value("firmware").toString(), "01.02");

@@ -89,8 +89,7 @@ TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
       const WriteLimit limit(200);  // room for the lock file, none for a whole file
       run = RunCtl(arguments);
     }
-    EXPECT_EQ(run.status, 5);
-    EXPECT_TRUE(run.err.contains("may not grow that large")) << run.err.toStdString();
+    EXPECT_THAT(run, Ended(5, "may not grow that large"));
     EXPECT_EQ(ReadAll(state), kThreePrograms);
     EXPECT_EQ(ReadAll(out), kThreePrograms);
   }
@@ -277,10 +276,10 @@ TEST(Veld32ctlExecutable, LoadsTheD2xxLibraryByNameOnlyFromSafeFolders) {
   };
   const ExeRun byName = list("--backend=d2xx");
   EXPECT_EQ(byName.status, 4) << byName.err.toStdString();
-  EXPECT_TRUE(byName.err.contains("cannot load ftd2xx.dll")) << byName.err.toStdString();
+  EXPECT_THAT(byName.err, Has("cannot load ftd2xx.dll"));
   const ExeRun byPath = list("--backend=d2xx:ftd2xx.dll");
   EXPECT_EQ(byPath.status, 3) << byPath.err.toStdString();
-  EXPECT_TRUE(byPath.err.contains("no FTDI device is attached")) << byPath.err.toStdString();
+  EXPECT_THAT(byPath.err, Has("no FTDI device is attached"));
 }
 #endif
 
