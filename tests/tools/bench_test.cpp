@@ -49,18 +49,17 @@ TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
   };
   const BackendFactory bench = noSerials({"FT232R", "VELD32", "VELD32"});
   EXPECT_EQ(RunCtl({"--device=1", "info"}, bench).status, 0);
-  EXPECT_TRUE(RunCtl({"--device=0", "info"}, bench).err.contains("not \"VELD32\""));
-  const CtlRun second = RunCtl({"--device=2", "info"}, bench);
-  EXPECT_EQ(second.status, 3);
-  EXPECT_TRUE(second.err.contains("device 2 has no USB serial number of its own"));
+  EXPECT_THAT(RunCtl({"--device=0", "info"}, bench).err, Has("not \"VELD32\""));
+  EXPECT_THAT(RunCtl({"--device=2", "info"}, bench),
+              Ended(3, "device 2 has no USB serial number of its own"));
   const CtlRun all = RunCtl({"--all", "info"}, bench);
   EXPECT_EQ(all.status, 3);
+  EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
+      << all.out.toStdString();
   // Alone on the bench, it needs none.
   const CtlRun alone = RunCtl({"--all", "info"}, noSerials({"FT232R", "VELD32"}));
   EXPECT_EQ(alone.status, 0) << alone.err.toStdString();
   EXPECT_EQ(alone.out, "-  00002  firmware 01.02, calibrated 2024-01-15\n");
-  EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
-      << all.out.toStdString();
 }
 
 TEST_F(CtlTest, AllUploadsToEveryTesterAndOneUnpluggedMidwayFailsAloneWithTheWorstStatus) {
