@@ -25,14 +25,19 @@ TEST_F(CtlTest, ShowGivesEveryValueAndWarningOfAFile) {
       R"("pulse_charge_uC": 1.0, "average_current_mA": 0.005, "warnings": []}]})"
       "\n");
 
-  // The table shows the window's display forms; the warnings go to standard error.
+  // The table shows the window's display forms in aligned columns; the warnings go to standard
+  // error.
   const CtlRun table = RunCtl({"show", file});
   ASSERT_EQ(table.status, 0);
-  const QStringList rows = table.out.split('\n', Qt::SkipEmptyParts);
-  ASSERT_EQ(rows.size(), 4) << table.out.toStdString();
-  EXPECT_EQ(rows[1].simplified(), "Program1 20 150 200 Duration 2:01:30 12 14 04.0 000.600");
-  EXPECT_EQ(rows[2].simplified(),
-            "Program2 100 2 300 Single Measure 0:10:00 150 1000 30.0 000.060");
+  EXPECT_EQ(table.out,
+            "Section   Current mA  Freq Hz  Pulse µs  Mode            Duration  Pass Ω  Fail Ω  "
+            "Charge µC  Average mA\n"
+            "Program1          20      150       200  Duration         2:01:30      12      14  "
+            "     04.0     000.600\n"
+            "Program2         100        2       300  Single Measure   0:10:00     150    1000  "
+            "     30.0     000.060\n"
+            "Program3          50        5        20  Duration         0:00:45     999    1000  "
+            "     01.0     000.005\n");
   EXPECT_EQ(table.err, "veld32ctl: warning: Program 2: Pass=abc not applied (1 to 999 ohms)\n");
 
   // A single-program file gives that program alone.
