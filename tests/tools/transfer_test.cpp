@@ -248,12 +248,14 @@ TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
 }
 
 TEST_F(CtlTest, VerboseLogsTheFramesAndTheWindowsStatusLines) {
-  const CtlRun run = RunCtl({"--simulate", "--verbose", "download"});
+  const CtlRun run = RunCtl({"--simulate", "--verbose", "download", "-o", Path("v.vap")});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
-  EXPECT_EQ(lines.filter(QRegularExpression("^[^TR]")),
-            (QStringList{"* VELD32 Connected", "Loading program data...",
-                         "Program data load complete.", "* VELD32 Disconnected"}));
+  EXPECT_EQ(
+      lines.filter(QRegularExpression("^[^TR]")),
+      (QStringList{"* VELD32 Connected", "Loading program data...", "Program data load complete.",
+                   "* VELD32 Disconnected", "Saving all Program configurations to file...",
+                   "Save to file complete."}));
   EXPECT_EQ(lines.filter("TX -> "),
             (QStringList{"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)", "TX -> (MP13)"}));
   EXPECT_EQ(lines.filter("RX").size(), 4) << "the replies, and no receive buffers";
