@@ -128,15 +128,14 @@ TEST_F(Model, RefusedTypingLeavesTheValueFromBeforeTheEdit) {
   }
 }
 
-TEST_F(Model, SecondsGoDownToZeroOnlyWhileTheHoursAreAboveZero) {
+// The seconds go down to zero only while the hours are above zero. Single Measure disables and
+// resets the duration, and Duration enables it.
+TEST_F(Model, DurationFollowsItsHoursAndTheMode) {
   SetDuration(0, 1, 0);
   EXPECT_EQ(Box(0, ProgramBox::Duration), "00:00");
   model->SetSliderValue(0, ProgramSlider::DurationHr, 0);
   EXPECT_EQ(Value(0, ProgramSlider::Duration), 30);
   EXPECT_EQ(Box(0, ProgramBox::Duration), "00:30");
-}
-
-TEST_F(Model, SingleMeasureDisablesAndResetsTheDurationAndDurationEnablesIt) {
   SetDuration(1, 2, 45 * 60);
   model->SelectMode(1, ProgramMode::SingleMeasure);
   EXPECT_FALSE(model->Slider(1, ProgramSlider::Duration).enabled);
@@ -306,9 +305,8 @@ TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
     EXPECT_EQ(Box(i, ProgramBox::PulseWidth), QString::number(upload.pulseWidthUs));
     EXPECT_EQ(Box(i, ProgramBox::Duration) + ' ' + Box(i, ProgramBox::DurationHr), durationBoxes);
   }
-}
-
-TEST_F(Model, ReceivedProgramNumberOutsideOneToThreeChangesNothing) {
+  // A program number outside 1 to 3 changes nothing.
+  StartAgain();
   for (const qint16 program : {0, 4})
     model->ApplyReceivedProgram({program, 5, 3, 100, 600, 2, Mode(1)});
   for (int i = 0; i < kProgramCount; ++i)

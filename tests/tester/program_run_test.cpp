@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <tuple>
 
 #include "device_link/command_frames.h"
 #include "device_link/ctlVELD32UsbComm.h"
@@ -113,29 +114,31 @@ class TestRunTest : public ::testing::Test {
   bool linkLost = false;
 };
 
+// The result is awaited for the program's duration and half a minute; a single measurement has
+// no duration.
 TEST_F(TestRunTest, JudgesTheLastDataOfItsProgramByTheTestersLimits) {
-  struct Case {
-    std::string program;
-    std::string lastData;
-    Verdict verdict;
-    double ohms;
-  };
-  const Case cases[] = {
-      {ProgramReply(150, 1000), "(!)(G20100,0004,0001)", Verdict::Pass, 62.5},
-      {ProgramReply(50, 60), "(!)(G20100,0004,0001)", Verdict::Fail, 62.5},
-      {ProgramReply(60, 70), "(!)(G20100,0004,0001)", Verdict::BetweenLimits, 62.5},
-      {ProgramReply(150, 1000), "(!)(G20100,0000,0001)", Verdict::NoReading, kInf},
+  const std::string data = "(!)(G20100,0004,0001)";
+  // the program as the tester reports it, its data, the verdict, the ohms, the wait
+  const std::tuple<std::string, std::string, Verdict, double, int> cases[] = {
+      {ProgramReply(150, 1000), data, Verdict::Pass, 62.5, 30000},
+      {ProgramReply(50, 60), data, Verdict::Fail, 62.5, 30000},
+      {ProgramReply(60, 70), data, Verdict::BetweenLimits, 62.5, 30000},
+      {ProgramReply(150, 1000), "(!)(G20100,0000,0001)", Verdict::NoReading, kInf, 30000},
       // Another program's data is not this test's result.
-      {ProgramReply(150, 1000), "(!)(G10100,0004,0001)(!)(G20200,0004,0001)", Verdict::Pass, 125},
+      {ProgramReply(150, 1000), "(!)(G10100,0004,0001)(!)(G20200,0004,0001)", Verdict::Pass, 125,
+       30000},
+      {ProgramReply(150, 1000, 1, 90, 1), data, Verdict::Pass, 62.5, (3600 + 90) * 1000 + 30000},
+      {ProgramReply(150, 1000, 2, 90, 1), data, Verdict::Pass, 62.5, 30000},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.program + " " + c.lastData);
-    driver->replies["(MP12)"] = c.program;
-    driver->replies["(G2)"] = c.lastData;
+  for (const auto& [program, lastData, verdict, ohms, waitMs] : cases) {
+    SCOPED_TRACE(program + " " + lastData);
+    driver->replies["(MP12)"] = program;
+    driver->replies["(G2)"] = lastData;
     runningReports = 0;
     ASSERT_EQ(RunToEnd(), "");
-    EXPECT_EQ(result.verdict, c.verdict);
-    EXPECT_EQ(result.impedanceOhms, c.ohms);
+    EXPECT_EQ(result.verdict, verdict);
+    EXPECT_EQ(result.impedanceOhms, ohms);
+    EXPECT_EQ(testWaitMs, waitMs);
     EXPECT_EQ(result.program, 2);
     EXPECT_EQ(result.testerSerial, "12345");
     EXPECT_EQ(runningReports, 1);
@@ -144,23 +147,6 @@ TEST_F(TestRunTest, JudgesTheLastDataOfItsProgramByTheTestersLimits) {
   EXPECT_EQ(result.failOhms, 1000);
   EXPECT_LE(result.time.secsTo(QDateTime::currentDateTimeUtc()), 5);
   EXPECT_EQ(result.time.timeSpec(), Qt::UTC);
-}
-
-TEST_F(TestRunTest, WaitsForTheResultTheProgramsDurationAndHalfAMinute) {
-  struct Case {
-    std::string program;
-    int waitMs;
-  };
-  const Case cases[] = {
-      {ProgramReply(150, 1000, 1, 90, 1), (3600 + 90) * 1000 + 30000},
-      {ProgramReply(150, 1000, 2, 90, 1), 30000},  // a single measurement has no duration
-  };
-  driver->replies["(G2)"] = "(!)(G20100,0004,0001)";
-  for (const Case& c : cases) {
-    driver->replies["(MP12)"] = c.program;
-    ASSERT_EQ(RunToEnd(), "");
-    EXPECT_EQ(testWaitMs, c.waitMs);
-  }
   EXPECT_EQ(TestRun::ResultTimeoutMs(32767 + 32767 * 3600LL), std::numeric_limits<int>::max());
   EXPECT_EQ(TestRun::ResultTimeoutMs(-5), 30000);
 }

@@ -34,14 +34,8 @@ QByteArray Contents(const QString& fileName) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
-TEST(RunRecord, AppendsAfterOneHeaderAndSavesAllAtOnce) {
+TEST(RunRecord, SavesAllAtOnce) {
   QTemporaryDir dir;
-  const QString log = dir.filePath("line3.csv");
-  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
-  EXPECT_EQ(AppendRunRecord(log, kNoReading, 1000), "");
-  EXPECT_EQ(Contents(log), kHeader + kPassedLine + kNoReadingLine);
-  EXPECT_FALSE(QFile::exists(log + ".lock"));
-
   const QString saved = dir.filePath("session.csv");
   EXPECT_EQ(SaveRunRecords(saved, {kNoReading, kPassed}), "");
   EXPECT_EQ(Contents(saved), kHeader + kNoReadingLine + kPassedLine);
@@ -71,6 +65,7 @@ TEST(RunRecord, RefusesWhatIsNoRecordAndRepairsWhatItCan) {
   const QByteArray crlfHeader = kHeader.chopped(1) + "\r\n";
   const Case cases[] = {
       {"new file", std::nullopt, kPassed, kHeader + kPassedLine},
+      {"no reading", std::nullopt, kNoReading, kHeader + kNoReadingLine},
       {"empty file", "", kPassed, kHeader + kPassedLine},
       {"record", kHeader + kNoReadingLine, kPassed, kHeader + kNoReadingLine + kPassedLine},
       {"record with CRLF", crlfHeader, kPassed, crlfHeader + kPassedLine},

@@ -12,17 +12,11 @@ std::shared_ptr<SimulatedTester> Bench(std::size_t testers) {
   return std::make_shared<SimulatedTester>(std::vector<std::string>(testers, "VELD32"));
 }
 
-struct ChoiceCase {
-  QStringList arguments;
-  int status;
-  QString out;  // what standard output begins with
-  QString err;  // what standard error holds
-};
-
 TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
   auto bench = Bench(3);
   bench->Tester(1).serialNumber = "00042";
-  const ChoiceCase cases[] = {
+  // the arguments, the status, what standard output begins with, what standard error holds
+  const std::tuple<QStringList, int, QString, QString> cases[] = {
       {{"--device=SIM0002", "info"}, 0, "Firmware version:  01.02\nSerial number:     00042\n", ""},
       {{"--device=1", "info"}, 0, "Firmware version:  01.02\nSerial number:     00042\n", ""},
       {{"--device=0", "info"}, 0, "Firmware version:  01.02\nSerial number:     00001\n", ""},
@@ -34,12 +28,12 @@ TEST_F(CtlTest, DeviceChoosesATesterByUsbSerialNumberOrListIndex) {
       {{"--device=", "info"}, 2, "", "--device needs"},
       {{"--device=SIM0002", "--yes", "service", "set-serial", "77"}, 0, "", ""},
   };
-  for (const ChoiceCase& c : cases) {
-    SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    const CtlRun run = RunCtl(c.arguments, Attached(bench));
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out.left(c.out.size()), c.out);
-    EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
+  for (const auto& [arguments, status, out, err] : cases) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    const CtlRun run = RunCtl(arguments, Attached(bench));
+    EXPECT_EQ(run.status, status);
+    EXPECT_EQ(run.out.left(out.size()), out);
+    EXPECT_THAT(run.err, Has(err));
   }
   EXPECT_EQ(bench->Tester(0).serialNumber, "00001") << "service reached the chosen tester only";
   EXPECT_NE(bench->Tester(1).serialNumber, "00042");
@@ -55,18 +49,17 @@ TEST_F(CtlTest, DeviceOfATesterWhoseSerialNumberCannotBeToldOpensOnlyTheFirst) {
   };
   const BackendFactory bench = noSerials({"FT232R", "VELD32", "VELD32"});
   EXPECT_EQ(RunCtl({"--device=1", "info"}, bench).status, 0);
-  EXPECT_TRUE(RunCtl({"--device=0", "info"}, bench).err.contains("not \"VELD32\""));
-  const CtlRun second = RunCtl({"--device=2", "info"}, bench);
-  EXPECT_EQ(second.status, 3);
-  EXPECT_TRUE(second.err.contains("device 2 has no USB serial number of its own"));
+  EXPECT_THAT(RunCtl({"--device=0", "info"}, bench).err, Has("not \"VELD32\""));
+  EXPECT_THAT(RunCtl({"--device=2", "info"}, bench),
+              Ended(3, "device 2 has no USB serial number of its own"));
   const CtlRun all = RunCtl({"--all", "info"}, bench);
   EXPECT_EQ(all.status, 3);
+  EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
+      << all.out.toStdString();
   // Alone on the bench, it needs none.
   const CtlRun alone = RunCtl({"--all", "info"}, noSerials({"FT232R", "VELD32"}));
   EXPECT_EQ(alone.status, 0) << alone.err.toStdString();
   EXPECT_EQ(alone.out, "-  00002  firmware 01.02, calibrated 2024-01-15\n");
-  EXPECT_EQ(all.out.count("failed: No tester found: no USB serial number"), 2)
-      << all.out.toStdString();
 }
 
 TEST_F(CtlTest, AllUploadsToEveryTesterAndOneUnpluggedMidwayFailsAloneWithTheWorstStatus) {
@@ -97,15 +90,14 @@ TEST_F(CtlTest, AllDownloadsIntoOneFilePerTesterNamedByItsUsbSerialNumber) {
   const QJsonArray lines = QJsonDocument::fromJson(run.out.toUtf8()).array();
   ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
   for (qsizetype i = 0; i < 2; ++i) {
-    const QJsonObject line = lines[i].toObject();
     const QString usb = QStringLiteral("SIM000%1").arg(i + 1);
-    EXPECT_EQ(line["usb_serial"], usb);
-    EXPECT_EQ(line["serial"], QStringLiteral("0000%1").arg(i + 1));
-    EXPECT_EQ(line["exit_status"], 0);
     const QString saved = folder + usb + ".vap";
-    EXPECT_EQ(line["result"], "downloaded, saved as " + saved);
-    const CtlRun shown = RunCtl({"--json", "show", saved});
-    EXPECT_EQ(Programs(shown)[1].toObject().value("pass_ohms"), i == 0 ? 150 : 12)
+    ExpectMembers(lines[i].toObject(), {{"usb_serial", usb},
+                                        {"serial", QStringLiteral("0000%1").arg(i + 1)},
+                                        {"exit_status", 0},
+                                        {"result", "downloaded, saved as " + saved}});
+    EXPECT_EQ(Programs(RunCtl({"--json", "show", saved}))[1].toObject().value("pass_ohms"),
+              i == 0 ? 150 : 12)
         << saved.toStdString();
   }
 }

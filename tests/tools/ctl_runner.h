@@ -4,11 +4,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "backends/simulated_tester.h"
@@ -28,6 +31,58 @@ inline CtlRun RunCtl(const QStringList& arguments, const BackendFactory& backend
   QTextStream err(&run.err);
   run.status = RunVeld32Ctl(QStringList{"--interval=20"} + arguments, out, err, backend);
   return run;
+}
+
+inline void PrintTo(const CtlRun& run, std::ostream* out) {
+  *out << "status " << run.status << ", out \"" << run.out.toStdString() << "\", err \""
+       << run.err.toStdString() << '"';
+}
+
+// A run that ended with `status`, saying `part` on standard error.
+MATCHER_P2(Ended, status, part, "") { return arg.status == status && arg.err.contains(part); }
+// A text that holds `part`.
+MATCHER_P(Has, part, "") { return arg.contains(part); }
+
+// Runs the built veld32ctl as a child process, polling fast, after `prepare` set up the
+// process, with `input` through a pipe when given; what it printed is kept as bytes.
+struct ExeRun {
+  int status = -1;
+  QByteArray out;
+  QByteArray err;
+};
+
+inline ExeRun RunExe(const QStringList& arguments,
+                     const std::function<void(QProcess&)>& prepare = {},
+                     const QByteArray& input = {}) {
+  QProcess process;
+  if (prepare) prepare(process);
+  process.start(QStringLiteral(VELD32CTL_PATH), QStringList{"--interval=20"} + arguments);
+  if (!input.isNull()) {
+    process.write(input);
+    process.closeWriteChannel();
+  }
+  EXPECT_TRUE(process.waitForFinished(30000)) << process.errorString().toStdString();
+  // Standard output ends lines the platform's way: "\r\n" on Windows.
+  return {process.exitCode(), process.readAllStandardOutput().replace("\r\n", "\n"),
+          process.readAllStandardError()};
+}
+
+// The programs of what show and download print with --json.
+inline QJsonArray Programs(const QByteArray& json) {
+  return QJsonDocument::fromJson(json).object().value("programs").toArray();
+}
+inline QJsonArray Programs(const QString& json) { return Programs(json.toUtf8()); }
+inline QJsonArray Programs(const CtlRun& run) { return Programs(run.out); }
+
+// Every member of `expected` as `object` has it.
+inline void ExpectMembers(const QJsonObject& object, const QJsonObject& expected) {
+  for (auto member = expected.begin(); member != expected.end(); ++member)
+    EXPECT_EQ(object.value(member.key()), member.value()) << member.key().toStdString();
+}
+
+inline void PrintTo(const ExeRun& run, std::ostream* out) {
+  *out << "status " << run.status << ", out \"" << run.out.toStdString() << "\", err \""
+       << run.err.toStdString() << '"';
 }
 
 // Every command line gets `tester`, through `driver` when one is given, so that consecutive runs
@@ -50,18 +105,13 @@ class CtlTest : public ::testing::Test {
 
   QString Write(const QString& name, const QByteArray& bytes) const {
     QFile file(Path(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     return Path(name);
   }
 
   static QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
-
-  static QJsonArray Programs(const CtlRun& run) {
-    return QJsonDocument::fromJson(run.out.toUtf8()).object().value("programs").toArray();
   }
 
   // Where the commands' records go unless a test says otherwise.

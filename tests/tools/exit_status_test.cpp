@@ -1,6 +1,6 @@
+#include <QLockFile>
 #include <QRegularExpression>
 
-#include <sys/stat.h>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -13,69 +13,58 @@
 
 namespace {
 
+using Fault = std::function<void(FaultyD2xx&, SimulatedTester&)>;
+
+// The tester unplugged, or gone silent, once `writes` writes reached it (the handshake first).
+Fault UnplugAfter(int writes) {
+  return
+      [writes](FaultyD2xx& d, SimulatedTester& t) { d.AfterWrites(writes, [&t] { t.Unplug(); }); };
+}
+Fault SilentAfter(int writes) {
+  return [writes](FaultyD2xx& d, SimulatedTester& t) {
+    d.AfterWrites(writes, [&t] { t.SetSilent(true); });
+  };
+}
+// Every write that starts with `start` has `from` in it replaced by `to` (all of it if empty).
+Fault Alter(std::string start, std::string from, std::string to) {
+  return [=](FaultyD2xx& d, SimulatedTester&) {
+    d.alterWrites = [=](std::string& bytes) {
+      if (!bytes.starts_with(start)) return;
+      if (from.empty())
+        bytes = to;
+      else
+        bytes.replace(bytes.find(from), from.size(), to);
+    };
+  };
+}
+
 struct ExitCase {
   QStringList arguments;
   int status;
   QString error;  // what standard error names
   int opens = 0;  // a bad command line or file, or failed limits, never reach the tester
-  // Faults put in front of the tester (a write's count starts with the handshake), or into it.
-  std::function<void(FaultyD2xx&, SimulatedTester&)> setup = {};
+  Fault fault = {};
 };
 
 TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
-  const QString noSections = Write("notes.vap", "[Notes]\r\nCurrent=20\r\n");
-  const QString wrongKind = Write("one.vsp", kThreePrograms);
   const QString three = Write("three.vap", kThreePrograms);
-#ifndef _WIN32
-  // Windows keeps no FIFOs among files, nor an endless device under a file name.
-  const QString fifo = Path("fifo.vap");
-  ::mkfifo(QFile::encodeName(fifo).constData(), 0644);
-#endif
-  const QString wide = Write("wide.vap", QByteArray("\xFF\xFE[\0P\0", 6));
-  QByteArray equalLimits = kThreePrograms;
-  const QString equal = Write("equal.vap", equalLimits.replace("Fail=1000\r\n", "Fail=999\r\n"));
-  QByteArray refused = kThreePrograms;
-  const QString notApplied =
-      Write("refused.vap",
-            refused.replace("PulseWidth=200", "PulseWidth=2000").replace("Pass=12", "Pass=1999"));
-  QByteArray limits = kThreePrograms;
-  const QString refusedLimit = Write("limits.vap", limits.replace("Pass=999", "Pass=1000"));
-  QByteArray twice = kThreePrograms;
-  const QString duplicate =
-      Write("twice.vap", twice.replace("Current=20\r\n", "Current=20\r\nCurrent=100\r\n"));
+  const QString wrongKind = Write("one.vsp", kThreePrograms);
+  const QString notes = Write("notes.csv", "ask the line 3 foreman\n");
+  const auto changed = [this](const QString& name, const char* from, const char* to) {
+    return Write(name, QByteArray(kThreePrograms).replace(from, to));
+  };
+  const QString equal = changed("equal.vap", "Fail=1000\r\n", "Fail=999\r\n");
+  const QString limit = changed("limits.vap", "Pass=999", "Pass=1000");
+  const QString notApplied = Write("refused.vap", QByteArray(kThreePrograms)
+                                                      .replace("PulseWidth=200", "PulseWidth=2000")
+                                                      .replace("Pass=12", "Pass=1999"));
+  const QString refusedOne = Write("refused.vsp", "[Program]\nPass=5000\n");
   const QString state = Write("state.vap", kThreePrograms);
   QFile::link(state, Path("link.vap"));
-  const auto unplugged = [](FaultyD2xx&, SimulatedTester& t) { t.Unplug(); };
-  // Unplugged after the handshake and the request for program 1.
-  const auto lostMidway = [](FaultyD2xx& d, SimulatedTester& t) {
-    d.AfterWrites(2, [&t] { t.Unplug(); });
-  };
-  // Acknowledges the handshake, then answers nothing.
-  const auto silent = [](FaultyD2xx& d, SimulatedTester& t) {
-    d.AfterWrites(1, [&t] { t.SetSilent(true); });
-  };
-  // The write of program 2 arrives with its pass limit off by one.
-  const auto garbled = [](FaultyD2xx& d, SimulatedTester&) {
-    d.alterWrites = [](std::string& bytes) {
-      if (bytes.starts_with("(MP02,")) bytes.replace(bytes.find(",0150,"), 6, ",0151,");
-    };
-  };
-  // Unplugged, or silent, once the run request has reached the tester: the seventh write,
-  // after the handshake, the three requests of the tester's identity for its record, and the
-  // run's own requests of the serial number and the program's values.
-  const auto lostWhileRunning = [](FaultyD2xx& d, SimulatedTester& t) {
-    d.AfterWrites(7, [&t] { t.Unplug(); });
-  };
-  const auto silentWhileRunning = [](FaultyD2xx& d, SimulatedTester& t) {
-    d.AfterWrites(7, [&t] { t.SetSilent(true); });
-  };
-  const auto refusesSerial = [](FaultyD2xx& d, SimulatedTester&) {
-    d.alterWrites = [](std::string& bytes) {
-      if (bytes.starts_with("(MS0")) bytes = "(MSX)";
-    };
-  };
+  const Fault unplugged = [](FaultyD2xx&, SimulatedTester& t) { t.Unplug(); };
   const auto setpointAtTop = [](FaultyD2xx&, SimulatedTester& t) { t.Tester().setpoints[4] = 999; };
   const QString fast = "--simulate-speed=1000";
+  // clang-format off
   const ExitCase cases[] = {
       {{"--simulate"}, 2, "No command given"},
       {{"flash"}, 2, "Unknown command 'flash'"},
@@ -94,42 +83,14 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"--", "info"}, 2, "Unknown option '--'"},
       {{"info", "--timeout"}, 2, "--timeout needs a positive number of milliseconds"},
       {{"--all", "run", "1"}, 2, "Option --all belongs to info, download and upload"},
-      {{"--device=0", "check", "a.vap"},
-       2,
-       "Option --device belongs to info, download, upload, run and service"},
+      {{"--device=0", "check", "a.vap"}, 2, "--device belongs to info, download, upload, run and"},
       {{"--lenient", "download"}, 2, "Option --lenient belongs to upload and check"},
+      {{"show", "a.vap", "--lenient"}, 2, "Option --lenient belongs to upload and check"},
       {{"download", "-o", ""}, 2, "Option -o needs a FILE"},
       {{"download", "-o", "x.VSP"}, 2, "download writes all three programs"},
-      {{"show", Path("missing.vap")}, 5, "missing.vap does not exist."},
-      {{"show", dir_.path()}, 5, "is a folder, not a configuration file"},
-      {{"show", wide}, 5, "wide.vap is UTF-16 text: save it as 8-bit text."},
-#ifndef _WIN32
-      {{"check", "/dev/zero"}, 5, "/dev/zero is too large for a configuration file"},
-      {{"download", "-o", fifo}, 5, "it is a FIFO, which a save never replaces", 1},
-#endif
-      {{"upload", noSections}, 5, "The file notes.vap holds no settings of section [Program3]."},
-      {{"upload", wrongKind}, 5, "The file one.vsp holds no settings of section [Program]."},
-      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "no-such-folder does not exist", 1},
-      {{"check", equal}, 1, "Program3: pass 999 ohms is not below fail 999 ohms\n"},
-      {{"upload", equal}, 1, "not below fail 999 ohms, nothing uploaded\n"},
-      // Keys the editor does not apply: one line per key, and nothing reaches the tester.
-      {{"upload", notApplied},
-       1,
-       "veld32ctl: Program 1: PulseWidth=2000 not applied (50 to 500 us at 20 mA), nothing "
-       "uploaded\nveld32ctl: Program 1: Pass=1999 not applied (1 to 999 ohms), nothing uploaded\n"},
-      {{"check", refusedLimit}, 1, "Program 3: Pass=1000 not applied (1 to 999 ohms)\n"},
-      {{"show", "a.vap", "--lenient"}, 2, "Option --lenient belongs to upload and check"},
-      {{"upload", three},
-       1,
-       "Program2 not confirmed: Pass sent 150 ohms, held 151 ohms\n",
-       1,
-       garbled},
-      {{"download"}, 3, "No tester found: no FTDI device is described \"VELD32\"", 0, unplugged},
-      {{"list"}, 3, "No tester found: no FTDI device is attached", 0, unplugged},
-      {{"download"}, 4, "Link failure: FT_GetQueueStatus - General IO Error\n", 1, lostMidway},
-      {{"--timeout=150", "download"}, 4, "within 150 ms: no program values (0 of 3", 1, silent},
       {{"run"}, 2, "Command run needs a program number"},
       {{"run", "4"}, 2, "Command run needs a program number 1, 2 or 3"},
+      {{"run", "+1"}, 2, "Command run needs a program number 1, 2 or 3"},
       {{"run", "1", "--csv"}, 2, "Option --csv needs a FILE"},
       {{"--csv=a.csv", "info"}, 2, "Option --csv belongs to run"},
       {{"--yes", "info"}, 2, "Option --yes belongs to service"},
@@ -138,80 +99,86 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"records", "--verdict=maybe"}, 2, "Unknown verdict 'maybe'"},
       {{"records", "--since=yesterday"}, 2, "--since needs a date or time"},
       {{"records", "--station="}, 2, "--station needs a NAME"},
+      {{"records", "--limit=2", "--csv", "-"}, 2, "--limit and --csv"},
       {{"--calibration-interval=0", "info"}, 2, "--calibration-interval needs a number"},
       {{"--simulate-speed=0", "run", "1"}, 2, "--simulate-speed needs a factor above 0"},
       {{"--simulate-impedance=99.5", "run", "1"}, 2, "--simulate-impedance needs whole ohms"},
+      {{"--simulate-fault=melt", "info"}, 2, "--simulate-fault needs unplug, silent"},
       {{"service"}, 2, "Command service needs set-serial, set-calibration-date or adjust"},
       {{"service", "calibrate"}, 2, "Unknown service action 'calibrate'"},
       {{"service", "set-serial", "100000"}, 2, "set-serial: 100000 is out of range"},
+      {{"service", "set-serial", "-1"}, 2, "set-serial: -1 is out of range"},
+      // None may take a near miss for a value.
       {{"service", "set-serial", "12a"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", " 12"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", "+12"}, 2, "needs a serial number from 0 to 99999"},
+      {{"service", "set-serial", ""}, 2, "needs a serial number from 0 to 99999"},
       {{"service", "set-calibration-date", "2025-02-29"}, 2, "needs a date that exists"},
       {{"service", "set-calibration-date", "9.3.2025"}, 2, "needs a date that exists"},
+      {{"service", "set-calibration-date", "0001-01-01"}, 2, "Nothing sent: service writes only"},
       {{"service", "adjust-current", "6", "up"}, 2, "a current level from 1 to 5 and up or"},
       {{"service", "adjust-current", "0", "down"}, 2, "a current level from 1 to 5 and up or"},
       {{"service", "adjust-current", "2", "sideways"}, 2, "a current level from 1 to 5 and up"},
       {{"service", "set-serial", "7"}, 2, "Nothing sent: service writes only with --yes"},
-      {{fast, "--simulate-impedance=1000", "run", "1"}, 1, "Test program 1 not passed: fail", 1},
-      {{fast, "--simulate-impedance=150", "run", "3"}, 1, "3 not passed: between limits", 1},
-      {{fast, "run", "2"}, 4, "Link failure: FT_GetQueueStatus", 1, lostWhileRunning},
-      {{"--timeout=150", "run", "2"},
-       4,
-       "No result of test program 2 within 150 ms",
-       1,
-       silentWhileRunning},
-      {{"--yes", "service", "set-serial", "54321"},
-       1,
-       "The tester holds serial number 00001, not 54321 as sent",
-       1,
-       refusesSerial},
-      // Refusals of the command line: none may crash, none may take a near miss for a value.
       {{"--device=0", "service", "set-serial", "7"}, 2, "Nothing sent: service writes only"},
       {{"--all", "download", "-o", "-"}, 2, "-o needs a folder, not - (standard output)"},
       {{"--simulate=-", "info"}, 2, "STATE must be a file, not standard input"},
-      {{"--simulate=" + Path("s.vap"), "--simulate=" + dir_.path() + "/./s.vap", "info"},
-       2,
+      {{"--simulate=" + Path("s.vap"), "--simulate=" + dir_.path() + "/./s.vap", "info"}, 2,
        "name the same STATE file"},
 #ifndef _WIN32  // a link is a shortcut file there
-      {{"--simulate=" + state, "--simulate=" + Path("link.vap"), "info"},
-       2,
-       "name the same STATE file"},
+      {{"--simulate=" + state, "--simulate=" + Path("link.vap"), "info"}, 2, "name the same STATE"},
 #endif
       {{"download", "-o", "a.vap", "-o", "b.vap"}, 2, "Option -o is given twice"},
       {{"--device=0", "--device=0", "info"}, 2, "Option --device is given twice"},
       {{"--device=+0", "info"}, 3, "the USB serial number or the index '+0'"},
       {{"--device= 0", "info"}, 3, "the USB serial number or the index ' 0'"},
       {{"--device=00", "info"}, 3, "the USB serial number or the index '00'"},
-      {{"service", "set-serial", " 12"}, 2, "needs a serial number from 0 to 99999"},
-      {{"service", "set-serial", "+12"}, 2, "needs a serial number from 0 to 99999"},
-      {{"service", "set-serial", ""}, 2, "needs a serial number from 0 to 99999"},
-      {{"service", "set-calibration-date", "0001-01-01"}, 2, "Nothing sent: service writes only"},
-      {{"service", "set-serial", "-1"}, 2, "set-serial: -1 is out of range"},
-      {{"run", "+1"}, 2, "Command run needs a program number 1, 2 or 3"},
-      {{"--simulate-fault=melt", "info"}, 2, "--simulate-fault needs unplug, silent"},
-      {{"check", duplicate}, 1, "Program 1: Current appears twice; the first (20) is used\n"},
-      {{"upload", duplicate}, 1, "Current appears twice; the first (20) is used, nothing"},
+      // Files: one that cannot be read, one that cannot be saved; the file rules apply whole.
+      {{"upload", wrongKind}, 5, "The file one.vsp holds no settings of section [Program]."},
+      {{"download", "-o", Path("no-such-folder/out.vap")}, 5, "no-such-folder does not exist", 1},
+      {{fast, "run", "1", "--csv", notes}, 5, "veld32ctl: " + notes + " is not a test record", 1},
+      {{"check", equal}, 1, "Program3: pass 999 ohms is not below fail 999 ohms\n"},
+      {{"upload", equal}, 1, "not below fail 999 ohms, nothing uploaded\n"},
+      {{"check", limit}, 1, "Program 3: Pass=1000 not applied (1 to 999 ohms)\n"},
+      // One line per key not applied, and nothing reaches the tester.
+      {{"upload", notApplied}, 1,
+       "veld32ctl: Program 1: PulseWidth=2000 not applied (50 to 500 us at 20 mA), nothing "
+       "uploaded\nveld32ctl: Program 1: Pass=1999 not applied (1 to 999 ohms), nothing uploaded\n"},
+      {{"upload", refusedOne, "--program=2"}, 1,
+       "Program 2: Pass=5000 not applied (1 to 999 ohms), nothing uploaded"},
+      // The tester and its link.
+      {{"upload", three}, 1, "Program2 not confirmed: Pass sent 150 ohms, held 151 ohms\n", 1,
+       Alter("(MP02,", ",0150,", ",0151,")},
+      {{"download"}, 3, "No tester found: no FTDI device is described \"VELD32\"", 0, unplugged},
+      {{"list"}, 3, "No tester found: no FTDI device is attached", 0, unplugged},
+      {{"download"}, 4, "Link failure: FT_GetQueueStatus - General IO Error\n", 1, UnplugAfter(2)},
+      {{"--timeout=150", "download"}, 4, "150 ms: no program values (0 of 3", 1, SilentAfter(1)},
+      {{fast, "--simulate-impedance=1000", "run", "1"}, 1, "Test program 1 not passed: fail", 1},
+      {{fast, "--simulate-impedance=150", "run", "3"}, 1, "3 not passed: between limits", 1},
+      // Unplugged, or silent, once the run request has reached the tester: the seventh write,
+      // after the handshake, the three requests of the tester's identity for its record, and the
+      // run's own requests of the serial number and the program's values.
+      {{fast, "run", "2"}, 4, "Link failure: FT_GetQueueStatus", 1, UnplugAfter(7)},
+      {{"--timeout=150", "run", "2"}, 4, "No result of test program 2 within 150 ms", 1,
+       SilentAfter(7)},
+      {{"--yes", "service", "set-serial", "54321"}, 1,
+       "The tester holds serial number 00001, not 54321 as sent", 1, Alter("(MS0", "", "(MSX)")},
+      {{"--yes", "service", "adjust-current", "5", "up"}, 1,
+       "The tester holds the 100 mA set-point at 999, not 1000 as sent", 1, setpointAtTop},
       // The faults an operator can put into the simulated tester by hand.
       {{"--simulate-fault=unplug@2", "download"}, 4, "Link failure: FT_GetQueueStatus", 1},
       {{"--simulate-fault=silent", "info"}, 4, "Cannot open the tester: No ACK Received", 1},
-      {{"--simulate-fault=echo-mismatch", "upload", three},
-       1,
-       "Program1 not confirmed: Pass sent 12 ohms, held 13 ohms\n",
-       1},
-      {{"--simulate-fault=readback-mismatch", "--yes", "service", "set-serial", "54321"},
-       1,
-       "The tester holds serial number 54322, not 54321 as sent",
-       1},
-      {{"--yes", "service", "adjust-current", "5", "up"},
-       1,
-       "The tester holds the 100 mA set-point at 999, not 1000 as sent",
-       1,
-       setpointAtTop},
+      {{"--simulate-fault=echo-mismatch", "upload", three}, 1,
+       "Program1 not confirmed: Pass sent 12 ohms, held 13 ohms\n", 1},
+      {{"--simulate-fault=readback-mismatch", "--yes", "service", "set-serial", "54321"}, 1,
+       "The tester holds serial number 54322, not 54321 as sent", 1},
   };
+  // clang-format on
   for (const ExitCase& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
     auto tester = std::make_shared<SimulatedTester>();
     auto driver = std::make_shared<FaultyD2xx>(tester);
-    if (c.setup) c.setup(*driver, *tester);
+    if (c.fault) c.fault(*driver, *tester);
     const CtlRun run = RunCtl(c.arguments, Attached(tester, driver));
     EXPECT_EQ(run.status, c.status);
     // A run's progress line stands before any error.
@@ -219,6 +186,7 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
     EXPECT_TRUE(err.startsWith("veld32ctl: ") && err.contains(c.error)) << run.err.toStdString();
     EXPECT_EQ(driver->Count("FT_Open"), c.opens);
   }
+  EXPECT_EQ(ReadAll(notes), "ask the line 3 foreman\n");
 }
 
 // --help prints the usage and runs nothing, whatever command follows; an option value it cannot
@@ -233,14 +201,26 @@ TEST_F(CtlTest, HelpPrintsTheUsageAndRunsNothing) {
   EXPECT_EQ(RunCtl({"-h", "--interval=0"}).status, 2);
 }
 
+// A STATE file that another run holds beyond the time-out is in use, and nothing is done.
+TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
+  QLockFile held(Path("state.vap.lock"));
+  ASSERT_TRUE(held.tryLock());
+  const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
+  EXPECT_THAT(
+      run,
+      Ended(5, "state.vap is in use by another program: " + QCoreApplication::applicationName() +
+                   " (process " + QString::number(QCoreApplication::applicationPid()) +
+                   ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"));
+  EXPECT_TRUE(run.out.isEmpty());
+}
+
 // A driver's own account of the last call that failed.
 struct Accounts : DriverDiagnostics {
   explicit Accounts(std::shared_ptr<FaultyD2xx> calls) : driver(std::move(calls)) {}
   std::string LastErrorText() const override {
     const auto& calls = driver->Calls();
-    const auto failed =
-        std::find_if(calls.rbegin(), calls.rend(),
-                     [](const FaultyD2xx::Made& made) { return made.status != FT_OK; });
+    const auto failed = std::find_if(calls.rbegin(), calls.rend(),
+                                     [](const FaultyD2xx::Made& m) { return m.status != FT_OK; });
     return failed == calls.rend() ? std::string() : failed->function + " failed";
   }
   bool PermissionRefused() const override { return false; }
@@ -256,9 +236,7 @@ TEST_F(CtlTest, ALinkFailureCarriesTheDriversAccountOfTheCallThatFailedFirst) {
   const CtlRun run = RunCtl({"download"}, [&](const BackendOptions&) {
     return Backend{driver, tester, std::make_shared<Accounts>(driver), {}};
   });
-  EXPECT_EQ(run.status, 4);
-  EXPECT_TRUE(run.err.contains("FT_GetQueueStatus - General IO Error (FT_GetQueueStatus failed)"))
-      << run.err.toStdString();
+  EXPECT_THAT(run, Ended(4, "FT_GetQueueStatus - General IO Error (FT_GetQueueStatus failed)"));
 }
 
 }  // namespace

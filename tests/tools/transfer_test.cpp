@@ -1,11 +1,7 @@
 #include <QCoreApplication>
 #include <QDir>
-#include <QLockFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-
-#include <utility>
 
 #include "tests/tools/ctl_runner.h"
 #ifndef _WIN32
@@ -24,36 +20,38 @@
 
 namespace {
 
-// The state file is an all-programs file whatever its name.
-TEST_F(CtlTest, UploadThenDownloadThroughOneStateFileGivesBackTheUploadedPrograms) {
-  const QString file = Write("three.vap", kThreePrograms);
+// The state file is an all-programs file whatever its name. A Single Measure program travels
+// without a duration and comes back at the 30-second minimum; otherwise the download's file is
+// byte for byte the window's save of the uploaded programs, and "-o -" puts the same file, and
+// nothing else, on standard output.
+TEST_F(CtlTest, UploadThenDownloadThroughOneStateFileGivesTheWindowsSaveOfThePrograms) {
   const QString state = "--simulate=" + Path("tester.VSP");
-  ASSERT_EQ(RunCtl({state, "upload", file}).status, 0);
-  const CtlRun downloaded = RunCtl({state, "--json", "download"});
-  ASSERT_EQ(downloaded.status, 0) << downloaded.err.toStdString();
-
-  QJsonArray expected = Programs(RunCtl({"--json", "show", file}));
-  ASSERT_EQ(expected.size(), 3);
-  // A Single Measure program travels without a duration and comes back at the minimum.
-  QJsonObject single = expected[1].toObject();
-  ASSERT_EQ(single["duration_s"], 600);
-  single["duration_s"] = 30;
-  expected[1] = single;
-  EXPECT_EQ(Programs(downloaded), expected) << downloaded.out.toStdString();
+  ASSERT_EQ(RunCtl({state, "upload", Write("three.vap", kThreePrograms)}).status, 0);
+  ASSERT_EQ(RunCtl({state, "download", "-o", Path("out.vap")}).status, 0);
+  const QString file =
+      Write("30.vap", QByteArray(kThreePrograms).replace("Duration=600", "Duration=30"));
+  TestProgramsModel window{QLocale::c()};
+  window.StartUp();
+  ASSERT_TRUE(program_files::LoadAllProgramsFromFile(window, file).ok);
+  ASSERT_TRUE(program_files::SaveAllProgramsToFile(window, Path("window.vap")).ok);
+  const QByteArray saved = ReadAll(Path("window.vap"));
+  EXPECT_EQ(ReadAll(Path("out.vap")), saved);
+  const CtlRun toStdout = RunCtl({state, "download", "-o", "-"});
+  EXPECT_EQ(toStdout.status, 0);
+  EXPECT_EQ(toStdout.out.toLatin1(), saved);
 }
 
 // --lenient uploads the keys that apply and warns of the others; show always only warns.
 TEST_F(CtlTest, LenientUploadSendsWhatAppliesAndWarnsOfTheRest) {
-  QByteArray programs = kThreePrograms;
-  const QString file = Write("pass.vap", programs.replace("Pass=999", "Pass=1999"));
+  const QString file =
+      Write("pass.vap", QByteArray(kThreePrograms).replace("Pass=999", "Pass=1999"));
   const QString warning = "veld32ctl: warning: Program 3: Pass=1999 not applied (1 to 999 ohms)\n";
   auto tester = std::make_shared<SimulatedTester>();
   const CtlRun run = RunCtl({"upload", "--lenient", file}, Attached(tester));
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
   EXPECT_EQ(run.err, warning);
-  ASSERT_TRUE(tester->Program(3));
-  EXPECT_EQ(tester->Program(3)->passOhms, 150);
-  EXPECT_EQ(tester->Program(3)->failOhms, 1000);
+  EXPECT_EQ(tester->Program(3),
+            (ProgramSettings{3, 4, 2, 20, 45, 0, TestMode::Duration, 150, 1000}));
   const CtlRun show = RunCtl({"show", file});
   EXPECT_EQ(show.status, 0);
   EXPECT_EQ(show.err, warning);
@@ -68,64 +66,32 @@ TEST_F(CtlTest, SingleProgramFileGoesIntoItsProgramAndTheTesterKeepsTheOthers) {
   const QString file = Write("one.vsp",
                              "[Program]\nCurrent=10\nFrequency=5\nPulseWidth=150\n"
                              "Mode=1\nDuration=90\nPass=20\nFail=30\n");
-
   const CtlRun run = RunCtl({"upload", file, "--program=2"}, Attached(tester));
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const ProgramSettings second{2, 2, 2, 150, 90, 0, TestMode::Duration, 20, 30};
-  for (const ProgramSettings& expected : {first, second, third}) {
+  for (const ProgramSettings& expected : {first, second, third})
     EXPECT_EQ(tester->Program(expected.number), expected) << "program " << expected.number;
-  }
-}
-
-TEST_F(CtlTest, DownloadFileIsByteIdenticalToTheWindowsSaveOfTheSamePrograms) {
-  // Single Measure at the 30-second minimum, so that the programs survive the trip unchanged.
-  QByteArray programs = kThreePrograms;
-  const QString file = Write("three.vap", programs.replace("Duration=600", "Duration=30"));
-  auto tester = std::make_shared<SimulatedTester>();
-  ASSERT_EQ(RunCtl({"upload", file}, Attached(tester)).status, 0);
-  ASSERT_EQ(RunCtl({"download", "-o", Path("out.vap")}, Attached(tester)).status, 0);
-
-  TestProgramsModel window{QLocale::c()};
-  window.StartUp();
-  ASSERT_TRUE(program_files::LoadAllProgramsFromFile(window, file).ok);
-  ASSERT_TRUE(program_files::SaveAllProgramsToFile(window, Path("window.vap")).ok);
-  QFile out(Path("out.vap"));
-  QFile saved(Path("window.vap"));
-  ASSERT_TRUE(out.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly));
-  const QByteArray windowBytes = saved.readAll();
-  EXPECT_EQ(out.readAll(), windowBytes);
-  // "-o -" puts the same file, and nothing else, on standard output.
-  const CtlRun toStdout = RunCtl({"download", "-o", "-"}, Attached(tester));
-  EXPECT_EQ(toStdout.status, 0);
-  EXPECT_EQ(toStdout.out.toLatin1(), windowBytes);
 }
 
 #ifndef _WIN32
-// Windows has no per-process write limit to make a write fail with.
-// A failed write, whatever its cause, leaves the old file and the old state whole, and the run
-// fails with the reason.
+// Windows has no per-process write limit to make a write fail with. A failed write leaves the
+// old file and the old state whole, and the run fails with the reason.
 TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
   const QString state = Write("state.vap", kThreePrograms);
   const QString out = Write("out.vap", kThreePrograms);
   const QString three =
       Write("three.vap", QByteArray(kThreePrograms).replace("Pass=12", "Pass=13"));
-  const QStringList runs[] = {{"--simulate", "download", "-o", out},
-                              {"--simulate=" + state, "upload", three}};
-  for (const QStringList& arguments : runs) {
+  for (const QStringList& arguments : {QStringList{"--simulate", "download", "-o", out},
+                                       {"--simulate=" + state, "upload", three}}) {
     SCOPED_TRACE(arguments.join(' ').toStdString());
     CtlRun run;
     {
-      // Room for the lock file, none for a whole configuration file.
-      const WriteLimit limit(200);
+      const WriteLimit limit(200);  // room for the lock file, none for a whole file
       run = RunCtl(arguments);
     }
-    EXPECT_EQ(run.status, 5);
-    EXPECT_TRUE(run.err.contains("may not grow that large")) << run.err.toStdString();
-    for (const QString& file : {state, out}) {
-      QFile kept(file);
-      ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-      EXPECT_EQ(kept.readAll(), kThreePrograms);
-    }
+    EXPECT_THAT(run, Ended(5, "may not grow that large"));
+    EXPECT_EQ(ReadAll(state), kThreePrograms);
+    EXPECT_EQ(ReadAll(out), kThreePrograms);
   }
 }
 
@@ -134,8 +100,7 @@ TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
 TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
   if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0777), 0);
-  const QString out = Write("out.vap", kThreePrograms);
-  const QByteArray path = QFile::encodeName(out);
+  const QByteArray path = QFile::encodeName(Write("out.vap", kThreePrograms));
   ASSERT_EQ(::chown(path.constData(), kOtherUser, kSharedGroup), 0);
   ASSERT_EQ(::chmod(path.constData(), 0664), 0);
   QProcess run;
@@ -143,16 +108,16 @@ TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
     if (!BecomeTestUser()) ::_exit(99);
   });
   run.start(QStringLiteral(VELD32CTL_PATH),
-            {"--simulate", "--simulate-speed=1000", "--interval=20", "download", "-o", out});
+            {"--simulate", "--simulate-speed=1000", "--interval=20", "download", "-o", path});
   // A build in a folder that only root may enter (a scratch copy) is out of the user's reach.
   if (!run.waitForStarted())
     GTEST_SKIP() << "the test user cannot start " << VELD32CTL_PATH << ": "
                  << run.errorString().toStdString();
   ASSERT_TRUE(run.waitForFinished(20000));
   EXPECT_EQ(run.exitCode(), 0);
-  EXPECT_EQ(run.readAllStandardError(), "veld32ctl: warning: " + path +
-                                            " was saved, but could not keep its owner 64322 "
-                                            "(now 64321).\n");
+  EXPECT_EQ(run.readAllStandardError(),
+            "veld32ctl: warning: " + path +
+                " was saved, but could not keep its owner 64322 (now 64321).\n");
   struct stat st {};
   ASSERT_EQ(::stat(path.constData(), &st), 0);
   EXPECT_EQ(st.st_gid, kSharedGroup);
@@ -162,18 +127,15 @@ TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
 // Names that are no UTF-8 reach the file system byte for byte, and messages show such bytes as
 // \xHH. The shell gives the program the bytes, as an operator's shell does.
 TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
-  const QByteArray given = QFile::encodeName(dir_.path()) + "/x\xff.vap";
-  const int made = ::open(given.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  const QByteArray top = QFile::encodeName(dir_.path());
+  const int made = ::open((top + "/x\xff.vap").constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
   ASSERT_GE(made, 0);
   ASSERT_EQ(::write(made, kThreePrograms.constData(), kThreePrograms.size()),
             kThreePrograms.size());
   ::close(made);
-  ASSERT_EQ(::mkdir((QFile::encodeName(dir_.path()) + "/d\xe9").constData(), 0755), 0);
-  const struct {
-    const char* arguments;  // for the shell, with the bytes as printf escapes
-    int status;
-    QByteArray err;
-  } cases[] = {
+  ASSERT_EQ(::mkdir((top + "/d\xe9").constData(), 0755), 0);
+  // the arguments for the shell, with the bytes as printf escapes; the status; standard error
+  const std::tuple<const char*, int, QByteArray> cases[] = {
       {"--simulate download -o \"$(printf 'caf\\351.vap')\"", 0, ""},
       {"show \"$(printf 'x\\377.vap')\"", 0, ""},
       {"show \"$(printf 'm\\377.vap')\"", 5, "veld32ctl: The file m\\xFF.vap does not exist.\n"},
@@ -182,41 +144,36 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
       {"--simulate=\"$(printf 'd\\351/st.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
       {"--simulate run 1 --csv \"$(printf 'd\\351/r\\351.csv')\"", 0, "Running test 1…\n"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.arguments);
+  for (const auto& [arguments, status, err] : cases) {
+    SCOPED_TRACE(arguments);
     QProcess run;
     run.setWorkingDirectory(dir_.path());
-    run.start(
-        "/bin/sh",
-        {"-c", QStringLiteral("exec \"$0\" --simulate-speed=1000 --interval=20 ") + c.arguments,
-         QStringLiteral(VELD32CTL_PATH)});
+    run.start("/bin/sh",
+              {"-c", QString("exec \"$0\" --simulate-speed=1000 --interval=20 ") + arguments,
+               QStringLiteral(VELD32CTL_PATH)});
     ASSERT_TRUE(run.waitForFinished(20000));
-    EXPECT_EQ(run.exitCode(), c.status);
-    EXPECT_EQ(run.readAllStandardError(), c.err);
+    EXPECT_EQ(run.exitCode(), status);
+    EXPECT_EQ(run.readAllStandardError(), err);
   }
-  const auto names = [](const QByteArray& path) {
+  const auto names = [&top](const QByteArray& folder) {
     std::set<QByteArray> found;
-    if (DIR* folder = ::opendir(path.constData())) {
-      while (const dirent* entry = ::readdir(folder)) found.insert(entry->d_name);
-      ::closedir(folder);
+    if (DIR* listed = ::opendir((top + folder).constData())) {
+      while (const dirent* entry = ::readdir(listed)) found.insert(entry->d_name);
+      ::closedir(listed);
     }
     return found;
   };
-  const QByteArray top = QFile::encodeName(dir_.path());
-  EXPECT_EQ(names(top), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
-                                              "r\xe9.csv", "d\xe9"}));
-  EXPECT_EQ(names(top + "/d\xe9"), (std::set<QByteArray>{".", "..", "st.vap", "r\xe9.csv"}));
+  EXPECT_EQ(names(""), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
+                                             "r\xe9.csv", "d\xe9"}));
+  EXPECT_EQ(names("/d\xe9"), (std::set<QByteArray>{".", "..", "st.vap", "r\xe9.csv"}));
 }
-
 #endif
 
-// Two runs on one state file at once take their turns: both changes stay.
 // A command that changes nothing on the tester leaves its STATE alone: a read-only file serves,
 // and a value the tester refused stays in the file, named once per run.
 TEST_F(CtlTest, StateIsWrittenOnlyWhenTheTesterChanged) {
-  QByteArray refused = kThreePrograms;
-  const QString state = Write("st.vap", refused.replace("Pass=12", "Pass=5000"));
-  const QString three = Write("three.vap", kThreePrograms);
+  const QByteArray refused = QByteArray(kThreePrograms).replace("Pass=12", "Pass=5000");
+  const QString state = Write("st.vap", refused);
   QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
   for (const QStringList& command : {QStringList{"info"}, QStringList{"download"},
                                      QStringList{"--simulate-speed=1000", "run", "2"}}) {
@@ -227,23 +184,25 @@ TEST_F(CtlTest, StateIsWrittenOnlyWhenTheTesterChanged) {
     EXPECT_EQ(ReadAll(state), refused);
   }
   QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  ASSERT_EQ(RunCtl({"--simulate=" + state, "upload", three}).status, 0);
+  ASSERT_EQ(RunCtl({"--simulate=" + state, "upload", Write("three.vap", kThreePrograms)}).status,
+            0);
   EXPECT_TRUE(ReadAll(state).contains("Pass=12\r\n"));
 }
 
+// Two runs on one state file at once take their turns: both changes stay. The files hold only
+// the limits: --lenient keeps the other keys as the tester has them.
 TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
   const QString state = "--simulate=" + Path("state.vap");
   const QString first = Write("first.vsp", "[Program]\nPass=21\nFail=31\n");
   const QString third = Write("third.vsp", "[Program]\nPass=23\nFail=33\n");
-  QProcess one;
-  QProcess two;
-  // The files hold only the limits: --lenient keeps the other keys as the tester has them.
-  one.start(QStringLiteral(VELD32CTL_PATH), {state, "--interval=20", "--lenient", "upload", first});
-  two.start(QStringLiteral(VELD32CTL_PATH),
-            {state, "--interval=20", "--lenient", "upload", third, "--program=3"});
-  for (QProcess* run : {&one, &two}) {
-    ASSERT_TRUE(run->waitForFinished(30000));
-    EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
+  std::array<QProcess, 2> runs;
+  runs[0].start(QStringLiteral(VELD32CTL_PATH),
+                {state, "--interval=20", "--lenient", "upload", first});
+  runs[1].start(QStringLiteral(VELD32CTL_PATH),
+                {state, "--interval=20", "--lenient", "upload", third, "--program=3"});
+  for (QProcess& run : runs) {
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
   }
   const QJsonArray programs = Programs(RunCtl({state, "--json", "download"}));
   ASSERT_EQ(programs.size(), 3);
@@ -251,43 +210,24 @@ TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
   EXPECT_EQ(programs[2].toObject().value("pass_ohms"), 23);
 }
 
-// A state file that another run holds beyond the time-out is in use, and nothing is done.
-TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
-  QLockFile held(Path("state.vap.lock"));
-  ASSERT_TRUE(held.tryLock());
-  const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
-  EXPECT_EQ(run.status, 5);
-  EXPECT_TRUE(run.err.contains(
-      "state.vap is in use by another program: " + QCoreApplication::applicationName() +
-      " (process " + QString::number(QCoreApplication::applicationPid()) +
-      ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"))
-      << run.err.toStdString();
-  EXPECT_TRUE(run.out.isEmpty());
-}
-
-// Standard input is read once, under either name (Windows has only "-").
-TEST(Veld32ctlExecutable, ShowsAFileFromStandardInput) {
+// Standard input is read once, under either name (Windows has only "-"); the built program's
+// standard output carries what the simulated tester answers.
+TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedTester) {
   QStringList names = {QStringLiteral("-")};
 #ifndef _WIN32
   names << QStringLiteral("/dev/stdin");
 #endif
   for (const QString& name : names) {
-    QProcess process;
-    process.start(QStringLiteral(VELD32CTL_PATH), {"--json", "show", name});
-    process.write(kThreePrograms);
-    process.closeWriteChannel();
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(process.readAllStandardOutput())
-                  .object()
-                  .value("programs")
-                  .toArray()
-                  .at(2)
-                  .toObject()
-                  .value("pass_ohms"),
-              999)
-        << name.toStdString();
+    const ExeRun run = RunExe({"--json", "show", name}, {}, kThreePrograms);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(Programs(run.out).at(2).toObject().value("pass_ohms"), 999) << name.toStdString();
   }
+  const ExeRun info = RunExe({"--simulate", "--json", "info"});
+  EXPECT_EQ(info.status, 0) << info.err.toStdString();
+  EXPECT_EQ(info.out,
+            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
+            R"("current_setpoints": [5, 10, 20, 50, 100]})"
+            "\n");
 }
 
 TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
@@ -308,28 +248,17 @@ TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
 }
 
 TEST_F(CtlTest, VerboseLogsTheFramesAndTheWindowsStatusLines) {
-  const CtlRun run = RunCtl({"--simulate", "--verbose", "download"});
+  const CtlRun run = RunCtl({"--simulate", "--verbose", "download", "-o", Path("v.vap")});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
-  EXPECT_EQ(lines.filter(QRegularExpression("^[^TR]")),
-            (QStringList{"* VELD32 Connected", "Loading program data...",
-                         "Program data load complete.", "* VELD32 Disconnected"}));
+  EXPECT_EQ(
+      lines.filter(QRegularExpression("^[^TR]")),
+      (QStringList{"* VELD32 Connected", "Loading program data...", "Program data load complete.",
+                   "* VELD32 Disconnected", "Saving all Program configurations to file...",
+                   "Save to file complete."}));
   EXPECT_EQ(lines.filter("TX -> "),
             (QStringList{"TX -> (*)", "TX -> (MP11)", "TX -> (MP12)", "TX -> (MP13)"}));
   EXPECT_EQ(lines.filter("RX").size(), 4) << "the replies, and no receive buffers";
-}
-
-// The built program, run as a user runs it.
-TEST(Veld32ctlExecutable, AnswersFromTheSimulatedTester) {
-  QProcess process;
-  process.start(QStringLiteral(VELD32CTL_PATH), {"--simulate", "--interval=20", "--json", "info"});
-  ASSERT_TRUE(process.waitForFinished(10000));
-  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-  // Standard output ends lines the platform's way: "\r\n" on Windows.
-  EXPECT_EQ(process.readAllStandardOutput().replace("\r\n", "\n"),
-            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
-            R"("current_setpoints": [5, 10, 20, 50, 100]})"
-            "\n");
 }
 
 #ifdef _WIN32
@@ -342,19 +271,17 @@ TEST(Veld32ctlExecutable, LoadsTheD2xxLibraryByNameOnlyFromSafeFolders) {
   environment.insert("PATH",
                      QDir::toNativeSeparators(planted.path()) + ";" + environment.value("PATH"));
   const auto list = [&](const QString& backend) {
-    QProcess process;
-    process.setWorkingDirectory(planted.path());
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VELD32CTL_PATH), {backend, "list"});
-    EXPECT_TRUE(process.waitForFinished(20000));
-    return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()));
+    return RunExe({backend, "list"}, [&](QProcess& p) {
+      p.setWorkingDirectory(planted.path());
+      p.setProcessEnvironment(environment);
+    });
   };
-  const auto [byName, byNameSaid] = list("--backend=d2xx");
-  EXPECT_EQ(byName, 4) << byNameSaid.toStdString();
-  EXPECT_TRUE(byNameSaid.contains("cannot load ftd2xx.dll")) << byNameSaid.toStdString();
-  const auto [byPath, byPathSaid] = list("--backend=d2xx:ftd2xx.dll");
-  EXPECT_EQ(byPath, 3) << byPathSaid.toStdString();
-  EXPECT_TRUE(byPathSaid.contains("no FTDI device is attached")) << byPathSaid.toStdString();
+  const ExeRun byName = list("--backend=d2xx");
+  EXPECT_EQ(byName.status, 4) << byName.err.toStdString();
+  EXPECT_THAT(byName.err, Has("cannot load ftd2xx.dll"));
+  const ExeRun byPath = list("--backend=d2xx:ftd2xx.dll");
+  EXPECT_EQ(byPath.status, 3) << byPath.err.toStdString();
+  EXPECT_THAT(byPath.err, Has("no FTDI device is attached"));
 }
 #endif
 
