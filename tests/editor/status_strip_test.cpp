@@ -4,17 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "editor/ctlVELD32UsbCommStrip.h"
 #include "tests/device_link/link_harness.h"
-
-void PrintTo(const StripLook& look, std::ostream* out) {
-  *out << look.lamp.name().toStdString() << " \"" << look.status.toStdString() << "\" "
-       << (look.connectPressed ? "pressed " : "released ") << '"'
-       << look.connectCaption.toStdString() << "\" " << look.connectFace.name().toStdString()
-       << " \"" << look.message.toStdString() << "\" " << look.messageColour.name().toStdString();
-}
 
 namespace {
 
@@ -66,18 +57,14 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
   auto* status = strip.findChild<QLabel*>("lblStatus");
   auto* error = strip.findChild<QLabel*>("lblErrorMessage");
   auto* lamp = strip.findChild<QWidget*>("shpStatus");
-  ASSERT_NE(button, nullptr);
-  ASSERT_NE(status, nullptr);
-  ASSERT_NE(error, nullptr);
-  ASSERT_NE(lamp, nullptr);
-  EXPECT_NE(strip.findChild<QWidget*>("shpBorder"), nullptr);
+  ASSERT_TRUE(button && status && error && lamp && strip.findChild<QWidget*>("shpBorder"));
 
   // What the operator sees: the lamp's fill (the button's face has the same colour), the
   // caption, the button and the message with its colour.
   const auto seen = [&] {
     const QImage image = lamp->grab().toImage();
     const QString fill = image.pixelColor(image.rect().center()).name();
-    EXPECT_TRUE(button->styleSheet().contains(fill)) << button->styleSheet().toStdString();
+    EXPECT_TRUE(button->styleSheet().contains(fill)) << button->styleSheet();
     return QStringList{fill,           status->text(),
                        button->text(), button->isChecked() ? "pressed" : "released",
                        error->text(),  error->styleSheet().contains("255, 0, 0") ? "red" : "plain"};
