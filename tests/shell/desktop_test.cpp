@@ -233,9 +233,18 @@ TEST_F(Desktop, TheFrameFitsTheScreenAndChildWindowsStayInsideIt) {
 }
 
 // About names the versions, the backend and the udev rule, found in the first place that holds
-// it. The advice names the rule once, where it is or where the package puts it; never the
-// source tree's copy, which an installed utility's user does not have.
+// it. Connect without a tester logs one line on what to check. The advice names the rule once,
+// where it is or where the package puts it; never the source tree's copy, which an installed
+// utility's user does not have.
 TEST_F(Desktop, AboutAndTheNoTesterHintNameTheUdevRulesPlace) {
+  tester_->Unplug();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ConnectButton().click();
+    ASSERT_TRUE(WaitUntil([&] { return !ConnectButton().isChecked(); }));
+  }
+  EXPECT_EQ(LogLines().filter("No VELD32"), QStringList{NoTesterHint(InstalledUdevRule())});
+  EXPECT_EQ(Text("lblErrorMessage"), "No devices found");
+
   window_->SetBackendDescription(QStringLiteral("libftdi1"));
   const QString rule = InstalledUdevRule();
   for (const QString& part :
@@ -275,16 +284,6 @@ TEST_F(Desktop, AboutAndTheNoTesterHintNameTheUdevRulesPlace) {
                                                "/usr/lib/udev/rules.d/60-veld32.rules",
                                                "/lib/udev/rules.d/60-veld32.rules",
                                                prefix + "/lib/udev/rules.d/60-veld32.rules"}));
-}
-
-TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
-  tester_->Unplug();
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    ConnectButton().click();
-    ASSERT_TRUE(WaitUntil([&] { return !ConnectButton().isChecked(); }));
-  }
-  EXPECT_EQ(LogLines().filter("No VELD32"), QStringList{NoTesterHint(InstalledUdevRule())});
-  EXPECT_EQ(Text("lblErrorMessage"), "No devices found");
 }
 
 // Every file dialog starts in the folder of the file last chosen in any of them; before that,
