@@ -77,10 +77,12 @@ TEST_F(EditorWindow, EachTabShowsItsProgramAndFollowsTheModel) {
                                                       {"txtPulseCharge", PulseCharge},
                                                       {"txtAverageCurrent", AverageCurrent}};
   for (int i = 0; i < 3; ++i) {
-    const QString n = QString::number(i);
     model.PickListPosition(i, ProgramList::Current, i);
     model.PickListPosition(i, ProgramList::Frequency, i + 1);
     model.SetSliderValue(i, ProgramSlider::PassOhms, 100 + i);
+  }
+  for (int i = 0; i < 3; ++i) {
+    const QString n = QString::number(i);
     EXPECT_EQ(Tabs()->tabText(i), "Test Program " + QString::number(i + 1));
     EXPECT_EQ(Control<QComboBox>("cmbCurrent" + n)->currentIndex(), i);
     EXPECT_EQ(Control<QComboBox>("cmbFrequency" + n)->currentIndex(), i + 1);
