@@ -16,15 +16,10 @@ TEST(StatusStrip, EachLinkStatusHasItsLook) {
   const QColor black(Qt::black);
   const QString closed = "USB Port Closed";
   const QString running = "Running test 2…";
-  struct Case {
-    const char* name;
-    LinkStatus link;
-    QString activity;  // the strip's own user's
-    StripLook look;
-  };
   using S = LinkState;
+  // name, the link's status, the strip's own user's activity, the look
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, LinkStatus, QString, StripLook> cases[] = {
       // name                        link: state, pressed, activity, message, failure
       {"at start",                   {}, "",
        {grey, "VELD32", false, "Connect", grey, "", black}},
@@ -46,7 +41,8 @@ TEST(StatusStrip, EachLinkStatusHasItsLook) {
        {grey, "VELD32", false, "Connect", grey, closed, black}},
   };
   // clang-format on
-  for (const Case& c : cases) EXPECT_EQ(LookOf(c.link, c.activity), c.look) << c.name;
+  for (const auto& [name, link, activity, look] : cases)
+    EXPECT_EQ(LookOf(link, activity), look) << name;
 }
 
 // The strip draws the link's status, and the link hears the operator's presses only.
