@@ -29,33 +29,11 @@ class Desktop : public WindowTest {
   }
 };
 
-TEST_F(Desktop, EverySettingOfAProgramChangesFromTheKeyboardAlone) {
-  Show();
-  using enum Qt::Key;
-  const std::pair<const char*, std::vector<Qt::Key>> steps[] = {
-      {"cmbCurrent0", {Key_Down}},                 // 10 mA
-      {"cmbFrequency0", {Key_Down, Key_Down}},     // 10 Hz
-      {"hsPulseWidth0", {Key_Right, Key_PageUp}},  // 200 + 10 + 10
-      {"optDuration0", {Key_Space}},               //
-      {"hsDurationHr0", {Key_Right}},              // 1 h
-      {"hsDuration0", {Key_PageUp, Key_Left}},     // 30 + 10 - 1 s
-      {"hsPassOhms0", {Key_Left}},                 // 149
-      {"hsFailOhms0", {Key_PageDown, Key_Left}},   // 1000 - 10 - 1
-      {"txtPassOhms0", {Key_Backspace, Key_Backspace, Key_Backspace, Key_1, Key_2, Key_0}},
-  };
-  for (const auto& [name, keys] : steps) {
-    // The next control may lie before this one in the tab order.
-    Find("cmbCurrent0")->setFocus();
-    ASSERT_TRUE(TabTo(name)) << name << " is not reached by Tab";
-    for (const Qt::Key key : keys) Press(key);
-  }
-  EXPECT_EQ(DescribeProgram(Model(), 0),
-            "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
-}
-
 // The editor has the focus at start; Tab visits every control of every child window and comes
-// back to where it began, through a program's rows, then Download, Upload and the strip.
-TEST_F(Desktop, TheEditorStartsWithTheFocusAndTabCyclesThroughEveryControl) {
+// back to where it began, through a program's rows, then Download, Upload and the strip. Ctrl
+// with PageUp, PageDown or a digit switches programs from every child window; every setting
+// changes from the keyboard alone; menus and their items have distinct mnemonics.
+TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
   Show();
   ASSERT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget())) << FocusName();
   const QString start = FocusName();
@@ -81,10 +59,7 @@ TEST_F(Desktop, TheEditorStartsWithTheFocusAndTabCyclesThroughEveryControl) {
       continue;
     EXPECT_TRUE(visited.contains(control->objectName())) << control->objectName() << " skipped";
   }
-}
 
-TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabsFromEveryChildWindow) {
-  Show();
   auto* tabs = Find<QTabWidget>("SSTab1");
   const std::pair<QKeyCombination, int> presses[] = {
       {Qt::CTRL | Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_3, 2}, {Qt::CTRL | Qt::Key_PageDown, 0},
@@ -98,9 +73,29 @@ TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabsFromEveryChildWindow) 
       EXPECT_EQ(tabs->currentIndex(), tab) << QKeySequence(keys).toString() << " from " << focus;
     }
   }
-}
 
-TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
+  tabs->setCurrentIndex(0);
+  using enum Qt::Key;
+  const std::pair<const char*, std::vector<Qt::Key>> steps[] = {
+      {"cmbCurrent0", {Key_Down}},                 // 10 mA
+      {"cmbFrequency0", {Key_Down, Key_Down}},     // 10 Hz
+      {"hsPulseWidth0", {Key_Right, Key_PageUp}},  // 200 + 10 + 10
+      {"optDuration0", {Key_Space}},               //
+      {"hsDurationHr0", {Key_Right}},              // 1 h
+      {"hsDuration0", {Key_PageUp, Key_Left}},     // 30 + 10 - 1 s
+      {"hsPassOhms0", {Key_Left}},                 // 149
+      {"hsFailOhms0", {Key_PageDown, Key_Left}},   // 1000 - 10 - 1
+      {"txtPassOhms0", {Key_Backspace, Key_Backspace, Key_Backspace, Key_1, Key_2, Key_0}},
+  };
+  for (const auto& [name, keys] : steps) {
+    // The next control may lie before this one in the tab order.
+    Find("cmbCurrent0")->setFocus();
+    ASSERT_TRUE(TabTo(name)) << name << " is not reached by Tab";
+    for (const Qt::Key key : keys) Press(key);
+  }
+  EXPECT_EQ(DescribeProgram(Model(), 0),
+            "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
+
   const auto expectDistinct = [](const QList<QAction*>& actions) {
     QStringList letters;
     for (const QAction* action : actions) {
