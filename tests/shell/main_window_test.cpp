@@ -6,7 +6,8 @@ namespace {
 
 class MainWindow : public WindowTest {};
 
-// A window of fixed size, the editor at the top left, the log beside it, the background inside.
+// A window of fixed size, the editor at the top left, the log beside it, the background inside,
+// each where the layout put it.
 TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
   Show();
   EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
@@ -20,6 +21,16 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
   EXPECT_EQ(log->pos(), QPoint(editor->width(), 0));
   EXPECT_TRUE(QRect(QPoint(), Find<QMdiArea>("mdiArea")->viewport()->size())
                   .contains(background->geometry()));
+  // In twips (15 to a pixel), as the layout was drawn.
+  const std::pair<int, int> twips[] = {{window_->width(), 11000},
+                                       {window_->height(), 10000},
+                                       {background->x(), 7275},
+                                       {background->y(), 6175}};
+  for (const auto& [pixels, drawn] : twips) EXPECT_NEAR(pixels * 15, drawn, 15) << drawn;
+  EXPECT_EQ(background->size(), QSize(215, 135));
+  EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
+                         window_->TestOptions().windowTitle()}),
+            QStringList({"VELD32 Configurator", "Status", "Test Options"}));
 }
 
 // The log's first line tells a new user to press Connect, and whether the tester is simulated.
