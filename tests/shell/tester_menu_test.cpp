@@ -95,6 +95,10 @@ TEST_F(TesterMenuTest, AsksBeforeReplacingEditsOrEndingARun) {
       act();
       EXPECT_EQ(prompts_.shown, QStringList{question}) << ok;
       EXPECT_EQ(wentAhead(), ok) << question << ok;
+      // What the answer left in the log: a run refused, or the run stopped.
+      const QString line = question == replace ? "Edited programs kept: test program 1 was not run."
+                                               : "Test program 1 stopped before its result.";
+      EXPECT_EQ(LogLines().contains(line), question == replace ? !ok : ok) << question << ok;
       if (question != replace) continue;
       const auto pass = [&] { return Model().Slider(0, ProgramSlider::PassOhms).value; };
       if (ok) WaitUntil([&] { return pass() == 150; });
