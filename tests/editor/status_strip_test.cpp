@@ -4,17 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "editor/ctlVELD32UsbCommStrip.h"
 #include "tests/device_link/link_harness.h"
-
-void PrintTo(const StripLook& look, std::ostream* out) {
-  *out << look.lamp.name().toStdString() << " \"" << look.status.toStdString() << "\" "
-       << (look.connectPressed ? "pressed " : "released ") << '"'
-       << look.connectCaption.toStdString() << "\" " << look.connectFace.name().toStdString()
-       << " \"" << look.message.toStdString() << "\" " << look.messageColour.name().toStdString();
-}
 
 namespace {
 
@@ -25,15 +16,10 @@ TEST(StatusStrip, EachLinkStatusHasItsLook) {
   const QColor black(Qt::black);
   const QString closed = "USB Port Closed";
   const QString running = "Running test 2…";
-  struct Case {
-    const char* name;
-    LinkStatus link;
-    QString activity;  // the strip's own user's
-    StripLook look;
-  };
   using S = LinkState;
+  // name, the link's status, the strip's own user's activity, the look
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, LinkStatus, QString, StripLook> cases[] = {
       // name                        link: state, pressed, activity, message, failure
       {"at start",                   {}, "",
        {grey, "VELD32", false, "Connect", grey, "", black}},
@@ -55,7 +41,8 @@ TEST(StatusStrip, EachLinkStatusHasItsLook) {
        {grey, "VELD32", false, "Connect", grey, closed, black}},
   };
   // clang-format on
-  for (const Case& c : cases) EXPECT_EQ(LookOf(c.link, c.activity), c.look) << c.name;
+  for (const auto& [name, link, activity, look] : cases)
+    EXPECT_EQ(LookOf(link, activity), look) << name;
 }
 
 // The strip draws the link's status, and the link hears the operator's presses only.
@@ -66,18 +53,14 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
   auto* status = strip.findChild<QLabel*>("lblStatus");
   auto* error = strip.findChild<QLabel*>("lblErrorMessage");
   auto* lamp = strip.findChild<QWidget*>("shpStatus");
-  ASSERT_NE(button, nullptr);
-  ASSERT_NE(status, nullptr);
-  ASSERT_NE(error, nullptr);
-  ASSERT_NE(lamp, nullptr);
-  EXPECT_NE(strip.findChild<QWidget*>("shpBorder"), nullptr);
+  ASSERT_TRUE(button && status && error && lamp && strip.findChild<QWidget*>("shpBorder"));
 
   // What the operator sees: the lamp's fill (the button's face has the same colour), the
   // caption, the button and the message with its colour.
   const auto seen = [&] {
     const QImage image = lamp->grab().toImage();
     const QString fill = image.pixelColor(image.rect().center()).name();
-    EXPECT_TRUE(button->styleSheet().contains(fill)) << button->styleSheet().toStdString();
+    EXPECT_TRUE(button->styleSheet().contains(fill)) << button->styleSheet();
     return QStringList{fill,           status->text(),
                        button->text(), button->isChecked() ? "pressed" : "released",
                        error->text(),  error->styleSheet().contains("255, 0, 0") ? "red" : "plain"};

@@ -10,7 +10,6 @@ namespace {
 class Bench : public WindowTest {
  protected:
   void SetUp() override {}
-  QString Text(const QString& label) { return Find<QLabel>(label)->text(); }
 };
 
 TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
@@ -21,7 +20,6 @@ TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
   EXPECT_EQ(prompts_.lists.size(), 0);  // a tester alone needs no choice
 
   auto* dut = Find<QLineEdit>("txtDut");
-  ASSERT_NE(dut, nullptr);
   dut->setText(QStringLiteral("  "));
   QTest::keyClick(dut, Qt::Key_Return);
   EXPECT_FALSE(window_->Tester().Running());
@@ -39,17 +37,16 @@ TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
 
   // The run is on record, with who ran it where, on which unit and tester.
   const Fetched<RunRecord> runs = window_->Records()->Runs({});
-  ASSERT_TRUE(runs.ok()) << runs.error.toStdString();
-  ASSERT_EQ(runs.items.size(), 1U);
+  ASSERT_EQ(runs.items.size(), 1U) << runs.error;
   const RunRecord& run = runs.items[0];
   // Run at once after the download, before the tester's identity has arrived: the run's own
   // answer names the tester.
   EXPECT_EQ(QStringList({run.dut, run.operatorName, run.station, run.tester.usbSerial,
-                         run.tester.testerSerial}),
-            QStringList({"E-0042", "Anna K.", window_settings::Station(), "SIM0001", "00001"}));
-  EXPECT_EQ(run.settings.number, 2);
-  EXPECT_EQ(run.outcome, RunOutcome::Pass);
-  EXPECT_EQ(run.impedanceOhms, std::optional<double>(tester_->Tester().impedanceOhms));
+                         run.tester.testerSerial, QString::number(run.settings.number),
+                         RunOutcomeName(run.outcome), QString::number(*run.impedanceOhms)}),
+            QStringList({"E-0042", "Anna K.", window_settings::Station(), "SIM0001", "00001", "2",
+                         RunOutcomeName(RunOutcome::Pass),
+                         QString::number(tester_->Tester().impedanceOhms)}));
   EXPECT_LE(run.started, run.ended);
   EXPECT_EQ(Text("lblRecords"), "");
 }
@@ -58,29 +55,23 @@ TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
 TEST_F(Bench, ResultsWindowFiltersTheRecords) {
   Reopen(1);
   const QDateTime start(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
-  struct Run {
-    const char* dut;
-    int program;
-    double ohms;
-    RunOutcome outcome;
-  };
-  const Run runs[] = {{"A-1", 1, 100, RunOutcome::Pass},
-                      {"A-2", 1, 1200, RunOutcome::Fail},
-                      {"B-1", 2, 120, RunOutcome::Pass},
-                      {"A-3", 1, 90, RunOutcome::Pass}};
-  int minute = 0;
-  for (const Run& r : runs) {
+  const std::tuple<const char*, std::int16_t, double, RunOutcome> runs[] = {
+      {"A-1", 1, 100, RunOutcome::Pass},
+      {"A-2", 1, 1200, RunOutcome::Fail},
+      {"B-1", 2, 120, RunOutcome::Pass},
+      {"A-3", 1, 90, RunOutcome::Pass}};
+  for (int minute = 0; const auto& [dut, program, ohms, outcome] : runs) {
     RunRecord run;
     run.started = run.ended = start.addSecs(60 * minute++);
-    run.dut = QString::fromLatin1(r.dut);
-    run.settings.number = static_cast<std::int16_t>(r.program);
-    run.impedanceOhms = r.ohms;
-    run.outcome = r.outcome;
+    run.dut = dut;
+    run.settings.number = program;
+    run.impedanceOhms = ohms;
+    run.outcome = outcome;
     ASSERT_EQ(window_->Records()->AddRun(run).outcome, StoreOutcome::Stored);
   }
   window_->findChild<QAction*>("menuTestResults")->trigger();
   TestResultsForm& results = window_->Tester().Results();
-  auto* table = results.findChild<QTableWidget*>("tblResults");
+  auto* table = Find<QTableWidget>("tblResults");
   const auto column = [table](int index) {
     QStringList cells;
     for (int row = 0; row < table->rowCount(); ++row) cells << table->item(row, index)->text();
@@ -88,39 +79,33 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
   };
   ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 4; }));
   EXPECT_EQ(column(4), QStringList({"A-3", "B-1", "A-2", "A-1"}));
-  EXPECT_TRUE(results.findChild<QLabel*>("lblStatistics")->text().startsWith("4 runs"));
+  EXPECT_TRUE(Text("lblStatistics").startsWith("4 runs"));
 
-  struct Filter {
-    const char* box;
-    const char* text;
-    QStringList duts;
-  };
-  const Filter filters[] = {{"txtDutPrefix", "A-", {"A-3", "A-2", "A-1"}},
-                            {"txtSince", "2026-12-07T08:01:00Z", {"A-3", "A-2"}},
-                            {"txtUntil", "2026-12-07T08:02:00Z", {"A-2"}}};
-  for (const Filter& f : filters) {
-    auto* box = results.findChild<QLineEdit*>(QString::fromLatin1(f.box));
-    box->setText(QString::fromLatin1(f.text));
+  const std::tuple<const char*, const char*, QStringList> filters[] = {
+      {"txtDutPrefix", "A-", {"A-3", "A-2", "A-1"}},
+      {"txtSince", "2026-12-07T08:01:00Z", {"A-3", "A-2"}},
+      {"txtUntil", "2026-12-07T08:02:00Z", {"A-2"}}};
+  for (const auto& [name, text, duts] : filters) {
+    auto* box = Find<QLineEdit>(name);
+    box->setText(text);
     QTest::keyClick(box, Qt::Key_Return);
-    EXPECT_TRUE(WaitUntil([&] { return column(4) == f.duts; })) << f.box;
+    EXPECT_TRUE(WaitUntil([&] { return column(4) == duts; })) << name;
   }
-  for (const char* name : {"txtDutPrefix", "txtSince", "txtUntil"})
-    results.findChild<QLineEdit*>(QString::fromLatin1(name))->clear();
-  auto* verdict = results.findChild<QComboBox*>("cmbVerdict");
+  for (const auto& [name, text, duts] : filters) Find<QLineEdit>(name)->clear();
+  auto* verdict = Find<QComboBox>("cmbVerdict");
   verdict->setCurrentIndex(verdict->findText(RunOutcomeName(RunOutcome::Pass)));
   EXPECT_TRUE(WaitUntil([&] { return column(4) == QStringList({"A-3", "B-1", "A-1"}); }));
-  auto* program = results.findChild<QComboBox*>("cmbProgram");
+  auto* program = Find<QComboBox>("cmbProgram");
   program->setCurrentIndex(program->findData(1));
   EXPECT_TRUE(WaitUntil([&] { return column(4) == QStringList({"A-3", "A-1"}); }));
-  EXPECT_TRUE(results.findChild<QLabel*>("lblStatistics")->text().startsWith("2 runs"));
+  EXPECT_TRUE(Text("lblStatistics").startsWith("2 runs"));
   EXPECT_GT(results.Histogram().HistogramX(1000), results.Histogram().HistogramX(150));
 }
 
 TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
   ForgetSettings();
   QFile notADatabase(RecordsFile());
-  ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly));
-  notADatabase.write("not a database, just text\n");
+  ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly) && notADatabase.write("just text\n") > 0);
   notADatabase.close();
   Reopen(1);
   EXPECT_EQ(window_->Records(), nullptr);
@@ -140,7 +125,7 @@ TEST_F(Bench, SeveralTestersAreOfferedAndTheChoiceKept) {
   EXPECT_TRUE(WaitUntil([this] {
     return Text("lblTesterIdentity") ==
            "Tester 00003 \u00B7 USB SIM0003 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
-  })) << Text("lblTesterIdentity").toStdString();
+  })) << Text("lblTesterIdentity");
   window_->close();
   EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
@@ -159,19 +144,16 @@ TEST_F(Bench, SeveralTestersAreOfferedAndTheChoiceKept) {
 }
 
 TEST_F(Bench, DeviceAtStartPicksTheTesterWithoutAsking) {
-  struct Case {
-    QString device;
-    QString usbSerial;  // empty: none fixed, the operator is asked
-  };
-  const Case cases[] = {{"SIM0002", "SIM0002"}, {"1", "SIM0002"}, {"0", "SIM0001"}, {"7", ""}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.device.toStdString());
-    Reopen(2, c.device);
+  // --device's value, the tester opened; empty: none fixed, the operator is asked
+  const std::pair<QString, QString> cases[] = {
+      {"SIM0002", "SIM0002"}, {"1", "SIM0002"}, {"0", "SIM0001"}, {"7", ""}};
+  for (const auto& [device, usbSerial] : cases) {
+    Reopen(2, device);
     prompts_.choices = {0};
-    EXPECT_EQ(startLines_.filter("not chosen").size(), c.usbSerial.isEmpty() ? 1 : 0);
+    EXPECT_EQ(startLines_.filter("not chosen").size(), usbSerial.isEmpty() ? 1 : 0) << device;
     Connect();
-    EXPECT_EQ(prompts_.lists.size(), c.usbSerial.isEmpty() ? 1 : 0);
-    EXPECT_EQ(Link().ConnectedUsbSerialNumber(), c.usbSerial.isEmpty() ? "SIM0001" : c.usbSerial);
+    EXPECT_EQ(prompts_.lists.size(), usbSerial.isEmpty() ? 1 : 0) << device;
+    EXPECT_EQ(Link().ConnectedUsbSerialNumber(), usbSerial.isEmpty() ? "SIM0001" : usbSerial);
   }
 }
 
@@ -183,11 +165,10 @@ TEST_F(Bench, OverdueCalibrationIsWarnedInTheStatusBar) {
   EXPECT_FALSE(Text("lblTesterIdentity").contains("overdue"));
 
   window_->menuSettings_Click();
-  auto& settings = window_->Settings();
-  auto* interval = settings.findChild<QComboBox*>("cmbCalibrationInterval");
+  auto* interval = Find<QComboBox>("cmbCalibrationInterval");
   interval->setCurrentIndex(interval->findData(12));
-  settings.findChild<QLineEdit*>("txtStation")->setText(QStringLiteral("Bench 7"));
-  settings.findChild<QPushButton*>("cmdOK")->click();
+  Find<QLineEdit>("txtStation")->setText(QStringLiteral("Bench 7"));
+  Find<QPushButton>("cmdOK")->click();
   EXPECT_TRUE(Text("lblTesterIdentity").endsWith("calibration overdue"));
   EXPECT_EQ(window_settings::Station(), "Bench 7");
   EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);

@@ -12,54 +12,40 @@ namespace {
 
 using Action = CommandLine::Action;
 
-struct LineCase {
-  QStringList arguments;
-  Action action;
-  BackendKind backend;
-  QString device = {};
-};
-
 TEST(CommandLine, EachArgumentIsTakenOrRefused) {
   const BackendKind byDefault = BackendOptions::DefaultBackendKind();
-  const LineCase cases[] = {
-      {{}, Action::Run, byDefault},
-      {{"--simulate"}, Action::Run, BackendKind::Simulated},
-      {{"--backend=d2xx:/opt/x.so", "/KOVDA"}, Action::Run, BackendKind::D2xxLibrary},
+  // the arguments, what the utility does, with which backend, on which --device
+  const std::tuple<QStringList, Action, BackendKind, QString> cases[] = {
+      {{}, Action::Run, byDefault, {}},
+      {{"--simulate"}, Action::Run, BackendKind::Simulated, {}},
+      {{"--backend=d2xx:/opt/x.so", "/KOVDA"}, Action::Run, BackendKind::D2xxLibrary, {}},
       {{"x/kovdax", "-platform", "offscreen", "-style=fusion", "--reverse"},
        Action::Run,
-       byDefault},
-      {{"--simulate", "--help"}, Action::Help, BackendKind::Simulated},
-      {{"-h"}, Action::Help, byDefault},
-      {{"--version"}, Action::Version, byDefault},
-      {{"--bogus"}, Action::UsageError, byDefault},
-      {{"stray"}, Action::UsageError, byDefault},
-      {{"-platform", "offscreen"}, Action::Run, byDefault},
-      {{"-platform"}, Action::UsageError, byDefault},
-      {{"-reverse", "-platform"}, Action::UsageError, byDefault},
-      {{"--backend=serial"}, Action::UsageError, byDefault},
-      {{"--backend"}, Action::UsageError, byDefault},
-      {{"--simulate=state.vap"}, Action::UsageError, byDefault},
-      {{"--simulate", "--simulate-fault=unplug@2"}, Action::Run, BackendKind::Simulated},
+       byDefault,
+       {}},
+      {{"--simulate", "--help"}, Action::Help, BackendKind::Simulated, {}},
+      {{"-h"}, Action::Help, byDefault, {}},
+      {{"--version"}, Action::Version, byDefault, {}},
+      {{"--bogus"}, Action::UsageError, byDefault, {}},
+      {{"stray"}, Action::UsageError, byDefault, {}},
+      {{"-platform", "offscreen"}, Action::Run, byDefault, {}},
+      {{"-platform"}, Action::UsageError, byDefault, {}},
+      {{"-reverse", "-platform"}, Action::UsageError, byDefault, {}},
+      {{"--backend=serial"}, Action::UsageError, byDefault, {}},
+      {{"--backend"}, Action::UsageError, byDefault, {}},
+      {{"--simulate=state.vap"}, Action::UsageError, byDefault, {}},
+      {{"--simulate", "--simulate-fault=unplug@2"}, Action::Run, BackendKind::Simulated, {}},
       {{"--simulate", "--device=SIM0002"}, Action::Run, BackendKind::Simulated, "SIM0002"},
       {{"--device", "1", "--simulate"}, Action::Run, BackendKind::Simulated, "1"},
-      {{"--device"}, Action::UsageError, byDefault},
+      {{"--device"}, Action::UsageError, byDefault, {}},
   };
-  for (const LineCase& c : cases) {
-    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-    const CommandLine line = ParseCommandLine(c.arguments);
-    EXPECT_EQ(line.action, c.action);
-    EXPECT_EQ(line.backend.kind, c.backend);
-    EXPECT_EQ(line.error.isEmpty(), c.action != Action::UsageError);
-    EXPECT_EQ(line.device, c.device);
+  for (const auto& [arguments, action, backend, device] : cases) {
+    const CommandLine line = ParseCommandLine(arguments);
+    EXPECT_EQ(std::tuple(line.action, line.backend.kind, line.error.isEmpty(), line.device),
+              std::tuple(action, backend, action != Action::UsageError, device))
+        << arguments;
   }
 }
-
-struct ProcessCase {
-  QStringList arguments;
-  int exitCode;
-  QStringList stdoutHas;
-  QStringList stderrHas;
-};
 
 // The real program, where no display can be opened: help and errors must not need one.
 TEST(CommandLine, HelpVersionAndErrorsNeedNoDisplay) {
@@ -67,24 +53,25 @@ TEST(CommandLine, HelpVersionAndErrorsNeedNoDisplay) {
   environment.remove(QStringLiteral("DISPLAY"));
   environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-  const ProcessCase cases[] = {
+  // the arguments, the exit status, texts on standard output, texts on standard error
+  const std::tuple<QStringList, int, QStringList, QStringList> cases[] = {
       {{"--help"}, 0, {"--simulate", "--backend=d2xx", "/kovda", "--version"}, {}},
       {{"--version"}, 0, {"VELD32 Configurator " VELD32_VERSION_TEXT, "Qt 6", "libftdi1 "}, {}},
       {{"--simulate", "--frobnicate"}, 2, {}, {"Unknown option '--frobnicate'", "Usage: veld32"}},
       {{"--backend=serial"}, 2, {}, {"Unknown backend 'serial'", "Usage: veld32"}},
   };
-  for (const ProcessCase& c : cases) {
-    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+  for (const auto& [arguments, exitCode, stdoutHas, stderrHas] : cases) {
     QProcess veld32;
     veld32.setProcessEnvironment(environment);
-    veld32.start(QStringLiteral(VELD32_PROGRAM), c.arguments);
-    ASSERT_TRUE(veld32.waitForFinished(30000));
-    EXPECT_EQ(veld32.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(veld32.exitCode(), c.exitCode);
+    veld32.start(QStringLiteral(VELD32_PROGRAM), arguments);
+    ASSERT_TRUE(veld32.waitForFinished(30000)) << arguments;
+    EXPECT_EQ(std::pair(veld32.exitStatus(), veld32.exitCode()),
+              std::pair(QProcess::NormalExit, exitCode))
+        << arguments;
     const QString out = QString::fromUtf8(veld32.readAllStandardOutput());
     const QString err = QString::fromUtf8(veld32.readAllStandardError());
-    for (const QString& text : c.stdoutHas) EXPECT_TRUE(out.contains(text)) << out.toStdString();
-    for (const QString& text : c.stderrHas) EXPECT_TRUE(err.contains(text)) << err.toStdString();
+    for (const QString& text : stdoutHas) EXPECT_TRUE(out.contains(text)) << out;
+    for (const QString& text : stderrHas) EXPECT_TRUE(err.contains(text)) << err;
   }
 }
 

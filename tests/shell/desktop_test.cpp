@@ -10,68 +10,39 @@
 
 namespace {
 
+#ifdef Q_OS_LINUX
+constexpr bool kOwnLook = true;
+#else
+constexpr bool kOwnLook = false;  // Windows keeps its native style, palette and focus rings
+#endif
+
 class Desktop : public WindowTest {
  protected:
   void SetUp() override { Open(QStringLiteral("veld32 --simulate")); }
+  void Press(QKeyCombination keys) {
+    QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+  }
   // Tabs forward until `name` has the focus.
   bool TabTo(const QString& name) {
-    for (int presses = 0; presses < 40 && FocusName() != name; ++presses)
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int presses = 0; presses < 40 && FocusName() != name; ++presses) Press(Qt::Key_Tab);
     return FocusName() == name;
   }
-  QMdiSubWindow* Child(QWidget& form) { return window_->ChildWindow(form); }
 };
 
-TEST_F(Desktop, EverySettingOfAProgramChangesFromTheKeyboardAlone) {
-  Show();
-  Find("cmbCurrent0")->setFocus();
-  const std::pair<const char*, std::vector<Qt::Key>> steps[] = {
-      {"cmbCurrent0", {Qt::Key_Down}},                     // 10 mA
-      {"cmbFrequency0", {Qt::Key_Down, Qt::Key_Down}},     // 10 Hz
-      {"hsPulseWidth0", {Qt::Key_Right, Qt::Key_PageUp}},  // 200 + 10 + 10
-      {"optDuration0", {Qt::Key_Space}},
-      {"hsDurationHr0", {Qt::Key_Right}},                 // 1 h
-      {"hsDuration0", {Qt::Key_PageUp, Qt::Key_Left}},    // 30 + 10 - 1 s
-      {"hsPassOhms0", {Qt::Key_Left}},                    // 149
-      {"hsFailOhms0", {Qt::Key_PageDown, Qt::Key_Left}},  // 1000 - 10 - 1
-      {"txtPassOhms0",
-       {Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_1, Qt::Key_2, Qt::Key_0}},
-  };
-  for (const auto& [name, keys] : steps) {
-    ASSERT_TRUE(TabTo(QString::fromLatin1(name))) << name << " is not reached by Tab";
-    for (const Qt::Key key : keys) QTest::keyClick(QApplication::focusWidget(), key);
-    // The next control may lie before this one in the tab order.
-    Find("cmbCurrent0")->setFocus();
-  }
-  EXPECT_EQ(DescribeProgram(Model(), 0),
-            "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
-}
-
 // The editor has the focus at start; Tab visits every control of every child window and comes
-// back to where it began, through a program's rows, then Download, Upload and the strip.
-TEST_F(Desktop, TheEditorStartsWithTheFocusAndTabCyclesThroughEveryControl) {
+// back to where it began, through a program's rows, then Download, Upload and the strip. Ctrl
+// with PageUp, PageDown or a digit switches programs from every child window; every setting
+// changes from the keyboard alone; menus and their items have distinct mnemonics.
+TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
   Show();
-  ASSERT_NE(QApplication::focusWidget(), nullptr);
-  EXPECT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget()))
-      << FocusName().toStdString();
-  QSet<QString> expected;
-  for (const QWidget* control : window_->findChildren<QWidget*>()) {
-    // The frames that hand the focus on to their controls are no stops of their own.
-    const bool frame = qobject_cast<const QMdiSubWindow*>(control) ||
-                       qobject_cast<const QScrollArea*>(control) ||
-                       qobject_cast<const QTabWidget*>(control);
-    if (!frame && control->isVisible() && control->isEnabled() &&
-        (control->focusPolicy() & Qt::TabFocus) && !control->objectName().isEmpty() &&
-        !control->objectName().startsWith("qt_"))
-      expected << control->objectName();
-  }
+  ASSERT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget())) << FocusName();
   const QString start = FocusName();
   QStringList visited;
-  for (int presses = 0; presses < 60; ++presses) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  for (int presses = 0; presses < 60 && (visited.isEmpty() || FocusName() != start); ++presses) {
+    Press(Qt::Key_Tab);
     visited << FocusName();
-    if (FocusName() == start) break;
   }
+  EXPECT_EQ(FocusName(), start) << "Tab does not come back";
   const QStringList twice = visited + visited;
   // Single Measure leaves the duration sliders disabled, so they are skipped.
   EXPECT_EQ(
@@ -79,14 +50,16 @@ TEST_F(Desktop, TheEditorStartsWithTheFocusAndTabCyclesThroughEveryControl) {
       QStringList({"cmbCurrent0", "cmbFrequency0", "hsPulseWidth0", "optSingleMeasure0",
                    "optDuration0", "hsPassOhms0", "txtPassOhms0", "hsFailOhms0", "txtFailOhms0",
                    "cmdReload0", "cmdSave", "chkConnect", "qt_tabwidget_tabbar"}));
-  EXPECT_EQ(FocusName(), start) << "Tab does not come back";
-  for (const QString& name : expected)
-    EXPECT_TRUE(visited.contains(name)) << name.toStdString() << " is not reached by Tab";
-  EXPECT_TRUE(visited.contains("cmdPause") && visited.contains("qt_tabwidget_tabbar"));
-}
+  for (const QWidget* control : window_->findChildren<QWidget*>()) {
+    // The frames that hand the focus on to their controls are no stops of their own.
+    if (control->inherits("QMdiSubWindow") || control->inherits("QScrollArea") ||
+        control->inherits("QTabWidget") || !control->isVisible() || !control->isEnabled() ||
+        !(control->focusPolicy() & Qt::TabFocus) || control->objectName().isEmpty() ||
+        control->objectName().startsWith("qt_"))
+      continue;
+    EXPECT_TRUE(visited.contains(control->objectName())) << control->objectName() << " skipped";
+  }
 
-TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabsFromEveryChildWindow) {
-  Show();
   auto* tabs = Find<QTabWidget>("SSTab1");
   const std::pair<QKeyCombination, int> presses[] = {
       {Qt::CTRL | Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_3, 2}, {Qt::CTRL | Qt::Key_PageDown, 0},
@@ -94,51 +67,61 @@ TEST_F(Desktop, CtrlPageKeysAndCtrlDigitsSwitchProgramTabsFromEveryChildWindow) 
   };
   for (const char* focus : {"txtPassOhms0", "cmdPause"}) {
     tabs->setCurrentIndex(0);
-    QWidget* start = Find(QString::fromLatin1(focus));
-    start->setFocus();
+    Find(focus)->setFocus();
     for (const auto& [keys, tab] : presses) {
-      QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
-      EXPECT_EQ(tabs->currentIndex(), tab)
-          << QKeySequence(keys).toString().toStdString() << " from " << focus;
+      Press(keys);
+      EXPECT_EQ(tabs->currentIndex(), tab) << QKeySequence(keys).toString() << " from " << focus;
     }
   }
-}
 
-TEST_F(Desktop, MenusAndTheirItemsHaveDistinctMnemonics) {
-  const auto mnemonics = [](const QList<QAction*>& actions) {
+  tabs->setCurrentIndex(0);
+  using enum Qt::Key;
+  const std::pair<const char*, std::vector<Qt::Key>> steps[] = {
+      {"cmbCurrent0", {Key_Down}},                 // 10 mA
+      {"cmbFrequency0", {Key_Down, Key_Down}},     // 10 Hz
+      {"hsPulseWidth0", {Key_Right, Key_PageUp}},  // 200 + 10 + 10
+      {"optDuration0", {Key_Space}},               //
+      {"hsDurationHr0", {Key_Right}},              // 1 h
+      {"hsDuration0", {Key_PageUp, Key_Left}},     // 30 + 10 - 1 s
+      {"hsPassOhms0", {Key_Left}},                 // 149
+      {"hsFailOhms0", {Key_PageDown, Key_Left}},   // 1000 - 10 - 1
+      {"txtPassOhms0", {Key_Backspace, Key_Backspace, Key_Backspace, Key_1, Key_2, Key_0}},
+  };
+  for (const auto& [name, keys] : steps) {
+    // The next control may lie before this one in the tab order.
+    Find("cmbCurrent0")->setFocus();
+    ASSERT_TRUE(TabTo(name)) << name << " is not reached by Tab";
+    for (const Qt::Key key : keys) Press(key);
+  }
+  EXPECT_EQ(DescribeProgram(Model(), 0),
+            "10mA 10Hz 220us(220) duration 1h 39s(00:39) pass 120(120) fail 989(989)");
+
+  const auto expectDistinct = [](const QList<QAction*>& actions) {
     QStringList letters;
     for (const QAction* action : actions) {
-      if (action->isSeparator()) continue;
       const qsizetype amp = action->text().indexOf(u'&');
-      letters << (amp < 0 ? QString() : action->text().mid(amp + 1, 1).toLower());
+      if (!action->isSeparator())
+        letters << (amp < 0 ? "none" : action->text().mid(amp + 1, 1).toLower());
     }
-    return letters;
+    EXPECT_EQ(QSet<QString>(letters.begin(), letters.end()).size(), letters.size()) << letters;
+    EXPECT_FALSE(letters.contains("none")) << letters;
   };
-  QList<QAction*> bar;
-  for (QAction* menu : window_->menuBar()->actions()) {
-    bar << menu;
-    const QStringList items = mnemonics(menu->menu()->actions());
-    EXPECT_EQ(QSet<QString>(items.begin(), items.end()).size(), items.size())
-        << items.join(u',').toStdString();
-    EXPECT_FALSE(items.contains(QString())) << menu->text().toStdString();
-  }
-  const QStringList letters = mnemonics(bar);
-  EXPECT_EQ(QSet<QString>(letters.begin(), letters.end()).size(), letters.size())
-      << letters.join(u',').toStdString();
-  EXPECT_FALSE(letters.contains(QString()));
+  expectDistinct(window_->menuBar()->actions());
+  for (QAction* menu : window_->menuBar()->actions()) expectDistinct(menu->menu()->actions());
 }
 
+// Every control has a tooltip; those of the settings name their unit and range. The boxes a
+// slider sets take neither focus nor typing, and look unlike the boxes that do.
 TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
   for (const QWidget* control : window_->findChildren<QWidget*>()) {
-    const bool isControl =
-        qobject_cast<const QAbstractButton*>(control) ||
-        qobject_cast<const QAbstractSlider*>(control) || qobject_cast<const QLineEdit*>(control) ||
-        qobject_cast<const QComboBox*>(control) || qobject_cast<const QPlainTextEdit*>(control);
     // The toolkit's own parts: unnamed scroll bars, hidden tab scroll buttons.
-    if (!isControl || control->isHidden() || control->objectName().isEmpty() ||
-        control->objectName().startsWith("qt_"))
-      continue;
-    EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
+    if ((control->inherits("QAbstractButton") || control->inherits("QAbstractSlider") ||
+         control->inherits("QLineEdit") || control->inherits("QComboBox") ||
+         control->inherits("QPlainTextEdit")) &&
+        !control->isHidden() && !control->objectName().isEmpty() &&
+        !control->objectName().startsWith("qt_")) {
+      EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName();
+    }
   }
   const std::pair<const char*, QStringList> settings[] = {
       {"cmbCurrent1", {"mA", "5", "100"}},
@@ -155,46 +138,32 @@ TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
       {"txtDuration1", {"seconds", "00:30", "59:59", "slider"}},
   };
   for (const auto& [name, parts] : settings) {
-    const QString tip = Find(QString::fromLatin1(name))->toolTip();
     for (const QString& part : parts)
-      EXPECT_TRUE(tip.contains(part)) << name << ": " << tip.toStdString();
+      EXPECT_TRUE(Find(name)->toolTip().contains(part)) << name << ": " << Find(name)->toolTip();
   }
-}
-
-// The boxes a slider sets take neither focus nor typing, and look unlike the boxes that do.
-TEST_F(Desktop, BoxesSetBySlidersLookReadOnly) {
   const QColor editable = Find<QLineEdit>("txtPassOhms0")->palette().color(QPalette::Base);
   for (const char* name : {"txtPulseWidth0", "txtDurationHr0", "txtDuration0"}) {
-    const auto* box = Find<QLineEdit>(QString::fromLatin1(name));
-    EXPECT_TRUE(box->isReadOnly()) << name;
-    EXPECT_EQ(box->focusPolicy(), Qt::NoFocus) << name;
+    const auto* box = Find<QLineEdit>(name);
+    EXPECT_TRUE(box->isReadOnly() && box->focusPolicy() == Qt::NoFocus) << name;
     EXPECT_NE(box->palette().color(QPalette::Base), editable) << name << " looks editable";
   }
 }
 
 // A dark desktop theme (its palette for the application and for classes of widgets, as a
 // platform theme sets them) gives way to the window's own look: every caption, the strip's
-// "VELD32 Connected" among them, stays readable on the background it is drawn on.
-TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadable) {
-#ifndef Q_OS_LINUX
-  GTEST_SKIP()
-      << "the window draws in its own look (Fusion, its palette, focus rings) on Linux only";
-#endif
+// "VELD32 Connected" among them, stays readable on the background it is drawn on. The focus
+// shows on sliders and the strip's button.
+TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadableAndTheFocusVisible) {
+  if (!kOwnLook) GTEST_SKIP() << "the window draws in its own look on Linux only";
   const auto luminance = [](const QColor& colour) {
-    const auto linear = [](double c) {
-      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-           0.0722 * linear(colour.blueF());
-  };
-  const auto contrast = [&](const QColor& a, const QColor& b) {
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    double sum = 0;
+    for (const auto& [c, weight] :
+         {std::pair{colour.redF(), 0.2126}, {colour.greenF(), 0.7152}, {colour.blueF(), 0.0722}})
+      sum += weight * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    return sum + 0.05;
   };
   QPalette dark(QColor(53, 53, 53), QColor(35, 35, 35));
-  for (const QPalette::ColorRole role :
-       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+  for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
     dark.setColor(role, Qt::white);
   QApplication::setPalette(dark);
   for (const char* className : {"QLabel", "QAbstractButton", "QLineEdit", "QGroupBox"})
@@ -202,36 +171,29 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadable) {
   Open(QStringLiteral("veld32 --simulate"));
   Show();
   Connect();
-  ASSERT_EQ(Find<QLabel>("lblStatus")->text(), "VELD32 Connected");
+  ASSERT_EQ(StatusCaption(), "VELD32 Connected");
   for (const QLabel* label : window_->findChildren<QLabel*>()) {
     if (!label->isVisible() || label->text().isEmpty() || label->parentWidget() == nullptr)
       continue;
     const QWidget& ground =
         label->autoFillBackground() ? static_cast<const QWidget&>(*label) : *label->parentWidget();
-    EXPECT_GE(contrast(label->palette().color(label->foregroundRole()),
-                       ground.palette().color(ground.backgroundRole())),
-              4.5)
-        << label->objectName().toStdString() << " \"" << label->text().toStdString() << "\"";
+    const double fore = luminance(label->palette().color(label->foregroundRole()));
+    const double back = luminance(ground.palette().color(ground.backgroundRole()));
+    EXPECT_GE(std::max(fore, back) / std::min(fore, back), 4.5)
+        << label->objectName() << " \"" << label->text() << "\"";
   }
-}
-
-TEST_F(Desktop, FocusIsVisibleOnSlidersAndTheStripButton) {
-#ifndef Q_OS_LINUX
-  GTEST_SKIP()
-      << "the window draws in its own look (Fusion, its palette, focus rings) on Linux only";
-#endif
-  Show();
   for (const char* name : {"hsPassOhms0", "chkConnect", "cmdSave"}) {
-    QWidget* control = Find(QString::fromLatin1(name));
     Find("txtPassOhms0")->setFocus(Qt::TabFocusReason);
-    const QImage before = control->grab().toImage();
-    control->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(control->hasFocus()) << name;
-    EXPECT_NE(control->grab().toImage(), before) << name << " looks the same with the focus";
+    const QImage before = Find(name)->grab().toImage();
+    Find(name)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(Find(name)->hasFocus()) << name;
+    EXPECT_NE(Find(name)->grab().toImage(), before) << name << " looks the same with the focus";
   }
 }
 
-TEST_F(Desktop, AFrameLargerThanTheScreenScrollsAndOneThatFitsStaysAsSpecified) {
+// A frame larger than the screen scrolls to every control, one that fits stays as it opened;
+// child windows stay inside the frame and Arrange Windows puts them back.
+TEST_F(Desktop, TheFrameFitsTheScreenAndChildWindowsStayInsideIt) {
   const QSize specified = window_->size();
   window_->FitInto(QRect(0, 0, 1920, 1080));
   Show();
@@ -239,108 +201,84 @@ TEST_F(Desktop, AFrameLargerThanTheScreenScrollsAndOneThatFitsStaysAsSpecified) 
   EXPECT_EQ(window_->size(), specified);
   EXPECT_FALSE(area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible());
 
+  QMdiSubWindow* children[] = {window_->ChildWindow(window_->TestOptions()),
+                               window_->ChildWindow(window_->StatusWindow()),
+                               window_->ChildWindow(window_->Background())};
+  const QPoint starts[] = {children[0]->pos(), children[1]->pos(), children[2]->pos()};
+  const QSize room = Find<QMdiArea>("mdiArea")->viewport()->size();
+  children[0]->move(-300, 5000);
+  children[1]->move(5000, -40);
+  children[2]->move(100, 80);
+  EXPECT_EQ(children[0]->pos(), QPoint(0, room.height() - children[0]->height()));
+  EXPECT_EQ(children[1]->pos(), QPoint(room.width() - children[1]->width(), 0));
+  EXPECT_EQ(children[2]->pos(), QPoint(100, 80));
+  window_->menuArrangeWindows_Click();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(children[i]->pos(), starts[i]) << i;
+
   const QRect screen(0, 0, 640, 512);  // a 1280 x 1024 screen at twice the scale
   window_->FitInto(screen);
   QCoreApplication::processEvents();
   EXPECT_LE(window_->frameGeometry().width(), screen.width());
   EXPECT_LE(window_->frameGeometry().height(), screen.height());
   for (const char* name : {"cmdSave", "cmdPause", "VELD32VersionLabel"}) {
-    QWidget* control = Find(QString::fromLatin1(name));
-    area->ensureWidgetVisible(control);
-    const QRect shown(control->mapTo(area->viewport(), QPoint(0, 0)), control->size());
+    area->ensureWidgetVisible(Find(name));
+    const QRect shown(Find(name)->mapTo(area->viewport(), QPoint(0, 0)), Find(name)->size());
     EXPECT_TRUE(area->viewport()->rect().contains(shown)) << name << " cannot be scrolled to";
   }
 }
 
-TEST_F(Desktop, ChildWindowsStayInsideTheFrameAndArrangeWindowsPutsThemBack) {
-  Show();
-  QMdiSubWindow* editor = Child(window_->TestOptions());
-  QMdiSubWindow* log = Child(window_->StatusWindow());
-  QMdiSubWindow* background = Child(window_->Background());
-  const QPoint starts[] = {editor->pos(), log->pos(), background->pos()};
-  const QSize room = Find<QMdiArea>("mdiArea")->viewport()->size();
-  editor->move(-300, 5000);
-  log->move(5000, -40);
-  background->move(100, 80);
-  EXPECT_EQ(editor->pos(), QPoint(0, room.height() - editor->height()));
-  EXPECT_EQ(log->pos(), QPoint(room.width() - log->width(), 0));
-  EXPECT_EQ(background->pos(), QPoint(100, 80));
-  window_->menuArrangeWindows_Click();
-  EXPECT_EQ(editor->pos(), starts[0]);
-  EXPECT_EQ(log->pos(), starts[1]);
-  EXPECT_EQ(background->pos(), starts[2]);
-}
+// About names the versions, the backend and the udev rule, found in the first place that holds
+// it. Connect without a tester logs one line on what to check. The advice names the rule once,
+// where it is or where the package puts it; never the source tree's copy, which an installed
+// utility's user does not have.
+TEST_F(Desktop, AboutAndTheNoTesterHintNameTheUdevRulesPlace) {
+  tester_->Unplug();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ConnectButton().click();
+    ASSERT_TRUE(WaitUntil([&] { return !ConnectButton().isChecked(); }));
+  }
+  EXPECT_EQ(LogLines().filter("No VELD32"), QStringList{NoTesterHint(InstalledUdevRule())});
+  EXPECT_EQ(Text("lblErrorMessage"), "No devices found");
 
-TEST_F(Desktop, AboutNamesTheVersionsTheBackendAndTheUdevRule) {
   window_->SetBackendDescription(QStringLiteral("libftdi1"));
-  const QString about = window_->AboutText();
   const QString rule = InstalledUdevRule();
   for (const QString& part :
-       {QStringLiteral("VELD32 Configurator " VELD32_VERSION_TEXT),
-        QStringLiteral("Qt ") + qVersion(), QStringLiteral("libftdi1 ") + LibftdiVersionText(),
-        QStringLiteral("Driver: libftdi1"),
-        QStringLiteral("udev rule: ") +
-            (rule.isEmpty() ? QStringLiteral("not installed") : rule)}) {
-    EXPECT_TRUE(about.contains(part)) << part.toStdString() << " not in " << about.toStdString();
-  }
+       QStringList{"VELD32 Configurator " VELD32_VERSION_TEXT, "Qt " + QString(qVersion()),
+                   QStringLiteral("libftdi1 ") + LibftdiVersionText(), "Driver: libftdi1",
+                   QStringLiteral("udev rule: ") + (rule.isEmpty() ? "not installed" : rule)})
+    EXPECT_TRUE(window_->AboutText().contains(part)) << part << " not in " << window_->AboutText();
   window_->menuAbout_Click();
   auto* box = Find<QMessageBox>("frmAbout");
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->windowTitle(), "About VELD32 Configurator");
-  EXPECT_EQ(box->text(), about);
-}
+  EXPECT_EQ(box->text(), window_->AboutText());
 
-TEST_F(Desktop, TheUdevRuleIsFoundInTheFirstPlaceThatHoldsIt) {
+  for (const QString& rule : {QString(), QStringLiteral("/etc/udev/rules.d/60-veld32.rules")}) {
+    const QString about = AboutText(QStringLiteral("libftdi1"), rule);
+    const QString place = rule.isEmpty() ? "/usr/lib/udev/rules.d/60-veld32.rules" : rule;
+    for (const QString& text : {about.mid(about.indexOf("udev rule: ")), NoTesterHint(rule)}) {
+      EXPECT_EQ(text.count("udev rule"), 1) << text;
+      EXPECT_TRUE(text.contains(place) && !text.contains("packaging/")) << text;
+    }
+    EXPECT_TRUE(NoTesterHint(rule).contains("--simulate") &&
+                NoTesterHint(rule).contains("USB cable"));
+  }
+
   QTemporaryDir dir;
   const QString absent = dir.filePath("absent.rules");
   const QString first = dir.filePath("first.rules");
   const QString second = dir.filePath("second.rules");
-  for (const QString& name : {first, second}) QFile(name).open(QIODevice::WriteOnly);
-  const std::pair<QStringList, QString> cases[] = {
-      {{absent, first, second}, first},
-      {{second, first}, second},
-      {{absent}, QString()},
-      {{dir.path()}, QString()},  // a folder is no rule
-  };
+  for (const QString& name : {first, second}) ASSERT_TRUE(QFile(name).open(QIODevice::WriteOnly));
+  const std::pair<QStringList, QString> cases[] = {{{absent, first, second}, first},
+                                                   {{second, first}, second},
+                                                   {{absent}, QString()},
+                                                   {{dir.path()}, QString()}};  // no folder
   for (const auto& [candidates, found] : cases) EXPECT_EQ(InstalledUdevRule(candidates), found);
   const QString prefix = QFileInfo(QCoreApplication::applicationDirPath()).path();
   EXPECT_EQ(UdevRuleCandidates(), QStringList({"/etc/udev/rules.d/60-veld32.rules",
                                                "/usr/lib/udev/rules.d/60-veld32.rules",
                                                "/lib/udev/rules.d/60-veld32.rules",
                                                prefix + "/lib/udev/rules.d/60-veld32.rules"}));
-}
-
-TEST_F(Desktop, ConnectWithoutATesterLogsOneLineOnWhatToCheck) {
-  tester_->Unplug();
-  auto* connect = Find<QCheckBox>("chkConnect");
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    connect->click();
-    ASSERT_TRUE(WaitUntil([&] { return !connect->isChecked(); }));
-  }
-  const QStringList hints =
-      modMain::StatusLogText.split(QStringLiteral("\r\n")).filter("No VELD32");
-  ASSERT_EQ(hints.size(), 1) << modMain::StatusLogText.toStdString();
-  EXPECT_EQ(hints[0], NoTesterHint(InstalledUdevRule()));
-  EXPECT_EQ(window_->TestOptions().findChild<QLabel*>("lblErrorMessage")->text(),
-            "No devices found");
-}
-
-// The advice names the rule once, where it is or where the package puts it; never the source
-// tree's copy, which an installed utility's user does not have.
-TEST_F(Desktop, TheUdevAdviceNamesTheRulesPlaceOnce) {
-  for (const QString& rule : {QString(), QStringLiteral("/etc/udev/rules.d/60-veld32.rules")}) {
-    const QString about = AboutText(QStringLiteral("libftdi1"), rule);
-    const QString ruleLine = about.mid(about.indexOf("udev rule: "));
-    const QString place =
-        rule.isEmpty() ? QStringLiteral("/usr/lib/udev/rules.d/60-veld32.rules") : rule;
-    for (const QString& text : {ruleLine, NoTesterHint(rule)}) {
-      EXPECT_EQ(text.count("udev rule"), 1) << text.toStdString();
-      EXPECT_TRUE(text.contains(place)) << text.toStdString();
-      EXPECT_FALSE(text.contains("packaging/")) << text.toStdString();
-    }
-    EXPECT_TRUE(NoTesterHint(rule).contains("--simulate") &&
-                NoTesterHint(rule).contains("USB cable"));
-  }
 }
 
 // Every file dialog starts in the folder of the file last chosen in any of them; before that,
@@ -381,10 +319,8 @@ TEST_F(Desktop, FileDialogsStartInTheLastFolderUsedElseOnTheDesktopElseAtHome) {
   ASSERT_TRUE(QDir(chosen.filePath(QString::number(std::ssize(dialogs) - 1))).removeRecursively());
   dialogs[0].second();  // cancelled
   qputenv("HOME", savedHome);
-  expected << home.filePath("Desktop");
-  filters << dialogs[0].first;
-  EXPECT_EQ(prompts_.folders, expected);
-  EXPECT_EQ(prompts_.filters, filters);
+  EXPECT_EQ(prompts_.folders, expected << home.filePath("Desktop"));
+  EXPECT_EQ(prompts_.filters, filters << dialogs[0].first);
 }
 
 TEST_F(Desktop, TheSaveDialogStartsWithAnEmptyNameAndAddsTheExtension) {
@@ -431,12 +367,11 @@ TEST_F(Desktop, TheLogBoxMenuCopiesClearsAndSavesTheLog) {
   EXPECT_EQ(QString::fromUtf8(saved.readAll()), modMain::StatusLogText);
   EXPECT_NE(log.SaveLogAs(dir.filePath("no/such/folder/log.txt")), QString());
 
-  menu->actions()[3]->trigger();
+  menu->actions()[3]->trigger();  // Clear
   EXPECT_EQ(log.txtComm->toPlainText(), QString());
   EXPECT_TRUE(modMain::StatusLogText.contains("second line"));
   modMain::AddStatusMessage(QStringLiteral("third line"));
-  EXPECT_TRUE(WaitUntil([&] { return log.txtComm->toPlainText() == "third line\n"; }))
-      << log.txtComm->toPlainText().toStdString();
+  EXPECT_TRUE(WaitUntil([&] { return log.txtComm->toPlainText() == "third line\n"; }));
 }
 
 }  // namespace

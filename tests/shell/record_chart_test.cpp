@@ -17,26 +17,19 @@ QImage Drawn(RecordChart& chart) {
   return image;
 }
 
-// The columns of `image` in which `colour` appears.
+// The columns of `image` in which `colour` appears; of its foot (the bottom 8 rows, where the
+// scale is written) when `colour` is invalid, those with dark (written) pixels.
 std::set<int> ColumnsOf(const QImage& image, const QColor& colour) {
   std::set<int> columns;
-  for (int y = 0; y < image.height(); ++y) {
+  for (int y = colour.isValid() ? 0 : image.height() - 8; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
-      if (image.pixelColor(x, y) == colour) columns.insert(x);
+      const QColor pixel = image.pixelColor(x, y);
+      if (colour.isValid() ? pixel == colour : pixel.lightness() < 128) columns.insert(x);
     }
   }
   return columns;
 }
-
-// Whether the chart's foot, where its scale is written, holds dark (written) pixels.
-bool ScaleWritten(const QImage& image) {
-  for (int y = image.height() - 8; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (image.pixelColor(x, y).lightness() < 128) return true;
-    }
-  }
-  return false;
-}
+bool ScaleWritten(const QImage& image) { return !ColumnsOf(image, QColor()).empty(); }
 
 TEST(RecordChart, HistogramDrawsEachLimitAcrossAtItsOhms) {
   RecordChart chart;
@@ -44,8 +37,7 @@ TEST(RecordChart, HistogramDrawsEachLimitAcrossAtItsOhms) {
   const QImage image = Drawn(chart);
   const std::set<int> pass = ColumnsOf(image, RecordChart::PassLimitColour());
   const std::set<int> fail = ColumnsOf(image, RecordChart::FailLimitColour());
-  ASSERT_FALSE(pass.empty());
-  ASSERT_FALSE(fail.empty());
+  ASSERT_FALSE(pass.empty() || fail.empty());
   EXPECT_LE(std::abs(*pass.begin() - chart.HistogramX(150)), 1);
   EXPECT_LE(*pass.rbegin() - *pass.begin(), 2);  // one line, not spread
   EXPECT_LE(std::abs(*fail.begin() - chart.HistogramX(400)), 1);
@@ -65,8 +57,7 @@ TEST(RecordChart, OverTimeEachVerdictHasItsColour) {
   const QImage image = Drawn(chart);
   const std::set<int> passes = ColumnsOf(image, RecordChart::OutcomeColour(RunOutcome::Pass));
   const std::set<int> fails = ColumnsOf(image, RecordChart::OutcomeColour(RunOutcome::Fail));
-  EXPECT_FALSE(passes.empty());
-  EXPECT_FALSE(fails.empty());
+  ASSERT_FALSE(passes.empty() || fails.empty());
   EXPECT_TRUE(ColumnsOf(image, RecordChart::OutcomeColour(RunOutcome::BetweenLimits)).empty());
   // Time runs to the right: the fail between the two passes.
   EXPECT_LT(*passes.begin(), *fails.begin());

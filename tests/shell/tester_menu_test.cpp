@@ -11,39 +11,33 @@ const ProgramSettings kOneHourProgram1{1, 1, 1, 200, 0, 1, TestMode::Duration, 1
 class TesterMenuTest : public WindowTest {
  protected:
   void SetUp() override { Reopen(); }
-  QAction& Action(const QString& name) { return *Find<QAction>(name); }
-  QPushButton* Button(const QString& name) { return Find<QPushButton>(name); }
-  QString Label(const QString& name) {
-    return window_->Tester().Information().findChild<QLabel*>(name)->text();
+  // Connected, program 1 a one-hour test, and running.
+  void RunOneHour() {
+    ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
+    Connect();
+    Action("menuRunTest0").trigger();
   }
 };
 
 TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   EXPECT_FALSE(Action("menuRunTest1").isEnabled());
-  const auto* menu = window_->findChild<QMenu*>("menuTester");
-  EXPECT_FALSE(menu->isEnabled());
+  EXPECT_FALSE(Find("menuTester")->isEnabled());
   Connect();
-  EXPECT_TRUE(menu->isEnabled());
+  EXPECT_TRUE(Find("menuTester")->isEnabled());
   tester_->Tester().speed = 100;
-  struct Run {
-    int index;
-    std::int16_t ohms;
-    QString line;
-  };
-  const Run runs[] = {
+  const std::tuple<int, std::int16_t, QString> runs[] = {
       {1, 100, "Test program 2: 100 ohms, below the pass limit 150"},
       {0, 150, "Test program 1: 150 ohms, between the pass limit 150 and the fail limit 1000"},
-      {2, 1000, "Test program 3: 1000 ohms, at or above the fail limit 1000"},
-  };
-  for (const Run& run : runs) {
-    tester_->Tester().impedanceOhms = run.ohms;
-    ASSERT_TRUE(Action(QStringLiteral("menuRunTest%1").arg(run.index)).isEnabled());
-    Action(QStringLiteral("menuRunTest%1").arg(run.index)).trigger();
-    EXPECT_EQ(StatusCaption(), QStringLiteral("Running test %1…").arg(run.index + 1));
-    ASSERT_TRUE(Logged(run.line));
+      {2, 1000, "Test program 3: 1000 ohms, at or above the fail limit 1000"}};
+  for (const auto& [index, ohms, line] : runs) {
+    tester_->Tester().impedanceOhms = ohms;
+    QAction& run = Action(QStringLiteral("menuRunTest%1").arg(index));
+    ASSERT_TRUE(run.isEnabled());
+    run.trigger();
+    EXPECT_EQ(StatusCaption(), QStringLiteral("Running test %1…").arg(index + 1));
+    ASSERT_TRUE(Logged(line));
     EXPECT_EQ(StatusCaption(), "VELD32 Connected");
   }
-
   // The runs read their programs for the limits: no transfer of the editor's, no completion line.
   EXPECT_EQ(LogLines().count("Program data load complete."), 1);
   // The window shows the records, newest first.
@@ -52,9 +46,7 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   const auto* table = results.findChild<QTableWidget*>("tblResults");
   ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 3; }));
   QStringList cells;
-  for (int row = 0; row < 3; ++row) {
-    for (int column = 1; column < 4; ++column) cells << table->item(row, column)->text();
-  }
+  for (int cell = 0; cell < 9; ++cell) cells << table->item(cell / 3, 1 + cell % 3)->text();
   EXPECT_EQ(cells,
             QStringList({"3", "1000", "fail", "1", "150", "between limits", "2", "100", "pass"}));
 
@@ -66,14 +58,10 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   ASSERT_TRUE(WaitUntil([&] { return saved; }));
   QFile file(dir.filePath("session.csv"));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  // Every record, newest first (each cell's place is the records' own test).
   const QList<QByteArray> lines = file.readAll().split('\n');
   ASSERT_EQ(lines.size(), 5);
-  const QList<QByteArray> newest = lines[1].split(',');
-  const QList<QByteArray> header = lines[0].split(',');
-  EXPECT_EQ(newest[header.indexOf("program")], "3");
-  EXPECT_EQ(newest[header.indexOf("impedance_ohms")], "1000");
-  EXPECT_EQ(newest[header.indexOf("verdict")], "fail");
-  EXPECT_EQ(newest[header.indexOf("tester_serial")], "00001");
+  EXPECT_TRUE(lines[1].contains(",3,") && lines[1].contains(",fail,")) << lines[1].toStdString();
   EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
@@ -84,82 +72,68 @@ TEST_F(TesterMenuTest, AsksBeforeReplacingEditsOrEndingARun) {
   const QString replace =
       "Test Program 1 holds changes that the VELD32 does not have.\r\n\r\n"
       "Click 'OK' to replace them with the programs of the VELD32, or 'Cancel' to keep them.";
-  TestProgramsModel* model = nullptr;
   const auto edit = [&] {
     Connect();
-    model = &window_->TestOptions().Model();
-    model->SetSliderValue(0, ProgramSlider::PassOhms, 120);
-  };
-  struct Case {
-    const char* name;
-    std::function<void()> prepare;
-    std::function<void()> act;
-    QString question;
-    std::function<bool()> wentAhead;  // checked at once after the answer
-  };
-  const auto run = [&] {
-    ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
-    Connect();
-    Action("menuRunTest0").trigger();
+    Model().SetSliderValue(0, ProgramSlider::PassOhms, 120);
   };
   const auto ended = [&] { return !Link().Connected() && !window_->Tester().Running(); };
-  const Case cases[] = {
-      {"run", edit, [&] { Action("menuRunTest0").trigger(); }, replace,
-       [&] { return window_->Tester().Running(); }},
-      {"close", run, [&] { window_->close(); }, "Test program 1 is running: stop it and close?",
-       ended},
-      {"disconnect", run, [&] { ConnectButton().click(); },
-       "Test program 1 is running: stop it and disconnect?", ended},
-  };
-  for (const Case& c : cases) {
+  // what is asked, how, the question, whether it went ahead (checked at once after the answer)
+  const std::tuple<std::function<void()>, std::function<void()>, QString, std::function<bool()>>
+      cases[] = {
+          {edit, [&] { Action("menuRunTest0").trigger(); }, replace,
+           [&] { return window_->Tester().Running(); }},
+          {[&] { RunOneHour(); }, [&] { window_->close(); },
+           "Test program 1 is running: stop it and close?", ended},
+          {[&] { RunOneHour(); }, [&] { ConnectButton().click(); },
+           "Test program 1 is running: stop it and disconnect?", ended},
+      };
+  for (const auto& [prepare, act, question, wentAhead] : cases) {
     for (const bool ok : {false, true}) {
       Reopen();
       prompts_.answerOkCancel = [ok] { return ok; };
-      c.prepare();
-      c.act();
-      EXPECT_EQ(prompts_.shown, QStringList{c.question}) << c.name << ok;
-      EXPECT_EQ(c.wentAhead(), ok) << c.name << (ok ? " OK" : " Cancel");
-      if (model == nullptr) continue;
-      if (ok) WaitUntil([&] { return model->Slider(0, ProgramSlider::PassOhms).value == 150; });
-      EXPECT_EQ(model->Slider(0, ProgramSlider::PassOhms).value, ok ? 150 : 120) << c.name;
-      model = nullptr;
+      prepare();
+      act();
+      EXPECT_EQ(prompts_.shown, QStringList{question}) << ok;
+      EXPECT_EQ(wentAhead(), ok) << question << ok;
+      // What the answer left in the log: a run refused, or the run stopped.
+      const QString line = question == replace ? "Edited programs kept: test program 1 was not run."
+                                               : "Test program 1 stopped before its result.";
+      EXPECT_EQ(LogLines().contains(line), question == replace ? !ok : ok) << question << ok;
+      if (question != replace) continue;
+      const auto pass = [&] { return Model().Slider(0, ProgramSlider::PassOhms).value; };
+      if (ok) WaitUntil([&] { return pass() == 150; });
+      EXPECT_EQ(pass(), ok ? 150 : 120);
     }
   }
 }
 
 // While programs move or a test runs, nothing else that talks to the tester can start.
 TEST_F(TesterMenuTest, TransfersAndRunsDisableWhatWouldInterfere) {
-  const auto groupEnabled = [&](const QList<QObject*>& group) {
-    const auto on = [](QObject* o) {
-      auto* action = qobject_cast<QAction*>(o);
-      return action ? action->isEnabled() : qobject_cast<QWidget*>(o)->isEnabled();
-    };
-    const bool first = on(group.front());
-    for (QObject* o : group)
-      if (on(o) != first) return '?';
-    return first ? '1' : '0';
-  };
+  // Run, Information, Stop, Load, Download, Upload: each group all on (1) or all off (0).
+  const QStringList groups[] = {
+      {"menuRunTest0", "menuRunTest1", "menuRunTest2"},
+      {"menuTesterInformation"},
+      {"menuStopTest"},
+      {"menuLoadAll", "menuLoadProgram0", "menuLoadProgram1", "menuLoadProgram2"},
+      {"cmdReload0", "cmdReload1", "cmdReload2"},
+      {"cmdSave"}};
   const auto controls = [&] {
-    const QList<QList<QObject*>> groups = {
-        {&Action("menuRunTest0"), &Action("menuRunTest1"), &Action("menuRunTest2")},
-        {&Action("menuTesterInformation")},
-        {&Action("menuStopTest")},
-        {&Action("menuLoadAll"), &Action("menuLoadProgram0"), &Action("menuLoadProgram1"),
-         &Action("menuLoadProgram2")},
-        {Button("cmdReload0"), Button("cmdReload1"), Button("cmdReload2")},
-        {Button("cmdSave")}};
     QString shown;
-    for (const auto& group : groups) shown += groupEnabled(group);
+    for (const QStringList& group : groups) {
+      QSet<bool> on;
+      for (const QString& name : group)
+        on << (name.startsWith("cmd") ? Find(name)->isEnabled() : Action(name).isEnabled());
+      shown += on.size() > 1 ? '?' : on.contains(true) ? '1' : '0';
+    }
     return shown;
   };
-  // what is in progress, how it starts, and: Run, Information, Stop, Load, Download, Upload
   const std::tuple<const char*, std::function<void()>, QString> cases[] = {
       {"nothing", [&] { Connect(); }, "110111"},
       {"a download", [&] { ConnectButton().click(); }, "000000"},
       {"an upload",
        [&] {
          Connect();
-         Button("cmdSave")->click();
+         Find<QPushButton>("cmdSave")->click();
        },
        "000000"},
       {"a test",
@@ -187,10 +161,8 @@ TEST_F(TesterMenuTest, ARunShowsItsTimeAndAStopOrAnUnplugEndsItWithoutAResult) {
       {false, "Test program 1 not completed: " + lost, "VELD32", false, RunOutcome::Error}};
   for (const auto& [stop, line, caption, again, outcome] : cases) {
     Reopen();
-    ASSERT_TRUE(tester_->SetProgram(kOneHourProgram1));
-    Connect();
     const std::size_t recorded = window_->Records()->Runs({}).items.size();
-    Action("menuRunTest0").trigger();
+    RunOneHour();
     const QRegularExpression counting("^Running test 1… \\d\\d:\\d\\d of 60:00$");
     ASSERT_TRUE(WaitUntil([&] { return counting.match(StatusCaption()).hasMatch(); }));
     const QString first = StatusCaption();
@@ -218,22 +190,20 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
     Reopen();
     tester_->Tester().setpoints = {7, 11, 23, 52, 104};
     if (!reported) {
-      window_.reset();
       driver_ = SetpointsUnreported(tester_);
       Open(QStringLiteral("veld32 --simulate"));
     }
     Connect();
     Action("menuTesterInformation").trigger();
-    EXPECT_EQ(Label("lblSerialNumber"), "…");
+    EXPECT_EQ(Text("lblSerialNumber"), "…");
     EXPECT_TRUE(window_->Tester().Information().isVisible());
-    ASSERT_TRUE(WaitUntil([&] { return Label("lblSetpoint4") != "…"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Text("lblSetpoint4") != "…"; }));
     QStringList shown;
     for (const char* label : {"lblFirmwareVersion", "lblSerialNumber", "lblCalibrationDate",
                               "lblSetpoint0", "lblSetpoint4"})
-      shown << Label(label);
-    EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15",
-                                  reported ? QStringLiteral("7") : kNotReported,
-                                  reported ? QStringLiteral("104") : kNotReported}));
+      shown << Text(label);
+    EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15", reported ? "7" : kNotReported,
+                                  reported ? "104" : kNotReported}));
   }
 }
 
@@ -250,7 +220,7 @@ TEST_F(TesterMenuTest, ResultsAndInformationOpenOverTheWindowCloseWithEscapeAndR
   };
   for (const auto& [menu, form] : windows) {
     for (int opening = 0; opening < 2; ++opening) {
-      Action(QString::fromLatin1(menu)).trigger();
+      Action(menu).trigger();
       ASSERT_TRUE(QTest::qWaitForWindowExposed(form)) << menu;
       EXPECT_EQ(form->parentWidget(), window_.get()) << menu;
       EXPECT_EQ(form->windowType(), Qt::Dialog) << menu;

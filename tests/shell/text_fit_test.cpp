@@ -6,7 +6,8 @@
 
 namespace {
 
-// How many pixels `widget` lacks to show its whole text; 0 when it fits.
+// How many pixels `widget` lacks to show its whole text; 0 when it fits. Log lines wrap inside
+// their box; a table shows every header and cell whole, on one line, without a scroll bar.
 int Shortfall(const QWidget& widget) {
   const QFontMetrics metrics(widget.font());
   if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
@@ -24,23 +25,35 @@ int Shortfall(const QWidget& widget) {
     constexpr int kTextMargin = 2;  // QLineEdit's own margin on each side
     return metrics.horizontalAdvance(box->text()) - (box->width() - 2 * (frame + kTextMargin));
   }
-  if (const auto* list = qobject_cast<const QComboBox*>(&widget)) {
+  if (const auto* list = qobject_cast<const QComboBox*>(&widget))
     return list->sizeHint().width() - list->width();
-  }
-  if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) {
+  if (const auto* frame = qobject_cast<const QGroupBox*>(&widget))
     return metrics.horizontalAdvance(frame->title()) + 16 - frame->width();
-  }
+  if (const auto* log = qobject_cast<const QPlainTextEdit*>(&widget))
+    return log->horizontalScrollBar()->maximum();
+  int worst = 0;
+  // A tab's text fits its tab, and the tab lies inside the bar (not behind its scroll buttons).
   if (const auto* bar = qobject_cast<const QTabBar*>(&widget)) {
-    int worst = 0;
-    // A tab's text fits its tab, and the tab lies inside the bar (not behind its scroll buttons).
     for (int i = 0; i < bar->count(); ++i) {
       worst =
           std::max({worst, metrics.horizontalAdvance(bar->tabText(i)) + 8 - bar->tabRect(i).width(),
                     bar->tabRect(i).right() + 1 - bar->width()});
     }
-    return worst;
   }
-  return 0;
+  if (const auto* table = qobject_cast<const QTableWidget*>(&widget)) {
+    constexpr int kMargins = 8;  // the section's and the cell's padding, both sides
+    const QFontMetrics header(table->horizontalHeader()->font());
+    for (int column = 0; column < table->columnCount(); ++column) {
+      const int width = table->columnWidth(column) - kMargins;
+      worst = std::max(
+          worst, header.horizontalAdvance(table->horizontalHeaderItem(column)->text()) - width);
+      for (int row = 0; row < table->rowCount(); ++row)
+        worst =
+            std::max(worst, metrics.horizontalAdvance(table->item(row, column)->text()) - width);
+    }
+    worst = std::max(worst, table->horizontalHeader()->length() - table->viewport()->width());
+  }
+  return worst;
 }
 
 class TextFit : public WindowTest {};
@@ -48,36 +61,50 @@ class TextFit : public WindowTest {};
 TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
   Open(QStringLiteral("veld32 /kovda"));  // the log's filters shown too
   Show();
-  ParentMDIForm& window = *window_;
-  ctlVELD32UsbComm& link = Link();
-  auto tester = tester_;
-  auto* connect = window.findChild<QCheckBox*>(QStringLiteral("chkConnect"));
-  auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
-
+  auto* tabs = Find<QTabWidget>(QStringLiteral("SSTab1"));
+  TestResultsForm& results = window_->Tester().Results();
   const std::pair<const char*, std::function<bool()>> states[] = {
       {"at start", [] { return true; }},
       {"connected",
        [&] {
-         connect->click();
-         return WaitUntil(
-             [&] { return modMain::StatusLogText.contains("Program data load complete."); });
+         ConnectButton().click();
+         return Logged("Program data load complete.");
        }},
       {"closed",
        [&] {
-         connect->click();
-         return WaitUntil([&] { return !link.Connected(); });
+         ConnectButton().click();
+         return WaitUntil([&] { return !Link().Connected(); });
        }},
       {"no tester",
        [&] {
-         tester->Unplug();
-         connect->click();
-         return WaitUntil([&] { return link.Status().message == "No devices found"; });
+         tester_->Unplug();
+         ConnectButton().click();
+         return WaitUntil([&] { return Link().Status().message == "No devices found"; });
        }},
-      {"every tab edited",
+      {"every tab edited, long log lines and results",
        [&] {
          for (int program = 0; program < tabs->count(); ++program)
            Model().SetBoxText(program, ProgramBox::PassOhms, QStringLiteral("20"));
-         return tabs->tabText(tabs->count() - 1).endsWith(u'*');
+         for (int line = 0; line < 40; ++line)
+           modMain::AddStatusMessage(QStringLiteral("Line %1: ").arg(line) + QString(30, u'x') +
+                                     QStringLiteral(" and a tail beyond the box's right edge"));
+         for (const RunOutcome outcome : {RunOutcome::Fail, RunOutcome::BetweenLimits}) {
+           RunRecord run;
+           run.started = run.ended = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58));
+           run.dut = QStringLiteral("E-0001");
+           run.operatorName = QStringLiteral("Anna K.");
+           run.station = QStringLiteral("Bench 7");
+           run.tester.testerSerial = QStringLiteral("00001");
+           run.impedanceOhms = 1000;
+           run.outcome = outcome;
+           window_->Records()->AddRun(run);
+         }
+         results.show();
+         auto* table = results.findChild<QTableWidget*>(QStringLiteral("tblResults"));
+         return tabs->tabText(tabs->count() - 1).endsWith(u'*') && WaitUntil([&] {
+                  return table->rowCount() == 2 &&
+                         window_->StatusWindow().txtComm->toPlainText().contains("Line 39:");
+                });
        }},
   };
   for (const auto& [state, reach] : states) {
@@ -85,60 +112,15 @@ TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
     for (int tab = 0; tab < tabs->count(); ++tab) {
       tabs->setCurrentIndex(tab);
       QCoreApplication::processEvents();
-      for (const QWidget* widget : window.findChildren<QWidget*>()) {
-        if (!widget->isVisibleTo(&window)) continue;
+      for (const QWidget* widget : window_->findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(window_.get())) continue;
         EXPECT_LE(Shortfall(*widget), 0)
-            << state << ": " << widget->objectName().toStdString() << " ("
-            << widget->metaObject()->className() << ") is " << widget->width() << " x "
-            << widget->height() << " at scale " << qgetenv("QT_SCALE_FACTOR").toStdString();
+            << state << ": " << widget->objectName() << " (" << widget->metaObject()->className()
+            << ") is " << widget->width() << " x " << widget->height() << " at scale "
+            << qgetenv("QT_SCALE_FACTOR").toStdString();
       }
     }
   }
-}
-
-// Log lines wrap inside the box (the newest in view is the log's own test); the results table shows
-// every header and cell whole, on one line.
-TEST_F(TextFit, TheLogWrapsAndTheResultsTableShowsWholeCells) {
-  Show();
-  QPlainTextEdit& log = *window_->StatusWindow().txtComm;
-  for (int line = 0; line < 40; ++line)
-    modMain::AddStatusMessage(QStringLiteral("Line %1: ").arg(line) + QString(30, u'x') +
-                              QStringLiteral(" and a tail beyond the box's right edge"));
-  ASSERT_TRUE(WaitUntil([&] { return log.toPlainText().contains("Line 39:"); }));
-  QCoreApplication::processEvents();
-  EXPECT_EQ(log.horizontalScrollBar()->maximum(), 0) << "long lines run past the box";
-
-  TestResultsForm& results = window_->Tester().Results();
-  for (const RunOutcome outcome : {RunOutcome::Fail, RunOutcome::BetweenLimits}) {
-    RunRecord run;
-    run.started = run.ended = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58));
-    run.dut = QStringLiteral("E-0001");
-    run.operatorName = QStringLiteral("Anna K.");
-    run.station = QStringLiteral("Bench 7");
-    run.tester.testerSerial = QStringLiteral("00001");
-    run.impedanceOhms = 1000;
-    run.outcome = outcome;
-    ASSERT_EQ(window_->Records()->AddRun(run).outcome, StoreOutcome::Stored);
-  }
-  results.show();
-  auto* table = results.findChild<QTableWidget*>(QStringLiteral("tblResults"));
-  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 2; }));
-  QCoreApplication::processEvents();
-  const QFontMetrics header(table->horizontalHeader()->font());
-  const QFontMetrics cells(table->font());
-  constexpr int kMargins = 8;  // the section's and the cell's padding, both sides
-  for (int column = 0; column < table->columnCount(); ++column) {
-    const QString caption = table->horizontalHeaderItem(column)->text();
-    EXPECT_LE(header.horizontalAdvance(caption) + kMargins, table->columnWidth(column))
-        << caption.toStdString() << " clipped";
-    for (int row = 0; row < table->rowCount(); ++row) {
-      const QString text = table->item(row, column)->text();
-      EXPECT_LE(cells.horizontalAdvance(text) + kMargins, table->columnWidth(column))
-          << text.toStdString() << " does not fit on one line";
-    }
-  }
-  const int columns = table->horizontalHeader()->length();
-  EXPECT_LE(columns, table->viewport()->width()) << "the table needs a horizontal scroll bar";
 }
 
 }  // namespace

@@ -101,7 +101,9 @@ class WindowTest : public ::testing::Test {
   ctlVELD32UsbComm& Link() { return window_->TestOptions().ctlVELD32UsbComm1(); }
   TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QCheckBox& ConnectButton() { return *Find<QCheckBox>(QStringLiteral("chkConnect")); }
-  QString StatusCaption() { return Find<QLabel>(QStringLiteral("lblStatus"))->text(); }
+  QString StatusCaption() { return Text(QStringLiteral("lblStatus")); }
+  QString Text(const QString& label) { return Find<QLabel>(label)->text(); }
+  QAction& Action(const QString& name) { return *Find<QAction>(name); }
   template <typename T = QWidget>
   T* Find(const QString& name) {
     return window_->findChild<T*>(name);

@@ -33,27 +33,25 @@ class ScriptedPrompts : public OperatorPrompts {
   }
   QString AskText(const QString& question, const QString&) override {
     questions << question;
-    if (texts.empty()) return {};
-    QString text = texts.front();
-    texts.pop_front();
-    return text;
+    return Pop(texts, QString());
   }
   int Choose(const QString& question, const QStringList& items, int) override {
     questions << question;
     lists << items;
-    if (choices.empty()) return -1;
-    const int choice = choices.front();
-    choices.pop_front();
-    return choice;
+    return Pop(choices, -1);
   }
 
  private:
   QString Next(const QString& filter, const QString& folder) {
     filters << filter;
     folders << folder;
-    if (fileNames.empty()) return {};
-    QString name = fileNames.front();
-    fileNames.pop_front();
-    return name;
+    return Pop(fileNames, QString());
+  }
+  template <typename T>
+  static T Pop(std::deque<T>& answers, T none) {
+    if (answers.empty()) return none;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
   }
 };

@@ -1,17 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QCloseEvent>
-#include <QCoreApplication>
-#include <QMainWindow>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMenu>
-#include <QStyle>
-#include <QStyleOptionTitleBar>
+#include <QtWidgets>
 
 #include "ui_core/modMain.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -38,13 +31,13 @@ bool OffersClose(QMdiSubWindow* frame) {
   option.rect = QRect(0, 0, frame->width(), 24);
   option.subControls = QStyle::SC_All;
   option.titleBarFlags = frame->windowFlags();
-  bool offered =
-      frame->style()
-          ->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, frame)
-          .isValid();
-  for (const QAction* action : frame->systemMenu()->actions())
-    offered = offered || action->shortcut() == QKeySequence(QKeySequence::Close);
-  return offered;
+  const QList<QAction*> items = frame->systemMenu()->actions();
+  return frame->style()
+             ->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarCloseButton, frame)
+             .isValid() ||
+         std::ranges::any_of(items, [](const QAction* item) {
+           return item->shortcut() == QKeySequence(QKeySequence::Close);
+         });
 }
 
 // The form is guarded before it is wrapped into its frame, after, or before it is wrapped into

@@ -1,17 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QCoreApplication>
-#include <QGroupBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QTextDocument>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
+
 #include <memory>
 #include <stdexcept>
-#include <tuple>
 
 #include "tests/support/scripted_prompts.h"
 #include "ui_core/StatusWindowForm.h"
@@ -36,9 +29,9 @@ QString AsShown(QString text) {
 // leaves it so.
 class StatusLog : public ::testing::Test {
  protected:
-  void SetUp() override { Reset(QStringLiteral("veld32.exe")); }
-  void TearDown() override { Reset(QStringLiteral("veld32.exe")); }
-  static void Reset(const QString& commandLine) {
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset(const QString& commandLine = QStringLiteral("veld32.exe")) {
     modMain::SetCommandLine(commandLine);
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
@@ -72,15 +65,12 @@ TEST_F(StatusLog, LogKeepsFromTheCutOnAndTheBoxCutsFirst) {
       {0, 0, 0},          {99990, 7, 0},      {99990, 8, 49999},
       {99990, 18, 49999}, {0, 149996, 49999}, {0, 149997, 99998}};
   for (const auto& [beforeLength, lineLength, keptFrom] : cases) {
-    SCOPED_TRACE(testing::Message() << beforeLength << " + " << lineLength);
-    const QString before = Filler(beforeLength);
-    const QString line = Filler(lineLength).toLower();
-    modMain::StatusLogText = before;
+    modMain::StatusLogText = Filler(beforeLength);
+    const QString all = Filler(beforeLength) + Filler(lineLength).toLower() + "\r\n";
     Load();
-    AddStatusMessage(line);
-    const QString all = before + line + QStringLiteral("\r\n");
-    EXPECT_EQ(modMain::StatusLogText, all.mid(keptFrom));
-    EXPECT_EQ(Shown(), AsShown(all));
+    AddStatusMessage(Filler(lineLength).toLower());
+    EXPECT_EQ(modMain::StatusLogText, all.mid(keptFrom)) << beforeLength << " + " << lineLength;
+    EXPECT_EQ(Shown(), AsShown(all)) << beforeLength << " + " << lineLength;
   }
 }
 
@@ -104,14 +94,13 @@ TEST_F(StatusLog, LinesReachTheBoxFromLoadToUnloadExceptWhilePaused) {
   EXPECT_TRUE(modMain::StatusWindowLoaded);
   EXPECT_TRUE(window.txtComm->isReadOnly());
   EXPECT_EQ(Shown(), QStringLiteral("* VELD32 Connected\n\n"));
-  window.cmdPause->click();
-  EXPECT_TRUE(modMain::StatusPaused);
-  EXPECT_EQ(window.cmdPause->text(), QStringLiteral("Resume"));
-  AddStatusMessage(QStringLiteral("paused"));
-  window.cmdPause->click();
-  EXPECT_FALSE(modMain::StatusPaused);
-  EXPECT_EQ(window.cmdPause->text(), QStringLiteral("Pause"));
-  AddStatusMessage(QStringLiteral("resumed"));
+  for (const auto& [line, paused, caption] :
+       {std::tuple{"paused", true, "Resume"}, {"resumed", false, "Pause"}}) {
+    window.cmdPause->click();
+    EXPECT_EQ(modMain::StatusPaused, paused);
+    EXPECT_EQ(window.cmdPause->text(), caption);
+    AddStatusMessage(line);
+  }
   EXPECT_EQ(Shown(), QStringLiteral("* VELD32 Connected\n\nresumed\n"));
   EXPECT_EQ(modMain::StatusLogText,
             QStringLiteral("* VELD32 Connected\r\n\r\npaused\r\nresumed\r\n"));
@@ -131,16 +120,13 @@ TEST_F(StatusLog, LinesReachTheBoxFromLoadToUnloadExceptWhilePaused) {
 TEST_F(StatusLog, TheBoxAtTheCapCutsTo50001ThenAppends) {
   const QString unit = QStringLiteral("ab\rc\nd\r\n");  // lone CR and LF inside lines too
   for (int shift = 0; shift < 8; ++shift) {
-    SCOPED_TRACE(shift);
-    QString full = QString(shift, u'x');
-    while (full.size() < 100000) full.append(unit);
-    full.truncate(100000);
+    const QString full = (QString(shift, u'x') + unit.repeated(12500)).left(100000);
     modMain::StatusLogText = full;
     Load();
     AddStatusMessage(QStringLiteral("next"));
-    EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\n")));
+    EXPECT_EQ(Shown(), AsShown(full.mid(49999) + "next\r\n")) << shift;
     AddStatusMessage(QStringLiteral("after"));
-    EXPECT_EQ(Shown(), AsShown(full.mid(49999) + QStringLiteral("next\r\nafter\r\n")));
+    EXPECT_EQ(Shown(), AsShown(full.mid(49999) + "next\r\nafter\r\n")) << shift;
   }
 }
 
@@ -166,7 +152,6 @@ TEST_F(StatusLog, LinesOnePerTurnReachTheBoxInBatches) {
 // beyond the cap into lines it has not shown yet; the newest line stays in view.
 TEST_F(StatusLog, ALongRunShowsTheBoxRule) {
   for (const int catchUpEvery : {0, 7}) {
-    SCOPED_TRACE(catchUpEvery);
     modMain::StatusLogText.clear();
     Load().show();
     status_log::BoxText expected;
@@ -177,7 +162,7 @@ TEST_F(StatusLog, ALongRunShowsTheBoxRule) {
       expected.AddLine(line);
       if (catchUpEvery > 0 && i % catchUpEvery == 0) Shown();
     }
-    EXPECT_EQ(Shown(), AsShown(expected.Text()));
+    EXPECT_EQ(Shown(), AsShown(expected.Text())) << catchUpEvery;
     const QScrollBar* bar = window_->txtComm->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
@@ -190,9 +175,9 @@ TEST_F(StatusLog, TheDiagnosticSwitchShowsTheFiltersAndEachSetsItsOwnFlag) {
   for (const bool on : {false, true}) {
     Reset(on ? QStringLiteral("veld32.exe /kovda") : QStringLiteral("veld32.exe"));
     StatusWindowForm& window = Load();
-    EXPECT_EQ(window.calTabCommFrame->isHidden(), !on);
-    EXPECT_EQ(window.chkShowVerbose->isChecked(), on);
-    EXPECT_EQ(window.chkShowBuffer->isChecked(), on);
+    EXPECT_EQ(std::tuple(window.calTabCommFrame->isHidden(), window.chkShowVerbose->isChecked(),
+                         window.chkShowBuffer->isChecked()),
+              std::tuple(!on, on, on));
   }
   modMain::ShowRXBuffer = false;
   StatusWindowForm& window = Load();

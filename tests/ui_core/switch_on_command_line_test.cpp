@@ -2,11 +2,7 @@
 // read from the real command line rather than a replaced one.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QtCore>
 
 #include <utility>
 
@@ -16,8 +12,7 @@ TEST(CommandLineSwitch, ProcessStartedWithTheSwitchIsDiagnostic) {
   modMain::SetCommandLine(QString());
   EXPECT_TRUE(modMain::IsDiagnosticMode());
   modMain::InitSharedFlags();
-  EXPECT_TRUE(modMain::ShowVerbose);
-  EXPECT_TRUE(modMain::ShowRXBuffer);
+  EXPECT_TRUE(modMain::ShowVerbose && modMain::ShowRXBuffer);
   // Read afresh at every call: a replaced command line counts until it is dropped again.
   modMain::SetCommandLine(QStringLiteral("veld32.exe"));
   EXPECT_FALSE(modMain::IsDiagnosticMode());
