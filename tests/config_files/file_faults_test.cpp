@@ -4,16 +4,11 @@
 // reading by permissions: those cases run on POSIX systems only.
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -31,12 +26,7 @@
 
 #include "config_files/file_access.h"
 #include "config_files/file_names.h"
-#include "config_files/modINIReadWrite.h"
-#include "config_files/program_files.h"
-#include "programs/programs_model.h"
-#include "tests/config_files/file_bytes.h"
-#include "tests/support/file_rights.h"
-#include "tests/support/qt_printers.h"
+#include "tests/config_files/config_files_test.h"
 
 namespace {
 
@@ -44,41 +34,28 @@ namespace {
 const QByteArray kOld =
     "; " + QByteArray(250, '-') + "\r\n[Program]\r\nCurrent=100\r\nNote=kept\r\n";
 
+using namespace program_files;
+using Model = const TestProgramsModel&;
+using File = const QString&;
+
 QString Said(const QString& error, const QStringList& notes) {
   return error + '|' + notes.join('\n');
 }
-QString Said(const program_files::Outcome& saved) { return Said(saved.error, saved.notes); }
+QString Said(const Outcome& saved) { return Said(saved.error, saved.notes); }
 
 // Every way the window and the tool write a configuration file; each gives its failure text,
 // then "|" and its notes.
-const std::pair<const char*, QString (*)(const TestProgramsModel&, const QString&)> kSaves[] = {
-    {"save all", [](const TestProgramsModel& m,
-                    const QString& f) { return Said(program_files::SaveAllProgramsToFile(m, f)); }},
-    {"save one",
-     [](const TestProgramsModel& m, const QString& f) {
-       return Said(program_files::SaveProgramToFile(m, 1, f, true));
-     }},
-    {"write a key", [](const TestProgramsModel&, const QString& f) {
+const std::pair<const char*, QString (*)(Model, File)> kSaves[] = {
+    {"save all", [](Model m, File f) { return Said(SaveAllProgramsToFile(m, f)); }},
+    {"save one", [](Model m, File f) { return Said(SaveProgramToFile(m, 1, f, true)); }},
+    {"write a key", [](Model, File f) {
        QStringList notes;
        const QString error = modINIReadWrite::ChangeIniFile(
            f, [](IniDocument& d) { return d.SetValue("Program", "Current", "20"); }, &notes);
        return Said(error, notes);
      }}};
 
-class FileFaults : public ::testing::Test {
- protected:
-  void SetUp() override { model_.StartUp(); }
-  QString Path(const QString& name) const { return dir_.filePath(name); }
-  // The files of the folder, lock files aside (they stay, as QLockFile leaves them empty).
-  QStringList Files() const {
-    return QDir(dir_.path())
-        .entryList(QDir::Files | QDir::Hidden)
-        .filter(QRegularExpression("^(?!.*\\.lock$)"));
-  }
-
-  QTemporaryDir dir_;
-  TestProgramsModel model_{QLocale::c()};
-};
+using FileFaults = ConfigFiles;
 
 // A name given as bytes comes back as the same bytes, whatever they are, and reads as UTF-8 up
 // to the last code point; each byte of anything else (a sequence cut short, an overlong form, a
@@ -126,7 +103,8 @@ TEST_F(FileFaults, AFailedWriteLeavesTheOldFileWholeAndSaysWhy) {
                   error.contains(full ? "the disk is full" : "may not grow that large"))
           << error.toStdString();
       EXPECT_EQ(ReadAll(file), kOld);
-      EXPECT_EQ((full ? disk.Files() : Files()).filter(QRegularExpression("^(?!.*\\.lock$)")),
+      EXPECT_EQ((full ? disk.Files() : QDir(dir_.path()).entryList(QDir::Files))
+                    .filter(QRegularExpression("^(?!.*\\.lock$)")),
                 QStringList{"p.vap"});
     }
   }
@@ -238,39 +216,6 @@ TEST_F(FileFaults, ASaveNamesWhatItCannotReplaceAndLeavesItAsItWas) {
   }
 }
 
-// Each load names its cause; none reads more than the bound, waits for a writer, or takes long.
-TEST_F(FileFaults, ALoadThatCannotUseItsFileSaysWhy) {
-  QDir().mkdir(Path("folder.vap"));
-  QFile large(Path("large.vap"));
-  ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(10 * 1000 * 1000));
-  large.close();
-  WriteAll(Path("wide.vap"), QByteArray("[\0P\0]\0", 6));
-  WriteAll(Path("bom16.vap"), "\xFF\xFE[\0P\0]\0");
-  std::vector<std::pair<QString, QString>> cases = {
-      {Path("missing.vap"), "The file " + Path("missing.vap") + " does not exist."},
-      {Path("folder.vap"), "is a folder, not a configuration file"},
-      {Path("large.vap"), "is too large for a configuration file: 10000000 bytes"},
-      {Path("wide.vap"), "wide.vap is UTF-16 text: save it as 8-bit text."},
-      {Path("bom16.vap"), "bom16.vap is UTF-16 text: save it as 8-bit text."}};
-#ifndef _WIN32
-  WriteAll(Path("secret.vap"), kOld);
-  ASSERT_TRUE(QFile::setPermissions(Path("secret.vap"), QFile::WriteOwner));
-  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.vap")).constData(), 0644), 0);
-  cases.insert(
-      cases.end(),
-      {{Path("secret.vap"), "cannot be read: permission denied"},
-       {"/dev/zero", "/dev/zero is too large for a configuration file: more than 1048576 bytes"},
-       {Path("fifo.vap"), "The file fifo.vap holds no settings of section [Program1]."}});
-#endif
-  const WithoutPermissionOverride asTheOperator;
-  for (const auto& [file, cause] : cases) {
-    const auto start = std::chrono::steady_clock::now();
-    const program_files::Outcome outcome = program_files::LoadAllProgramsFromFile(model_, file);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(!outcome.ok && outcome.error.contains(cause)) << outcome.error.toStdString();
-  }
-}
-
 // A lock file that names no live process is taken over (one that names nobody once it is old
 // enough to be finished), and a taken lock leaves no file behind; any other lock is in use, and
 // the refusal names the lock file and its holder.
@@ -321,7 +266,7 @@ TEST_F(FileFaults, ALockThatNamesNoLiveProcessIsTakenOver) {
   ASSERT_TRUE(stale.open(QIODevice::Append) &&
               stale.setFileTime(now.addSecs(-3600), QFileDevice::FileModificationTime));
   stale.close();
-  EXPECT_TRUE(program_files::SaveProgramToFile(model_, 0, Path("p.vap"), true).ok);
+  EXPECT_TRUE(SaveProgramToFile(model_, 0, Path("p.vap"), true).ok);
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"p.vap"});
 }
 

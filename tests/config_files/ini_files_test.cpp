@@ -1,13 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 #include <array>
 #include <string>
 
-#include "config_files/modINIReadWrite.h"
-#include "tests/config_files/file_bytes.h"
-#include "tests/support/file_rights.h"
-#include "tests/support/qt_printers.h"
+#include "tests/config_files/config_files_test.h"
 
 using modINIReadWrite::ReadINIString;
 using modINIReadWrite::WriteINIString;
@@ -20,10 +14,9 @@ using Names = std::array<QString, 3>;  // section, key, value
 // Byte strings with NULs in them, whole.
 QByteArray Bytes(const std::string& bytes) { return QByteArray::fromStdString(bytes); }
 
-class IniFiles : public ::testing::Test {
+class IniFiles : public ConfigFiles {
  protected:
-  QTemporaryDir dir_;
-  const QString path = dir_.filePath("programs.vsp");
+  const QString path = Path("programs.vsp");
 };
 
 TEST_F(IniFiles, ReadFindsTheFirstValueOfItsSection) {
