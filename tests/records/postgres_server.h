@@ -11,8 +11,7 @@ class PostgresServer {
  public:
   PostgresServer();
   ~PostgresServer() { Stop(); }
-  PostgresServer(const PostgresServer&) = delete;
-  PostgresServer& operator=(const PostgresServer&) = delete;
+  Q_DISABLE_COPY_MOVE(PostgresServer)
 
   const QString& Error() const { return error_; }
   // Stops and starts the running cluster (an outage); false, with Error(), when it could not.

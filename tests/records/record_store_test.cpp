@@ -1,5 +1,7 @@
-// What every store does alike, run on SQLite and on a PostgreSQL server of the test's own; and
-// the shared server going away and coming back in the middle of a series of runs.
+// What every store does alike, run on SQLite and on a PostgreSQL server of the test's own; the
+// shared server going away and coming back in the middle of a series of runs; the SQLite file's
+// faults.
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -8,13 +10,19 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "records/record_location.h"
 #include "records/record_pages.h"
 #include "records/record_row.h"
+#include "records/record_tables.h"
 #include "records/sqlite_store.h"
 #include "tests/records/postgres_server.h"
 #include "tests/records/sample_records.h"
+#ifndef _WIN32
+#include "tests/support/file_faults.h"
+#endif
+#include "tests/support/file_rights.h"
 #include "tests/support/qt_printers.h"
 
 namespace {
@@ -41,25 +49,23 @@ QStringList Duts(RecordStore& store, const RecordFilter& filter) {
 class RecordStores : public ::testing::TestWithParam<RecordLocation::Kind> {
  protected:
   void SetUp() override {
-    RecordLocation location;
+    RecordLocation& location = location_;
     location.file = folder_.filePath("records.sqlite");
+    location.connectTimeoutS = 2;
     if (GetParam() == RecordLocation::Kind::Postgres) {
       server_ = std::make_unique<PostgresServer>();
       if (!server_->Error().isEmpty()) GTEST_SKIP() << server_->Error().toStdString();
       location = ParseRecordLocation(server_->NewDatabase("line")).location;
-      ASSERT_EQ(server_->Error(), QString());
       location.localFile = folder_.filePath("waiting.sqlite");
     }
     OpenedStore opened = OpenRecordStore(location);
     ASSERT_TRUE(opened.store) << opened.error.toStdString();
     store_ = std::move(opened.store);
   }
-  void Add(const RunRecord& run) {
-    const StoreResult result = store_->AddRun(run);
-    ASSERT_EQ(result.outcome, StoreOutcome::Stored) << result.message.toStdString();
-  }
+  void Add(const RunRecord& run) { EXPECT_EQ(store_->AddRun(run).message, QString()); }
 
   QTemporaryDir folder_;
+  RecordLocation location_;
   std::unique_ptr<PostgresServer> server_;
   std::unique_ptr<RecordStore> store_;
 };
@@ -84,15 +90,14 @@ TEST_P(RecordStores, KeepEveryFieldAsGiven) {
     EXPECT_EQ(fetched.items[i].impedanceOhms, want.impedanceOhms);
   }
 
-  ProgramChange change;
-  change.time = SampleTime(1);
-  change.operatorName = "Ines";
-  change.station = "bench-1";
-  change.tester = runs[0].tester;
-  change.action = "upload";
-  change.programsSent = {runs[0].settings, runs[1].settings, runs[2].settings};
-  change.programsEchoed = {runs[0].settings, runs[2].settings};
-  change.version = "1.1.0";
+  ProgramChange change{.time = SampleTime(1),
+                       .operatorName = "Ines",
+                       .station = "bench-1",
+                       .tester = runs[0].tester,
+                       .action = "upload",
+                       .programsSent = {runs[0].settings, runs[1].settings, runs[2].settings},
+                       .programsEchoed = {runs[0].settings, runs[2].settings},
+                       .version = "1.1.0"};
   ProgramChange later = change;
   later.id = QUuid::createUuid();
   later.station = "bench-2";
@@ -186,13 +191,13 @@ TEST_P(RecordStores, StatsPerProgram) {
   EXPECT_EQ(store_->ImpedanceHistogram({}, 0, 50, 5).items, (std::vector<qint64>{2, 1, 1, 1, 2}));
 }
 
+std::string KindName(const ::testing::TestParamInfo<RecordLocation::Kind>& info) {
+  return info.param == RecordLocation::Kind::Sqlite ? "SQLite" : "PostgreSQL";
+}
 INSTANTIATE_TEST_SUITE_P(, RecordStores,
                          ::testing::Values(RecordLocation::Kind::Sqlite,
                                            RecordLocation::Kind::Postgres),
-                         [](const auto& info) {
-                           return info.param == RecordLocation::Kind::Sqlite ? "SQLite"
-                                                                             : "PostgreSQL";
-                         });
+                         KindName);
 
 // The run ids on the server in the order they arrived there (a table only ever appended to
 // keeps its rows in that order).
@@ -212,49 +217,214 @@ QStringList ServerIds(const RecordLocation& where) {
   return ids;
 }
 
-TEST(PostgresStore, AnOutageLosesNothingAndSendsEveryRecordOnceInOrder) {
-  PostgresServer server;
-  if (!server.Error().isEmpty()) GTEST_SKIP() << server.Error().toStdString();
-  QTemporaryDir folder;
-  RecordLocation location = ParseRecordLocation(server.NewDatabase("line")).location;
-  location.localFile = folder.filePath("waiting.sqlite");
-  location.connectTimeoutS = 2;
-  OpenedStore opened = OpenRecordStore(location);
-  ASSERT_TRUE(opened.store) << opened.error.toStdString();
-  RecordStore& store = *opened.store;
+// The stores' rules on the server alone.
+class PostgresStore : public RecordStores {};
+
+TEST_P(PostgresStore, AnOutageLosesNothingAndSendsEveryRecordOnceInOrder) {
   QStringList added;
   const auto add = [&](StoreOutcome expected) {
     const RunRecord run = SampleRun("E", 1, 50, RunOutcome::Pass, SampleTime(int(added.size())));
     added << run.id.toString(QUuid::WithoutBraces);
-    const StoreResult result = store.AddRun(run);
+    const StoreResult result = store_->AddRun(run);
     EXPECT_EQ(result.outcome, expected) << result.message.toStdString();
     return result.message;
   };
   add(StoreOutcome::Stored);
   add(StoreOutcome::Stored);
-  ASSERT_TRUE(server.Stop()) << server.Error().toStdString();
+  ASSERT_TRUE(server_->Stop()) << server_->Error().toStdString();
   const QString kept = add(StoreOutcome::KeptLocally);
-  EXPECT_TRUE(kept.contains(location.localFile) && kept.contains("not sent") &&
+  EXPECT_TRUE(kept.contains(location_.localFile) && kept.contains("not sent") &&
               kept.contains("cannot reach"))
       << kept.toStdString();
   add(StoreOutcome::KeptLocally);
-  EXPECT_EQ(store.Sync().outcome, StoreOutcome::Failed);
-  EXPECT_FALSE(store.Runs({}).ok());
+  EXPECT_EQ(store_->Sync().outcome, StoreOutcome::Failed);
+  EXPECT_FALSE(store_->Runs({}).ok());
   add(StoreOutcome::KeptLocally);
-  ASSERT_TRUE(server.Start()) << server.Error().toStdString();
+  ASSERT_TRUE(server_->Start()) << server_->Error().toStdString();
   // The next record goes after the ones that waited.
   add(StoreOutcome::Stored);
-  EXPECT_EQ(ServerIds(location), added);
+  EXPECT_EQ(ServerIds(location_), added);
   int sent = -1;
-  EXPECT_EQ(store.Sync(&sent).outcome, StoreOutcome::Stored);
+  EXPECT_EQ(store_->Sync(&sent).outcome, StoreOutcome::Stored);
   EXPECT_EQ(sent, 0);
+  QString why;
   // A batch sent again (the server committed, the mark was lost) changes nothing there.
-  ASSERT_TRUE(QSqlQuery(SqliteStore::Open(location.localFile, 1000, &opened.error)->Database())
+  ASSERT_TRUE(QSqlQuery(SqliteStore::Open(location_.localFile, 1000, &why)->Database())
                   .exec("UPDATE runs SET sent = 0"));
-  EXPECT_EQ(store.Sync(&sent).outcome, StoreOutcome::Stored);
+  EXPECT_EQ(store_->Sync(&sent).outcome, StoreOutcome::Stored);
   EXPECT_EQ(sent, 3);
-  EXPECT_EQ(ServerIds(location), added);
-  EXPECT_EQ(store.Runs({}).items.size(), std::size_t(added.size()));
+  EXPECT_EQ(ServerIds(location_), added);
+  EXPECT_EQ(store_->Runs({}).items.size(), std::size_t(added.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(, PostgresStore, ::testing::Values(RecordLocation::Kind::Postgres),
+                         KindName);
+
+// The SQLite file's faults: each fails clearly, with its reason, and loses nothing stored.
+class SqliteFile : public ::testing::Test {
+ protected:
+  std::unique_ptr<SqliteStore> Open(int busyTimeoutMs = 10000) {
+    return SqliteStore::Open(file_, busyTimeoutMs, &error_);
+  }
+  StoreResult AddOne(RecordStore& store) {
+    return store.AddRun(SampleRun("E-1", 1, 50, RunOutcome::Pass, SampleTime(0)));
+  }
+  // The message names the file and says why.
+  void ExpectNamed(const QString& message, const char* why) {
+    EXPECT_TRUE(message.contains(file_) && message.contains(why)) << message.toStdString();
+  }
+  QByteArray Bytes() const {
+    QFile file(file_);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  // Runs statements on the file through a connection of its own.
+  void Statements(const QStringList& sql) {
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
+      db.setDatabaseName(file_);
+      ASSERT_TRUE(db.open());
+      for (const QString& each : sql) ASSERT_TRUE(QSqlQuery(db).exec(each)) << each.toStdString();
+    }
+    QSqlDatabase::removeDatabase("raw");
+  }
+  QTemporaryDir folder_;
+  QString file_ = folder_.filePath("new/folder/records.sqlite");
+  QString error_;
+};
+
+TEST_F(SqliteFile, IsCreatedWithItsFolderInWriteAheadMode) {
+  auto store = Open();
+  ASSERT_TRUE(store) << error_.toStdString();
+  EXPECT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  QSqlQuery query(store->Database());
+  ASSERT_TRUE(query.exec("PRAGMA journal_mode") && query.next());
+  EXPECT_EQ(query.value(0).toString(), "wal");
+  ASSERT_TRUE(query.exec("PRAGMA synchronous") && query.next());
+  EXPECT_EQ(query.value(0).toInt(), 2);  // FULL
+}
+
+// Not a database, or one of a newer version: refused, untouched.
+TEST_F(SqliteFile, WhatItCannotUseIsRefusedUntouched) {
+  QDir().mkpath(QFileInfo(file_).path());
+  QFile text(file_);
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(text.write(QByteArray("time,dut\n").repeated(200)) > 0);
+  text.close();
+  for (const char* why : {"not a database", "newer version"}) {
+    const QByteArray before = Bytes();
+    EXPECT_FALSE(Open());
+    ExpectNamed(error_, why);
+    EXPECT_EQ(Bytes(), before);
+    QFile::remove(file_);
+    ASSERT_TRUE(Open());
+    Statements(
+        {"UPDATE schema_version SET version = version + 1", "PRAGMA wal_checkpoint(TRUNCATE)"});
+  }
+}
+
+// A file of an older version is brought up to date, its records kept.
+TEST_F(SqliteFile, AnOlderSchemaIsUpgradedKeepingItsRecords) {
+  ASSERT_EQ(AddOne(*Open()).outcome, StoreOutcome::Stored);
+  Statements({"UPDATE schema_version SET version = 1"});
+  auto store = Open();
+  ASSERT_TRUE(store) << error_.toStdString();
+  QString error;
+  EXPECT_EQ(SchemaVersion(store->Database(), &error), kSchemaVersion) << error.toStdString();
+  EXPECT_EQ(store->RunCount({}).items, std::vector<qint64>{1});
+}
+
+TEST_F(SqliteFile, ReadOnlyFailsWithTheReason) {
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(QFile::setPermissions(file_, QFile::ReadOwner | QFile::ReadGroup));
+  const WithoutPermissionOverride asOperator;
+  if (QFile probe(file_); probe.open(QIODevice::ReadWrite))
+    GTEST_SKIP() << "a read-only file stays writable here (wine run as root)";
+  auto store = Open();
+  const StoreResult result = store ? AddOne(*store) : StoreResult{StoreOutcome::Failed, error_};
+  EXPECT_EQ(result.outcome, StoreOutcome::Failed);
+  ExpectNamed(result.message, "readonly");
+}
+
+// An export that can no longer read its records fails with the reason, never as a short
+// success.
+TEST_F(SqliteFile, AnExportThatCannotReadSaysWhy) {
+  auto store = Open();
+  ASSERT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  Statements({"DROP TABLE runs"});
+  ExpectNamed(EachRun(*store, {}, [](const RunRecord&) { return QString(); }), "runs");
+}
+
+TEST_F(SqliteFile, LockedByAnotherWriterWaitsThenFails) {
+  auto store = Open(200);
+  auto other = Open();
+  QSqlQuery hold(other->Database());
+  ASSERT_TRUE(hold.exec("BEGIN EXCLUSIVE"));
+  const StoreResult locked = AddOne(*store);
+  EXPECT_EQ(locked.outcome, StoreOutcome::Failed);
+  ExpectNamed(locked.message, "locked");
+  ASSERT_TRUE(hold.exec("ROLLBACK"));
+  EXPECT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  EXPECT_EQ(store->Runs({}).items.size(), 1u);
+}
+
+#ifndef _WIN32
+TEST_F(SqliteFile, FullDiskFailsWithTheReasonAndKeepsWhatWasStored) {
+  const QString mount = folder_.filePath("disk");
+  const FullDisk disk(mount, "1m");
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  file_ = mount + "/records.sqlite";
+  auto store = Open();
+  ASSERT_TRUE(store) << error_.toStdString();
+  ASSERT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
+  disk.Fill();
+  StoreResult full{StoreOutcome::Stored, {}};
+  // The log's last page may still take a record or two.
+  for (int i = 0; i < 100 && full.outcome != StoreOutcome::Failed; ++i) full = AddOne(*store);
+  EXPECT_EQ(full.outcome, StoreOutcome::Failed);
+  ExpectNamed(full.message, "full");
+  store.reset();
+  QFile::remove(mount + "/filler");
+  EXPECT_GE(Open()->Runs({}).items.size(), 1u);
+}
+#endif
+
+// Other benches write the file as processes of their own (the writer prints each id once stored);
+// every record reported stored is there, whole, even from a writer killed in the middle of a
+// series.
+TEST_F(SqliteFile, OtherProcessesWritingLoseNoRecord) {
+  ASSERT_TRUE(Open());
+  QProcess first, second, killed;
+  for (QProcess* writer : {&first, &second}) writer->start(RECORDS_WRITER, {file_, "150"});
+  killed.start(RECORDS_WRITER, {file_, "0"});  // until killed
+  QByteArray output;
+  while (output.count('\n') < 40 && killed.waitForReadyRead(60000))
+    output += killed.readAllStandardOutput();
+  killed.kill();  // SIGKILL, most likely in the middle of a record
+  ASSERT_TRUE(killed.waitForFinished(60000));
+  output += killed.readAllStandardOutput();
+  for (QProcess* writer : {&first, &second}) {
+    ASSERT_TRUE(writer->waitForFinished(120000));
+    EXPECT_EQ(writer->exitCode(), 0) << writer->readAllStandardError().toStdString();
+    const QByteArray ids = writer->readAllStandardOutput();
+    EXPECT_EQ(ids.count('\n'), 150);
+    output += ids;
+  }
+  std::set<QString> printed;
+  for (const QByteArray& id : output.simplified().split(' ')) printed.insert(QString(id));
+  ASSERT_GE(printed.size(), 340u);
+  auto store = Open();
+  QSqlQuery check(store->Database());
+  ASSERT_TRUE(check.exec("PRAGMA integrity_check") && check.next());
+  EXPECT_EQ(check.value(0).toString(), "ok");
+  std::set<QString> stored;
+  for (const RunRecord& run : store->Runs({}).items) {
+    stored.insert(run.id.toString(QUuid::WithoutBraces));
+    EXPECT_EQ(run.impedanceOhms, 42.5);
+    EXPECT_EQ(run.ended, run.started.addSecs(3));
+  }
+  // At most the one being written when killed is more.
+  EXPECT_TRUE(std::includes(stored.begin(), stored.end(), printed.begin(), printed.end()));
+  EXPECT_LE(stored.size(), printed.size() + 1);
 }
 
 }  // namespace

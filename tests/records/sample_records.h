@@ -12,20 +12,21 @@ inline QDateTime SampleTime(int minutes) {
 // A finished run as a bench records it, with what the tests vary in front.
 inline RunRecord SampleRun(const QString& dut, int program, std::optional<double> ohms,
                            RunOutcome outcome, const QDateTime& started) {
-  RunRecord run{.started = started,
-                .ended = started.addSecs(3),
-                .dut = dut,
-                .operatorName = "Ines",
-                .station = "bench-1",
-                .tester = {"FT1234", "T-0042", "2.10", "2026-03-01", false},
-                .settings = {.number = std::int16_t(program),
-                             .currentIndex = 3,
-                             .frequencyIndex = 5,
-                             .pulseWidthUs = 250,
-                             .durationSeconds = 30,
-                             .mode = TestMode::Duration},
-                .impedanceOhms = ohms,
-                .outcome = outcome,
-                .version = "1.1.0"};
+  RunRecord run;
+  run.started = started;
+  run.ended = started.addSecs(3);
+  run.dut = dut;
+  run.operatorName = "Ines";
+  run.station = "bench-1";
+  run.tester = {"FT1234", "T-0042", "2.10", "2026-03-01", false};
+  run.settings.number = std::int16_t(program);
+  run.settings.currentIndex = 3;
+  run.settings.frequencyIndex = 5;
+  run.settings.pulseWidthUs = 250;
+  run.settings.durationSeconds = 30;
+  run.settings.mode = TestMode::Duration;
+  run.impedanceOhms = ohms;
+  run.outcome = outcome;
+  run.version = "1.1.0";
   return run;
 }
