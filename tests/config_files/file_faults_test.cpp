@@ -249,23 +249,21 @@ TEST_F(FileFaults, ALockThatNamesNoLiveProcessIsTakenOver) {
       {"", now, namesNobody},
       {"garbage\n", now.addMSecs(-file_access::kAbandonedLockAgeMs / 2), namesNobody},
       {live, now.addSecs(-3600), namesUs}};
-  for (const auto& [content, written, refusal] : cases) {
+  const auto writeLock = [&lockFile](const QByteArray& content, const QDateTime& written) {
     WriteAll(lockFile, content);
     QFile lock(lockFile);
-    ASSERT_TRUE(lock.open(QIODevice::Append) &&
-                lock.setFileTime(written, QFileDevice::FileModificationTime));
-    lock.close();
+    return lock.open(QIODevice::Append) &&
+           lock.setFileTime(written, QFileDevice::FileModificationTime);
+  };
+  for (const auto& [content, written, refusal] : cases) {
+    ASSERT_TRUE(writeLock(content, written));
     EXPECT_EQ(file_access::FileLock(Path("p.vap")).Acquire(300),
               refusal.isEmpty() ? refusal : refusal + " (waited 300 ms).");
     EXPECT_EQ(QFile::remove(lockFile), !refusal.isEmpty());
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
   }
   // The window's save of one program takes its lock the same way.
-  WriteAll(lockFile, "");
-  QFile stale(lockFile);
-  ASSERT_TRUE(stale.open(QIODevice::Append) &&
-              stale.setFileTime(now.addSecs(-3600), QFileDevice::FileModificationTime));
-  stale.close();
+  ASSERT_TRUE(writeLock("", now.addSecs(-3600)));
   EXPECT_TRUE(SaveProgramToFile(model_, 0, Path("p.vap"), true).ok);
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"p.vap"});
 }

@@ -49,16 +49,15 @@ QStringList Duts(RecordStore& store, const RecordFilter& filter) {
 class RecordStores : public ::testing::TestWithParam<RecordLocation::Kind> {
  protected:
   void SetUp() override {
-    RecordLocation& location = location_;
-    location.file = folder_.filePath("records.sqlite");
-    location.connectTimeoutS = 2;
+    location_.file = folder_.filePath("records.sqlite");
+    location_.connectTimeoutS = 2;
     if (GetParam() == RecordLocation::Kind::Postgres) {
       server_ = std::make_unique<PostgresServer>();
       if (!server_->Error().isEmpty()) GTEST_SKIP() << server_->Error().toStdString();
-      location = ParseRecordLocation(server_->NewDatabase("line")).location;
-      location.localFile = folder_.filePath("waiting.sqlite");
+      location_ = ParseRecordLocation(server_->NewDatabase("line")).location;
+      location_.localFile = folder_.filePath("waiting.sqlite");
     }
-    OpenedStore opened = OpenRecordStore(location);
+    OpenedStore opened = OpenRecordStore(location_);
     ASSERT_TRUE(opened.store) << opened.error.toStdString();
     store_ = std::move(opened.store);
   }
@@ -277,15 +276,11 @@ class SqliteFile : public ::testing::Test {
     QFile file(file_);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
-  // Runs statements on the file through a connection of its own.
+  // Runs statements on the file through a store's connection of its own.
   void Statements(const QStringList& sql) {
-    {
-      QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
-      db.setDatabaseName(file_);
-      ASSERT_TRUE(db.open());
-      for (const QString& each : sql) ASSERT_TRUE(QSqlQuery(db).exec(each)) << each.toStdString();
-    }
-    QSqlDatabase::removeDatabase("raw");
+    const auto store = Open();
+    for (const QString& each : sql)
+      ASSERT_TRUE(QSqlQuery(store->Database()).exec(each)) << each.toStdString();
   }
   QTemporaryDir folder_;
   QString file_ = folder_.filePath("new/folder/records.sqlite");
@@ -316,7 +311,6 @@ TEST_F(SqliteFile, WhatItCannotUseIsRefusedUntouched) {
     ExpectNamed(error_, why);
     EXPECT_EQ(Bytes(), before);
     QFile::remove(file_);
-    ASSERT_TRUE(Open());
     Statements(
         {"UPDATE schema_version SET version = version + 1", "PRAGMA wal_checkpoint(TRUNCATE)"});
   }
