@@ -9,15 +9,12 @@
 #include <QRegularExpression>
 
 #include <sys/stat.h>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <tuple>
 #include <vector>
 #ifndef _WIN32
-#include <sys/socket.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -176,42 +173,42 @@ TEST_F(FileFaults, ASaveNamesWhatItCannotReplaceAndLeavesItAsItWas) {
   ASSERT_TRUE(QFile::setPermissions(Path("locked.vap"), QFile::ReadOwner | QFile::ReadGroup));
   // the target, the cause its refusal names, whether root's override is withdrawn
   std::vector<std::tuple<QString, QString, bool>> targets = {
-      {Path("folder.vap"), "a folder", false},
-      {Path("locked.vap"), "the file is read-only", false},
-      {Path("none/p.vap"), "does not exist", true}};
+      {"folder.vap", "a folder", false},
+      {"locked.vap", "the file is read-only", false},
+      {"none/p.vap", "does not exist", true}};
 #ifndef _WIN32
-  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.vap")).constData(), 0644), 0);
-  sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-  std::strncpy(address.sun_path, QFile::encodeName(Path("socket.vap")).constData(),
-               sizeof(address.sun_path) - 1);
-  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ::close(sock);  // the socket's file stays
+  const auto node = [this](const char* name, mode_t mode, dev_t device = 0) {
+    return ::mknod(QFile::encodeName(Path(name)).constData(), mode, device) == 0;
+  };
+  ASSERT_TRUE(node("fifo.vap", S_IFIFO | 0644) && node("socket.vap", S_IFSOCK | 0644));
   // Windows ignores a folder's read-only mark.
   QDir().mkdir(Path("ro"));
   ASSERT_TRUE(QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner));
-  targets.insert(targets.end(), {{Path("fifo.vap"), "a FIFO", false},
-                                 {Path("socket.vap"), "a socket", false},
-                                 {Path("ro/p.vap"), "is read-only", true}});
+  targets.insert(targets.end(), {{"fifo.vap", "a FIFO", false},
+                                 {"socket.vap", "a socket", false},
+                                 {"ro/p.vap", "is read-only", true}});
   // A copy of the null device, where the suite may make one.
-  if (::mknod(QFile::encodeName(Path("null.vap")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0)
-    targets.emplace_back(Path("null.vap"), "a device", false);
+  if (node("null.vap", S_IFCHR | 0666, makedev(1, 3)))
+    targets.emplace_back("null.vap", "a device", false);
 #else
   targets.emplace_back("NUL", "a device", false);
 #endif
-  for (const auto& [target, cause, asOperator] : targets) {
+  const auto identity = [](const QString& file) {
+    struct stat st {};
+    ::stat(QFile::encodeName(file).constData(), &st);
+    return std::tuple(st.st_mode, st.st_ino);
+  };
+  for (const auto& [name, cause, asOperator] : targets) {
+    const QString target = name == "NUL" ? name : Path(name);
     std::optional<WithoutPermissionOverride> operatorOnly;
     if (asOperator) operatorOnly.emplace();
-    for (const auto& [name, save] : kSaves) {
-      SCOPED_TRACE(target.toStdString() + " " + name);
-      struct stat before {
-      }, after{};
-      ::stat(QFile::encodeName(target).constData(), &before);
+    for (const auto& [saveName, save] : kSaves) {
+      SCOPED_TRACE(target.toStdString() + " " + saveName);
+      const auto before = identity(target);
       const QString error = save(model_, target);
       EXPECT_TRUE(error.contains(cause)) << error.toStdString();
-      ::stat(QFile::encodeName(target).constData(), &after);
-      EXPECT_EQ(std::tuple(after.st_mode, after.st_ino), std::tuple(before.st_mode, before.st_ino));
-      EXPECT_TRUE(target != Path("locked.vap") || ReadAll(target) == kOld);
+      EXPECT_EQ(identity(target), before);
+      EXPECT_TRUE(name != "locked.vap" || ReadAll(target) == kOld);
     }
   }
 }
