@@ -133,31 +133,28 @@ TEST_F(FileFaults, TheReplacedFileKeepsItsOwnerGroupAndMode) {
   ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0777), 0);
   const QString file = Path("shared.vap");
   const QString lost = file + " was saved, but could not keep its owner 64322 (now 64321)";
-  const struct {
-    bool asUser;  // else as root
-    uid_t owner, ownerAfter;
-    gid_t group, groupAfter;
-    mode_t mode;
-    QString notes;
-  } cases[] = {{false, 4321, 4321, 8765, 8765, 0640, ""},
-               {true, kTestUser, kTestUser, kSharedGroup, kSharedGroup, 0660, ""},
-               {true, kTestUser, kTestUser, kSharedGroup, kSharedGroup, 02664, ""},
-               {true, kOtherUser, kTestUser, kSharedGroup, kSharedGroup, 0664, lost + "."},
-               {true, kOtherUser, kTestUser, kForeignGroup, kTestUsersGroup, 0646,
-                lost + ", group 64333 (now 64331)."}};
+  // as the test user (else as root), the owner before and after, the group before and after, the
+  // mode, the notes
+  const std::tuple<bool, uid_t, uid_t, gid_t, gid_t, mode_t, QString> cases[] = {
+      {false, 4321, 4321, 8765, 8765, 0640, ""},
+      {true, kTestUser, kTestUser, kSharedGroup, kSharedGroup, 0660, ""},
+      {true, kTestUser, kTestUser, kSharedGroup, kSharedGroup, 02664, ""},
+      {true, kOtherUser, kTestUser, kSharedGroup, kSharedGroup, 0664, lost + "."},
+      {true, kOtherUser, kTestUser, kForeignGroup, kTestUsersGroup, 0646,
+       lost + ", group 64333 (now 64331)."}};
   const QByteArray path = QFile::encodeName(file);
   for (const auto& [name, save] : kSaves) {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(std::string(name) + ", owner " + std::to_string(c.owner));
+    for (const auto& [asUser, owner, ownerAfter, group, groupAfter, mode, notes] : cases) {
+      SCOPED_TRACE(std::string(name) + ", owner " + std::to_string(owner));
       WriteAll(file, kOld);
-      ASSERT_EQ(::chown(path.constData(), c.owner, c.group), 0);
-      ASSERT_EQ(::chmod(path.constData(), c.mode), 0);
-      EXPECT_EQ(InChild(c.asUser, [&, save = save] { return save(model_, file); }), "|" + c.notes);
+      ASSERT_EQ(::chown(path.constData(), owner, group), 0);
+      ASSERT_EQ(::chmod(path.constData(), mode), 0);
+      EXPECT_EQ(InChild(asUser, [&, save = save] { return save(model_, file); }), "|" + notes);
       EXPECT_NE(ReadAll(file), kOld);
       struct stat st {};
       ASSERT_EQ(::stat(path.constData(), &st), 0);
       EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777),
-                std::tuple(c.ownerAfter, c.groupAfter, c.mode));
+                std::tuple(ownerAfter, groupAfter, mode));
       QFile::remove(file);
     }
   }

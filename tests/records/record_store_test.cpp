@@ -124,22 +124,17 @@ TEST_P(RecordStores, KeepEveryFieldAsGiven) {
 }
 
 TEST_P(RecordStores, FilterNewestFirst) {
-  const struct {
-    QString dut;
-    int program;
-    RunOutcome outcome;
-    QString station, tester;
-  } rows[] = {{"A-100", 1, RunOutcome::Pass, "bench-1", "T-1"},
-              {"A-101", 2, RunOutcome::Fail, "bench-2", "T-1"},
-              {"a-102", 1, RunOutcome::Pass, "bench-1", "T-2"},
-              {"B-100", 3, RunOutcome::Error, "bench-2", "T-2"},
-              {"A_10%", 1, RunOutcome::Stopped, "bench-1", "T-1"},
-              {"A-1", 2, RunOutcome::Pass, "bench-3", "T-3"}};
+  using R = RunOutcome;
+  const std::tuple<QString, int, RunOutcome, QString, QString> rows[] = {
+      // DUT, program, outcome, station, tester
+      {"A-100", 1, R::Pass, "bench-1", "T-1"},    {"A-101", 2, R::Fail, "bench-2", "T-1"},
+      {"a-102", 1, R::Pass, "bench-1", "T-2"},    {"B-100", 3, R::Error, "bench-2", "T-2"},
+      {"A_10%", 1, R::Stopped, "bench-1", "T-1"}, {"A-1", 2, R::Pass, "bench-3", "T-3"}};
   int minute = 0;
-  for (const auto& row : rows) {
-    RunRecord run = SampleRun(row.dut, row.program, 50, row.outcome, SampleTime(minute++));
-    run.station = row.station;
-    run.tester.testerSerial = row.tester;
+  for (const auto& [dut, program, outcome, station, tester] : rows) {
+    RunRecord run = SampleRun(dut, program, 50, outcome, SampleTime(minute++));
+    run.station = station;
+    run.tester.testerSerial = tester;
     Add(run);
   }
   const std::pair<RecordFilter, QStringList> cases[] = {
