@@ -273,12 +273,12 @@ TEST_F(FileFaults, TwoProgramsSavingOneFileLoseNothing) {
     ASSERT_TRUE(child->waitForFinished(60000));
     EXPECT_EQ(child->exitCode(), 0) << child->readAllStandardError().toStdString();
   }
-  const modINIReadWrite::IniLoad load = modINIReadWrite::LoadIniFile(file);
-  ASSERT_TRUE(load.document) << load.error.toStdString();
-  for (const QString section : {"Program1", "Program3"}) {
-    EXPECT_EQ(load.document->Value(section, "Pass"), "140") << section.toStdString();
-    EXPECT_TRUE(load.document->Value(section, "Fail")) << section.toStdString();
-  }
+  const QByteArray saved = ReadAll(file);
+  for (const char* n : {"1", "3"})
+    EXPECT_TRUE(saved.contains("[Program" + QByteArray(n) +
+                               "]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=200\r\nMode=2\r\n"
+                               "Duration=30\r\nPass=140\r\nFail=1000\r\n"))
+        << saved.toStdString();
 }
 
 }  // namespace

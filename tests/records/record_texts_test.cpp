@@ -30,11 +30,9 @@ TEST(RecordLocation, ParsesFilesAndServers) {
       {"/data/line.sqlite", "/tmp/env.sqlite", "sqlite /data/line.sqlite"},
       {"postgresql://qa@db1/line", {}, "postgres qa@db1:5432/line " + home},
       {"", "postgresql://qa@db1:6543/line", "postgres qa@db1:6543/line " + home}};
+  qunsetenv("VELD32_RECORDS");
   for (const auto& [value, environment, named] : cases) {
-    if (environment.isNull())
-      qunsetenv("VELD32_RECORDS");
-    else
-      qputenv("VELD32_RECORDS", environment.toUtf8());
+    if (!environment.isNull()) qputenv("VELD32_RECORDS", environment.toUtf8());
     const ParsedLocation parsed = ParseRecordLocation(value);
     qunsetenv("VELD32_RECORDS");
     EXPECT_EQ(parsed.error, QString());
