@@ -19,12 +19,8 @@ inline RunRecord SampleRun(const QString& dut, int program, std::optional<double
   run.operatorName = "Ines";
   run.station = "bench-1";
   run.tester = {"FT1234", "T-0042", "2.10", "2026-03-01", false};
-  run.settings.number = std::int16_t(program);
-  run.settings.currentIndex = 3;
-  run.settings.frequencyIndex = 5;
-  run.settings.pulseWidthUs = 250;
-  run.settings.durationSeconds = 30;
-  run.settings.mode = TestMode::Duration;
+  // program, current and frequency positions, pulse width, duration, mode, pass and fail limits
+  run.settings = {std::int16_t(program), 3, 5, 250, 30, 0, TestMode::Duration, 150, 1000};
   run.impedanceOhms = ohms;
   run.outcome = outcome;
   run.version = "1.1.0";
