@@ -11,17 +11,13 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments();
   if (args.size() != 4) return 2;
-  const int index = args[2].toInt();
   TestProgramsModel model(QLocale::c());
   model.StartUp();
-  for (int i = 1; i <= args[3].toInt(); ++i) {
-    model.SetBoxText(index, ProgramBox::PassOhms, QString::number(100 + i));
-    const program_files::Outcome saved =
-        program_files::SaveProgramToFile(model, index, args[1], false);
-    if (!saved.ok) {
-      QTextStream(stderr) << saved.error << '\n';
-      return 1;
-    }
+  QString error;
+  for (int i = 1; error.isEmpty() && i <= args[3].toInt(); ++i) {
+    model.SetBoxText(args[2].toInt(), ProgramBox::PassOhms, QString::number(100 + i));
+    error = program_files::SaveProgramToFile(model, args[2].toInt(), args[1], false).error;
   }
-  return 0;
+  QTextStream(stderr) << error;
+  return error.isEmpty() ? 0 : 1;
 }

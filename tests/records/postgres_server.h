@@ -10,19 +10,20 @@
 class PostgresServer {
  public:
   PostgresServer();
-  ~PostgresServer();
-  PostgresServer(const PostgresServer&) = delete;
-  PostgresServer& operator=(const PostgresServer&) = delete;
+  ~PostgresServer() { Stop(); }
+  Q_DISABLE_COPY_MOVE(PostgresServer)
 
   const QString& Error() const { return error_; }
   // Stops and starts the running cluster (an outage); false, with Error(), when it could not.
-  bool Stop();
+  bool Stop() { return !running_ || !(running_ = !Run({"-m", "fast", "-w", "stop"})); }
   bool Start();
   // A new, empty database: its records location "postgresql://postgres@127.0.0.1:PORT/NAME".
   QString NewDatabase(const QString& name);
 
  private:
-  bool Run(const QString& tool, const QStringList& arguments);
+  // Runs one of the server's tools on the cluster (the data folder is given); false, with
+  // Error(), when it failed.
+  bool Run(QStringList arguments, const QString& tool = "pg_ctl");
 
   QTemporaryDir folder_;
   QString bin_;

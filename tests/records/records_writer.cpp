@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "records/record_location.h"
 #include "tests/records/sample_records.h"
@@ -10,24 +11,16 @@
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc != 3) return 2;
-  const ParsedLocation parsed = ParseRecordLocation(QString::fromLocal8Bit(argv[1]));
-  OpenedStore opened = OpenRecordStore(parsed.location);
-  if (!opened.store) {
-    std::fprintf(stderr, "%s\n", qPrintable(opened.error));
-    return 1;
-  }
+  OpenedStore opened = OpenRecordStore(ParseRecordLocation(app.arguments()[1]).location);
+  QString error = opened.error;
   const int count = std::atoi(argv[2]);
-  for (int i = 0; count == 0 || i < count; ++i) {
-    const RunRecord run =
-        SampleRun(QStringLiteral("writer-%1").arg(QCoreApplication::applicationPid()), 1, 42.5,
-                  RunOutcome::Pass, SampleTime(i));
-    const StoreResult result = opened.store->AddRun(run);
-    if (result.outcome != StoreOutcome::Stored) {
-      std::fprintf(stderr, "%s\n", qPrintable(result.message));
-      return 1;
-    }
-    std::printf("%s\n", qPrintable(run.id.toString(QUuid::WithoutBraces)));
+  for (int i = 0; opened.store && error.isEmpty() && (count == 0 || i < count); ++i) {
+    const RunRecord run = SampleRun(QStringLiteral("writer-%1").arg(app.applicationPid()), 1, 42.5,
+                                    RunOutcome::Pass, SampleTime(i));
+    error = opened.store->AddRun(run).message;
+    if (error.isEmpty()) std::printf("%s\n", qPrintable(run.id.toString(QUuid::WithoutBraces)));
     std::fflush(stdout);
   }
-  return 0;
+  std::fprintf(stderr, "%s", qPrintable(error));
+  return error.isEmpty() ? 0 : 1;
 }

@@ -4,6 +4,11 @@
 
 #include "records/production_record.h"
 
+// Minutes after a fixed UTC morning.
+inline QDateTime SampleTime(int minutes) {
+  return QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC).addSecs(60 * minutes);
+}
+
 // A finished run as a bench records it, with what the tests vary in front.
 inline RunRecord SampleRun(const QString& dut, int program, std::optional<double> ohms,
                            RunOutcome outcome, const QDateTime& started) {
@@ -11,22 +16,13 @@ inline RunRecord SampleRun(const QString& dut, int program, std::optional<double
   run.started = started;
   run.ended = started.addSecs(3);
   run.dut = dut;
-  run.operatorName = QStringLiteral("Ines");
-  run.station = QStringLiteral("bench-1");
-  run.tester = {QStringLiteral("FT1234"), QStringLiteral("T-0042"), QStringLiteral("2.10"),
-                QStringLiteral("2026-03-01"), false};
-  run.settings.number = std::int16_t(program);
-  run.settings.currentIndex = 3;
-  run.settings.frequencyIndex = 5;
-  run.settings.pulseWidthUs = 250;
-  run.settings.durationSeconds = 30;
-  run.settings.mode = TestMode::Duration;
+  run.operatorName = "Ines";
+  run.station = "bench-1";
+  run.tester = {"FT1234", "T-0042", "2.10", "2026-03-01", false};
+  // program, current and frequency positions, pulse width, duration, mode, pass and fail limits
+  run.settings = {std::int16_t(program), 3, 5, 250, 30, 0, TestMode::Duration, 150, 1000};
   run.impedanceOhms = ohms;
   run.outcome = outcome;
-  run.version = QStringLiteral("1.1.0");
+  run.version = "1.1.0";
   return run;
-}
-
-inline QDateTime SampleTime(int minutes) {
-  return QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC).addSecs(60 * minutes);
 }

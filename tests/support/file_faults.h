@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QString>
 #include <QStringList>
 
 #include <sys/mount.h>
@@ -15,23 +13,17 @@
 // fails with EFBIG, as a full disk fails one with ENOSPC, whatever code does the writing.
 class WriteLimit {
  public:
-  explicit WriteLimit(rlim_t bytes) {
+  explicit WriteLimit(rlim_t bytes) : previous_(std::signal(SIGXFSZ, SIG_IGN)) {
     ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
+    const rlimit limited{bytes, saved_.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &limited);
   }
-  ~WriteLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-  WriteLimit(const WriteLimit&) = delete;
-  WriteLimit& operator=(const WriteLimit&) = delete;
+  ~WriteLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_), std::signal(SIGXFSZ, previous_); }
+  Q_DISABLE_COPY_MOVE(WriteLimit)
 
  private:
+  void (*previous_)(int);
   rlimit saved_{};
-  void (*previous_)(int) = SIG_DFL;
 };
 
 // A small tmpfs (of `size`, as mount takes it) mounted on `folder` and filled up to the last
@@ -39,34 +31,27 @@ class WriteLimit {
 class FullDisk {
  public:
   explicit FullDisk(const QString& folder, const char* size = "64k") : folder_(folder) {
-    QDir().mkpath(folder);
-    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
-                                           0, (QByteArray("size=") + size).constData()) == 0;
+    mounted_ = QDir().mkpath(folder) && ::geteuid() == 0 &&
+               ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0,
+                       (QByteArray("size=") + size).constData()) == 0;
   }
   ~FullDisk() {
     if (mounted_) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
   }
-  FullDisk(const FullDisk&) = delete;
-  FullDisk& operator=(const FullDisk&) = delete;
+  Q_DISABLE_COPY_MOVE(FullDisk)
 
   bool Mounted() const { return mounted_; }
-  // Takes every free byte that is left.
+  // Takes every free byte that is left, in ever smaller blocks.
   void Fill() const {
-    QFile filler(folder_ + QStringLiteral("/filler"));
+    QFile filler(folder_ + "/filler");
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return;
-    const QByteArray block(512, 'x');
-    while (filler.write(block) == block.size()) {
-    }
-    for (int size = 256; size > 0; size /= 2) {
-      while (filler.write(block.left(size)) == size) {
-      }
-    }
+    for (int size = 512; size > 0; size /= 2)
+      while (filler.write(QByteArray(size, 'x')) == size) continue;
   }
   // The files in the folder besides the filler.
   QStringList Files() const {
     QStringList files = QDir(folder_).entryList(QDir::Files | QDir::Hidden);
-    files.removeAll(QStringLiteral("filler"));
-    return files;
+    return files.removeAll("filler"), files;
   }
 
  private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 // While alive, the calling thread lacks the rights to override file permissions, so that a
 // read-only file refuses writing and an unreadable one reading even to root, as they do to the
 // operator. Windows has no such override: a read-only file refuses every writer there, and this
@@ -11,15 +13,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <vector>
-
 // Ids that no account on a test machine is expected to have: a user, the group of its own, a
 // group it is a member of, and another user and group.
-inline constexpr uid_t kTestUser = 64321;
-inline constexpr uid_t kOtherUser = 64322;
-inline constexpr gid_t kTestUsersGroup = 64331;
-inline constexpr gid_t kSharedGroup = 64332;
-inline constexpr gid_t kForeignGroup = 64333;
+inline constexpr uid_t kTestUser = 64321, kOtherUser = 64322;
+inline constexpr gid_t kTestUsersGroup = 64331, kSharedGroup = 64332, kForeignGroup = 64333;
 
 // Makes the calling process (a child: there is no way back) kTestUser, in kTestUsersGroup and
 // a member of kSharedGroup. Root only; false when it could not.
@@ -31,8 +28,6 @@ inline bool BecomeTestUser() {
 class WithoutPermissionOverride {
  public:
   WithoutPermissionOverride() {
-    header_.version = _LINUX_CAPABILITY_VERSION_3;
-    header_.pid = 0;
     if (syscall(SYS_capget, &header_, saved_) != 0) return;
     __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
     reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
@@ -41,11 +36,10 @@ class WithoutPermissionOverride {
   ~WithoutPermissionOverride() {
     if (restore_) syscall(SYS_capset, &header_, saved_);
   }
-  WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
-  WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+  Q_DISABLE_COPY_MOVE(WithoutPermissionOverride)
 
  private:
-  __user_cap_header_struct header_{};
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
   __user_cap_data_struct saved_[2]{};
   bool restore_ = false;
 };
@@ -53,7 +47,6 @@ class WithoutPermissionOverride {
 class WithoutPermissionOverride {
  public:
   WithoutPermissionOverride() {}  // user-provided: a guard is not an unused variable
-  WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
-  WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+  Q_DISABLE_COPY_MOVE(WithoutPermissionOverride)
 };
 #endif
