@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -62,6 +63,26 @@ class EditorWindow : public ::testing::Test {
   ScriptedPrompts prompts;
   std::unique_ptr<frmTestOptions> form = std::make_unique<frmTestOptions>(driver, prompts);
 };
+
+// Laid out, every caption, control and box of a tab has a place of its own: none covers another.
+TEST_F(EditorWindow, NoControlOfATabCoversAnother) {
+  form->show();
+  for (int tab = 0; tab < Tabs()->count(); ++tab) {
+    Tabs()->setCurrentIndex(tab);
+    QWidget* page = Tabs()->widget(tab);
+    page->layout()->activate();
+    QList<QWidget*> shown = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    shown.removeIf([page](const QWidget* w) { return !w->isVisibleTo(page); });
+    ASSERT_GT(shown.size(), 8) << tab;
+    for (qsizetype a = 0; a < shown.size(); ++a) {
+      for (qsizetype b = a + 1; b < shown.size(); ++b) {
+        EXPECT_FALSE(shown[a]->geometry().intersects(shown[b]->geometry()))
+            << tab << ": " << shown[a]->objectName() << shown[a]->metaObject()->className() << " "
+            << shown[b]->objectName() << shown[b]->metaObject()->className();
+      }
+    }
+  }
+}
 
 // Each tab's controls show their own program, and follow the model: a current picked with the
 // keyboard narrows the width's slider and changes the derived charge, Single Measure disables
