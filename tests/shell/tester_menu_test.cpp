@@ -33,6 +33,7 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
     tester_->Tester().impedanceOhms = ohms;
     QAction& run = Action(QStringLiteral("menuRunTest%1").arg(index));
     ASSERT_TRUE(run.isEnabled());
+    EXPECT_TRUE(run.text().remove('&').endsWith(QString::number(index + 1))) << run.text();
     run.trigger();
     EXPECT_EQ(StatusCaption(), QStringLiteral("Running test %1…").arg(index + 1));
     ASSERT_TRUE(Logged(line));
