@@ -58,11 +58,12 @@ TEST(Verdict, JudgesByThePassAndFailLimits) {
                          "Running test 2… 00:05"}));
 }
 
-// Program 2 as the tester reports it, with the given limits, mode and duration.
+// A program (2 unless named) as the tester reports it, with the given limits, mode and duration.
 std::string ProgramReply(qint16 pass, qint16 fail, qint16 mode = 2, qint16 seconds = 30,
-                         qint16 hours = 0) {
+                         qint16 hours = 0, qint16 program = 2) {
   return "(MP1" +
-         ProgramFields({2, 1, 1, 200, seconds, hours, static_cast<TestMode>(mode), pass, fail}) +
+         ProgramFields(
+             {program, 1, 1, 200, seconds, hours, static_cast<TestMode>(mode), pass, fail}) +
          ")";
 }
 
@@ -129,6 +130,9 @@ TEST_F(TestRunTest, JudgesTheLastDataOfItsProgramByTheTestersLimits) {
        30000},
       {ProgramReply(150, 1000, 1, 90, 1), data, Verdict::Pass, 62.5, (3600 + 90) * 1000 + 30000},
       {ProgramReply(150, 1000, 2, 90, 1), data, Verdict::Pass, 62.5, 30000},
+      // Another program's values, come after its own, do not replace this test's limits.
+      {ProgramReply(150, 1000) + ProgramReply(50, 60, 2, 30, 0, 1), data, Verdict::Pass, 62.5,
+       30000},
   };
   for (const auto& [program, lastData, verdict, ohms, waitMs] : cases) {
     SCOPED_TRACE(program + " " + lastData);
