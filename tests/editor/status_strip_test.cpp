@@ -54,6 +54,9 @@ TEST(StatusStrip, OperatorClicksOpenAndCloseButTheLinksOwnChangesDoNot) {
   auto* error = strip.findChild<QLabel*>("lblErrorMessage");
   auto* lamp = strip.findChild<QWidget*>("shpStatus");
   ASSERT_TRUE(button && status && error && lamp && strip.findChild<QWidget*>("shpBorder"));
+  // The caption, the lamp and the button side by side, none over another.
+  EXPECT_FALSE(status->geometry().intersects(lamp->geometry()));
+  EXPECT_FALSE(lamp->geometry().intersects(button->geometry()));
 
   // What the operator sees: the lamp's fill (the button's face has the same colour), the
   // caption, the button and the message with its colour.
