@@ -52,10 +52,10 @@ TEST(Verdict, JudgesByThePassAndFailLimits) {
                          VerdictName(Verdict::BetweenLimits), VerdictName(Verdict::NoReading)}),
             QStringList({"pass", "fail", "between limits", "no reading"}));
   EXPECT_EQ(RunningCaption(2), "Running test 2…");
-  EXPECT_EQ(QStringList({RunningCaption(1, 724, 3600), RunningCaption(3, 7265, 7265),
-                         RunningCaption(2, 5, 0)}),
-            QStringList({"Running test 1… 12:04 of 60:00", "Running test 3… 121:05 of 121:05",
-                         "Running test 2… 00:05"}));
+  EXPECT_EQ(QStringList({RunningCaption(1, 759, 3600), RunningCaption(3, 7265, 7265),
+                         RunningCaption(2, 5, 0), RunningCaption(2, 0, 1)}),
+            QStringList({"Running test 1… 12:39 of 60:00", "Running test 3… 121:05 of 121:05",
+                         "Running test 2… 00:05", "Running test 2… 00:00 of 00:01"}));
 }
 
 // A program (2 unless named) as the tester reports it, with the given limits, mode and duration.
