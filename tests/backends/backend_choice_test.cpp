@@ -7,11 +7,16 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "backends/d2xx_library_backend.h"
+#include "device_link/ctlVELD32UsbComm.h"
+#ifdef VELD32_WITH_LIBFTDI
+#include "backends/libftdi_backend.h"
+#endif
 #include "tests/backends/fake_ftd2xx.h"
 
 using ::testing::HasSubstr;
@@ -144,5 +149,39 @@ TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) 
   loaded.backend.reset();
   EXPECT_EQ(fake.devices[0].log, "close;");  // nothing but the backend's closing reached it
 }
+
+#ifdef VELD32_WITH_LIBFTDI
+// The udev rule lets the user at the seat, or plugdev, open the tester on every bridge the
+// libftdi backend lists, keeps ModemManager away from its serial port, and touches no device
+// that does not describe itself as the tester.
+TEST(UdevRule, GrantsTheSeatAndPlugdevTheTesterAloneAndKeepsModemManagerAway) {
+  std::ifstream file(std::string(VELD32_SOURCE_DIR) + "/" + std::string(kUdevRuleSource));
+  std::string usbRule;
+  std::string ttyRule;
+  const std::regex product(R"re(ATTRS?\{product\}=="([^"]*)")re");
+  for (std::string line; std::getline(file, line);) {
+    if (!line.starts_with("SUBSYSTEM==")) continue;
+    std::smatch match;
+    EXPECT_TRUE(std::regex_search(line, match, product) &&
+                ctlVELD32UsbComm::IsTesterDescription(match[1].str()))
+        << line;
+    if (line.starts_with("SUBSYSTEM==\"usb\"")) usbRule = line;
+    if (line.starts_with("SUBSYSTEM==\"tty\"")) ttyRule = line;
+  }
+  std::vector<std::string> parts{"TAG+=\"uaccess\"",         "MODE=\"0660\"",
+                                 "GROUP=\"plugdev\"",        "ENV{ID_MM_DEVICE_IGNORE}=\"1\"",
+                                 "ATTR{idVendor}==\"0403\"", "ATTR{product}=="};
+  for (int id : kFtdiProductIds) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", id);
+    parts.push_back(text);
+    EXPECT_THAT(ttyRule, HasSubstr(text));
+  }
+  for (const std::string& part : parts) EXPECT_THAT(usbRule, HasSubstr(part));
+  for (const char* part :
+       {"ENV{ID_MM_DEVICE_IGNORE}=\"1\"", "ATTRS{idVendor}==\"0403\"", "ATTRS{product}=="})
+    EXPECT_THAT(ttyRule, HasSubstr(part));
+}
+#endif
 
 }  // namespace

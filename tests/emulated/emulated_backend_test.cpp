@@ -1,17 +1,25 @@
-// What the libftdi backend does with a device, through the real libftdi1 and libusb: listing,
-// opening and setting up, the data both ways, an unplug and a hung chip. What the emulator
-// cannot make happen (refused permissions, libusb listing in another order, leaks of libftdi's
-// own allocations) is in tests/backends/libftdi_backend_test.cpp over a hand-written libftdi.
+// What the libftdi backend does with a device, through the real libftdi1 and libusb over emulated
+// FT232R bridges: listing, opening and setting up, the data both ways, refusals, an unplug and a
+// hung chip. What the emulator cannot make happen WatchedLibftdi puts in front of the real
+// library: libusb refusing an open or a string read with each of libftdi's codes and errnos, and
+// a fresh libusb context listing the devices in another order than the long-lived one. It also
+// counts libftdi's contexts and list nodes, so that every test fails on a leak, a call on a
+// context freed (or never made) or a list freed after its context.
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <map>
 #include <memory>
+#include <optional>
 #include <regex>
+#include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -20,6 +28,109 @@
 #include "tests/emulated/emulated_ft232r.h"
 
 namespace {
+
+class WatchedLibftdi final : public LibftdiApi {
+ public:
+  // The next call refused, with libftdi's code (none when 0) and the errno it leaves.
+  struct Refusal {
+    int result = 0;
+    int err = 0;
+  };
+  Refusal refuseStrings;  // ftdi_usb_get_strings2
+  Refusal refuseOpen;     // ftdi_usb_open_dev
+  bool freshContextsReversed = false;
+  bool moved = false;  // every device plugged in elsewhere since
+  std::set<ftdi_context*> live;
+  int misuse = 0;  // calls on contexts never made or already freed
+  int nodes = 0;   // list nodes not yet freed
+
+  ftdi_context* New() override { return *live.insert(real_->New()).first; }
+  void Free(ftdi_context* f) override {
+    if (Use(f)) real_->Free(f);
+    live.erase(f);
+  }
+  int UsbFindAll(ftdi_context* f, ftdi_device_list** list, int vendor, int product) override {
+    if (!Use(f)) return -1;
+    if (longLived_ == nullptr) longLived_ = f;
+    const int found = real_->UsbFindAll(f, list, vendor, product);
+    for (ftdi_device_list* node = *list; node != nullptr; node = node->next) ++nodes;
+    if (freshContextsReversed && f != longLived_) {
+      ftdi_device_list* reversed = nullptr;
+      while (ftdi_device_list* node = *list) {
+        *list = node->next;
+        node->next = std::exchange(reversed, node);
+      }
+      *list = reversed;
+    }
+    listedOn_[*list] = f;
+    return found;
+  }
+  void ListFree(ftdi_device_list** list) override {
+    // libusb unrefs each device on the list's own context.
+    if (!Use(listedOn_[*list])) return;
+    listedOn_.erase(*list);
+    for (ftdi_device_list* node = *list; node != nullptr; node = node->next) --nodes;
+    real_->ListFree(list);
+  }
+  std::vector<std::uint8_t> UsbLocation(libusb_device* dev) override {
+    std::vector<std::uint8_t> location = real_->UsbLocation(dev);
+    if (moved) location.push_back(9);
+    return location;
+  }
+  int UsbGetStrings2(ftdi_context* f, libusb_device* dev, char* m, int mLen, char* d, int dLen,
+                     char* s, int sLen) override {
+    if (!Use(f)) return -1;
+    refusedErrno_.reset();
+    // On -11 libftdi returns without closing the device it opened to read the strings.
+    if (refuseStrings.result == -11) real_->UsbOpenDev(f, dev);
+    if (refuseStrings.result != 0) return Refused(refuseStrings);
+    return real_->UsbGetStrings2(f, dev, m, mLen, d, dLen, s, sLen);
+  }
+  int UsbOpenDev(ftdi_context* f, libusb_device* dev) override {
+    if (!Use(f)) return -1;
+    refusedErrno_.reset();
+    return refuseOpen.result != 0 ? Refused(refuseOpen) : real_->UsbOpenDev(f, dev);
+  }
+  int UsbClose(ftdi_context* f) override { return Use(f) ? real_->UsbClose(f) : -1; }
+  int SetLatencyTimer(ftdi_context* f, unsigned char ms) override {
+    return Use(f) ? real_->SetLatencyTimer(f, ms) : -1;
+  }
+  int SetBaudrate(ftdi_context* f, int baud) override {
+    return Use(f) ? real_->SetBaudrate(f, baud) : -1;
+  }
+  int SetLineProperty(ftdi_context* f, ftdi_bits_type bits, ftdi_stopbits_type stop,
+                      ftdi_parity_type parity) override {
+    return Use(f) ? real_->SetLineProperty(f, bits, stop, parity) : -1;
+  }
+  int SetBitmode(ftdi_context* f, unsigned char mask, unsigned char mode) override {
+    return Use(f) ? real_->SetBitmode(f, mask, mode) : -1;
+  }
+  int ReadData(ftdi_context* f, unsigned char* buf, int size) override {
+    return Use(f) ? real_->ReadData(f, buf, size) : -1;
+  }
+  int WriteData(ftdi_context* f, const unsigned char* buf, int size) override {
+    return Use(f) ? real_->WriteData(f, buf, size) : -1;
+  }
+  const char* GetErrorString(ftdi_context* f) override {
+    return Use(f) ? real_->GetErrorString(f) : "";
+  }
+  int SavedErrno() const override { return refusedErrno_ ? *refusedErrno_ : real_->SavedErrno(); }
+
+ private:
+  bool Use(ftdi_context* f) {
+    misuse += live.contains(f) ? 0 : 1;
+    return live.contains(f);
+  }
+  int Refused(Refusal& refusal) {
+    refusedErrno_ = refusal.err;
+    return std::exchange(refusal, {}).result;
+  }
+
+  std::shared_ptr<LibftdiApi> real_ = SystemLibftdi();
+  ftdi_context* longLived_ = nullptr;
+  std::map<ftdi_device_list*, ftdi_context*> listedOn_;
+  std::optional<int> refusedErrno_;
+};
 
 const std::string kProgram = "(MP11,5,3,09,0030,1,000,100,100,0100,0000,1000)";
 
@@ -35,47 +146,64 @@ EmulatedFt232r::Tester Answering(
   };
 }
 
-// The link over the libftdi backend, over the real libftdi1 and libusb, over the emulator.
-struct EmulatedLink {
-  EmulatedFt232r chips;
-  std::shared_ptr<LibftdiBackend> backend = std::make_shared<LibftdiBackend>();
-  std::unique_ptr<ctlVELD32UsbComm> link;
-  std::int32_t handle = -1;
+// The link over the libftdi backend, over the watched real libftdi1 and libusb, over the emulator.
+class EmulatedLink : public ::testing::Test {
+ protected:
+  // Whatever a test did, the backend frees all it took from libftdi and touches nothing freed.
+  void TearDown() override {
+    link.reset();
+    backend.reset();
+    EXPECT_EQ(std::tuple(api->live.size(), api->nodes, api->misuse), std::tuple(0u, 0, 0));
+  }
 
-  void Open() {
+  void Connect() {
     link = std::make_unique<ctlVELD32UsbComm>(backend);
     QObject::connect(link.get(), &ctlVELD32UsbComm::UsbConnected, [this](qint32 h) { handle = h; });
     link->SetPollingTimerInterval(5);
     link->OpenDevice();
+    ASSERT_TRUE(link->Connected()) << link->Status().message.toStdString();
   }
+
+  std::string Description(std::int32_t index) {
+    EXPECT_EQ(backend->FT_ListDevicesDescription(index, buffer.data()), FT_OK);
+    return buffer.data();
+  }
+
+  EmulatedFt232r chips;
+  std::shared_ptr<WatchedLibftdi> api = std::make_shared<WatchedLibftdi>();
+  std::shared_ptr<LibftdiBackend> backend = std::make_shared<LibftdiBackend>(api);
+  std::unique_ptr<ctlVELD32UsbComm> link;
+  std::int32_t handle = -1;
+  std::int32_t n = 0;
+  std::array<char, kDescriptionBufferSize> buffer{};
 };
 
-TEST(EmulatedFt232r, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfiguredAndReleased) {
-  EmulatedLink e;
-  const int other = e.chips.Plug({"FT232R USB UART", "A0000001", Answering()});
-  const int unnamed = e.chips.Plug({"", "A0000002", Answering()});
-  const int tester = e.chips.Plug({"VELD32", "A0000003", Answering()});
+// The open finds the adapter the listing described again by where it is plugged in, whatever
+// order a fresh enumeration has.
+TEST_F(EmulatedLink, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfiguredAndReleased) {
+  api->freshContextsReversed = true;
+  const int other = chips.Plug({"FT232R USB UART", "A0000001", Answering()});
+  const int unnamed = chips.Plug({"", "A0000002", Answering()});
+  const int tester = chips.Plug({"VELD32", "A0000003", Answering()});
   const std::string longName = std::string(50, 'a') + std::string(10, 'b');
-  e.chips.Plug({longName, "SERIAL-LONGER-THAN-15", Answering()});
+  const int longOne = chips.Plug({longName, "SERIAL-LONGER-THAN-15", Answering()});
 
-  e.Open();
-  ASSERT_TRUE(e.link->Connected()) << e.link->Status().message.toStdString();
+  Connect();
   // Listed while the link is open: each adapter's own strings, a description cut at 50 bytes
   // without its NUL, a USB serial number at 15 characters with it.
-  std::int32_t count = 0;
-  ASSERT_EQ(e.backend->FT_ListDevicesCount(count), FT_OK);
-  ASSERT_EQ(count, 4);
+  ASSERT_EQ(backend->FT_ListDevicesCount(n), FT_OK);
+  ASSERT_EQ(n, 4);
   std::vector<std::pair<std::string, std::string>> listed;
-  for (std::int32_t index = 0; index <= count; ++index) {
+  for (std::int32_t index = 0; index <= n; ++index) {
     std::array<char, kDescriptionBufferSize + 2> description;
     std::array<char, kSerialNumberBufferSize> serial;
     description.fill('#');
     description.back() = '\0';
     serial.fill('#');
-    const FT_STATUS expected = index < count ? FT_OK : FT_DEVICE_NOT_FOUND;
-    EXPECT_EQ(e.backend->FT_ListDevicesDescription(index, description.data()), expected) << index;
-    EXPECT_EQ(e.backend->FT_ListDevicesSerialNumber(index, serial.data()), expected) << index;
-    if (index < count) listed.emplace_back(description.data(), serial.data());
+    const FT_STATUS expected = index < n ? FT_OK : FT_DEVICE_NOT_FOUND;
+    EXPECT_EQ(backend->FT_ListDevicesDescription(index, description.data()), expected) << index;
+    EXPECT_EQ(backend->FT_ListDevicesSerialNumber(index, serial.data()), expected) << index;
+    if (index < n) listed.emplace_back(description.data(), serial.data());
   }
   std::sort(listed.begin(), listed.end());
   // The adapter without a product string is listed with an empty description, without advice.
@@ -84,31 +212,70 @@ TEST(EmulatedFt232r, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfigu
                         {"FT232R USB UART", "A0000001"},
                         {"VELD32", "A0000003"},
                         {std::string(50, 'a') + "#", "SERIAL-LONGER-T"}}));
-  EXPECT_FALSE(e.backend->PermissionRefused());
+  EXPECT_FALSE(backend->PermissionRefused());
 
-  EXPECT_EQ(e.chips.Observed(tester).written, "(*)");
-  EXPECT_EQ(e.chips.Observed(other).written + e.chips.Observed(unnamed).written, "");
+  EXPECT_EQ(chips.Observed(tester).written, "(*)");
+  for (int adapter : {other, unnamed, longOne}) EXPECT_EQ(chips.Observed(adapter).written, "");
   // FTDI's vendor requests, "request=value": latency 16 ms, 19200 baud (divisor 0x809c), 8N1
   // framing and the serial (not bit-bang) mode.
-  const std::vector<std::string> settings = e.chips.Observed(tester).settings;
+  const std::vector<std::string> settings = chips.Observed(tester).settings;
   for (const char* expected : {"9=16", "3=32924", "4=8", "11=0"}) {
     EXPECT_NE(std::ranges::find(settings, expected), settings.end()) << expected;
   }
-  e.link->Disconnect();
-  EXPECT_FALSE(e.link->Connected());
-  EXPECT_EQ(e.chips.Observed(tester).reattached, 1);
+  link->Disconnect();
+  EXPECT_FALSE(link->Connected());
+  EXPECT_EQ(chips.Observed(tester).reattached, 1);
 }
 
-TEST(EmulatedFt232r, ReplySplitOverTransfersAndPacketsIsDecodedFrameByFrame) {
-  EmulatedLink e;
+// Each refusal of libusb's, reading a description or opening, maps to a driver status and tells
+// a missing permission; the listing and the next open work as before. A device plugged in
+// elsewhere since the listing is no longer found.
+TEST_F(EmulatedLink, RefusalsMapToADriverStatusTellAMissingPermissionAndSpoilNothingAfter) {
+  chips.Plug({"FT232R USB UART", "A0000001", {}});
+  chips.Plug({"VELD32", "A0000002", {}});
+  ASSERT_EQ(backend->FT_ListDevicesCount(n), FT_OK);
+  const std::int32_t tester = Description(0) == "VELD32" ? 0 : 1;
+  const struct {
+    bool listing;  // refused reading the other adapter's description, else opening the tester
+    int result, err;
+    FT_STATUS status;
+    bool permission;
+  } cases[] = {{false, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
+               {false, -4, ENODEV, FT_DEVICE_NOT_OPENED, false},
+               {false, -8, 0, FT_DEVICE_NOT_OPENED, true},
+               {false, -3, 0, FT_DEVICE_NOT_OPENED, false},
+               {false, -6, 0, FT_IO_ERROR, false},
+               {true, -4, EACCES, FT_DEVICE_NOT_OPENED, true},
+               {true, -11, 0, FT_IO_ERROR, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE((c.listing ? "listing " : "opening ") + std::to_string(c.result));
+    (c.listing ? api->refuseStrings : api->refuseOpen) = {c.result, c.err};
+    EXPECT_EQ(c.listing ? backend->FT_ListDevicesDescription(1 - tester, buffer.data())
+                        : backend->FT_Open(tester, n),
+              c.status);
+    EXPECT_EQ(backend->PermissionRefused(), c.permission);
+    EXPECT_NE(backend->LastErrorText().find("(" + std::to_string(c.result) + ")"),
+              std::string::npos)
+        << backend->LastErrorText();
+
+    EXPECT_EQ(Description(tester), "VELD32");
+    ASSERT_EQ(backend->FT_Open(tester, handle), FT_OK);
+    EXPECT_EQ(backend->FT_Close(handle), FT_OK);
+    EXPECT_FALSE(backend->PermissionRefused());
+  }
+  api->moved = true;
+  EXPECT_EQ(backend->FT_ListDevicesDescription(tester, buffer.data()), FT_DEVICE_NOT_FOUND);
+  EXPECT_EQ(backend->FT_Open(tester, n), FT_DEVICE_NOT_FOUND);
+}
+
+TEST_F(EmulatedLink, ReplySplitOverTransfersAndPacketsIsDecodedFrameByFrame) {
   // The first frame comes in two transfers; the second part carries a whole second frame too,
   // so it spans two 64-byte packets with status bytes in between.
-  e.chips.Plug({"VELD32", "A0000001",
-                Answering({{"(MP11)", {kProgram.substr(0, 20), kProgram.substr(20) + kProgram}}})});
-  e.Open();
-  ASSERT_TRUE(e.link->Connected());
-  QSignalSpy programs(e.link.get(), &ctlVELD32UsbComm::RXProgramValues);
-  e.link->TXGetProgramValues(1);
+  chips.Plug({"VELD32", "A0000001",
+              Answering({{"(MP11)", {kProgram.substr(0, 20), kProgram.substr(20) + kProgram}}})});
+  Connect();
+  QSignalSpy programs(link.get(), &ctlVELD32UsbComm::RXProgramValues);
+  link->TXGetProgramValues(1);
   while (programs.size() < 2 && programs.wait(2000)) {
   }
   ASSERT_EQ(programs.size(), 2);
@@ -116,62 +283,53 @@ TEST(EmulatedFt232r, ReplySplitOverTransfersAndPacketsIsDecodedFrameByFrame) {
     EXPECT_EQ(program.at(0).value<qint16>(), 1);
     EXPECT_EQ(program.at(13).value<qint16>(), 100);  // pulse width in microseconds
   }
-  e.link->Disconnect();
+  link->Disconnect();
 }
 
 // The next tick fails with libftdi's own account; every call on the handle is then an I/O error
-// until it is closed, and the handle is unknown afterwards; a listing afresh no longer finds it.
-TEST(EmulatedFt232r, AnUnpluggedAdapterFailsTheNextTickAndEveryCallUntilClosed) {
-  EmulatedLink e;
-  const int tester = e.chips.Plug({"VELD32", "A0000001", Answering()});
-  e.Open();
-  ASSERT_TRUE(e.link->Connected());
-  QSignalSpy errors(e.link.get(), &ctlVELD32UsbComm::UsbError);
-  e.chips.Unplug(tester);
+// until it is closed, and the handle is unknown afterwards; nothing is where the listing found it
+// any more, and a listing afresh no longer finds it.
+TEST_F(EmulatedLink, AnUnpluggedAdapterFailsTheNextTickAndEveryCallUntilClosed) {
+  const int tester = chips.Plug({"VELD32", "A0000001", Answering()});
+  Connect();
+  QSignalSpy errors(link.get(), &ctlVELD32UsbComm::UsbError);
+  chips.Unplug(tester);
   ASSERT_TRUE(errors.wait(2000));
   EXPECT_EQ(errors.first().first().toString(), "FT_GetQueueStatus - General IO Error");
-  EXPECT_TRUE(std::regex_match(e.backend->LastErrorText(),
+  EXPECT_TRUE(std::regex_match(backend->LastErrorText(),
                                std::regex(R"(ftdi_read_data failed \(-\d+\): .+)")))
-      << e.backend->LastErrorText();
-  LibftdiBackend& backend = *e.backend;
-  std::int32_t n = 0;
-  std::array<char, 8> buffer{};
+      << backend->LastErrorText();
+  LibftdiBackend& b = *backend;
+  char* data = buffer.data();
   EXPECT_EQ(
-      (std::vector<FT_STATUS>{
-          backend.FT_SetLatencyTimer(e.handle, 16), backend.FT_SetBaudRate(e.handle, 19200),
-          backend.FT_SetBitMode(e.handle, 0, 0), backend.FT_Write(e.handle, "(*)", 3, n),
-          backend.FT_GetQueueStatus(e.handle, n), backend.FT_Read(e.handle, buffer.data(), 4, n)}),
+      (std::vector<FT_STATUS>{b.FT_SetLatencyTimer(handle, 16), b.FT_SetBaudRate(handle, 19200),
+                              b.FT_SetBitMode(handle, 0, 0), b.FT_Write(handle, "(*)", 3, n),
+                              b.FT_GetQueueStatus(handle, n), b.FT_Read(handle, data, 4, n)}),
       std::vector<FT_STATUS>(6, FT_IO_ERROR));
-  EXPECT_EQ(backend.FT_Close(e.handle), FT_OK);
-  EXPECT_EQ(backend.FT_GetQueueStatus(e.handle, n), FT_INVALID_HANDLE);
-  EXPECT_EQ(backend.LastErrorText(), "");
-  EXPECT_EQ(backend.FT_Close(e.handle), FT_INVALID_HANDLE);
-  // Nothing is where the listing found it any more, and a listing afresh finds nothing.
-  EXPECT_EQ(backend.FT_Open(0, n), FT_DEVICE_NOT_FOUND);
-  EXPECT_EQ(LibftdiBackend().FT_ListDevicesCount(n), FT_OK);
+  EXPECT_EQ(b.FT_Close(handle), FT_OK);
+  EXPECT_EQ(b.FT_GetQueueStatus(handle, n), FT_INVALID_HANDLE);
+  EXPECT_EQ(b.LastErrorText(), "");
+  EXPECT_EQ(b.FT_Close(handle), FT_INVALID_HANDLE);
+  EXPECT_EQ(b.FT_Open(0, n), FT_DEVICE_NOT_FOUND);
+  EXPECT_EQ(LibftdiBackend(api).FT_ListDevicesCount(n), FT_OK);
   EXPECT_EQ(n, 0);
 }
 
-TEST(EmulatedFt232r, AChipThatStopsAnsweringHoldsAReadForAtMostATenthOfASecond) {
-  EmulatedFt232r chips;
+TEST_F(EmulatedLink, AChipThatStopsAnsweringHoldsAReadForAtMostATenthOfASecond) {
   const int tester = chips.Plug({"VELD32", "A0000001", Answering()});
-  LibftdiBackend backend;
-  std::int32_t handle = 0;
-  ASSERT_EQ(backend.FT_Open(0, handle), FT_OK);
+  ASSERT_EQ(backend->FT_Open(0, handle), FT_OK);
   // Nothing received: a read gives nothing at once.
-  std::array<char, 8> buffer{};
   std::int32_t read = -1;
-  ASSERT_EQ(backend.FT_Read(handle, buffer.data(), 5, read), FT_OK);
+  ASSERT_EQ(backend->FT_Read(handle, buffer.data(), 5, read), FT_OK);
   EXPECT_EQ(read, 0);
   chips.Hang(tester);
-  std::int32_t waiting = 0;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(backend.FT_GetQueueStatus(handle, waiting), FT_IO_ERROR);
+  EXPECT_EQ(backend->FT_GetQueueStatus(handle, n), FT_IO_ERROR);
   const auto waited = std::chrono::steady_clock::now() - start;
   // libftdi's own default would be 5 s; allow for a loaded machine.
   EXPECT_LT(waited, std::chrono::milliseconds(1000));
   EXPECT_GE(waited, std::chrono::milliseconds(90));
-  EXPECT_EQ(backend.FT_Close(handle), FT_OK);
+  EXPECT_EQ(backend->FT_Close(handle), FT_OK);
 }
 
 }  // namespace
