@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "backends/d2xx_library_backend.h"
+#include "backends/simulation_options.h"
 #include "device_link/ctlVELD32UsbComm.h"
 #ifdef VELD32_WITH_LIBFTDI
 #include "backends/libftdi_backend.h"
@@ -23,24 +24,36 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// The backend a command line chooses, as the programs parse it.
-BackendChoice Choose(const QStringList& arguments) {
+// The backend a command line chooses, as the programs parse it; the first error.
+BackendChoice Choose(const QStringList& arguments, SimulationOptions* simulation = nullptr) {
   const SimulateArguments simulate = TakeSimulateOptions(arguments);
   OptionParser parser;
   AddBackendOptions(parser);
+  AddSimulationOptions(parser);
   if (!parser.Parse(simulate.remaining)) return {{}, parser.Error()};
-  return ReadBackendOptions(parser, simulate);
+  BackendChoice choice = ReadBackendOptions(parser, simulate);
+  const SimulationArguments read = ReadSimulationOptions(parser);
+  if (simulation != nullptr) *simulation = read.options;
+  if (choice.error.isEmpty()) choice.error = read.error;
+  return choice;
 }
 
+// The backend options and the simulated testers' options: the last one counts, and a value not
+// understood is an error. The testers' impedance and speed are those of every simulated tester.
 TEST(BackendOptions, TheLastOneCountsAndAValueNotUnderstoodIsAnError) {
   using K = BackendKind;
   const K kDefault = BackendOptions::DefaultBackendKind();
+  const QString ohms = "--simulate-impedance needs whole ohms from 0 to 9999";
+  const QString speed = "--simulate-speed needs a factor above 0 and at most 1000000";
+  const QStringList two = {"--simulate", "--simulate"};
   const struct {
     QStringList arguments;
     K kind;
     std::string libraryPath;
     QString error;  // a part of it; empty: none
     int simulatedTesters = 1;
+    std::int16_t ohms = 100;
+    double speed = 1;
   } cases[] = {
       {{}, kDefault, "", "", 1},
       {{"--simulate"}, K::Simulated, "", "", 1},
@@ -52,15 +65,33 @@ TEST(BackendOptions, TheLastOneCountsAndAValueNotUnderstoodIsAnError) {
       {{"--backends-listed"}, kDefault, "", "Unknown option '--backends-listed'", 1},
       {{"--simulate", "--simulate", "--simulate"}, K::Simulated, "", "", 3},
       {{"--simulate", "--backend=libftdi", "--simulate"}, K::Simulated, "", "", 1},
+      {two + QStringList{"--simulate-impedance=0"}, K::Simulated, "", "", 2, 0},
+      {two + QStringList{"--simulate-impedance=9999", "--simulate-speed=1000000"}, K::Simulated, "",
+       "", 2, 9999, 1e6},
+      {two + QStringList{"--simulate-speed=0.5"}, K::Simulated, "", "", 2, 100, 0.5},
+      {two + QStringList{"--simulate-impedance=10000"}, K::Simulated, "", ohms, 2},
+      {two + QStringList{"--simulate-impedance=-1"}, K::Simulated, "", ohms, 2},
+      {two + QStringList{"--simulate-impedance=12ohm"}, K::Simulated, "", ohms, 2},
+      {two + QStringList{"--simulate-speed=0"}, K::Simulated, "", speed, 2},
+      {two + QStringList{"--simulate-speed=1000001"}, K::Simulated, "", speed, 2},
+      {two + QStringList{"--simulate-speed=inf"}, K::Simulated, "", speed, 2},
   };
   for (const auto& c : cases) {
-    const BackendChoice parsed = Choose(c.arguments);
+    SimulationOptions simulation;
+    const BackendChoice parsed = Choose(c.arguments, &simulation);
     const std::string line = c.arguments.join(u' ').toStdString();
     EXPECT_EQ(parsed.options.kind, c.kind) << line;
     EXPECT_EQ(parsed.options.libraryPath, c.libraryPath) << line;
     EXPECT_EQ(parsed.options.simulatedTesters, c.simulatedTesters) << line;
     EXPECT_EQ(parsed.error.isEmpty(), c.error.isEmpty()) << line;
     EXPECT_TRUE(parsed.error.contains(c.error)) << parsed.error.toStdString();
+    if (c.kind != K::Simulated) continue;
+    Backend backend = CreateBackend(parsed.options);
+    ApplySimulationOptions(simulation, backend);
+    for (int tester = 0; tester < c.simulatedTesters; ++tester) {
+      EXPECT_EQ(backend.simulator->Tester(tester).impedanceOhms, c.ohms) << line;
+      EXPECT_EQ(backend.simulator->Tester(tester).speed, c.speed) << line;
+    }
   }
 }
 

@@ -1,7 +1,6 @@
 #include "backends/simulated_tester.h"
 
 #include "backends/simulated_fault.h"
-#include "backends/simulation_options.h"
 #include "device_link/permission_advising_driver.h"
 #include "device_link/serialized_d2xx.h"
 #include "tests/support/faulty_d2xx.h"
@@ -48,42 +47,6 @@ TEST(SimulatedTesterModel, AnswersAndStoresAsTheTester) {
     std::string answered;
     for (const TimedReply& reply : tester.Answer(request, SimTime{0})) answered += reply.frame;
     EXPECT_EQ(answered, expected) << request;
-  }
-}
-
-TEST(SimulationOptions, SetTheImpedanceAndSpeedOfEveryTesterOrSayWhatIsWrong) {
-  struct Case {
-    QStringList arguments;
-    std::int16_t ohms;
-    double speed;
-    QString error;
-  };
-  const QString ohmsError = "--simulate-impedance needs whole ohms from 0 to 9999";
-  const QString speedError = "--simulate-speed needs a factor above 0 and at most 1000000";
-  const Case cases[] = {
-      {{"--simulate-impedance=0"}, 0, 1, ""},
-      {{"--simulate-impedance=9999", "--simulate-speed=1000000"}, 9999, 1e6, ""},
-      {{"--simulate-speed=0.5"}, 100, 0.5, ""},
-      {{"--simulate-impedance=10000"}, 100, 1, ohmsError},
-      {{"--simulate-impedance=-1"}, 100, 1, ohmsError},
-      {{"--simulate-impedance=12ohm"}, 100, 1, ohmsError},
-      {{"--simulate-speed=0"}, 100, 1, speedError},
-      {{"--simulate-speed=1000001"}, 100, 1, speedError},
-      {{"--simulate-speed=inf"}, 100, 1, speedError},
-  };
-  for (const Case& c : cases) {
-    OptionParser parser;
-    AddSimulationOptions(parser);
-    ASSERT_TRUE(parser.Parse(c.arguments)) << parser.Error().toStdString();
-    const SimulationArguments parsed = ReadSimulationOptions(parser);
-    EXPECT_EQ(parsed.error, c.error);
-    auto sim = std::make_shared<SimulatedTester>(std::vector<std::string>{"VELD32", "VELD32"});
-    Backend backend{sim, sim, nullptr, {}};
-    ApplySimulationOptions(parsed.options, backend);
-    for (std::size_t device = 0; device < 2; ++device) {
-      EXPECT_EQ(sim->Tester(device).impedanceOhms, c.ohms) << c.arguments.front().toStdString();
-      EXPECT_EQ(sim->Tester(device).speed, c.speed) << c.arguments.front().toStdString();
-    }
   }
 }
 
