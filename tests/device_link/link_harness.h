@@ -78,7 +78,7 @@ struct LinkHarness {
   const std::map<std::string, std::function<void(Arg)>>& Steps() {
     if (!steps_.empty()) return steps_;
     ScriptedD2xx& d = *driver;
-    const auto n = [](std::size_t count) { return QString::number(count); };
+    const auto n = [](auto number) { return QString::number(number); };
     const auto q = [](Arg text) { return QString::fromStdString(text); };
     steps_ = {
         // Acting on the link: "up" opens it and forgets the open's events.
@@ -152,10 +152,8 @@ struct LinkHarness {
         {"reads",
          [this, &d, n](Arg) { Add("reads " + n(std::ranges::count(d.calls, "FT_Read"))); }},
         {"opened",
-         [this, &d](Arg) {
-           Add(QStringLiteral("opened %1 %2")
-                   .arg(d.openedIndex)
-                   .arg(link.ConnectedUsbSerialNumber()));
+         [this, &d, n](Arg) {
+           Add("opened " + n(d.openedIndex) + " " + link.ConnectedUsbSerialNumber());
          }},
         {"wanted", [this, &d, n](Arg) { Add("wanted " + n(d.lastReadWanted)); }},
         {"writes",
@@ -172,11 +170,7 @@ struct LinkHarness {
         {"setup",
          [this, &d](Arg) {
            const auto [mask, mode] = d.bitMode.value_or(std::pair(9, 9));
-           Add(QStringLiteral("%1 ms, %2 Bd, bits %3/%4")
-                   .arg(d.latency)
-                   .arg(d.baud)
-                   .arg(mask)
-                   .arg(mode));
+           Add(QString::asprintf("%d ms, %u Bd, bits %d/%d", d.latency, d.baud, mask, mode));
          }},
     };
     return steps_;
