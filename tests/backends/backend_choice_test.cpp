@@ -19,6 +19,7 @@
 #include "backends/libftdi_backend.h"
 #endif
 #include "tests/backends/fake_ftd2xx.h"
+#include "tests/support/scripted_d2xx.h"
 
 using ::testing::HasSubstr;
 
@@ -123,62 +124,13 @@ TEST(CreateBackend, GivesLibftdiWhereBuiltAndAnUnavailableLibraryAsAnErrorSaying
 // Without a path the platform's loader looks for the library's own name along its search
 // order, where this test program carries the stand-in.
 TEST(CreateBackend, FindsTheD2xxLibraryByItsOwnNameWithoutAPath) {
-  FakeFtd2xxState().devices = {{"VELD32"}};
+  FakeFtd2xxDriver() = std::make_shared<ScriptedD2xx>();
   const Backend backend = CreateBackend(Choose({"--backend=d2xx"}).options);
   ASSERT_NE(backend.driver, nullptr) << backend.error;
   std::int32_t n = 0;
   EXPECT_EQ(backend.driver->FT_ListDevicesCount(n), FT_OK);
   EXPECT_EQ(n, 1);
-}
-
-TEST(D2xxLibraryBackend, LoadedByPathCarriesEachCallToTheDeviceItsHandleOpened) {
-  FakeFtd2xx& fake = FakeFtd2xxState();
-  fake.devices = {{std::string(50, 'a') + std::string(10, 'b'), "FT6X9ABC"},
-                  {"VELD32", "SERIAL-OF-15-CH"}};
-  auto loaded = D2xxLibraryBackend::Load(FAKE_FTD2XX_PATH);
-  ASSERT_NE(loaded.backend, nullptr) << loaded.error;
-  D2xxLibraryBackend& backend = *loaded.backend;
-
-  std::int32_t n = 0;
-  ASSERT_EQ(backend.FT_ListDevicesCount(n), FT_OK);
-  EXPECT_EQ(n, 2);
-  std::array<char, kDescriptionBufferSize + 1> buffer;
-  buffer.fill('#');
-  ASSERT_EQ(backend.FT_ListDevicesDescription(0, buffer.data()), FT_OK);
-  EXPECT_EQ(std::string(buffer.data(), buffer.size()), std::string(50, 'a') + "#");
-  ASSERT_EQ(backend.FT_ListDevicesDescription(1, buffer.data()), FT_OK);
-  EXPECT_STREQ(buffer.data(), "VELD32");
-  // The USB serial number: the whole 15 characters with their NUL, or the shorter one.
-  for (const auto& [index, serial] : {std::pair(0, "FT6X9ABC"), std::pair(1, "SERIAL-OF-15-CH")}) {
-    buffer.fill('#');
-    ASSERT_EQ(backend.FT_ListDevicesSerialNumber(index, buffer.data()), FT_OK);
-    EXPECT_EQ(std::string(buffer.data(), kSerialNumberBufferSize),
-              serial + std::string(1, '\0') +
-                  std::string(kSerialNumberBufferSize - 1 - std::strlen(serial), '#'));
-  }
-  EXPECT_EQ(backend.FT_ListDevicesSerialNumber(2, buffer.data()), FT_DEVICE_NOT_FOUND);
-  EXPECT_EQ(backend.FT_Open(2, n), FT_DEVICE_NOT_FOUND);  // the library's own status
-
-  std::int32_t first = 0, second = 0, written = 0, queued = 0, read = 0;
-  ASSERT_EQ(backend.FT_Open(0, first), FT_OK);
-  ASSERT_EQ(backend.FT_Open(1, second), FT_OK);
-  const std::vector<FT_STATUS> statuses{backend.FT_SetLatencyTimer(second, 16),
-                                        backend.FT_SetBaudRate(second, 19200),
-                                        backend.FT_SetBitMode(second, 0, 0),
-                                        backend.FT_Write(second, "(*)", 3, written),
-                                        backend.FT_GetQueueStatus(second, queued),
-                                        backend.FT_Read(second, buffer.data(), queued, read)};
-  EXPECT_EQ(statuses, std::vector<FT_STATUS>(6, FT_OK));
-  EXPECT_EQ(fake.devices[1].log, "latency 16;baud 19200;bitmode 0 0;write (*);queue;read 7;");
-  EXPECT_EQ(std::pair(written, read), std::pair(3, 7));
-
-  // A closed handle never reaches the library; those still open are closed with the backend.
-  ASSERT_EQ(backend.FT_Close(second), FT_OK);
-  EXPECT_EQ(backend.FT_GetQueueStatus(second, n), FT_INVALID_HANDLE);
-  EXPECT_EQ(backend.FT_Close(second), FT_INVALID_HANDLE);
-  EXPECT_EQ(fake.unknownHandles, 0);
-  loaded.backend.reset();
-  EXPECT_EQ(fake.devices[0].log, "close;");  // nothing but the backend's closing reached it
+  FakeFtd2xxDriver().reset();
 }
 
 #ifdef VELD32_WITH_LIBFTDI

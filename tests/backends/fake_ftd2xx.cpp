@@ -1,104 +1,93 @@
 #include "tests/backends/fake_ftd2xx.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
-using namespace d2xx_library;
-using Device = FakeFtd2xx::Device;
+#include "backends/d2xx_library_functions.h"
+
+using d2xx_library::DWORD;
+using d2xx_library::FT_HANDLE;
+using d2xx_library::UCHAR;
+// What each function returns: the library's status, as the calling convention wants it.
+#define EXPORTED FAKE_FTD2XX_API d2xx_library::FT_STATUS VELD32_D2XX_API
 
 namespace {
-// D2XX's status codes, as the library returns them.
-constexpr FT_STATUS kOk = 0;
-constexpr FT_STATUS kInvalidHandle = 1;
-constexpr FT_STATUS kDeviceNotFound = 2;
-constexpr FT_STATUS kInvalidParameter = 6;
-
-// Appends the call with its arguments to the log of the open device `handle` points to.
-template <typename... Arguments>
-FT_STATUS Log(FT_HANDLE handle, std::string call, Arguments... arguments) {
-  for (Device& device : FakeFtd2xxState().devices) {
-    if (&device != handle || !device.open) continue;
-    ((call += " " + std::to_string(arguments)), ...);
-    device.log += call + ";";
-    return kOk;
-  }
-  ++FakeFtd2xxState().unknownHandles;
-  return kInvalidHandle;
+D2xx& Driver() { return *FakeFtd2xxDriver(); }
+std::int32_t Handle(FT_HANDLE handle) {
+  return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(handle));
+}
+// The driver's `status` as the library's, with the number `n` it left in `out`.
+d2xx_library::FT_STATUS Giving(FT_STATUS status, const std::int32_t& n = 0, DWORD* out = nullptr) {
+  if (out != nullptr) *out = static_cast<DWORD>(n);
+  return static_cast<d2xx_library::FT_STATUS>(status);
 }
 }  // namespace
 
-FakeFtd2xx& FakeFtd2xxState() {
-  static FakeFtd2xx state;
-  return state;
+std::shared_ptr<D2xx>& FakeFtd2xxDriver() {
+  static std::shared_ptr<D2xx> driver;
+  return driver;
 }
 
 extern "C" {
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
-  const std::vector<Device>& devices = FakeFtd2xxState().devices;
-  if (flags == FT_LIST_NUMBER_ONLY) {
-    *static_cast<DWORD*>(arg1) = static_cast<DWORD>(devices.size());
-    return kOk;
+EXPORTED FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
+  namespace lib = d2xx_library;
+  const auto index = static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(arg1));
+  char* text = static_cast<char*>(arg2);
+  std::int32_t n = 0;
+  if (flags == lib::FT_LIST_NUMBER_ONLY) {
+    const FT_STATUS status = FakeFtd2xxDriver() ? Driver().FT_ListDevicesCount(n) : FT_OK;
+    return Giving(status, n, static_cast<DWORD*>(arg1));
   }
-  const auto index = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(arg1));
-  if (index >= devices.size()) return kDeviceNotFound;
-  const Device& device = devices[index];
-  if (flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)) {
-    std::snprintf(static_cast<char*>(arg2), kDescriptionScratch, "%s", device.description.c_str());
-    return kOk;
+  if (flags == (lib::FT_LIST_BY_INDEX | lib::FT_OPEN_BY_SERIAL_NUMBER)) {
+    return Giving(Driver().FT_ListDevicesSerialNumber(index, text));
   }
-  if (flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER)) {
-    std::snprintf(static_cast<char*>(arg2), 16, "%s", device.serialNumber.c_str());
-    return kOk;
+  const FT_STATUS status = Driver().FT_ListDevicesDescription(index, text);
+  if (status == FT_OK && std::memchr(text, '\0', kDescriptionBufferSize) == nullptr) {
+    std::memset(text + kDescriptionBufferSize, '+',
+                lib::kDescriptionScratch - 1 - kDescriptionBufferSize);
+    text[lib::kDescriptionScratch - 1] = '\0';
   }
-  return kInvalidParameter;
+  return Giving(status);
 }
 
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
-  std::vector<Device>& devices = FakeFtd2xxState().devices;
-  if (deviceNumber < 0 || deviceNumber >= static_cast<int>(devices.size())) return kDeviceNotFound;
-  Device& device = devices[static_cast<std::size_t>(deviceNumber)];
-  device.open = true;
-  *handle = &device;
-  return kOk;
+EXPORTED FT_Open(int index, FT_HANDLE* handle) {
+  std::int32_t opened = 0;
+  const FT_STATUS status = Driver().FT_Open(index, opened);
+  *handle = reinterpret_cast<FT_HANDLE>(static_cast<std::intptr_t>(opened));
+  return Giving(status);
 }
 
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
-  *rxBytes = 7;
-  return Log(handle, "queue");
+EXPORTED FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
+  std::int32_t n = 0;
+  return Giving(Driver().FT_GetQueueStatus(Handle(handle), n), n, rxBytes);
 }
 
-// Fills all it was asked for, as when that much has arrived.
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Read(FT_HANDLE handle, void* buffer, DWORD wanted,
-                                                  DWORD* got) {
-  std::memset(buffer, 'r', wanted);
-  *got = wanted;
-  return Log(handle, "read", wanted);
+EXPORTED FT_Read(FT_HANDLE handle, void* buffer, DWORD wanted, DWORD* got) {
+  std::int32_t n = 0;
+  const auto want = static_cast<std::int32_t>(wanted);
+  return Giving(Driver().FT_Read(Handle(handle), static_cast<char*>(buffer), want, n), n, got);
 }
 
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Write(FT_HANDLE handle, void* buffer, DWORD count,
-                                                   DWORD* written) {
-  *written = count;
-  return Log(handle, "write " + std::string(static_cast<const char*>(buffer), count));
+EXPORTED FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) {
+  std::int32_t n = 0;
+  const auto* bytes = static_cast<const char*>(buffer);
+  const auto size = static_cast<std::int32_t>(count);
+  return Giving(Driver().FT_Write(Handle(handle), bytes, size, n), n, written);
 }
 
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
-  return Log(handle, "latency", ms);
+EXPORTED FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
+  return Giving(Driver().FT_SetLatencyTimer(Handle(handle), ms));
 }
 
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_SetBaudRate(FT_HANDLE handle, ULONG baud) {
-  return Log(handle, "baud", baud);
+EXPORTED FT_SetBaudRate(FT_HANDLE handle, d2xx_library::ULONG baud) {
+  return Giving(Driver().FT_SetBaudRate(Handle(handle), baud));
 }
 
 #ifndef FAKE_FTD2XX_WITHOUT_SET_BIT_MODE
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
-  return Log(handle, "bitmode", mask, mode);
+EXPORTED FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
+  return Giving(Driver().FT_SetBitMode(Handle(handle), mask, mode));
 }
 #endif
 
-FAKE_FTD2XX_API FT_STATUS VELD32_D2XX_API FT_Close(FT_HANDLE handle) {
-  const FT_STATUS status = Log(handle, "close");
-  if (status == kOk) static_cast<Device*>(handle)->open = false;
-  return status;
-}
+EXPORTED FT_Close(FT_HANDLE handle) { return Giving(Driver().FT_Close(Handle(handle))); }
 }

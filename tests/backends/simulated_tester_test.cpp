@@ -1,8 +1,10 @@
 #include "backends/simulated_tester.h"
 
+#include "backends/d2xx_library_backend.h"
 #include "backends/simulated_fault.h"
 #include "device_link/permission_advising_driver.h"
 #include "device_link/serialized_d2xx.h"
+#include "tests/backends/fake_ftd2xx.h"
 #include "tests/support/faulty_d2xx.h"
 #include "tests/support/scripted_d2xx.h"
 
@@ -151,9 +153,12 @@ TEST_F(SimulatedTesterTest, EachDeviceIsATesterOfItsOwnAndNoAnswerRunsPastTheBuf
 
 // Every wrapper of the driver seam passes every call on with the wrapped driver's answer (one
 // that left a call out would hand the link the seam's default: a missing
-// FT_ListDevicesSerialNumber loses the USB serial number the status bar names). The tests' fault
-// decorator, asked for a failure, stands in for one call only.
-TEST_F(SimulatedTesterTest, WrappersPassEveryCallOnAndFaultyD2xxFailsOnceWhenAsked) {
+// FT_ListDevicesSerialNumber loses the USB serial number the status bar names). The D2XX library
+// backend is one, over the stand-in library that hands each call to a driver.
+using DriverWrappers = SimulatedTesterTest;
+using D2xxLibraryBackendTest = SimulatedTesterTest;
+
+TEST_F(DriverWrappers, PassEveryCallOnWithTheWrappedDriversAnswer) {
   using Wrap = std::function<std::shared_ptr<D2xx>(std::shared_ptr<D2xx>)>;
   const Wrap wrappers[] = {
       [](auto d) {
@@ -165,11 +170,17 @@ TEST_F(SimulatedTesterTest, WrappersPassEveryCallOnAndFaultyD2xxFailsOnceWhenAsk
         return std::make_shared<SimulatedFault>(d, std::make_shared<SimulatedTester>(),
                                                 SimulatedFaultOptions{.afterFrames = 1000});
       },
+      [](auto d) {
+        FakeFtd2xxDriver() = d;
+        return std::shared_ptr<D2xx>(D2xxLibraryBackend::Load(FAKE_FTD2XX_PATH).backend);
+      },
   };
   for (const Wrap& wrap : wrappers) {
     auto driver = std::make_shared<ScriptedD2xx>();
     driver->serialNumbers = {"SIM0001"};
     const std::shared_ptr<D2xx> wrapper = wrap(driver);
+    ASSERT_NE(wrapper, nullptr);
+    ASSERT_EQ(wrapper->FT_Open(0, h), FT_OK);
     for (const auto& [function, run] : Calls(*wrapper)) {
       driver->calls.clear();
       driver->FailNext(function, FT_EEPROM_NOT_PRESENT);  // no wrapper or default makes it up
@@ -177,13 +188,57 @@ TEST_F(SimulatedTesterTest, WrappersPassEveryCallOnAndFaultyD2xxFailsOnceWhenAsk
       EXPECT_EQ(driver->calls, std::vector<std::string>{function}) << &wrap - wrappers;
     }
   }
-  FaultyD2xx faulty(std::shared_ptr<D2xx>(std::shared_ptr<D2xx>(), &sim));  // not owned
-  for (const auto& [function, run] : Calls(faulty)) {
-    faulty.FailNext(function, FT_OTHER_ERROR);
-    EXPECT_EQ(run(), FT_OTHER_ERROR) << function;
-    EXPECT_EQ(run(), FT_OK) << function;
-    EXPECT_EQ(faulty.Count(function), 2) << function;
-  }
+  FakeFtd2xxDriver().reset();
+}
+
+// The D2XX library backend over the stand-in library: each call goes to the device its handle
+// opened, with its arguments; a description longer than 50 bytes arrives cut without its NUL, a
+// serial number of 15 characters whole with it; a closed handle never reaches the library (the
+// fault decorator notes what does), and those still open are closed with the backend.
+TEST_F(D2xxLibraryBackendTest, CarriesEachCallToTheDeviceItsHandleOpened) {
+  auto scripted = std::make_shared<ScriptedD2xx>();
+  scripted->serialNumbers = {"SERIAL-OF-15-CH"};
+  FakeFtd2xxDriver() = scripted;
+  auto loaded = D2xxLibraryBackend::Load(FAKE_FTD2XX_PATH);
+  ASSERT_NE(loaded.backend, nullptr) << loaded.error;
+  D2xxLibraryBackend& backend = *loaded.backend;
+  std::array<char, kDescriptionBufferSize + 1> text;
+  text.fill('#');
+  ASSERT_EQ(backend.FT_ListDevicesSerialNumber(0, text.data()), FT_OK);
+  EXPECT_EQ(std::string(text.data(), 17), std::string("SERIAL-OF-15-CH\0#", 17));
+
+  ASSERT_EQ(sim.FT_Close(h), FT_OK);
+  auto faulty = std::make_shared<FaultyD2xx>(std::shared_ptr<D2xx>(std::shared_ptr<D2xx>(), &sim));
+  FakeFtd2xxDriver() = faulty;
+  text.fill('#');
+  ASSERT_EQ(backend.FT_ListDevicesDescription(1, text.data()), FT_OK);
+  EXPECT_EQ(std::string(text.data(), text.size()), std::string(50, 'x') + "#");
+  std::int32_t first = 0, second = 0, queued = 0;
+  ASSERT_EQ(backend.FT_Open(0, first), FT_OK);
+  ASSERT_EQ(backend.FT_Open(1, second), FT_OK);
+  EXPECT_EQ((std::vector<FT_STATUS>{
+                backend.FT_SetLatencyTimer(second, 16), backend.FT_SetBaudRate(second, 19200),
+                backend.FT_SetBitMode(second, 0, 0), backend.FT_Write(second, "(MV1)", 5, n)}),
+            std::vector<FT_STATUS>(4, FT_OK));
+  EXPECT_EQ(n, 5);
+  EXPECT_EQ(sim.Settings(1).latencyMs, 16);
+  EXPECT_EQ(sim.Settings(1).baud, 19200u);
+  EXPECT_EQ(sim.Settings(1).bitMode, (std::pair<std::uint8_t, std::uint8_t>(0, 0)));
+  EXPECT_FALSE(sim.Settings(0).baud);
+  now += 1s;
+  ASSERT_EQ(backend.FT_GetQueueStatus(second, queued), FT_OK);
+  ASSERT_EQ(backend.FT_Read(second, text.data(), queued, n), FT_OK);
+  EXPECT_EQ(std::string(text.data(), static_cast<std::size_t>(n)), "(MV101.02)");
+
+  ASSERT_EQ(backend.FT_Close(second), FT_OK);
+  const std::size_t reached = faulty->Calls().size();
+  EXPECT_EQ(backend.FT_GetQueueStatus(second, n), FT_INVALID_HANDLE);
+  EXPECT_EQ(backend.FT_Close(second), FT_INVALID_HANDLE);
+  EXPECT_EQ(faulty->Calls().size(), reached);
+  loaded.backend.reset();
+  EXPECT_EQ(faulty->Count("FT_Close"), 2);
+  EXPECT_EQ(sim.FT_Open(0, h), FT_OK);
+  FakeFtd2xxDriver().reset();
 }
 
 TEST_F(SimulatedTesterTest, UnpluggedFailsEveryCallOnItsHandlesAndReplugGivesAFreshDevice) {
