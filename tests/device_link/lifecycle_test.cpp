@@ -6,6 +6,8 @@
 #include <iterator>
 #include <random>
 
+#include "device_link/ft_status.h"
+#include "device_link/permission_advising_driver.h"
 #include "tests/device_link/link_harness.h"
 
 namespace {
@@ -266,6 +268,47 @@ TEST(Soak, EveryConnectAfterAFaultSucceedsAndNoHandleLeaks) {
   EXPECT_GT(faults, kCycles / 3);
   EXPECT_GT(downloads, kCycles / 2);
   std::printf("soak: %d cycles, %d faults, %d full downloads\n", kCycles, faults, downloads);
+}
+
+// The statuses the scripts above do not meet (1, 4, 10 and 19 they do).
+TEST(FtErrorText, LabelFollowedByStatusTextAndEmptyOutsideTheTable) {
+  const std::pair<FT_STATUS, const char*> cases[] = {
+      {17, "FT_Read - not supported"}, {18, "FT_Read - other error"}, {0, ""}, {-1, ""}};
+  for (auto [status, text] : cases) EXPECT_EQ(FtErrorText("FT_Read", status), text) << status;
+}
+
+// A backend that says whether its last failure was a refused permission.
+class Refusing : public DriverDiagnostics {
+ public:
+  bool refused = false;
+  std::string LastErrorText() const override { return "usb_open() failed"; }
+  bool PermissionRefused() const override { return refused; }
+};
+
+TEST(PermissionAdvice, OnlyARefusedPermissionBringsTheUdevAdviceBeforeTheLinkSeesTheFailure) {
+  auto driver = std::make_shared<ScriptedD2xx>();
+  auto diagnostics = std::make_shared<Refusing>();
+  std::vector<std::string> advice;
+  auto advising = std::make_shared<PermissionAdvisingDriver>(
+      driver, diagnostics, [&](const std::string& text) { advice.push_back(text); });
+  ctlVELD32UsbComm link(advising);
+  QStringList errors;
+  QObject::connect(&link, &ctlVELD32UsbComm::UsbError, [&](const QString& e) {
+    errors << e;
+    EXPECT_EQ(advice.size(), diagnostics->refused ? 1u : 0u);
+  });
+  for (bool refused : {false, true}) {
+    diagnostics->refused = refused;
+    advice.clear();
+    driver->FailNext("FT_Open", FT_DEVICE_NOT_OPENED);
+    link.OpenDevice();
+    ASSERT_EQ(advice.size(), refused ? 1u : 0u);
+  }
+  EXPECT_EQ(errors.size(), 2);
+  EXPECT_NE(advice.front().find("packaging/60-veld32.rules"), std::string::npos);
+  link.OpenDevice();
+  EXPECT_TRUE(link.Connected());
+  EXPECT_EQ(advice.size(), 1u);
 }
 
 }  // namespace

@@ -92,24 +92,24 @@ class WatchedLibftdi final : public LibftdiApi {
     return refuseOpen.result != 0 ? Refused(refuseOpen) : real_->UsbOpenDev(f, dev);
   }
   int UsbClose(ftdi_context* f) override { return Use(f) ? real_->UsbClose(f) : -1; }
-  int SetLatencyTimer(ftdi_context* f, unsigned char ms) override {
-    return Use(f) ? real_->SetLatencyTimer(f, ms) : -1;
+  int SetLatencyTimer(ftdi_context* f, unsigned char l) override {
+    return Use(f) ? real_->SetLatencyTimer(f, l) : -1;
   }
-  int SetBaudrate(ftdi_context* f, int baud) override {
-    return Use(f) ? real_->SetBaudrate(f, baud) : -1;
+  int SetBaudrate(ftdi_context* f, int b) override {
+    return Use(f) ? real_->SetBaudrate(f, b) : -1;
   }
-  int SetLineProperty(ftdi_context* f, ftdi_bits_type bits, ftdi_stopbits_type stop,
-                      ftdi_parity_type parity) override {
-    return Use(f) ? real_->SetLineProperty(f, bits, stop, parity) : -1;
+  int SetLineProperty(ftdi_context* f, ftdi_bits_type b, ftdi_stopbits_type s,
+                      ftdi_parity_type p) override {
+    return Use(f) ? real_->SetLineProperty(f, b, s, p) : -1;
   }
-  int SetBitmode(ftdi_context* f, unsigned char mask, unsigned char mode) override {
-    return Use(f) ? real_->SetBitmode(f, mask, mode) : -1;
+  int SetBitmode(ftdi_context* f, unsigned char m, unsigned char b) override {
+    return Use(f) ? real_->SetBitmode(f, m, b) : -1;
   }
-  int ReadData(ftdi_context* f, unsigned char* buf, int size) override {
-    return Use(f) ? real_->ReadData(f, buf, size) : -1;
+  int ReadData(ftdi_context* f, unsigned char* d, int n) override {
+    return Use(f) ? real_->ReadData(f, d, n) : -1;
   }
-  int WriteData(ftdi_context* f, const unsigned char* buf, int size) override {
-    return Use(f) ? real_->WriteData(f, buf, size) : -1;
+  int WriteData(ftdi_context* f, const unsigned char* d, int n) override {
+    return Use(f) ? real_->WriteData(f, d, n) : -1;
   }
   const char* GetErrorString(ftdi_context* f) override {
     return Use(f) ? real_->GetErrorString(f) : "";
