@@ -1,8 +1,9 @@
 // What the libftdi backend does with a device, through the real libftdi1 and libusb over emulated
 // FT232R bridges: listing, opening and setting up, the data both ways, refusals, an unplug and a
 // hung chip. What the emulator cannot make happen WatchedLibftdi puts in front of the real
-// library: libusb refusing an open or a string read with each of libftdi's codes and errnos, and
-// a fresh libusb context listing the devices in another order than the long-lived one. It also
+// library: libusb refusing an open or a string read with each of libftdi's codes and errnos, a
+// fresh libusb context listing the devices in another order than the long-lived one, and devices
+// plugged in elsewhere since the listing. It also
 // counts libftdi's contexts and list nodes, so that every test fails on a leak, a call on a
 // context freed (or never made) or a list freed after its context.
 #include <QSignalSpy>
