@@ -3,9 +3,9 @@
 // hung chip. What the emulator cannot make happen WatchedLibftdi puts in front of the real
 // library: libusb refusing an open or a string read with each of libftdi's codes and errnos, a
 // fresh libusb context listing the devices in another order than the long-lived one, and devices
-// plugged in elsewhere since the listing. It also
-// counts libftdi's contexts and list nodes, so that every test fails on a leak, a call on a
-// context freed (or never made) or a list freed after its context.
+// plugged in elsewhere since the listing. It also counts libftdi's contexts and list nodes, so
+// that every test fails on a leak, a call on a context freed (or never made) or a list freed
+// after its context.
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
