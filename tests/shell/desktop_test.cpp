@@ -347,31 +347,4 @@ TEST_F(Desktop, TheSaveDialogStartsWithAnEmptyNameAndAddsTheExtension) {
   }
 }
 
-TEST_F(Desktop, TheLogBoxMenuCopiesClearsAndSavesTheLog) {
-  modMain::AddStatusMessage(QStringLiteral("first line"));
-  modMain::AddStatusMessage(QStringLiteral("second line"));
-  StatusWindowForm& log = window_->StatusWindow();
-  WaitUntil([&] { return log.txtComm->toPlainText().contains("second line"); });
-  std::unique_ptr<QMenu> menu(log.CreateLogMenu());
-  EXPECT_FALSE(menu->actions()[0]->isEnabled()) << "Copy without a selection";
-  menu->actions()[1]->trigger();  // Select All
-  menu.reset(log.CreateLogMenu());
-  menu->actions()[0]->trigger();  // Copy
-  EXPECT_EQ(QApplication::clipboard()->text(), log.txtComm->toPlainText());
-  EXPECT_TRUE(log.txtComm->toPlainText().contains("second line"));
-
-  QTemporaryDir dir;
-  EXPECT_EQ(log.SaveLogAs(dir.filePath("log.txt")), QString());
-  QFile saved(dir.filePath("log.txt"));
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(saved.readAll()), modMain::StatusLogText);
-  EXPECT_NE(log.SaveLogAs(dir.filePath("no/such/folder/log.txt")), QString());
-
-  menu->actions()[3]->trigger();  // Clear
-  EXPECT_EQ(log.txtComm->toPlainText(), QString());
-  EXPECT_TRUE(modMain::StatusLogText.contains("second line"));
-  modMain::AddStatusMessage(QStringLiteral("third line"));
-  EXPECT_TRUE(WaitUntil([&] { return log.txtComm->toPlainText() == "third line\n"; }));
-}
-
 }  // namespace
