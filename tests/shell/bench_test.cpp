@@ -103,7 +103,6 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
 }
 
 TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
-  ForgetSettings();
   QFile notADatabase(RecordsFile());
   ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly) && notADatabase.write("just text\n") > 0);
   notADatabase.close();
