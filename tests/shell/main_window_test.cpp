@@ -1,29 +1,9 @@
-#include "resources/version.h"
 #include "tests/shell/window_fixture.h"
 #include "tests/support/program_description.h"
 
 namespace {
 
 class MainWindow : public WindowTest {};
-
-// A window of fixed size, the editor at the top left, the log beside it, the background inside
-// the frame's client area and clear of both (its place and the window's size are the layout's own
-// numbers).
-TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
-  Show();
-  EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
-  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
-  const QMdiSubWindow* editor = window_->ChildWindow(window_->TestOptions());
-  const QMdiSubWindow* log = window_->ChildWindow(window_->StatusWindow());
-  const QMdiSubWindow* background = window_->ChildWindow(window_->Background());
-  ASSERT_TRUE(editor && log && background);
-  EXPECT_EQ(editor->pos(), QPoint(0, 0));
-  EXPECT_EQ(log->pos(), QPoint(editor->width(), 0));
-  EXPECT_TRUE(background->parentWidget()->rect().contains(background->geometry()));
-  EXPECT_FALSE(background->geometry().intersects(editor->geometry()));
-  EXPECT_FALSE(background->geometry().intersects(log->geometry()));
-}
 
 // The log's first line tells a new user to press Connect, and whether the tester is simulated.
 TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
