@@ -33,7 +33,7 @@ class Desktop : public WindowTest {
 // a tooltip) and comes back to where it began, through a program's rows, then Download, Upload and
 // the strip. Ctrl with PageUp, PageDown or a digit switches programs from every child window; every
 // setting changes from the keyboard alone; menus and their items have distinct mnemonics.
-TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
+TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSettingAndEachHasItsTooltip) {
   Show();
   ASSERT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget())) << FocusName();
   const QString start = FocusName();
@@ -115,11 +115,9 @@ TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
   };
   expectDistinct(window_->menuBar()->actions());
   for (QAction* menu : window_->menuBar()->actions()) expectDistinct(menu->menu()->actions());
-}
 
-// The settings' tooltips name their unit and range. The boxes a slider sets take neither focus
-// nor typing, and look unlike the boxes that do.
-TEST_F(Desktop, SettingsTooltipsNameTheirUnitAndRange) {
+  // The settings' tooltips name their unit and range. The boxes a slider sets take neither focus
+  // nor typing, and look unlike the boxes that do.
   const std::pair<const char*, QStringList> settings[] = {
       {"cmbCurrent1", {"mA", "5", "100"}},
       {"cmbFrequency1", {"Hz", "2", "150"}},

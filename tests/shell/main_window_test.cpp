@@ -15,8 +15,8 @@ TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
   }
 }
 
-// Once the programs are in, the window asks who the tester is.
-TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
+// Once the programs are in, the window asks who the tester is; a lost link shows down at once.
+TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsLogsEveryFrameAndALostLinkShowsDown) {
   ASSERT_TRUE(tester_->SetProgram({2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14}));
   Connect();
   ASSERT_TRUE(WaitUntil([&] { return !Text("lblTesterIdentity").isEmpty(); }));
@@ -31,6 +31,20 @@ TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   EXPECT_EQ(lines.count("Program data load complete."), 1);
   EXPECT_EQ(DescribeProgram(Model(), 1),
             "50mA 150Hz 100us(100) duration 1h 125s(02:05) pass 12(12) fail 14(14)");
+
+  // While the question about reconnecting is open, the strip and the status bar already show
+  // the link down.
+  QStringList seen;
+  prompts_.answerOkCancel = [&] {
+    const QImage lamp = Find("shpStatus")->grab().toImage();
+    if (seen.isEmpty())
+      seen << StatusCaption() << lamp.pixelColor(lamp.rect().center()).name()
+           << ConnectButton().text() << Text("lblTesterIdentity");
+    return false;
+  };
+  tester_->Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
+  EXPECT_EQ(seen, QStringList({"VELD32", "#ff0000", "Connect", ""}));
 }
 
 TEST_F(MainWindow, UploadLeavesTheTesterHoldingWhatWasSent) {
@@ -135,24 +149,6 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndReportFailuresWithTheirCaus
   // Program 3 differs from its start by the load alone.
   EXPECT_TRUE(prompts_.shown.last().startsWith("Test Program 2, Test Program 3 hold changes"));
   EXPECT_EQ(boxes(), "700 900");
-}
-
-// While the question about reconnecting is open, the strip and the status bar already show the
-// link down.
-TEST_F(MainWindow, ALostLinkShowsDownWhileTheReconnectQuestionIsOpen) {
-  Connect();
-  ASSERT_TRUE(WaitUntil([&] { return !Text("lblTesterIdentity").isEmpty(); }));
-  QStringList seen;
-  prompts_.answerOkCancel = [&] {
-    const QImage lamp = Find("shpStatus")->grab().toImage();
-    if (seen.isEmpty())
-      seen << StatusCaption() << lamp.pixelColor(lamp.rect().center()).name()
-           << ConnectButton().text() << Text("lblTesterIdentity");
-    return false;
-  };
-  tester_->Unplug();
-  ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
-  EXPECT_EQ(seen, QStringList({"VELD32", "#ff0000", "Connect", ""}));
 }
 
 }  // namespace
