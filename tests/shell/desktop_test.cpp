@@ -186,14 +186,17 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadableAndTheFocusVisible) {
   }
 }
 
-// A window of fixed size, the editor at the top left, the log beside it, the background inside
-// the frame's client area and clear of both (their places and sizes are the layout's own numbers).
-// A frame larger than the screen scrolls to every control, one that fits stays as it opened;
-// child windows stay inside the frame and Arrange Windows puts them back.
+// A window of fixed size with its titles, the editor at the top left, the log beside it, the
+// background inside the frame's client area and clear of both (their places and sizes are the
+// layout's own numbers). A frame larger than the screen scrolls to every control, one that fits
+// stays as it opened; child windows stay inside the frame and Arrange Windows puts them back.
 TEST_F(Desktop, TheFrameFitsTheScreenAndChildWindowsStayInsideIt) {
   EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
   EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+  EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
+                         window_->TestOptions().windowTitle()}),
+            QStringList({"VELD32 Configurator", "Status", "Test Options"}));
   const QSize specified = window_->size();
   window_->FitInto(QRect(0, 0, 1920, 1080));
   Show();
