@@ -2,6 +2,7 @@
 // its field, which of several testers Connect opens, and a tester overdue for calibration.
 #include "shell/frmSettings.h"
 #include "shell/record_chart.h"
+#include "tests/records/sample_records.h"
 #include "tests/shell/window_fixture.h"
 #include "ui_core/window_settings.h"
 
@@ -54,19 +55,13 @@ TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
 // The Results window over the records: the filters, the statistics line and the charts.
 TEST_F(Bench, ResultsWindowFiltersTheRecords) {
   Reopen(1);
-  const QDateTime start(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
-  const std::tuple<const char*, std::int16_t, double, RunOutcome> runs[] = {
+  const std::tuple<const char*, int, double, RunOutcome> runs[] = {
       {"A-1", 1, 100, RunOutcome::Pass},
       {"A-2", 1, 1200, RunOutcome::Fail},
       {"B-1", 2, 120, RunOutcome::Pass},
       {"A-3", 1, 90, RunOutcome::Pass}};
   for (int minute = 0; const auto& [dut, program, ohms, outcome] : runs) {
-    RunRecord run;
-    run.started = run.ended = start.addSecs(60 * minute++);
-    run.dut = dut;
-    run.settings.number = program;
-    run.impedanceOhms = ohms;
-    run.outcome = outcome;
+    const RunRecord run = SampleRun(dut, program, ohms, outcome, SampleTime(minute++));
     ASSERT_EQ(window_->Records()->AddRun(run).outcome, StoreOutcome::Stored);
   }
   window_->findChild<QAction*>("menuTestResults")->trigger();
@@ -83,8 +78,8 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
 
   const std::tuple<const char*, const char*, QStringList> filters[] = {
       {"txtDutPrefix", "A-", {"A-3", "A-2", "A-1"}},
-      {"txtSince", "2026-12-07T08:01:00Z", {"A-3", "A-2"}},
-      {"txtUntil", "2026-12-07T08:02:00Z", {"A-2"}}};
+      {"txtSince", "2026-12-01T08:01:00Z", {"A-3", "A-2"}},
+      {"txtUntil", "2026-12-01T08:02:00Z", {"A-2"}}};
   for (const auto& [name, text, duts] : filters) {
     auto* box = Find<QLineEdit>(name);
     box->setText(text);
@@ -103,7 +98,6 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
 }
 
 TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
-  ForgetSettings();
   QFile notADatabase(RecordsFile());
   ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly) && notADatabase.write("just text\n") > 0);
   notADatabase.close();
@@ -113,7 +107,7 @@ TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
   EXPECT_EQ(startLines_.filter("Runs are not recorded: ").size(), 1);
 }
 
-TEST_F(Bench, SeveralTestersAreOfferedAndTheChoiceKept) {
+TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned) {
   Reopen(3);
   EXPECT_EQ(window_->Operator(), "");
   prompts_.choices = {2};
@@ -126,6 +120,15 @@ TEST_F(Bench, SeveralTestersAreOfferedAndTheChoiceKept) {
     return Text("lblTesterIdentity") ==
            "Tester 00003 \u00B7 USB SIM0003 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
   })) << Text("lblTesterIdentity");
+  // A tester calibrated longer ago than the interval set is overdue (by default none is).
+  window_->menuSettings_Click();
+  auto* interval = Find<QComboBox>("cmbCalibrationInterval");
+  interval->setCurrentIndex(interval->findData(12));
+  Find<QLineEdit>("txtStation")->setText(QStringLiteral("Bench 7"));
+  Find<QPushButton>("cmdOK")->click();
+  EXPECT_TRUE(Text("lblTesterIdentity").endsWith("calibration overdue"));
+  EXPECT_EQ(window_settings::Station(), "Bench 7");
+  EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);
   window_->close();
   EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
@@ -155,23 +158,6 @@ TEST_F(Bench, DeviceAtStartPicksTheTesterWithoutAsking) {
     EXPECT_EQ(prompts_.lists.size(), usbSerial.isEmpty() ? 1 : 0) << device;
     EXPECT_EQ(Link().ConnectedUsbSerialNumber(), usbSerial.isEmpty() ? "SIM0001" : usbSerial);
   }
-}
-
-TEST_F(Bench, OverdueCalibrationIsWarnedInTheStatusBar) {
-  Reopen(1);
-  tester_->Tester().calibrationDate = "2020,01,15";
-  Connect();
-  ASSERT_TRUE(WaitUntil([this] { return !Text("lblTesterIdentity").isEmpty(); }));
-  EXPECT_FALSE(Text("lblTesterIdentity").contains("overdue"));
-
-  window_->menuSettings_Click();
-  auto* interval = Find<QComboBox>("cmbCalibrationInterval");
-  interval->setCurrentIndex(interval->findData(12));
-  Find<QLineEdit>("txtStation")->setText(QStringLiteral("Bench 7"));
-  Find<QPushButton>("cmdOK")->click();
-  EXPECT_TRUE(Text("lblTesterIdentity").endsWith("calibration overdue"));
-  EXPECT_EQ(window_settings::Station(), "Bench 7");
-  EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);
 }
 
 }  // namespace

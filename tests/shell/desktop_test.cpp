@@ -29,11 +29,11 @@ class Desktop : public WindowTest {
   }
 };
 
-// The editor has the focus at start; Tab visits every control of every child window and comes
-// back to where it began, through a program's rows, then Download, Upload and the strip. Ctrl
-// with PageUp, PageDown or a digit switches programs from every child window; every setting
-// changes from the keyboard alone; menus and their items have distinct mnemonics.
-TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
+// The editor has the focus at start; Tab visits every control of every child window (each with
+// a tooltip) and comes back to where it began, through a program's rows, then Download, Upload and
+// the strip. Ctrl with PageUp, PageDown or a digit switches programs from every child window; every
+// setting changes from the keyboard alone; menus and their items have distinct mnemonics.
+TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSettingAndEachHasItsTooltip) {
   Show();
   ASSERT_TRUE(window_->TestOptions().isAncestorOf(QApplication::focusWidget())) << FocusName();
   const QString start = FocusName();
@@ -51,13 +51,20 @@ TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
                    "optDuration0", "hsPassOhms0", "txtPassOhms0", "hsFailOhms0", "txtFailOhms0",
                    "cmdReload0", "cmdSave", "chkConnect", "qt_tabwidget_tabbar"}));
   for (const QWidget* control : window_->findChildren<QWidget*>()) {
-    // The frames that hand the focus on to their controls are no stops of their own.
-    if (control->inherits("QMdiSubWindow") || control->inherits("QScrollArea") ||
-        control->inherits("QTabWidget") || !control->isVisible() || !control->isEnabled() ||
-        !(control->focusPolicy() & Qt::TabFocus) || control->objectName().isEmpty() ||
-        control->objectName().startsWith("qt_"))
-      continue;
-    EXPECT_TRUE(visited.contains(control->objectName())) << control->objectName() << " skipped";
+    // The toolkit's own parts (unnamed scroll bars, hidden tab scroll buttons) aside, every
+    // control has a tooltip. The frames that hand the focus on to their controls are no stops of
+    // their own.
+    const QString name = control->objectName();
+    if (name.isEmpty() || name.startsWith("qt_") || control->isHidden()) continue;
+    const bool tipped = control->inherits("QAbstractButton") ||
+                        control->inherits("QAbstractSlider") || control->inherits("QLineEdit") ||
+                        control->inherits("QComboBox") || control->inherits("QPlainTextEdit");
+    EXPECT_TRUE(!tipped || !control->toolTip().isEmpty()) << name << " has no tooltip";
+    if (!control->inherits("QMdiSubWindow") && !control->inherits("QScrollArea") &&
+        !control->inherits("QTabWidget") && control->isVisible() && control->isEnabled() &&
+        (control->focusPolicy() & Qt::TabFocus)) {
+      EXPECT_TRUE(visited.contains(name)) << name << " skipped";
+    }
   }
 
   auto* tabs = Find<QTabWidget>("SSTab1");
@@ -108,21 +115,9 @@ TEST_F(Desktop, TheKeyboardAloneReachesEveryControlProgramAndSetting) {
   };
   expectDistinct(window_->menuBar()->actions());
   for (QAction* menu : window_->menuBar()->actions()) expectDistinct(menu->menu()->actions());
-}
 
-// Every control has a tooltip; those of the settings name their unit and range. The boxes a
-// slider sets take neither focus nor typing, and look unlike the boxes that do.
-TEST_F(Desktop, EveryControlHasATooltipAndSettingsNameTheirUnitAndRange) {
-  for (const QWidget* control : window_->findChildren<QWidget*>()) {
-    // The toolkit's own parts: unnamed scroll bars, hidden tab scroll buttons.
-    if ((control->inherits("QAbstractButton") || control->inherits("QAbstractSlider") ||
-         control->inherits("QLineEdit") || control->inherits("QComboBox") ||
-         control->inherits("QPlainTextEdit")) &&
-        !control->isHidden() && !control->objectName().isEmpty() &&
-        !control->objectName().startsWith("qt_")) {
-      EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName();
-    }
-  }
+  // The settings' tooltips name their unit and range. The boxes a slider sets take neither focus
+  // nor typing, and look unlike the boxes that do.
   const std::pair<const char*, QStringList> settings[] = {
       {"cmbCurrent1", {"mA", "5", "100"}},
       {"cmbFrequency1", {"Hz", "2", "150"}},
@@ -191,9 +186,17 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadableAndTheFocusVisible) {
   }
 }
 
-// A frame larger than the screen scrolls to every control, one that fits stays as it opened;
-// child windows stay inside the frame and Arrange Windows puts them back.
+// A window of fixed size with its titles, the editor at the top left, the log beside it, the
+// background inside the frame's client area and clear of both (their places and sizes are the
+// layout's own numbers). A frame larger than the screen scrolls to every control, one that fits
+// stays as it opened; child windows stay inside the frame and Arrange Windows puts them back.
 TEST_F(Desktop, TheFrameFitsTheScreenAndChildWindowsStayInsideIt) {
+  EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
+  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+  EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
+                         window_->TestOptions().windowTitle()}),
+            QStringList({"VELD32 Configurator", "Status", "Test Options"}));
   const QSize specified = window_->size();
   window_->FitInto(QRect(0, 0, 1920, 1080));
   Show();
@@ -205,6 +208,11 @@ TEST_F(Desktop, TheFrameFitsTheScreenAndChildWindowsStayInsideIt) {
                                window_->ChildWindow(window_->StatusWindow()),
                                window_->ChildWindow(window_->Background())};
   const QPoint starts[] = {children[0]->pos(), children[1]->pos(), children[2]->pos()};
+  EXPECT_EQ(starts[0], QPoint(0, 0));
+  EXPECT_EQ(starts[1], QPoint(children[0]->width(), 0));
+  EXPECT_TRUE(children[2]->parentWidget()->rect().contains(children[2]->geometry()));
+  EXPECT_FALSE(children[2]->geometry().intersects(children[0]->geometry()) ||
+               children[2]->geometry().intersects(children[1]->geometry()));
   const QSize room = Find<QMdiArea>("mdiArea")->viewport()->size();
   children[0]->move(-300, 5000);
   children[1]->move(5000, -40);
@@ -345,33 +353,6 @@ TEST_F(Desktop, TheSaveDialogStartsWithAnEmptyNameAndAddsTheExtension) {
     EXPECT_EQ(startFolder, dir.path());
     EXPECT_EQ(startName, QString());
   }
-}
-
-TEST_F(Desktop, TheLogBoxMenuCopiesClearsAndSavesTheLog) {
-  modMain::AddStatusMessage(QStringLiteral("first line"));
-  modMain::AddStatusMessage(QStringLiteral("second line"));
-  StatusWindowForm& log = window_->StatusWindow();
-  WaitUntil([&] { return log.txtComm->toPlainText().contains("second line"); });
-  std::unique_ptr<QMenu> menu(log.CreateLogMenu());
-  EXPECT_FALSE(menu->actions()[0]->isEnabled()) << "Copy without a selection";
-  menu->actions()[1]->trigger();  // Select All
-  menu.reset(log.CreateLogMenu());
-  menu->actions()[0]->trigger();  // Copy
-  EXPECT_EQ(QApplication::clipboard()->text(), log.txtComm->toPlainText());
-  EXPECT_TRUE(log.txtComm->toPlainText().contains("second line"));
-
-  QTemporaryDir dir;
-  EXPECT_EQ(log.SaveLogAs(dir.filePath("log.txt")), QString());
-  QFile saved(dir.filePath("log.txt"));
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(saved.readAll()), modMain::StatusLogText);
-  EXPECT_NE(log.SaveLogAs(dir.filePath("no/such/folder/log.txt")), QString());
-
-  menu->actions()[3]->trigger();  // Clear
-  EXPECT_EQ(log.txtComm->toPlainText(), QString());
-  EXPECT_TRUE(modMain::StatusLogText.contains("second line"));
-  modMain::AddStatusMessage(QStringLiteral("third line"));
-  EXPECT_TRUE(WaitUntil([&] { return log.txtComm->toPlainText() == "third line\n"; }));
 }
 
 }  // namespace

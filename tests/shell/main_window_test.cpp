@@ -1,34 +1,9 @@
-#include "resources/version.h"
 #include "tests/shell/window_fixture.h"
 #include "tests/support/program_description.h"
 
 namespace {
 
 class MainWindow : public WindowTest {};
-
-// A window of fixed size, the editor at the top left, the log beside it, the background where
-// the layout put it.
-TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
-  EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
-  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
-  const QMdiSubWindow* editor = window_->ChildWindow(window_->TestOptions());
-  const QMdiSubWindow* log = window_->ChildWindow(window_->StatusWindow());
-  const QMdiSubWindow* background = window_->ChildWindow(window_->Background());
-  ASSERT_TRUE(editor && log && background);
-  EXPECT_EQ(editor->pos(), QPoint(0, 0));
-  EXPECT_EQ(log->pos(), QPoint(editor->width(), 0));
-  // In twips (15 to a pixel), as the layout was drawn.
-  const std::pair<int, int> twips[] = {{window_->width(), 11000},
-                                       {window_->height(), 10000},
-                                       {background->x(), 7275},
-                                       {background->y(), 6175}};
-  for (const auto& [pixels, drawn] : twips) EXPECT_NEAR(pixels * 15, drawn, 15) << drawn;
-  EXPECT_EQ(background->size(), QSize(215, 135));
-  EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
-                         window_->TestOptions().windowTitle()}),
-            QStringList({"VELD32 Configurator", "Status", "Test Options"}));
-}
 
 // The log's first line tells a new user to press Connect, and whether the tester is simulated.
 TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
@@ -40,8 +15,8 @@ TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
   }
 }
 
-// Once the programs are in, the window asks who the tester is.
-TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
+// Once the programs are in, the window asks who the tester is; a lost link shows down at once.
+TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsLogsEveryFrameAndALostLinkShowsDown) {
   ASSERT_TRUE(tester_->SetProgram({2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14}));
   Connect();
   ASSERT_TRUE(WaitUntil([&] { return !Text("lblTesterIdentity").isEmpty(); }));
@@ -56,6 +31,20 @@ TEST_F(MainWindow, ConnectDownloadsTheThreeProgramsAndLogsEveryFrame) {
   EXPECT_EQ(lines.count("Program data load complete."), 1);
   EXPECT_EQ(DescribeProgram(Model(), 1),
             "50mA 150Hz 100us(100) duration 1h 125s(02:05) pass 12(12) fail 14(14)");
+
+  // While the question about reconnecting is open, the strip and the status bar already show
+  // the link down.
+  QStringList seen;
+  prompts_.answerOkCancel = [&] {
+    const QImage lamp = Find("shpStatus")->grab().toImage();
+    if (seen.isEmpty())
+      seen << StatusCaption() << lamp.pixelColor(lamp.rect().center()).name()
+           << ConnectButton().text() << Text("lblTesterIdentity");
+    return false;
+  };
+  tester_->Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
+  EXPECT_EQ(seen, QStringList({"VELD32", "#ff0000", "Connect", ""}));
 }
 
 TEST_F(MainWindow, UploadLeavesTheTesterHoldingWhatWasSent) {
@@ -106,14 +95,22 @@ TEST_F(MainWindow, UnplugDuringADownloadAsksToReplugAndOnlyOkReconnects) {
 }
 
 // Each file menu logs around its operation; a cancelled choice does nothing; a failure is logged
-// and shown in a message box, both with its cause. (The dialogs' filters are the desktop's tests.)
+// and shown in a message box, both with its cause; a refused key is logged before the completion
+// line. (The dialogs' filters are the desktop's tests.) What was loaded is work the tester does
+// not have, which Connect does not replace without asking.
 TEST_F(MainWindow, FileMenusLogAroundEachOperationAndReportFailuresWithTheirCause) {
   QTemporaryDir dir;
   const QString all = dir.filePath("programs.vap");
   const QString one = dir.filePath("program.vsp");
   const QString nowhere = dir.filePath("no/such/folder/all.vap");
   const QString absent = dir.filePath("absent.vsp");
-  prompts_.fileNames = {QString(), all, all, one, one, nowhere, absent};
+  QFile refused(dir.filePath("refused.vsp"));
+  ASSERT_TRUE(refused.open(QIODevice::WriteOnly));
+  refused.write(
+      "[Program]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=200\r\nMode=2\r\n"
+      "Duration=30\r\nPass=5000\r\nFail=900\r\n");
+  refused.close();
+  prompts_.fileNames = {QString(), all, all, one, one, nowhere, absent, refused.fileName()};
   // Program 2 is saved as it stands, with a warning that the tester refuses it.
   Model().SetSliderValue(1, ProgramSlider::PassOhms, 700);
   Model().SetSliderValue(1, ProgramSlider::FailOhms, 14);
@@ -129,6 +126,7 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndReportFailuresWithTheirCaus
   window_->menuLoadProgram_Click(2);
   window_->menuSaveAll_Click();
   window_->menuLoadProgram_Click(0);
+  window_->menuLoadProgram_Click(1);
   EXPECT_EQ(
       LogLines(),
       QStringList(
@@ -137,52 +135,20 @@ TEST_F(MainWindow, FileMenusLogAroundEachOperationAndReportFailuresWithTheirCaus
            "Saving Program 2 configuration to file...", warning, "Save to file complete: " + one,
            "Loading Program 3 configuration from file...", "Load from file complete: " + one,
            "Saving all Program configurations to file...", "Save to file failed. " + causes[0],
-           "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1]}));
+           "Loading Program 1 configuration from file...", "Load from file failed. " + causes[1],
+           "Loading Program 2 configuration from file...",
+           "Program 2: Pass=5000 not applied (1 to 999 ohms)",
+           "Load from file complete: " + refused.fileName()}));
   EXPECT_EQ(prompts_.shown, causes);
-}
-
-// A refused key changes none of its controls and is logged before the completion line; what was
-// applied is work the tester does not have, which Connect does not replace without asking.
-TEST_F(MainWindow, LoadedProgramsApplyKeysWholeAndConnectAsksBeforeReplacingThem) {
-  QTemporaryDir dir;
-  QFile bench(dir.filePath("bench.vsp"));
-  ASSERT_TRUE(bench.open(QIODevice::WriteOnly));
-  bench.write(
-      "[Program]\r\nCurrent=5\r\nFrequency=2\r\nPulseWidth=200\r\nMode=2\r\n"
-      "Duration=30\r\nPass=5000\r\nFail=900\r\n");
-  bench.close();
-  prompts_.fileNames = {bench.fileName()};
-  window_->menuLoadProgram_Click(1);
-  EXPECT_EQ(LogLines(), QStringList({"Loading Program 2 configuration from file...",
-                                     "Program 2: Pass=5000 not applied (1 to 999 ohms)",
-                                     "Load from file complete: " + bench.fileName()}));
   const auto boxes = [this] {
     return Find<QLineEdit>("txtPassOhms1")->text() + ' ' + Find<QLineEdit>("txtFailOhms1")->text();
   };
-  EXPECT_EQ(boxes(), "150 900");
+  EXPECT_EQ(boxes(), "700 900");
   ConnectButton().click();
   ASSERT_TRUE(Logged("Edited programs kept: nothing was downloaded from VELD32."));
-  ASSERT_EQ(prompts_.shown.size(), 1);
-  EXPECT_TRUE(prompts_.shown[0].startsWith("Test Program 2 holds changes"));
-  EXPECT_EQ(boxes(), "150 900");
-}
-
-// While the question about reconnecting is open, the strip and the status bar already show the
-// link down.
-TEST_F(MainWindow, ALostLinkShowsDownWhileTheReconnectQuestionIsOpen) {
-  Connect();
-  ASSERT_TRUE(WaitUntil([&] { return !Text("lblTesterIdentity").isEmpty(); }));
-  QStringList seen;
-  prompts_.answerOkCancel = [&] {
-    const QImage lamp = Find("shpStatus")->grab().toImage();
-    if (seen.isEmpty())
-      seen << StatusCaption() << lamp.pixelColor(lamp.rect().center()).name()
-           << ConnectButton().text() << Text("lblTesterIdentity");
-    return false;
-  };
-  tester_->Unplug();
-  ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
-  EXPECT_EQ(seen, QStringList({"VELD32", "#ff0000", "Connect", ""}));
+  // Program 3 differs from its start by the load alone.
+  EXPECT_TRUE(prompts_.shown.last().startsWith("Test Program 2, Test Program 3 hold changes"));
+  EXPECT_EQ(boxes(), "700 900");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "shell/record_chart.h"
+#include "tests/records/sample_records.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::set<int> ColumnsOf(const QImage& image, const QColor& colour) {
 }
 bool ScaleWritten(const QImage& image) { return !ColumnsOf(image, QColor()).empty(); }
 
-TEST(RecordChart, HistogramDrawsEachLimitAcrossAtItsOhms) {
+TEST(RecordChart, HistogramDrawsEachLimitAtItsOhmsAndEachVerdictHasItsColour) {
   RecordChart chart;
   chart.ShowHistogram({{1, 4, 2, 0, 3}, 50, 550, 150, 400});
   const QImage image = Drawn(chart);
@@ -46,23 +47,20 @@ TEST(RecordChart, HistogramDrawsEachLimitAcrossAtItsOhms) {
 
   chart.ShowHistogram({{1, 4, 2, 0, 3}, 50, 550, std::nullopt, std::nullopt});
   EXPECT_TRUE(ColumnsOf(Drawn(chart), RecordChart::PassLimitColour()).empty());
-}
 
-TEST(RecordChart, OverTimeEachVerdictHasItsColour) {
-  const QDateTime start(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
-  RecordChart chart;
-  chart.ShowSeries({{start, 100, RunOutcome::Pass},
-                    {start.addSecs(60), 1200, RunOutcome::Fail},
-                    {start.addSecs(120), 400, RunOutcome::Pass}});
-  const QImage image = Drawn(chart);
-  const std::set<int> passes = ColumnsOf(image, RecordChart::OutcomeColour(RunOutcome::Pass));
-  const std::set<int> fails = ColumnsOf(image, RecordChart::OutcomeColour(RunOutcome::Fail));
+  // Over time, each verdict in its colour, and time runs to the right: the fail between the two
+  // passes.
+  chart.ShowSeries({{SampleTime(0), 100, RunOutcome::Pass},
+                    {SampleTime(1), 1200, RunOutcome::Fail},
+                    {SampleTime(2), 400, RunOutcome::Pass}});
+  const QImage series = Drawn(chart);
+  const std::set<int> passes = ColumnsOf(series, RecordChart::OutcomeColour(RunOutcome::Pass));
+  const std::set<int> fails = ColumnsOf(series, RecordChart::OutcomeColour(RunOutcome::Fail));
   ASSERT_FALSE(passes.empty() || fails.empty());
-  EXPECT_TRUE(ColumnsOf(image, RecordChart::OutcomeColour(RunOutcome::BetweenLimits)).empty());
-  // Time runs to the right: the fail between the two passes.
+  EXPECT_TRUE(ColumnsOf(series, RecordChart::OutcomeColour(RunOutcome::BetweenLimits)).empty());
   EXPECT_LT(*passes.begin(), *fails.begin());
   EXPECT_GT(*passes.rbegin(), *fails.rbegin());
-  EXPECT_TRUE(ScaleWritten(image));
+  EXPECT_TRUE(ScaleWritten(series));
   // Every verdict has a colour of its own.
   std::set<QRgb> colours;
   for (const RunOutcome outcome : {RunOutcome::Pass, RunOutcome::Fail, RunOutcome::BetweenLimits,

@@ -2,6 +2,7 @@
 // under the look the utility uses on Linux, in each state the strip can show. The suite runs
 // this at the scales 1, 1.5 and 2 (QT_SCALE_FACTOR).
 #include "programs/programs_model.h"
+#include "tests/records/sample_records.h"
 #include "tests/shell/window_fixture.h"
 
 namespace {
@@ -89,14 +90,9 @@ TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
            modMain::AddStatusMessage(QStringLiteral("Line %1: ").arg(line) + QString(30, u'x') +
                                      QStringLiteral(" and a tail beyond the box's right edge"));
          for (const RunOutcome outcome : {RunOutcome::Fail, RunOutcome::BetweenLimits}) {
-           RunRecord run;
-           run.started = run.ended = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58));
-           run.dut = QStringLiteral("E-0001");
+           RunRecord run = SampleRun(QStringLiteral("E-0001"), 1, 1000, outcome,
+                                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58)));
            run.operatorName = QStringLiteral("Anna K.");
-           run.station = QStringLiteral("Bench 7");
-           run.tester.testerSerial = QStringLiteral("00001");
-           run.impedanceOhms = 1000;
-           run.outcome = outcome;
            window_->Records()->AddRun(run);
          }
          results.show();

@@ -47,16 +47,16 @@ inline QString FocusName() {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { Open(QStringLiteral("veld32 --simulate /kovda")); }
-  // The window's settings start empty in a folder of the tests' own.
-  // The records go to a file of each test's own.
-  void ForgetSettings() {
+  // The window's settings start empty in a folder of the tests' own; the records go to a file of
+  // each test's own.
+  WindowTest() {
     // This process's own, set before its first QSettings reads it: tests run side by side.
     static const QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     QSettings(QStringLiteral("veld32"), QStringLiteral("veld32")).clear();
     qputenv("VELD32_RECORDS", RecordsFile().toLocal8Bit());
   }
+  void SetUp() override { Open(QStringLiteral("veld32 --simulate /kovda")); }
   QString RecordsFile() const { return recordsDir_.filePath(QStringLiteral("records.sqlite")); }
   void TearDown() override { window_.reset(); }
 
@@ -65,8 +65,6 @@ class WindowTest : public ::testing::Test {
   // `device`: --device's value.
   void Open(const QString& commandLine, bool simulated = true, const QString& device = {}) {
     window_.reset();
-    if (!settingsForgotten_) ForgetSettings();
-    settingsForgotten_ = true;
     modMain::SetCommandLine(commandLine);
     modMain::StatusLogText.clear();
     modMain::StatusPaused = false;
@@ -117,11 +115,10 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(Logged(QStringLiteral("Program data load complete.")));
   }
 
+  QTemporaryDir recordsDir_;
   std::shared_ptr<SimulatedTester> tester_ = std::make_shared<SimulatedTester>();
   std::shared_ptr<D2xx> driver_;
   ScriptedPrompts prompts_;
   std::unique_ptr<ParentMDIForm> window_;
   QStringList startLines_;  // the log as the window opened
-  bool settingsForgotten_ = false;
-  QTemporaryDir recordsDir_;
 };

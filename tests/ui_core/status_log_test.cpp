@@ -130,54 +130,72 @@ TEST_F(StatusLog, TheBoxAtTheCapCutsTo50001ThenAppends) {
   }
 }
 
-// Lines that arrive one per turn of the event loop (frames at a fast polling rate) reach the
-// box in batches, not one document edit, layout and repaint each.
-TEST_F(StatusLog, LinesOnePerTurnReachTheBoxInBatches) {
-  Load().show();
-  int edits = 0;
-  QObject::connect(window_->txtComm->document(), &QTextDocument::contentsChanged, [&] { ++edits; });
-  constexpr int kLines = 200;
-  QString all;
-  for (int i = 0; i < kLines; ++i) {
-    const QString line = QStringLiteral("line %1").arg(i);
-    AddStatusMessage(line);
-    all += line + QStringLiteral("\r\n");
-    QCoreApplication::processEvents();
-  }
-  EXPECT_EQ(Shown(), AsShown(all));
-  EXPECT_LT(edits, kLines / 5);
-}
-
 // Many cuts, with the box catching up every few lines, or all at once after a burst that goes
-// beyond the cap into lines it has not shown yet; the newest line stays in view.
+// beyond the cap into lines it has not shown yet; the newest line stays in view. Lines that
+// arrive one per turn of the event loop (-1: frames at a fast polling rate) reach the box in
+// batches, not one document edit, layout and repaint each.
 TEST_F(StatusLog, ALongRunShowsTheBoxRule) {
-  for (const int catchUpEvery : {0, 7}) {
+  for (const int catchUpEvery : {0, 7, -1}) {
     modMain::StatusLogText.clear();
     Load().show();
+    int edits = 0;
+    QObject::connect(window_->txtComm->document(), &QTextDocument::contentsChanged,
+                     [&] { ++edits; });
+    const int lines = catchUpEvery < 0 ? 200 : 6000;
     status_log::BoxText expected;
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < lines; ++i) {
       const QString line =
           QStringLiteral("RX <- (MP1%1,5,3,09,0030,1,000,100,100,0100,0000)").arg(i);
       AddStatusMessage(line);
       expected.AddLine(line);
+      if (catchUpEvery < 0) QCoreApplication::processEvents();
       if (catchUpEvery > 0 && i % catchUpEvery == 0) Shown();
     }
     EXPECT_EQ(Shown(), AsShown(expected.Text())) << catchUpEvery;
+    EXPECT_LT(edits, catchUpEvery < 0 ? lines / 5 : lines);
     const QScrollBar* bar = window_->txtComm->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
   }
 }
 
-// The switch's own rule is pinned where the command line is read; here, what the log window
-// makes of it: its filters shown and on, or hidden and off, and each box sets its own flag.
+TEST_F(StatusLog, TheLogBoxMenuCopiesClearsAndSavesTheLog) {
+  AddStatusMessage(QStringLiteral("first line"));
+  StatusWindowForm& log = Load();
+  AddStatusMessage(QStringLiteral("second line"));
+  Shown();
+  std::unique_ptr<QMenu> menu(log.CreateLogMenu());
+  EXPECT_FALSE(menu->actions()[0]->isEnabled()) << "Copy without a selection";
+  menu->actions()[1]->trigger();  // Select All
+  menu.reset(log.CreateLogMenu());
+  menu->actions()[0]->trigger();  // Copy
+  EXPECT_EQ(QApplication::clipboard()->text(), "first line\nsecond line\n");
+
+  QTemporaryDir dir;
+  EXPECT_EQ(log.SaveLogAs(dir.filePath("log.txt")), QString());
+  QFile saved(dir.filePath("log.txt"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(saved.readAll()), modMain::StatusLogText);
+  EXPECT_NE(log.SaveLogAs(dir.filePath("no/such/folder/log.txt")), QString());
+
+  menu->actions()[3]->trigger();  // Clear
+  EXPECT_EQ(log.txtComm->toPlainText(), QString());
+  EXPECT_TRUE(modMain::StatusLogText.contains("second line"));
+  AddStatusMessage(QStringLiteral("third line"));
+  EXPECT_EQ(Shown(), "third line\n");
+}
+
+// The switch's own rule is pinned where the command line is read; here, what the start-up and
+// the log window make of it: the flags and the filters shown and on, or hidden and off, and each
+// box sets its own flag.
 TEST_F(StatusLog, TheDiagnosticSwitchShowsTheFiltersAndEachSetsItsOwnFlag) {
   for (const bool on : {false, true}) {
     Reset(on ? QStringLiteral("veld32.exe /kovda") : QStringLiteral("veld32.exe"));
     StatusWindowForm& window = Load();
-    EXPECT_EQ(std::tuple(window.calTabCommFrame->isHidden(), window.chkShowVerbose->isChecked(),
-                         window.chkShowBuffer->isChecked()),
-              std::tuple(!on, on, on));
+    EXPECT_EQ(
+        std::tuple(window.calTabCommFrame->isHidden(), window.chkShowVerbose->isChecked(),
+                   window.chkShowBuffer->isChecked(), modMain::ShowVerbose, modMain::ShowRXBuffer),
+        std::tuple(!on, on, on, on, on));
   }
   modMain::ShowRXBuffer = false;
   StatusWindowForm& window = Load();

@@ -34,10 +34,6 @@ TEST(CommandLineSwitch, OnlyAnArgumentHoldingTheSwitchCounts) {
                                                 {"veld32.exe -kovda", false}}) {
     modMain::SetCommandLine(QString::fromLatin1(commandLine));
     EXPECT_EQ(modMain::IsDiagnosticMode(), diagnostic) << commandLine;
-    modMain::InitSharedFlags();
-    EXPECT_EQ(std::pair(modMain::ShowVerbose, modMain::ShowRXBuffer),
-              std::pair(diagnostic, diagnostic))
-        << commandLine;
   }
   modMain::SetCommandLine(QString());
   // This very test program, started again from a folder named "kovda", without the switch.
