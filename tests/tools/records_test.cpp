@@ -148,26 +148,6 @@ TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
             changes[1].value("programs_sent").toArray());
 }
 
-// A record that cannot be kept fails the command with the reason, after what the command
-// printed of the tester's answer.
-TEST_F(RecordsTest, ADatabaseThatCannotBeUsedFailsWithStatusFiveAfterTheResult) {
-  const QString notes = Write("notes.sqlite", QByteArray(4096, 'x'));
-  const std::pair<QStringList, QString> cases[] = {
-      {{"run", "2"}, "Verdict: pass\n"},
-      {{"upload", Path("three.vap")}, "Program3"},
-      {{"--yes", "service", "set-serial", "7"}, "Serial number:     00007\n"},
-      {{"records"}, ""},
-      {{"history"}, ""}};
-  for (const auto& [command, printed] : cases) {
-    const CtlRun run = Ctl(command + QStringList{"--records=" + notes});
-    EXPECT_EQ(run.status, 5) << command.join(' ').toStdString();
-    EXPECT_THAT(run.err, Has("not a database"));
-    EXPECT_TRUE(printed.isEmpty() ? run.out.isEmpty() : run.out.contains(printed))
-        << run.out.toStdString();
-  }
-  EXPECT_EQ(ReadAll(notes), QByteArray(4096, 'x'));
-}
-
 #ifndef _WIN32
 // A CSV that the disk cannot hold fails as unwritable, naming the disk's reason.
 TEST_F(RecordsTest, ACsvOnAFullDiskFailsWithTheDisksReason) {

@@ -1,7 +1,6 @@
 #include <QDateTime>
 
 #include "tester/verdict.h"
-#include "tests/support/setpoints_unreported.h"
 #include "tests/tools/ctl_runner.h"
 #include "tools/command_result.h"
 
@@ -53,20 +52,6 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "Running test 1…\n");
 #endif
-}
-
-// Which request draws a set-point reply is the tester's business; its identity is what info needs.
-TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
-  auto tester = std::make_shared<SimulatedTester>();
-  const BackendFactory bench = Attached(tester, SetpointsUnreported(tester));
-  const CtlRun text = RunCtl({"--timeout=1000", "info"}, bench);
-  EXPECT_EQ(text.status, 0) << text.err.toStdString();
-  EXPECT_THAT(text.out, Has("Serial number:     00001\n"));
-  EXPECT_THAT(text.out, Has("Set-points:        not reported\n"));
-  const CtlRun json = RunCtl({"--timeout=1000", "--json", "info"}, bench);
-  const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
-  EXPECT_EQ(info.value("firmware").toString(), "01.02");
-  EXPECT_TRUE(info.value("current_setpoints").isNull()) << json.out.toStdString();
 }
 
 #ifndef _WIN32

@@ -230,21 +230,42 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedT
             "\n");
 }
 
-TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
-  auto tester = std::make_shared<SimulatedTester>(
-      std::vector<std::string>{"veld32", "VELD32 ", "VELD32", "VELD32"});
-  const CtlRun table = RunCtl({"list"}, Attached(tester));
-  EXPECT_EQ(table.status, 0) << table.err.toStdString();
-  EXPECT_EQ(table.out,
-            "  0  SIM0001  veld32\n  1  SIM0002  VELD32 \n* 2  SIM0003  VELD32\n"
-            "  3  SIM0004  VELD32\n");
-  EXPECT_EQ(
-      RunCtl({"--json", "list"}, Attached(tester)).out,
-      R"([{"index": 0, "description": "veld32", "usb_serial": "SIM0001", "selected": false}, )"
-      R"({"index": 1, "description": "VELD32 ", "usb_serial": "SIM0002", "selected": false}, )"
-      R"({"index": 2, "description": "VELD32", "usb_serial": "SIM0003", "selected": true}, )"
-      R"({"index": 3, "description": "VELD32", "usb_serial": "SIM0004", "selected": false}])"
-      "\n");
+TEST_F(CtlTest, AllDownloadsIntoOneFilePerTesterNamedByItsUsbSerialNumber) {
+  auto bench = std::make_shared<SimulatedTester>(std::vector<std::string>(2, "VELD32"));
+  bench->Tester(1).SetProgram({2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14});
+  const QString folder = Path("bench") + "/";
+  const CtlRun run = RunCtl({"--all", "--json", "download", "-o", folder}, Attached(bench));
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const QJsonArray lines = QJsonDocument::fromJson(run.out.toUtf8()).array();
+  ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
+  for (qsizetype i = 0; i < 2; ++i) {
+    const QString usb = QStringLiteral("SIM000%1").arg(i + 1);
+    const QString saved = folder + usb + ".vap";
+    ExpectMembers(lines[i].toObject(), {{"usb_serial", usb},
+                                        {"serial", QStringLiteral("0000%1").arg(i + 1)},
+                                        {"exit_status", 0},
+                                        {"result", "downloaded, saved as " + saved}});
+    EXPECT_EQ(Programs(RunCtl({"--json", "show", saved}))[1].toObject().value("pass_ohms"),
+              i == 0 ? 150 : 12)
+        << saved.toStdString();
+  }
+}
+
+TEST_F(CtlTest, EachSimulateIsATesterOfItsOwnWithItsOwnState) {
+  const QString file = Write("three.vap", kThreePrograms);
+  const QString a = "--simulate=" + Path("a.vap");
+  const QString b = "--simulate=" + Path("b.vap");
+  ASSERT_EQ(RunCtl({a, b, "--device=SIM0002", "upload", file}).status, 0);
+  const CtlRun info = RunCtl({a, b, "--simulate", "--all", "info"});
+  EXPECT_EQ(info.status, 0) << info.err.toStdString();
+  EXPECT_EQ(info.out.count("firmware 01.02, calibrated 2024-01-15"), 3) << info.out.toStdString();
+  // Only the second tester took the upload, and only its STATE kept it.
+  const auto pass = [this](const QString& state) -> QJsonValue {
+    return Programs(RunCtl({"--simulate=" + state, "--json", "download"}))[0].toObject().value(
+        "pass_ohms");
+  };
+  EXPECT_EQ(pass(Path("a.vap")), 150);
+  EXPECT_EQ(pass(Path("b.vap")), 12);
 }
 
 TEST_F(CtlTest, VerboseLogsTheFramesAndTheWindowsStatusLines) {
