@@ -82,6 +82,9 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
     d.FailEvery("FT_ListDevicesSerialNumber", FT_NOT_SUPPORTED);
   };
   // The third tester goes after the handshake, the identity requests and the first program.
+  const Fault secondProgram2 = [](FaultyD2xx&, SimulatedTester& t) {
+    t.Tester(1).SetProgram({2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14});
+  };
   const Fault thirdLost = [](FaultyD2xx& d, SimulatedTester&) { d.LoseDevice(2, 5); };
   // Which request draws a set-point reply is the tester's business; its identity is what info
   // needs.
@@ -141,7 +144,10 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
       {{"service", "adjust-current", "6", "up"}, 2, "a current level from 1 to 5 and up or"},
       {{"service", "adjust-current", "0", "down"}, 2, "a current level from 1 to 5 and up or"},
       {{"service", "adjust-current", "2", "sideways"}, 2, "a current level from 1 to 5 and up"},
-      {{"service", "set-serial", "7"}, 2, "Nothing sent: service writes only with --yes"},
+      {{"service", "set-serial", "54321"}, 2, "Nothing sent: service writes only with --yes", 0, {},
+       "Would send (MS054321) to the tester.\n"},
+      {{"service", "adjust-current", "3", "down"}, 2, "Nothing sent", 0, {},
+       "Would send (I3-) to the tester.\n"},
       {{"--device=0", "service", "set-serial", "7"}, 2, "Nothing sent: service writes only"},
       {{"--all", "download", "-o", "-"}, 2, "-o needs a folder, not - (standard output)"},
       {{"--simulate=-", "info"}, 2, "STATE must be a file, not standard input"},
@@ -269,6 +275,24 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
        "     30.0     000.060\n"
        "Program3          50        5        20  Duration         0:00:45     999    1000  "
        "     01.0     000.005\n"},
+      // service writes with --yes and reports what the tester holds afterwards.
+      {{"--yes", "service", "set-serial", "54321"}, 0, "", 1, {}, "Serial number:     54321\n"},
+      {{"--yes", "service", "set-calibration-date", "2024-02-29"}, 0, "", 1, {},
+       "Calibration date:  2024-02-29\n"},
+      {{"--yes", "service", "adjust-current", "3", "down"}, 0, "", 1, {},
+       "Set-point 20 mA:  20 -> 19\n"},
+      {{"--yes", "service", "adjust-current", "1", "up"}, 0, "", 1, {}, "Set-point 5 mA:  5 -> 6\n"},
+      // --all downloads into one file per tester named by its USB serial number.
+      {{"--all", "--json", "download", "-o", Path("bench") + "/"}, 0, "", 2, secondProgram2,
+       R"([{"index": 0, "usb_serial": "SIM0001", "serial": "00001", "exit_status": 0, )"
+       R"("result": "downloaded, saved as )" + Path("bench/SIM0001.vap") + R"("}, )"
+       R"({"index": 1, "usb_serial": "SIM0002", "serial": "00002", "exit_status": 0, )"
+       R"("result": "downloaded, saved as )" + Path("bench/SIM0002.vap") + "\"}]\n",
+       {"VELD32", "VELD32"}},
+      {{"--json", "show", Path("bench/SIM0001.vap")}, 0, "", 0, {},
+       R"({"section": "Program2", "current_mA": 5, "frequency_Hz": 2,)"},
+      {{"--json", "show", Path("bench/SIM0002.vap")}, 0, "", 0, {},
+       R"({"section": "Program2", "current_mA": 50, "frequency_Hz": 150, "pulse_width_us": 100,)"},
       // A single-program file gives that program alone.
       {{"--json", "show", pulseWidthOnly}, 0, "", 0, {},
        R"({"programs": [{"section": "Program", "current_mA": 10, "frequency_Hz": 2, )"

@@ -111,31 +111,4 @@ TEST_F(CtlTest, ARunInterruptedBySignalIsKeptAsStopped) {
 }
 #endif
 
-TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
-  // clang-format off
-  const std::tuple<QStringList, int, QString> cases[] = {
-      {{"service", "set-serial", "54321"}, 2, "Would send (MS054321) to the tester.\n"},
-      {{"service", "adjust-current", "3", "down"}, 2, "Would send (I3-) to the tester.\n"},
-      {{"--yes", "service", "set-serial", "54321"}, 0, "Serial number:     54321\n"},
-      {{"--yes", "service", "set-calibration-date", "2024-02-29"}, 0,
-       "Calibration date:  2024-02-29\n"},
-      {{"--yes", "service", "adjust-current", "3", "down"}, 0, "Set-point 20 mA:  20 -> 19\n"},
-      {{"--yes", "service", "adjust-current", "1", "up"}, 0, "Set-point 5 mA:  5 -> 6\n"},
-      {{"info"}, 0, "Firmware version:  01.02\nSerial number:     54321\n"
-                    "Calibration date:  2024-02-29\n"
-                    "Set-points:        5 mA 6, 10 mA 10, 20 mA 19, 50 mA 50, 100 mA 100\n"},
-  };
-  // clang-format on
-  auto tester = std::make_shared<SimulatedTester>();
-  for (const auto& [arguments, status, out] : cases) {
-    SCOPED_TRACE(arguments.join(' ').toStdString());
-    const CtlRun run = RunCtl(arguments, Attached(tester));
-    EXPECT_EQ(run.status, status) << run.err.toStdString();
-    EXPECT_EQ(run.out, out);
-  }
-  EXPECT_EQ(tester->Tester().serialNumber, "54321");
-  EXPECT_EQ(tester->Tester().calibrationDate, "2024,02,29");
-  EXPECT_EQ(tester->Tester().setpoints, (std::array<std::int16_t, 5>{6, 10, 19, 50, 100}));
-}
-
 }  // namespace
