@@ -22,6 +22,7 @@
 #ifndef _WIN32
 #include "tests/support/file_faults.h"
 #endif
+#include "tests/support/file_bytes.h"
 #include "tests/support/file_rights.h"
 #include "tests/support/qt_printers.h"
 
@@ -268,10 +269,6 @@ class SqliteFile : public ::testing::Test {
   void ExpectNamed(const QString& message, const char* why) {
     EXPECT_TRUE(message.contains(file_) && message.contains(why)) << message.toStdString();
   }
-  QByteArray Bytes() const {
-    QFile file(file_);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
   // Runs statements on the file through a store's connection of its own.
   void Statements(const QStringList& sql) {
     const auto store = Open();
@@ -297,15 +294,12 @@ TEST_F(SqliteFile, IsCreatedWithItsFolderInWriteAheadMode) {
 // Not a database, or one of a newer version: refused, untouched.
 TEST_F(SqliteFile, WhatItCannotUseIsRefusedUntouched) {
   QDir().mkpath(QFileInfo(file_).path());
-  QFile text(file_);
-  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-  ASSERT_TRUE(text.write(QByteArray("time,dut\n").repeated(200)) > 0);
-  text.close();
+  WriteAll(file_, QByteArray("time,dut\n").repeated(200));
   for (const char* why : {"not a database", "newer version"}) {
-    const QByteArray before = Bytes();
+    const QByteArray before = ReadAll(file_);
     EXPECT_FALSE(Open());
     ExpectNamed(error_, why);
-    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(ReadAll(file_), before);
     QFile::remove(file_);
     Statements(
         {"UPDATE schema_version SET version = version + 1", "PRAGMA wal_checkpoint(TRUNCATE)"});

@@ -16,6 +16,7 @@
 #ifndef _WIN32
 #include "tests/support/file_faults.h"
 #endif
+#include "tests/support/file_bytes.h"
 #include "tests/support/qt_printers.h"
 
 namespace {
@@ -29,22 +30,11 @@ const QByteArray kHeader =
 const QByteArray kPassedLine = "2026-03-09T08:05:07Z,00042,2,62.5,150,1000,pass\n";
 const QByteArray kNoReadingLine = "2026-03-09T08:05:07Z,\"A,\"\"1\"\"\",3,,150,1000,no reading\n";
 
-QByteArray Contents(const QString& fileName) {
-  QFile file(fileName);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
 TEST(RunRecord, SavesAllAtOnce) {
   QTemporaryDir dir;
   const QString saved = dir.filePath("session.csv");
   EXPECT_EQ(SaveRunRecords(saved, {kNoReading, kPassed}), "");
-  EXPECT_EQ(Contents(saved), kHeader + kNoReadingLine + kPassedLine);
-}
-
-void Write(const QString& fileName, const QByteArray& bytes) {
-  QFile file(fileName);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  ASSERT_EQ(file.write(bytes), bytes.size());
+  EXPECT_EQ(ReadAll(saved), kHeader + kNoReadingLine + kPassedLine);
 }
 
 TestResult FromSerial(const QString& serial) {
@@ -94,15 +84,15 @@ TEST(RunRecord, RefusesWhatIsNoRecordAndRepairsWhatItCan) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
     const QString log = dir.filePath("line3.csv");
-    if (c.before) Write(log, *c.before);
+    if (c.before) WriteAll(log, *c.before);
     const QString error = AppendRunRecord(log, c.result, 1000);
     if (c.after.isEmpty()) {
       EXPECT_EQ(error, log + " is not a test record: it does not start with the line \"" +
                            kHeader.chopped(1) + "\"; give a new file or a record written before.");
-      EXPECT_EQ(Contents(log), *c.before);
+      EXPECT_EQ(ReadAll(log), *c.before);
     } else {
       EXPECT_EQ(error, "");
-      EXPECT_EQ(Contents(log), c.after);
+      EXPECT_EQ(ReadAll(log), c.after);
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"line3.csv"});
   }
@@ -120,13 +110,13 @@ QByteArray AlmostAPage() {
 void ExpectNoPartialRow(const QString& log, const char* reason, const std::function<void()>& room) {
   const QByteArray before = AlmostAPage();
   ASSERT_EQ(before.size(), 4090);
-  Write(log, before);
+  WriteAll(log, before);
   EXPECT_EQ(AppendRunRecord(log, kPassed, 1000),
             "The test record could not be written to " + log + ": " + reason);
-  EXPECT_EQ(Contents(log), before);
+  EXPECT_EQ(ReadAll(log), before);
   room();
   EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
-  EXPECT_EQ(Contents(log), before + kPassedLine);
+  EXPECT_EQ(ReadAll(log), before + kPassedLine);
 }
 
 TEST(RunRecord, ARowThatTheDiskCutsOffIsTakenBack) {
@@ -142,8 +132,8 @@ TEST(RunRecord, ARowThatAFullDiskCutsOffIsTakenBack) {
   if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
   // The record has its first page, and one more page is left for the lock file beside it.
   const QString log = folder + "/line3.csv";
-  Write(log, AlmostAPage());
-  Write(folder + "/spare", "x");
+  WriteAll(log, AlmostAPage());
+  WriteAll(folder + "/spare", "x");
   disk.Fill();
   QFile::remove(folder + "/spare");
   ExpectNoPartialRow(log, "No space left on device",

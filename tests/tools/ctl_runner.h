@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "backends/simulated_tester.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/qt_printers.h"
 #include "tools/veld32ctl.h"
 
@@ -104,14 +105,8 @@ class CtlTest : public ::testing::Test {
   QString Path(const QString& name) const { return dir_.filePath(name); }
 
   QString Write(const QString& name, const QByteArray& bytes) const {
-    QFile file(Path(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    WriteAll(Path(name), bytes);
     return Path(name);
-  }
-
-  static QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
 
   // Where the commands' records go unless a test says otherwise.
