@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <limits>
 #include <optional>
 
@@ -99,45 +97,38 @@ TEST(RunRecord, RefusesWhatIsNoRecordAndRepairsWhatItCan) {
 }
 
 #ifndef _WIN32
-// A record that ends a few bytes before a new page of the disk, so that a row fits only in part.
-QByteArray AlmostAPage() {
-  const qsizetype pad = 4096 - 6 - kHeader.size() - kPassedLine.size();
-  return kHeader + RunRecordLine(FromSerial(QString(pad + 5, 'x')));
-}
-
-// A row cut off by the disk is taken back whole, with the system's reason, and the next row
-// after room is made starts its own line.
-void ExpectNoPartialRow(const QString& log, const char* reason, const std::function<void()>& room) {
-  const QByteArray before = AlmostAPage();
-  ASSERT_EQ(before.size(), 4090);
-  WriteAll(log, before);
-  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000),
-            "The test record could not be written to " + log + ": " + reason);
-  EXPECT_EQ(ReadAll(log), before);
-  room();
-  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
-  EXPECT_EQ(ReadAll(log), before + kPassedLine);
-}
-
+// A row cut off by the disk, at a size limit of the process or on a full disk, is taken back
+// whole, with the system's reason, and the next row after room is made starts its own line.
 TEST(RunRecord, ARowThatTheDiskCutsOffIsTakenBack) {
   QTemporaryDir dir;
-  std::optional<WriteLimit> limit(4096);
-  ExpectNoPartialRow(dir.filePath("line3.csv"), "File too large", [&limit] { limit.reset(); });
-}
-
-TEST(RunRecord, ARowThatAFullDiskCutsOffIsTakenBack) {
-  QTemporaryDir dir;
-  const QString folder = dir.filePath("small");
-  const FullDisk disk(folder);
-  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
-  // The record has its first page, and one more page is left for the lock file beside it.
-  const QString log = folder + "/line3.csv";
-  WriteAll(log, AlmostAPage());
-  WriteAll(folder + "/spare", "x");
-  disk.Fill();
-  QFile::remove(folder + "/spare");
-  ExpectNoPartialRow(log, "No space left on device",
-                     [&folder] { QFile::remove(folder + "/filler"); });
+  const QString small = dir.filePath("small");
+  const FullDisk disk(small);
+  // A record that ends a few bytes before a new page of the disk: a row fits only in part.
+  const qsizetype pad = 4096 - 6 - kHeader.size() - kPassedLine.size();
+  const QByteArray before = kHeader + RunRecordLine(FromSerial(QString(pad + 5, 'x')));
+  ASSERT_EQ(before.size(), 4090);
+  for (const bool full : {false, true}) {
+    if (full && !disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QString log = full ? small + "/line3.csv" : dir.filePath("line3.csv");
+    WriteAll(log, before);
+    std::optional<WriteLimit> limit;
+    if (full) {
+      // One more page is left for the lock file beside the record.
+      WriteAll(small + "/spare", "x");
+      disk.Fill();
+      QFile::remove(small + "/spare");
+    } else {
+      limit.emplace(4096);
+    }
+    EXPECT_EQ(AppendRunRecord(log, kPassed, 1000),
+              "The test record could not be written to " + log + ": " +
+                  (full ? "No space left on device" : "File too large"));
+    EXPECT_EQ(ReadAll(log), before);
+    limit.reset();
+    QFile::remove(small + "/filler");
+    EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
+    EXPECT_EQ(ReadAll(log), before + kPassedLine);
+  }
 }
 #endif
 
