@@ -45,14 +45,8 @@ MATCHER_P2(Ended, status, part, "") { return arg.status == status && arg.err.con
 MATCHER_P(Has, part, "") { return arg.contains(part); }
 
 // Runs the built veld32ctl as a child process, polling fast, after `prepare` set up the
-// process, with `input` through a pipe when given; what it printed is kept as bytes.
-struct ExeRun {
-  int status = -1;
-  QByteArray out;
-  QByteArray err;
-};
-
-inline ExeRun RunExe(const QStringList& arguments,
+// process, with `input` through a pipe when given.
+inline CtlRun RunExe(const QStringList& arguments,
                      const std::function<void(QProcess&)>& prepare = {},
                      const QByteArray& input = {}) {
   QProcess process;
@@ -64,26 +58,14 @@ inline ExeRun RunExe(const QStringList& arguments,
   }
   EXPECT_TRUE(process.waitForFinished(30000)) << process.errorString().toStdString();
   // Standard output ends lines the platform's way: "\r\n" on Windows.
-  return {process.exitCode(), process.readAllStandardOutput().replace("\r\n", "\n"),
-          process.readAllStandardError()};
+  return {process.exitCode(),
+          QString::fromUtf8(process.readAllStandardOutput()).replace("\r\n", "\n"),
+          QString::fromUtf8(process.readAllStandardError())};
 }
 
 // The programs of what show and download print with --json.
-inline QJsonArray Programs(const QByteArray& json) {
-  return QJsonDocument::fromJson(json).object().value("programs").toArray();
-}
-inline QJsonArray Programs(const QString& json) { return Programs(json.toUtf8()); }
-inline QJsonArray Programs(const CtlRun& run) { return Programs(run.out); }
-
-// Every member of `expected` as `object` has it.
-inline void ExpectMembers(const QJsonObject& object, const QJsonObject& expected) {
-  for (auto member = expected.begin(); member != expected.end(); ++member)
-    EXPECT_EQ(object.value(member.key()), member.value()) << member.key().toStdString();
-}
-
-inline void PrintTo(const ExeRun& run, std::ostream* out) {
-  *out << "status " << run.status << ", out \"" << run.out.toStdString() << "\", err \""
-       << run.err.toStdString() << '"';
+inline QJsonArray Programs(const CtlRun& run) {
+  return QJsonDocument::fromJson(run.out.toUtf8()).object().value("programs").toArray();
 }
 
 // Every command line gets `tester`, through `driver` when one is given, so that consecutive runs

@@ -20,6 +20,12 @@ std::vector<QJsonObject> Lines(const CtlRun& run) {
   return objects;
 }
 
+// Every member of `expected` as `object` has it.
+void ExpectMembers(const QJsonObject& object, const QJsonObject& expected) {
+  for (auto member = expected.begin(); member != expected.end(); ++member)
+    EXPECT_EQ(object.value(member.key()), member.value()) << member.key().toStdString();
+}
+
 QStringList Duts(const CtlRun& run) {
   QStringList duts;
   for (const QJsonObject& record : Lines(run)) duts << record.value("dut").toString();

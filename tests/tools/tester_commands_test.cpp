@@ -47,7 +47,7 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
   EXPECT_TRUE(lines[3].endsWith(",00001,1,100,150,1000,pass"));
   EXPECT_EQ(lines[4], "");
 #ifndef _WIN32
-  const ExeRun quiet =
+  const CtlRun quiet =
       RunExe({"--simulate", "--simulate-speed=1000", "--csv", "/dev/null", "run", "1"});
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "Running test 1…\n");

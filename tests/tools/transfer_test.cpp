@@ -193,11 +193,11 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedT
   names << QStringLiteral("/dev/stdin");
 #endif
   for (const QString& name : names) {
-    const ExeRun run = RunExe({"--json", "show", name}, {}, kThreePrograms);
+    const CtlRun run = RunExe({"--json", "show", name}, {}, kThreePrograms);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(Programs(run.out).at(2).toObject().value("pass_ohms"), 999) << name.toStdString();
+    EXPECT_EQ(Programs(run).at(2).toObject().value("pass_ohms"), 999) << name.toStdString();
   }
-  const ExeRun info = RunExe({"--simulate", "--json", "info"});
+  const CtlRun info = RunExe({"--simulate", "--json", "info"});
   EXPECT_EQ(info.status, 0) << info.err.toStdString();
   EXPECT_EQ(info.out,
             R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
@@ -262,10 +262,10 @@ TEST(Veld32ctlExecutable, LoadsTheD2xxLibraryByNameOnlyFromSafeFolders) {
       p.setProcessEnvironment(environment);
     });
   };
-  const ExeRun byName = list("--backend=d2xx");
+  const CtlRun byName = list("--backend=d2xx");
   EXPECT_EQ(byName.status, 4) << byName.err.toStdString();
   EXPECT_THAT(byName.err, Has("cannot load ftd2xx.dll"));
-  const ExeRun byPath = list("--backend=d2xx:ftd2xx.dll");
+  const CtlRun byPath = list("--backend=d2xx:ftd2xx.dll");
   EXPECT_EQ(byPath.status, 3) << byPath.err.toStdString();
   EXPECT_THAT(byPath.err, Has("no FTDI device is attached"));
 }
