@@ -106,9 +106,7 @@ TEST_P(RecordStores, KeepEveryFieldAsGiven) {
     ASSERT_EQ(store_->AddChange(c).outcome, StoreOutcome::Stored);
   // Same time: the greater id first.
   std::vector<ProgramChange> both = {change, later};
-  std::sort(both.begin(), both.end(), [](const ProgramChange& a, const ProgramChange& b) {
-    return a.id.toString() > b.id.toString();
-  });
+  if (later.id.toString() > change.id.toString()) std::swap(both[0], both[1]);
   using Case = std::pair<RecordFilter, std::vector<ProgramChange>>;
   for (const auto& [filter, want] : {Case{{}, both}, Case{{.station = "bench-2"}, {later}}}) {
     EXPECT_EQ(store_->ChangeCount(filter).items, std::vector<qint64>{qint64(want.size())});
@@ -285,10 +283,10 @@ TEST_F(SqliteFile, IsCreatedWithItsFolderInWriteAheadMode) {
   ASSERT_TRUE(store) << error_.toStdString();
   EXPECT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
   QSqlQuery query(store->Database());
-  ASSERT_TRUE(query.exec("PRAGMA journal_mode") && query.next());
-  EXPECT_EQ(query.value(0).toString(), "wal");
-  ASSERT_TRUE(query.exec("PRAGMA synchronous") && query.next());
-  EXPECT_EQ(query.value(0).toInt(), 2);  // FULL
+  for (const auto& [pragma, value] : {std::pair{"journal_mode", "wal"}, {"synchronous", "2"}}) {
+    ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA ") + pragma) && query.next());
+    EXPECT_EQ(query.value(0).toString(), value);  // synchronous 2: FULL
+  }
 }
 
 // Not a database, or one of a newer version: refused, untouched.
