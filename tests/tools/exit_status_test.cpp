@@ -91,6 +91,10 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
   const Fault noSetpoints = Alter("(I?)", "", "(Z)");
   // clang-format off
   const ExitCase cases[] = {
+      // --help prints the usage and runs nothing, whatever command follows; an option value it
+      // cannot take is still an error.
+      {{"--all", "--help", "upload"}, 0, "", 0, {}, UsageText()},
+      {{"-h", "--interval=0"}, 2, "--interval needs"},
       {{"--simulate"}, 2, "No command given"},
       {{"flash"}, 2, "Unknown command 'flash'"},
       {{"upload"}, 2, "Command upload needs a FILE"},
@@ -323,18 +327,6 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
   }
   EXPECT_EQ(ReadAll(noDatabase.mid(10)), QByteArray(4096, 'x'));
   EXPECT_EQ(ReadAll(notes), "ask the line 3 foreman\n");
-}
-
-// --help prints the usage and runs nothing, whatever command follows; an option value it cannot
-// take is still an error.
-TEST_F(CtlTest, HelpPrintsTheUsageAndRunsNothing) {
-  auto tester = std::make_shared<SimulatedTester>();
-  auto driver = std::make_shared<FaultyD2xx>(tester);
-  const CtlRun help = RunCtl({"--all", "--help", "upload"}, Attached(tester, driver));
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out, UsageText());
-  EXPECT_EQ(driver->Count("FT_Open"), 0);
-  EXPECT_EQ(RunCtl({"-h", "--interval=0"}).status, 2);
 }
 
 // A STATE file that another run holds beyond the time-out is in use, and nothing is done.
