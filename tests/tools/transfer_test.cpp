@@ -1,4 +1,3 @@
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
