@@ -9,11 +9,7 @@ using ProgramFiles = ConfigFiles;
 
 // Three programs load and save back the same, all three at once or one into another's place.
 TEST_F(ProgramFiles, WhatIsSavedLoadsBackTheSame) {
-  const QByteArray all =
-      "[Program1]\r\nCurrent=20\r\nFrequency=150\r\nPulseWidth=200\r\nMode=1\r\nDuration=3725\r\n"
-      "Pass=12\r\nFail=14\r\n\r\n[Program2]\r\nCurrent=100\r\nFrequency=2\r\nPulseWidth=300\r\n"
-      "Mode=2\r\nDuration=30\r\nPass=150\r\nFail=1000\r\n\r\n[Program3]\r\nCurrent=50\r\n"
-      "Frequency=5\r\nPulseWidth=20\r\nMode=1\r\nDuration=45\r\nPass=999\r\nFail=1000\r\n";
+  const QByteArray all = QByteArray(kThreePrograms).replace("Duration=600", "Duration=30");
   WriteAll(Path("all.vap"), all);
   const Outcome outcome = LoadAllProgramsFromFile(model_, Path("all.vap"));
   EXPECT_TRUE(outcome.ok && outcome.warnings.empty())

@@ -15,6 +15,7 @@
 
 #include "backends/simulated_tester.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/program_description.h"
 #include "tests/support/qt_printers.h"
 #include "tools/veld32ctl.h"
 
@@ -96,13 +97,3 @@ class CtlTest : public ::testing::Test {
   QTemporaryDir dir_;
   QTemporaryDir records_;
 };
-
-// Three complete programs: a timed one, a Single Measure one with a duration of its own, and a
-// second timed one.
-inline const QByteArray kThreePrograms =
-    "[Program1]\r\nCurrent=20\r\nFrequency=150\r\nPulseWidth=200\r\nMode=1\r\nDuration=3725\r\n"
-    "Pass=12\r\nFail=14\r\n\r\n"
-    "[Program2]\r\nCurrent=100\r\nFrequency=2\r\nPulseWidth=300\r\nMode=2\r\nDuration=600\r\n"
-    "Pass=150\r\nFail=1000\r\n\r\n"
-    "[Program3]\r\nCurrent=50\r\nFrequency=5\r\nPulseWidth=20\r\nMode=1\r\nDuration=45\r\n"
-    "Pass=999\r\nFail=1000\r\n";
