@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <sys/stat.h>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -24,6 +25,7 @@
 #include "config_files/file_access.h"
 #include "config_files/file_names.h"
 #include "tests/config_files/config_files_test.h"
+#include "tests/support/program_description.h"
 
 namespace {
 
@@ -161,45 +163,80 @@ TEST_F(FileFaults, TheReplacedFileKeepsItsOwnerGroupAndMode) {
 }
 #endif
 
-// A save names what it cannot replace and leaves it as it was: only a regular file is ever
-// replaced, a read-only one by no one (root included), and a folder that is missing or read-only
-// to the operator is named.
-TEST_F(FileFaults, ASaveNamesWhatItCannotReplaceAndLeavesItAsItWas) {
+// What a load or a save cannot use it names, and leaves it as it was: a save replaces only a
+// regular file, a read-only one by no one (root included), and names a folder that is missing or
+// read-only to the operator; a load leaves the programs as they were, reads no more than its
+// bound, waits for no writer, and takes no long.
+TEST_F(FileFaults, LoadsAndSavesNameWhatTheyCannotUseAndLeaveItAsItWas) {
   QDir().mkdir(Path("folder.vap"));
   WriteAll(Path("locked.vap"), kOld);
   ASSERT_TRUE(QFile::setPermissions(Path("locked.vap"), QFile::ReadOwner | QFile::ReadGroup));
-  // the target, the cause its refusal names, whether root's override is withdrawn
-  std::vector<std::tuple<QString, QString, bool>> targets = {
-      {"folder.vap", "a folder", false},
-      {"locked.vap", "the file is read-only", false},
-      {"none/p.vap", "does not exist", true}};
+  QFile large(Path("large.vap"));
+  ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(10 * 1000 * 1000));
+  large.close();
+  WriteAll(Path("wide.vap"), QByteArray("[\0P\0]\0", 6));
+  WriteAll(Path("bom16.vap"), "\xFF\xFE[\0P\0]\0");
+  const QString utf16 = "The file %1 is UTF-16 text: save it as 8-bit text.";
+  // the target, the load's error (none: not loaded), the cause a save names (none: not saved),
+  // whether root's override is withdrawn
+  std::vector<std::tuple<QString, QString, QString, bool>> targets = {
+      {"folder.vap", "%1 is a folder, not a configuration file.", "a folder", false},
+      {"locked.vap", "", "the file is read-only", false},
+      {"none/p.vap", "The file %1 does not exist.", "does not exist", true},
+      {"large.vap",
+       "%1 is too large for a configuration file: 10000000 bytes, at most 1048576 bytes are read.",
+       "", false},
+      {"wide.vap", utf16, "", false},
+      {"bom16.vap", utf16, "", false}};
 #ifndef _WIN32
   const auto node = [this](const char* name, mode_t mode, dev_t device = 0) {
     return ::mknod(QFile::encodeName(Path(name)).constData(), mode, device) == 0;
   };
   ASSERT_TRUE(node("fifo.vap", S_IFIFO | 0644) && node("socket.vap", S_IFSOCK | 0644));
-  // Windows ignores a folder's read-only mark.
+  // Windows ignores a folder's read-only mark, and has no way to withdraw reading.
   QDir().mkdir(Path("ro"));
   ASSERT_TRUE(QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner));
-  targets.insert(targets.end(), {{"fifo.vap", "a FIFO", false},
-                                 {"socket.vap", "a socket", false},
-                                 {"ro/p.vap", "is read-only", true}});
+  WriteAll(Path("secret.vap"), "[Program]\r\nPass=12\r\n");
+  ASSERT_TRUE(QFile::setPermissions(Path("secret.vap"), QFile::WriteOwner));
+  const QString none = "The file fifo.vap holds no settings of section [Program%1].";
+  targets.insert(
+      targets.end(),
+      {{"fifo.vap", QStringList{none.arg(1), none.arg(2), none.arg(3)}.join('\n'), "a FIFO", false},
+       {"socket.vap", "", "a socket", false},
+       {"ro/p.vap", "", "is read-only", true},
+       {"secret.vap", "The file %1 cannot be read: permission denied.", "", true},
+       {"/dev/zero",
+        "%1 is too large for a configuration file: more than 1048576 bytes, at most "
+        "1048576 bytes are read.",
+        "", false}});
   // A copy of the null device, where the suite may make one.
   if (node("null.vap", S_IFCHR | 0666, makedev(1, 3)))
-    targets.emplace_back("null.vap", "a device", false);
+    targets.emplace_back("null.vap", "", "a device", false);
 #else
-  targets.emplace_back("NUL", "a device", false);
+  targets.emplace_back("NUL", "", "a device", false);
 #endif
   const auto identity = [](const QString& file) {
     struct stat st {};
     ::stat(QFile::encodeName(file).constData(), &st);
     return std::tuple(st.st_mode, st.st_ino);
   };
-  for (const auto& [name, cause, asOperator] : targets) {
-    const QString target = name == "NUL" ? name : Path(name);
+  for (const auto& [name, loadError, cause, asOperator] : targets) {
+    const QString target = name == "NUL" || name.startsWith('/') ? name : Path(name);
     std::optional<WithoutPermissionOverride> operatorOnly;
     if (asOperator) operatorOnly.emplace();
+    if (!loadError.isEmpty()) {
+      TestProgramsModel model{QLocale::c()};
+      model.StartUp();
+      const auto start = std::chrono::steady_clock::now();
+      const Outcome loaded = LoadAllProgramsFromFile(model, target);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+      EXPECT_FALSE(loaded.ok);
+      EXPECT_EQ(loaded.error, loadError.contains("%1") ? loadError.arg(target) : loadError);
+      for (int i = 0; i < kProgramCount; ++i)
+        EXPECT_EQ(DescribeProgram(model, i), DescribeProgram(model_, i));
+    }
     for (const auto& [saveName, save] : kSaves) {
+      if (cause.isEmpty()) break;
       SCOPED_TRACE(target.toStdString() + " " + saveName);
       const auto before = identity(target);
       const QString error = save(model_, target);

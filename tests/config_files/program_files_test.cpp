@@ -1,9 +1,3 @@
-#include <chrono>
-#include <vector>
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
 #include "tests/config_files/config_files_test.h"
 #include "tests/support/program_description.h"
 
@@ -15,11 +9,7 @@ using ProgramFiles = ConfigFiles;
 
 // Three programs load and save back the same, all three at once or one into another's place.
 TEST_F(ProgramFiles, WhatIsSavedLoadsBackTheSame) {
-  const QByteArray all =
-      "[Program1]\r\nCurrent=20\r\nFrequency=150\r\nPulseWidth=200\r\nMode=1\r\nDuration=3725\r\n"
-      "Pass=12\r\nFail=14\r\n\r\n[Program2]\r\nCurrent=100\r\nFrequency=2\r\nPulseWidth=300\r\n"
-      "Mode=2\r\nDuration=30\r\nPass=150\r\nFail=1000\r\n\r\n[Program3]\r\nCurrent=50\r\n"
-      "Frequency=5\r\nPulseWidth=20\r\nMode=1\r\nDuration=45\r\nPass=999\r\nFail=1000\r\n";
+  const QByteArray all = QByteArray(kThreePrograms).replace("Duration=600", "Duration=30");
   WriteAll(Path("all.vap"), all);
   const Outcome outcome = LoadAllProgramsFromFile(model_, Path("all.vap"));
   EXPECT_TRUE(outcome.ok && outcome.warnings.empty())
@@ -58,25 +48,20 @@ TEST_F(ProgramFiles, SavesWriteTheirSectionsAndKeepTheRest) {
 // What a load makes of a file: a key applies whole or not at all, by the editor's rules (a key
 // refused or missing changes none of its controls), a name given twice is read from its first
 // place as the platform's profile reader does; the operator is told each, a value that a terminal
-// would swallow shown escaped. A file that cannot be used fails with its cause; no load reads
-// more than the bound, waits for a writer, or takes long.
+// would swallow shown escaped. (A file that cannot be used is among the files' faults.)
 TEST_F(ProgramFiles, ALoadAppliesWhatItCanAndSaysWhatItCannot) {
   const QString fresh = "5mA 2Hz 200us(200) single 0h 30s(00:30) pass 150(150) fail 1000(1000)";
   const QString duration =
       "5mA 2Hz 200us(200) duration 0h 30s(00:30) pass 150(150) fail 1000(1000)";
   const QString pass12 = "5mA 2Hz 200us(200) single 0h 30s(00:30) pass 12(12) fail 1000(1000)";
-  QDir().mkdir(Path("folder.vap"));
-  QFile large(Path("large.vap"));
-  ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(10 * 1000 * 1000));
-  large.close();
   struct Case {
     QString file;          // *.vsp loads into program 1, any other into all three
-    QByteArray bytes;      // written into it unless null
+    QByteArray bytes;      // written into it
     QStringList said;      // among the warnings, or the error
     QStringList programs;  // each program after the load, from program 1
     int warnings = -1;     // how many in all, where it counts
   };
-  std::vector<Case> cases = {
+  const Case cases[] = {
       {"hand.vap",
        "\r\n[general]\r\nowner=lab 4\r\n\r\n[PROGRAM1]\r\ncurrent = 20\r\nFREQUENCY=150\r\n"
        "PulseWidth= 205 \r\nMode=1\r\nduration=3725\r\nPass=12.5\r\nFail=13.5\r\n\r\n"
@@ -97,10 +82,6 @@ TEST_F(ProgramFiles, ALoadAppliesWhatItCanAndSaysWhatItCannot) {
       {"one.vsp",
        "[Program]\r\nMode=1\r\nPulseWidth=100\r\n",
        {"Program 1: PulseWidth=100 not applied (200 to 500 us at 5 mA)"},
-       {duration}},
-      {"one.vsp",
-       "[Program]\r\nMode=1\r\nPulseWidth=-32769\r\n",
-       {"Program 1: PulseWidth=-32769 not applied (200 to 500 us at 5 mA)"},
        {duration}},
       {"one.vsp",
        "[Program]\r\nMode=1\r\nDuration=360000\r\n",
@@ -125,52 +106,14 @@ TEST_F(ProgramFiles, ALoadAppliesWhatItCanAndSaysWhatItCannot) {
       {"one.vsp",
        "[Something]\r\nCurrent=100\r\n",
        {"The file one.vsp holds no settings of section [Program]."},
-       {fresh}},
-      {"missing.vap", {}, {"The file " + Path("missing.vap") + " does not exist."}, {fresh}},
-      {"folder.vap", {}, {Path("folder.vap") + " is a folder, not a configuration file."}, {fresh}},
-      {"large.vap",
-       {},
-       {Path("large.vap") + " is too large for a configuration file: 10000000 bytes, at most "
-                            "1048576 bytes are read."},
-       {fresh}},
-      {"wide.vap",
-       QByteArray("[\0P\0]\0", 6),
-       {"The file " + Path("wide.vap") + " is UTF-16 text: save it as 8-bit text."},
-       {fresh}},
-      {"bom16.vap",
-       "\xFF\xFE[\0P\0]\0",
-       {"The file " + Path("bom16.vap") + " is UTF-16 text: save it as 8-bit text."},
        {fresh}}};
-#ifndef _WIN32
-  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.vap")).constData(), 0644), 0);
-  cases.insert(cases.end(),
-               {{"secret.vap",
-                 "[Program]\r\nPass=12\r\n",
-                 {"The file " + Path("secret.vap") + " cannot be read: permission denied."},
-                 {fresh}},
-                {"/dev/zero",
-                 {},
-                 {"/dev/zero is too large for a configuration file: more than 1048576 bytes, at "
-                  "most 1048576 bytes are read."},
-                 {fresh}},
-                {"fifo.vap",
-                 {},
-                 {"The file fifo.vap holds no settings of section [Program1].\nThe file fifo.vap "
-                  "holds no settings of section [Program2].\nThe file fifo.vap holds no settings "
-                  "of section [Program3]."},
-                 {fresh}}});
-#endif
   for (const Case& c : cases) {
     TestProgramsModel model{QLocale::c()};
     model.StartUp();
-    const QString file = c.file.startsWith('/') ? c.file : Path(c.file);
-    if (!c.bytes.isNull()) WriteAll(file, c.bytes);
-    if (c.file == "secret.vap") QFile::setPermissions(file, QFile::WriteOwner);
-    const WithoutPermissionOverride asTheOperator;
-    const auto start = std::chrono::steady_clock::now();
+    const QString file = Path(c.file);
+    WriteAll(file, c.bytes);
     const Outcome outcome = c.file.endsWith(".vsp") ? LoadProgramFromFile(model, 0, file, true)
                                                     : LoadAllProgramsFromFile(model, file);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(outcome.ok, outcome.error.isEmpty());
     const QStringList said = WarningTexts(outcome.warnings) << outcome.error;
     for (const QString& line : c.said)

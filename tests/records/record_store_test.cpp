@@ -22,6 +22,7 @@
 #ifndef _WIN32
 #include "tests/support/file_faults.h"
 #endif
+#include "tests/support/file_bytes.h"
 #include "tests/support/file_rights.h"
 #include "tests/support/qt_printers.h"
 
@@ -105,9 +106,7 @@ TEST_P(RecordStores, KeepEveryFieldAsGiven) {
     ASSERT_EQ(store_->AddChange(c).outcome, StoreOutcome::Stored);
   // Same time: the greater id first.
   std::vector<ProgramChange> both = {change, later};
-  std::sort(both.begin(), both.end(), [](const ProgramChange& a, const ProgramChange& b) {
-    return a.id.toString() > b.id.toString();
-  });
+  if (later.id.toString() > change.id.toString()) std::swap(both[0], both[1]);
   using Case = std::pair<RecordFilter, std::vector<ProgramChange>>;
   for (const auto& [filter, want] : {Case{{}, both}, Case{{.station = "bench-2"}, {later}}}) {
     EXPECT_EQ(store_->ChangeCount(filter).items, std::vector<qint64>{qint64(want.size())});
@@ -268,10 +267,6 @@ class SqliteFile : public ::testing::Test {
   void ExpectNamed(const QString& message, const char* why) {
     EXPECT_TRUE(message.contains(file_) && message.contains(why)) << message.toStdString();
   }
-  QByteArray Bytes() const {
-    QFile file(file_);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
   // Runs statements on the file through a store's connection of its own.
   void Statements(const QStringList& sql) {
     const auto store = Open();
@@ -288,24 +283,21 @@ TEST_F(SqliteFile, IsCreatedWithItsFolderInWriteAheadMode) {
   ASSERT_TRUE(store) << error_.toStdString();
   EXPECT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
   QSqlQuery query(store->Database());
-  ASSERT_TRUE(query.exec("PRAGMA journal_mode") && query.next());
-  EXPECT_EQ(query.value(0).toString(), "wal");
-  ASSERT_TRUE(query.exec("PRAGMA synchronous") && query.next());
-  EXPECT_EQ(query.value(0).toInt(), 2);  // FULL
+  for (const auto& [pragma, value] : {std::pair{"journal_mode", "wal"}, {"synchronous", "2"}}) {
+    ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA ") + pragma) && query.next());
+    EXPECT_EQ(query.value(0).toString(), value);  // synchronous 2: FULL
+  }
 }
 
 // Not a database, or one of a newer version: refused, untouched.
 TEST_F(SqliteFile, WhatItCannotUseIsRefusedUntouched) {
   QDir().mkpath(QFileInfo(file_).path());
-  QFile text(file_);
-  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-  ASSERT_TRUE(text.write(QByteArray("time,dut\n").repeated(200)) > 0);
-  text.close();
+  WriteAll(file_, QByteArray("time,dut\n").repeated(200));
   for (const char* why : {"not a database", "newer version"}) {
-    const QByteArray before = Bytes();
+    const QByteArray before = ReadAll(file_);
     EXPECT_FALSE(Open());
     ExpectNamed(error_, why);
-    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(ReadAll(file_), before);
     QFile::remove(file_);
     Statements(
         {"UPDATE schema_version SET version = version + 1", "PRAGMA wal_checkpoint(TRUNCATE)"});

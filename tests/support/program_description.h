@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include "programs/programs_model.h"
@@ -17,3 +18,13 @@ inline QString DescribeProgram(const TestProgramsModel& model, int index) {
            box(ProgramBox::Duration), value(ProgramSlider::PassOhms))
       .arg(box(ProgramBox::PassOhms), value(ProgramSlider::FailOhms), box(ProgramBox::FailOhms));
 }
+
+// Three complete programs: a timed one, a Single Measure one with a duration of its own, and a
+// second timed one.
+inline const QByteArray kThreePrograms =
+    "[Program1]\r\nCurrent=20\r\nFrequency=150\r\nPulseWidth=200\r\nMode=1\r\nDuration=3725\r\n"
+    "Pass=12\r\nFail=14\r\n\r\n"
+    "[Program2]\r\nCurrent=100\r\nFrequency=2\r\nPulseWidth=300\r\nMode=2\r\nDuration=600\r\n"
+    "Pass=150\r\nFail=1000\r\n\r\n"
+    "[Program3]\r\nCurrent=50\r\nFrequency=5\r\nPulseWidth=20\r\nMode=1\r\nDuration=45\r\n"
+    "Pass=999\r\nFail=1000\r\n";

@@ -8,14 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <limits>
 #include <optional>
 
 #ifndef _WIN32
 #include "tests/support/file_faults.h"
 #endif
+#include "tests/support/file_bytes.h"
 #include "tests/support/qt_printers.h"
 
 namespace {
@@ -29,22 +28,11 @@ const QByteArray kHeader =
 const QByteArray kPassedLine = "2026-03-09T08:05:07Z,00042,2,62.5,150,1000,pass\n";
 const QByteArray kNoReadingLine = "2026-03-09T08:05:07Z,\"A,\"\"1\"\"\",3,,150,1000,no reading\n";
 
-QByteArray Contents(const QString& fileName) {
-  QFile file(fileName);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
 TEST(RunRecord, SavesAllAtOnce) {
   QTemporaryDir dir;
   const QString saved = dir.filePath("session.csv");
   EXPECT_EQ(SaveRunRecords(saved, {kNoReading, kPassed}), "");
-  EXPECT_EQ(Contents(saved), kHeader + kNoReadingLine + kPassedLine);
-}
-
-void Write(const QString& fileName, const QByteArray& bytes) {
-  QFile file(fileName);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  ASSERT_EQ(file.write(bytes), bytes.size());
+  EXPECT_EQ(ReadAll(saved), kHeader + kNoReadingLine + kPassedLine);
 }
 
 TestResult FromSerial(const QString& serial) {
@@ -94,60 +82,53 @@ TEST(RunRecord, RefusesWhatIsNoRecordAndRepairsWhatItCan) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
     const QString log = dir.filePath("line3.csv");
-    if (c.before) Write(log, *c.before);
+    if (c.before) WriteAll(log, *c.before);
     const QString error = AppendRunRecord(log, c.result, 1000);
     if (c.after.isEmpty()) {
       EXPECT_EQ(error, log + " is not a test record: it does not start with the line \"" +
                            kHeader.chopped(1) + "\"; give a new file or a record written before.");
-      EXPECT_EQ(Contents(log), *c.before);
+      EXPECT_EQ(ReadAll(log), *c.before);
     } else {
       EXPECT_EQ(error, "");
-      EXPECT_EQ(Contents(log), c.after);
+      EXPECT_EQ(ReadAll(log), c.after);
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"line3.csv"});
   }
 }
 
 #ifndef _WIN32
-// A record that ends a few bytes before a new page of the disk, so that a row fits only in part.
-QByteArray AlmostAPage() {
-  const qsizetype pad = 4096 - 6 - kHeader.size() - kPassedLine.size();
-  return kHeader + RunRecordLine(FromSerial(QString(pad + 5, 'x')));
-}
-
-// A row cut off by the disk is taken back whole, with the system's reason, and the next row
-// after room is made starts its own line.
-void ExpectNoPartialRow(const QString& log, const char* reason, const std::function<void()>& room) {
-  const QByteArray before = AlmostAPage();
-  ASSERT_EQ(before.size(), 4090);
-  Write(log, before);
-  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000),
-            "The test record could not be written to " + log + ": " + reason);
-  EXPECT_EQ(Contents(log), before);
-  room();
-  EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
-  EXPECT_EQ(Contents(log), before + kPassedLine);
-}
-
+// A row cut off by the disk, at a size limit of the process or on a full disk, is taken back
+// whole, with the system's reason, and the next row after room is made starts its own line.
 TEST(RunRecord, ARowThatTheDiskCutsOffIsTakenBack) {
   QTemporaryDir dir;
-  std::optional<WriteLimit> limit(4096);
-  ExpectNoPartialRow(dir.filePath("line3.csv"), "File too large", [&limit] { limit.reset(); });
-}
-
-TEST(RunRecord, ARowThatAFullDiskCutsOffIsTakenBack) {
-  QTemporaryDir dir;
-  const QString folder = dir.filePath("small");
-  const FullDisk disk(folder);
-  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
-  // The record has its first page, and one more page is left for the lock file beside it.
-  const QString log = folder + "/line3.csv";
-  Write(log, AlmostAPage());
-  Write(folder + "/spare", "x");
-  disk.Fill();
-  QFile::remove(folder + "/spare");
-  ExpectNoPartialRow(log, "No space left on device",
-                     [&folder] { QFile::remove(folder + "/filler"); });
+  const QString small = dir.filePath("small");
+  const FullDisk disk(small);
+  // A record that ends a few bytes before a new page of the disk: a row fits only in part.
+  const qsizetype pad = 4096 - 6 - kHeader.size() - kPassedLine.size();
+  const QByteArray before = kHeader + RunRecordLine(FromSerial(QString(pad + 5, 'x')));
+  ASSERT_EQ(before.size(), 4090);
+  for (const bool full : {false, true}) {
+    if (full && !disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QString log = full ? small + "/line3.csv" : dir.filePath("line3.csv");
+    WriteAll(log, before);
+    std::optional<WriteLimit> limit;
+    if (full) {
+      // One more page is left for the lock file beside the record.
+      WriteAll(small + "/spare", "x");
+      disk.Fill();
+      QFile::remove(small + "/spare");
+    } else {
+      limit.emplace(4096);
+    }
+    EXPECT_EQ(AppendRunRecord(log, kPassed, 1000),
+              "The test record could not be written to " + log + ": " +
+                  (full ? "No space left on device" : "File too large"));
+    EXPECT_EQ(ReadAll(log), before);
+    limit.reset();
+    QFile::remove(small + "/filler");
+    EXPECT_EQ(AppendRunRecord(log, kPassed, 1000), "");
+    EXPECT_EQ(ReadAll(log), before + kPassedLine);
+  }
 }
 #endif
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +14,8 @@
 #include <memory>
 
 #include "backends/simulated_tester.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/program_description.h"
 #include "tests/support/qt_printers.h"
 #include "tools/veld32ctl.h"
 
@@ -44,14 +45,8 @@ MATCHER_P2(Ended, status, part, "") { return arg.status == status && arg.err.con
 MATCHER_P(Has, part, "") { return arg.contains(part); }
 
 // Runs the built veld32ctl as a child process, polling fast, after `prepare` set up the
-// process, with `input` through a pipe when given; what it printed is kept as bytes.
-struct ExeRun {
-  int status = -1;
-  QByteArray out;
-  QByteArray err;
-};
-
-inline ExeRun RunExe(const QStringList& arguments,
+// process, with `input` through a pipe when given.
+inline CtlRun RunExe(const QStringList& arguments,
                      const std::function<void(QProcess&)>& prepare = {},
                      const QByteArray& input = {}) {
   QProcess process;
@@ -63,26 +58,14 @@ inline ExeRun RunExe(const QStringList& arguments,
   }
   EXPECT_TRUE(process.waitForFinished(30000)) << process.errorString().toStdString();
   // Standard output ends lines the platform's way: "\r\n" on Windows.
-  return {process.exitCode(), process.readAllStandardOutput().replace("\r\n", "\n"),
-          process.readAllStandardError()};
+  return {process.exitCode(),
+          QString::fromUtf8(process.readAllStandardOutput()).replace("\r\n", "\n"),
+          QString::fromUtf8(process.readAllStandardError())};
 }
 
 // The programs of what show and download print with --json.
-inline QJsonArray Programs(const QByteArray& json) {
-  return QJsonDocument::fromJson(json).object().value("programs").toArray();
-}
-inline QJsonArray Programs(const QString& json) { return Programs(json.toUtf8()); }
-inline QJsonArray Programs(const CtlRun& run) { return Programs(run.out); }
-
-// Every member of `expected` as `object` has it.
-inline void ExpectMembers(const QJsonObject& object, const QJsonObject& expected) {
-  for (auto member = expected.begin(); member != expected.end(); ++member)
-    EXPECT_EQ(object.value(member.key()), member.value()) << member.key().toStdString();
-}
-
-inline void PrintTo(const ExeRun& run, std::ostream* out) {
-  *out << "status " << run.status << ", out \"" << run.out.toStdString() << "\", err \""
-       << run.err.toStdString() << '"';
+inline QJsonArray Programs(const CtlRun& run) {
+  return QJsonDocument::fromJson(run.out.toUtf8()).object().value("programs").toArray();
 }
 
 // Every command line gets `tester`, through `driver` when one is given, so that consecutive runs
@@ -104,14 +87,8 @@ class CtlTest : public ::testing::Test {
   QString Path(const QString& name) const { return dir_.filePath(name); }
 
   QString Write(const QString& name, const QByteArray& bytes) const {
-    QFile file(Path(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    WriteAll(Path(name), bytes);
     return Path(name);
-  }
-
-  static QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
 
   // Where the commands' records go unless a test says otherwise.
@@ -120,13 +97,3 @@ class CtlTest : public ::testing::Test {
   QTemporaryDir dir_;
   QTemporaryDir records_;
 };
-
-// Three complete programs: a timed one, a Single Measure one with a duration of its own, and a
-// second timed one.
-inline const QByteArray kThreePrograms =
-    "[Program1]\r\nCurrent=20\r\nFrequency=150\r\nPulseWidth=200\r\nMode=1\r\nDuration=3725\r\n"
-    "Pass=12\r\nFail=14\r\n\r\n"
-    "[Program2]\r\nCurrent=100\r\nFrequency=2\r\nPulseWidth=300\r\nMode=2\r\nDuration=600\r\n"
-    "Pass=150\r\nFail=1000\r\n\r\n"
-    "[Program3]\r\nCurrent=50\r\nFrequency=5\r\nPulseWidth=20\r\nMode=1\r\nDuration=45\r\n"
-    "Pass=999\r\nFail=1000\r\n";

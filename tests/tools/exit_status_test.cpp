@@ -41,12 +41,15 @@ Fault Alter(std::string start, std::string from, std::string to) {
 struct ExitCase {
   QStringList arguments;
   int status;
-  QString error;  // what standard error names
+  QString error;  // what standard error holds after "veld32ctl: " (empty: nothing)
   int opens = 0;  // a bad command line or file, or failed limits, never reach the tester
   Fault fault = {};
+  QString out = {};  // what standard output holds
+  std::vector<std::string> testers = {"VELD32"};
 };
 
-TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
+// Each command line against a bench of simulated testers, through faults where given.
+TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
   const QString three = Write("three.vap", kThreePrograms);
   const QString wrongKind = Write("one.vsp", kThreePrograms);
   const QString notes = Write("notes.csv", "ask the line 3 foreman\n");
@@ -64,8 +67,34 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
   const Fault unplugged = [](FaultyD2xx&, SimulatedTester& t) { t.Unplug(); };
   const auto setpointAtTop = [](FaultyD2xx&, SimulatedTester& t) { t.Tester().setpoints[4] = 999; };
   const QString fast = "--simulate-speed=1000";
+  const QString noDatabase = "--records=" + Write("notes.sqlite", QByteArray(4096, 'x'));
+  const QString shown = Write("bench.vap", QByteArray(kThreePrograms)
+                                               .replace("Duration=3725", "Duration=7290")
+                                               .replace("Pass=150", "Pass=abc"));
+  const QString pulseWidthOnly = Write("pulse.vsp", "[Program]\nCurrent=10\nPulseWidth=150\n");
+  const std::vector<std::string> bench(3, "VELD32"),
+      noSerialOfItsOwn = {"FT232R", "VELD32", "VELD32"};
+  const Fault serial42 = [](FaultyD2xx&, SimulatedTester& t) {
+    t.Tester(1).serialNumber = "00042";
+  };
+  // A driver that cannot tell serial numbers.
+  const Fault noSerials = [](FaultyD2xx& d, SimulatedTester&) {
+    d.FailEvery("FT_ListDevicesSerialNumber", FT_NOT_SUPPORTED);
+  };
+  // The third tester goes after the handshake, the identity requests and the first program.
+  const Fault secondProgram2 = [](FaultyD2xx&, SimulatedTester& t) {
+    t.Tester(1).SetProgram({2, 4, 8, 100, 125, 1, TestMode::Duration, 12, 14});
+  };
+  const Fault thirdLost = [](FaultyD2xx& d, SimulatedTester&) { d.LoseDevice(2, 5); };
+  // Which request draws a set-point reply is the tester's business; its identity is what info
+  // needs.
+  const Fault noSetpoints = Alter("(I?)", "", "(Z)");
   // clang-format off
   const ExitCase cases[] = {
+      // --help prints the usage and runs nothing, whatever command follows; an option value it
+      // cannot take is still an error.
+      {{"--all", "--help", "upload"}, 0, "", 0, {}, UsageText()},
+      {{"-h", "--interval=0"}, 2, "--interval needs"},
       {{"--simulate"}, 2, "No command given"},
       {{"flash"}, 2, "Unknown command 'flash'"},
       {{"upload"}, 2, "Command upload needs a FILE"},
@@ -119,7 +148,10 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
       {{"service", "adjust-current", "6", "up"}, 2, "a current level from 1 to 5 and up or"},
       {{"service", "adjust-current", "0", "down"}, 2, "a current level from 1 to 5 and up or"},
       {{"service", "adjust-current", "2", "sideways"}, 2, "a current level from 1 to 5 and up"},
-      {{"service", "set-serial", "7"}, 2, "Nothing sent: service writes only with --yes"},
+      {{"service", "set-serial", "54321"}, 2, "Nothing sent: service writes only with --yes", 0, {},
+       "Would send (MS054321) to the tester.\n"},
+      {{"service", "adjust-current", "3", "down"}, 2, "Nothing sent", 0, {},
+       "Would send (I3-) to the tester.\n"},
       {{"--device=0", "service", "set-serial", "7"}, 2, "Nothing sent: service writes only"},
       {{"--all", "download", "-o", "-"}, 2, "-o needs a folder, not - (standard output)"},
       {{"--simulate=-", "info"}, 2, "STATE must be a file, not standard input"},
@@ -172,33 +204,129 @@ TEST_F(CtlTest, EachFailureExitsWithItsStatusAndNamesItsCause) {
        "Program1 not confirmed: Pass sent 12 ohms, held 13 ohms\n", 1},
       {{"--simulate-fault=readback-mismatch", "--yes", "service", "set-serial", "54321"}, 1,
        "The tester holds serial number 54322, not 54321 as sent", 1},
+      // --device chooses a tester of a bench by its USB serial number or its index in the list.
+      {{"--device=SIM0002", "info"}, 0, "", 1, serial42, "Serial number:     00042\n", bench},
+      {{"--device=1", "info"}, 0, "", 1, serial42, "Serial number:     00042\n", bench},
+      {{"--device=0", "info"}, 0, "", 1, serial42, "Serial number:     00001\n", bench},
+      {{"--device=SIM0009", "info"}, 3, "No tester found: no device described \"VELD32\"", 0, {},
+       "", bench},
+      {{"--device=3", "download"}, 3, "has the USB serial number or the index '3'", 0, {}, "",
+       bench},
+      {{"--device=SIM0001", "list"}, 2, "Option --device belongs to info, download"},
+      {{"--device=SIM0001", "--all", "info"}, 2, "Options --all and --device exclude"},
+      {{"--all", "show", "x.vap"}, 2, "Option --all belongs to info, download"},
+      {{"--device=", "info"}, 2, "--device needs"},
+      {{"--device=SIM0002", "--yes", "service", "set-serial", "77"}, 0, "", 1, {},
+       "Serial number:     00077\n", bench},
+      // A tester whose serial number the driver cannot tell is opened only as the first.
+      {{"--device=1", "info"}, 0, "", 1, noSerials, "Serial number:     00002\n", noSerialOfItsOwn},
+      {{"--device=0", "info"}, 3, "not \"VELD32\"", 0, noSerials, "", noSerialOfItsOwn},
+      {{"--device=2", "info"}, 3, "device 2 has no USB serial number of its own", 0, noSerials, "",
+       noSerialOfItsOwn},
+      {{"--all", "info"}, 3, "2 of 2 testers failed", 0, noSerials,
+       "failed: No tester found: no USB serial number", noSerialOfItsOwn},
+      {{"--all", "info"}, 0, "", 1, noSerials, "-  00002  firmware 01.02, calibrated 2024-01-15\n",
+       {"FT232R", "VELD32"}},
+      // --all: one tester unplugged midway fails alone, and the worst status is the command's.
+      {{"--all", "upload", three}, 4, "1 of 3 testers failed\n", 3, thirdLost,
+       "SIM0001  00001  uploaded and confirmed\nSIM0002  00002  uploaded and confirmed\n"
+       "SIM0003  00003  failed: Link failure: FT_GetQueueStatus - General IO Error\n", bench},
+      // list marks the first device described exactly "VELD32".
+      {{"list"}, 0, "", 0, {},
+       "  0  SIM0001  veld32\n  1  SIM0002  VELD32 \n* 2  SIM0003  VELD32\n  3  SIM0004  VELD32\n",
+       {"veld32", "VELD32 ", "VELD32", "VELD32"}},
+      {{"--json", "list"}, 0, "", 0, {},
+       R"([{"index": 0, "description": "veld32", "usb_serial": "SIM0001", "selected": false}, )"
+       R"({"index": 1, "description": "VELD32 ", "usb_serial": "SIM0002", "selected": false}, )"
+       R"({"index": 2, "description": "VELD32", "usb_serial": "SIM0003", "selected": true}, )"
+       R"({"index": 3, "description": "VELD32", "usb_serial": "SIM0004", "selected": false}])"
+       "\n",
+       {"veld32", "VELD32 ", "VELD32", "VELD32"}},
+      {{"--timeout=1000", "info"}, 0, "", 1, noSetpoints,
+       "Serial number:     00001\nCalibration date:  2024-01-15\nSet-points:        not reported\n"},
+      {{"--timeout=1000", "--json", "info"}, 0, "", 1, noSetpoints,
+       R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
+       R"("current_setpoints": null})"},
+      // A record that cannot be kept fails the command, after what it printed of the tester's
+      // answer.
+      {{fast, "run", "2", noDatabase}, 5, "not a database", 1, {}, "Verdict: pass\n"},
+      {{"upload", three, noDatabase}, 5, "not a database", 1, {}, "Program3"},
+      {{"--yes", "service", "set-serial", "7", noDatabase}, 5, "not a database", 1, {},
+       "Serial number:     00007\n"},
+      {{"records", noDatabase}, 5, "not a database"},
+      {{"history", noDatabase}, 5, "not a database"},
+      // show gives what the editor made of each program (the file's rules are pinned with the
+      // configuration files), with the derived values, and each key it did not apply.
+      {{"--json", "show", shown}, 0, "", 0, {},
+       R"({"programs": [{"section": "Program1", "current_mA": 20, "frequency_Hz": 150, )"
+       R"("pulse_width_us": 200, "mode": "duration", "duration_s": 7290, "pass_ohms": 12, )"
+       R"("fail_ohms": 14, "pulse_charge_uC": 4.0, "average_current_mA": 0.6, "warnings": []}, )"
+       R"({"section": "Program2", "current_mA": 100, "frequency_Hz": 2, "pulse_width_us": 300, )"
+       R"("mode": "single", "duration_s": 600, "pass_ohms": 150, "fail_ohms": 1000, )"
+       R"("pulse_charge_uC": 30.0, "average_current_mA": 0.06, )"
+       R"j("warnings": ["Program 2: Pass=abc not applied (1 to 999 ohms)"]}, )j"
+       R"({"section": "Program3", "current_mA": 50, "frequency_Hz": 5, "pulse_width_us": 20, )"
+       R"("mode": "duration", "duration_s": 45, "pass_ohms": 999, "fail_ohms": 1000, )"
+       R"("pulse_charge_uC": 1.0, "average_current_mA": 0.005, "warnings": []}]})"
+       "\n"},
+      // The table in the window's display forms, the warnings on standard error.
+      {{"show", shown}, 0, "warning: Program 2: Pass=abc not applied (1 to 999 ohms)\n", 0, {},
+       "Section   Current mA  Freq Hz  Pulse µs  Mode            Duration  Pass Ω  Fail Ω  "
+       "Charge µC  Average mA\n"
+       "Program1          20      150       200  Duration         2:01:30      12      14  "
+       "     04.0     000.600\n"
+       "Program2         100        2       300  Single Measure   0:10:00     150    1000  "
+       "     30.0     000.060\n"
+       "Program3          50        5        20  Duration         0:00:45     999    1000  "
+       "     01.0     000.005\n"},
+      // service writes with --yes and reports what the tester holds afterwards.
+      {{"--yes", "service", "set-serial", "54321"}, 0, "", 1, {}, "Serial number:     54321\n"},
+      {{"--yes", "service", "set-calibration-date", "2024-02-29"}, 0, "", 1, {},
+       "Calibration date:  2024-02-29\n"},
+      {{"--yes", "service", "adjust-current", "3", "down"}, 0, "", 1, {},
+       "Set-point 20 mA:  20 -> 19\n"},
+      {{"--yes", "service", "adjust-current", "1", "up"}, 0, "", 1, {}, "Set-point 5 mA:  5 -> 6\n"},
+      // --all downloads into one file per tester named by its USB serial number.
+      {{"--all", "--json", "download", "-o", Path("bench") + "/"}, 0, "", 2, secondProgram2,
+       R"([{"index": 0, "usb_serial": "SIM0001", "serial": "00001", "exit_status": 0, )"
+       R"("result": "downloaded, saved as )" + Path("bench/SIM0001.vap") + R"("}, )"
+       R"({"index": 1, "usb_serial": "SIM0002", "serial": "00002", "exit_status": 0, )"
+       R"("result": "downloaded, saved as )" + Path("bench/SIM0002.vap") + "\"}]\n",
+       {"VELD32", "VELD32"}},
+      {{"--json", "show", Path("bench/SIM0001.vap")}, 0, "", 0, {},
+       R"({"section": "Program2", "current_mA": 5, "frequency_Hz": 2,)"},
+      {{"--json", "show", Path("bench/SIM0002.vap")}, 0, "", 0, {},
+       R"({"section": "Program2", "current_mA": 50, "frequency_Hz": 150, "pulse_width_us": 100,)"},
+      // A single-program file gives that program alone.
+      {{"--json", "show", pulseWidthOnly}, 0, "", 0, {},
+       R"({"programs": [{"section": "Program", "current_mA": 10, "frequency_Hz": 2, )"
+       R"("pulse_width_us": 150, "mode": "single", "duration_s": 30, "pass_ohms": 150, )"
+       R"("fail_ohms": 1000, "pulse_charge_uC": 1.5, "average_current_mA": 0.003, "warnings": )"
+       R"j(["Program 1: Frequency missing, not applied (2, 5, 10, 20, 50, 100, 120 or 150 Hz)", )j"
+       R"j("Program 1: Mode missing, not applied (1 Duration or 2 Single Measure)", )j"
+       R"j("Program 1: Duration missing, not applied (30 to 359999 s)", )j"
+       R"j("Program 1: Pass missing, not applied (1 to 999 ohms)", )j"
+       R"j("Program 1: Fail missing, not applied (2 to 1000 ohms)"]}]})j"
+       "\n"},
   };
   // clang-format on
   for (const ExitCase& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    auto tester = std::make_shared<SimulatedTester>();
+    auto tester = std::make_shared<SimulatedTester>(c.testers);
     auto driver = std::make_shared<FaultyD2xx>(tester);
     if (c.fault) c.fault(*driver, *tester);
     const CtlRun run = RunCtl(c.arguments, Attached(tester, driver));
     EXPECT_EQ(run.status, c.status);
     // A run's progress line stands before any error.
     const QString err = QString(run.err).remove(QRegularExpression("^Running test \\d…\n"));
-    EXPECT_TRUE(err.startsWith("veld32ctl: ") && err.contains(c.error)) << run.err.toStdString();
+    EXPECT_TRUE(c.error.isEmpty() ? err.isEmpty()
+                                  : err.startsWith("veld32ctl: ") && err.contains(c.error))
+        << run.err.toStdString();
+    EXPECT_THAT(run.out, Has(c.out));
     EXPECT_EQ(driver->Count("FT_Open"), c.opens);
   }
+  EXPECT_EQ(ReadAll(noDatabase.mid(10)), QByteArray(4096, 'x'));
   EXPECT_EQ(ReadAll(notes), "ask the line 3 foreman\n");
-}
-
-// --help prints the usage and runs nothing, whatever command follows; an option value it cannot
-// take is still an error.
-TEST_F(CtlTest, HelpPrintsTheUsageAndRunsNothing) {
-  auto tester = std::make_shared<SimulatedTester>();
-  auto driver = std::make_shared<FaultyD2xx>(tester);
-  const CtlRun help = RunCtl({"--all", "--help", "upload"}, Attached(tester, driver));
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out, UsageText());
-  EXPECT_EQ(driver->Count("FT_Open"), 0);
-  EXPECT_EQ(RunCtl({"-h", "--interval=0"}).status, 2);
 }
 
 // A STATE file that another run holds beyond the time-out is in use, and nothing is done.

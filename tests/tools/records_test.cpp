@@ -20,6 +20,12 @@ std::vector<QJsonObject> Lines(const CtlRun& run) {
   return objects;
 }
 
+// Every member of `expected` as `object` has it.
+void ExpectMembers(const QJsonObject& object, const QJsonObject& expected) {
+  for (auto member = expected.begin(); member != expected.end(); ++member)
+    EXPECT_EQ(object.value(member.key()), member.value()) << member.key().toStdString();
+}
+
 QStringList Duts(const CtlRun& run) {
   QStringList duts;
   for (const QJsonObject& record : Lines(run)) duts << record.value("dut").toString();
@@ -146,26 +152,6 @@ TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
   EXPECT_EQ(names, changes[0].keys());  // keys() come sorted
   EXPECT_EQ(QJsonDocument::fromJson(csv[2].value(sent)).array(),
             changes[1].value("programs_sent").toArray());
-}
-
-// A record that cannot be kept fails the command with the reason, after what the command
-// printed of the tester's answer.
-TEST_F(RecordsTest, ADatabaseThatCannotBeUsedFailsWithStatusFiveAfterTheResult) {
-  const QString notes = Write("notes.sqlite", QByteArray(4096, 'x'));
-  const std::pair<QStringList, QString> cases[] = {
-      {{"run", "2"}, "Verdict: pass\n"},
-      {{"upload", Path("three.vap")}, "Program3"},
-      {{"--yes", "service", "set-serial", "7"}, "Serial number:     00007\n"},
-      {{"records"}, ""},
-      {{"history"}, ""}};
-  for (const auto& [command, printed] : cases) {
-    const CtlRun run = Ctl(command + QStringList{"--records=" + notes});
-    EXPECT_EQ(run.status, 5) << command.join(' ').toStdString();
-    EXPECT_THAT(run.err, Has("not a database"));
-    EXPECT_TRUE(printed.isEmpty() ? run.out.isEmpty() : run.out.contains(printed))
-        << run.out.toStdString();
-  }
-  EXPECT_EQ(ReadAll(notes), QByteArray(4096, 'x'));
 }
 
 #ifndef _WIN32

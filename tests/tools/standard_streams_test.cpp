@@ -10,8 +10,8 @@ TEST(Veld32ctlExecutable, OutputOrInputThatFailsEndsWithStatusFiveAndTheSystemsR
   const auto closed = [](int fd) {
     return [fd](QProcess& p) { p.setChildProcessModifier([fd] { ::close(fd); }); };
   };
-  const QByteArray noSpace = "veld32ctl: write error: No space left on device\n";
-  const std::tuple<QStringList, std::function<void(QProcess&)>, QByteArray> cases[] = {
+  const QString noSpace = "veld32ctl: write error: No space left on device\n";
+  const std::tuple<QStringList, std::function<void(QProcess&)>, QString> cases[] = {
       {{"--json", "info"}, full, noSpace},
       {{"download", "-o", "-"}, full, noSpace},
       {{"info"}, closed(1), "veld32ctl: write error: Bad file descriptor\n"},
@@ -19,7 +19,7 @@ TEST(Veld32ctlExecutable, OutputOrInputThatFailsEndsWithStatusFiveAndTheSystemsR
   };
   for (const auto& [arguments, streams, error] : cases) {
     SCOPED_TRACE(arguments.join(' ').toStdString());
-    const ExeRun run = RunExe(QStringList{"--simulate"} + arguments, streams);
+    const CtlRun run = RunExe(QStringList{"--simulate"} + arguments, streams);
     EXPECT_EQ(run.status, 5) << run.err.toStdString();
     EXPECT_TRUE(run.err.endsWith(error)) << run.err.toStdString();
   }

@@ -1,7 +1,6 @@
 #include <QDateTime>
 
 #include "tester/verdict.h"
-#include "tests/support/setpoints_unreported.h"
 #include "tests/tools/ctl_runner.h"
 #include "tools/command_result.h"
 
@@ -48,25 +47,11 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
   EXPECT_TRUE(lines[3].endsWith(",00001,1,100,150,1000,pass"));
   EXPECT_EQ(lines[4], "");
 #ifndef _WIN32
-  const ExeRun quiet =
+  const CtlRun quiet =
       RunExe({"--simulate", "--simulate-speed=1000", "--csv", "/dev/null", "run", "1"});
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "Running test 1…\n");
 #endif
-}
-
-// Which request draws a set-point reply is the tester's business; its identity is what info needs.
-TEST_F(CtlTest, InfoGivesTheIdentityOfATesterThatDoesNotReportItsSetpoints) {
-  auto tester = std::make_shared<SimulatedTester>();
-  const BackendFactory bench = Attached(tester, SetpointsUnreported(tester));
-  const CtlRun text = RunCtl({"--timeout=1000", "info"}, bench);
-  EXPECT_EQ(text.status, 0) << text.err.toStdString();
-  EXPECT_THAT(text.out, Has("Serial number:     00001\n"));
-  EXPECT_THAT(text.out, Has("Set-points:        not reported\n"));
-  const CtlRun json = RunCtl({"--timeout=1000", "--json", "info"}, bench);
-  const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
-  EXPECT_EQ(info.value("firmware").toString(), "01.02");
-  EXPECT_TRUE(info.value("current_setpoints").isNull()) << json.out.toStdString();
 }
 
 #ifndef _WIN32
@@ -125,32 +110,5 @@ TEST_F(CtlTest, ARunInterruptedBySignalIsKeptAsStopped) {
   EXPECT_EQ(handlers(), before);
 }
 #endif
-
-TEST_F(CtlTest, ServiceWritesOnlyWithYesAndReportsWhatTheTesterHoldsAfterwards) {
-  // clang-format off
-  const std::tuple<QStringList, int, QString> cases[] = {
-      {{"service", "set-serial", "54321"}, 2, "Would send (MS054321) to the tester.\n"},
-      {{"service", "adjust-current", "3", "down"}, 2, "Would send (I3-) to the tester.\n"},
-      {{"--yes", "service", "set-serial", "54321"}, 0, "Serial number:     54321\n"},
-      {{"--yes", "service", "set-calibration-date", "2024-02-29"}, 0,
-       "Calibration date:  2024-02-29\n"},
-      {{"--yes", "service", "adjust-current", "3", "down"}, 0, "Set-point 20 mA:  20 -> 19\n"},
-      {{"--yes", "service", "adjust-current", "1", "up"}, 0, "Set-point 5 mA:  5 -> 6\n"},
-      {{"info"}, 0, "Firmware version:  01.02\nSerial number:     54321\n"
-                    "Calibration date:  2024-02-29\n"
-                    "Set-points:        5 mA 6, 10 mA 10, 20 mA 19, 50 mA 50, 100 mA 100\n"},
-  };
-  // clang-format on
-  auto tester = std::make_shared<SimulatedTester>();
-  for (const auto& [arguments, status, out] : cases) {
-    SCOPED_TRACE(arguments.join(' ').toStdString());
-    const CtlRun run = RunCtl(arguments, Attached(tester));
-    EXPECT_EQ(run.status, status) << run.err.toStdString();
-    EXPECT_EQ(run.out, out);
-  }
-  EXPECT_EQ(tester->Tester().serialNumber, "54321");
-  EXPECT_EQ(tester->Tester().calibrationDate, "2024,02,29");
-  EXPECT_EQ(tester->Tester().setpoints, (std::array<std::int16_t, 5>{6, 10, 19, 50, 100}));
-}
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -20,41 +19,16 @@
 
 namespace {
 
-// The state file is an all-programs file whatever its name. A Single Measure program travels
-// without a duration and comes back at the 30-second minimum; otherwise the download's file is
-// byte for byte the window's save of the uploaded programs, and "-o -" puts the same file, and
-// nothing else, on standard output.
-TEST_F(CtlTest, UploadThenDownloadThroughOneStateFileGivesTheWindowsSaveOfThePrograms) {
-  const QString state = "--simulate=" + Path("tester.VSP");
-  ASSERT_EQ(RunCtl({state, "upload", Write("three.vap", kThreePrograms)}).status, 0);
-  ASSERT_EQ(RunCtl({state, "download", "-o", Path("out.vap")}).status, 0);
-  const QString file =
-      Write("30.vap", QByteArray(kThreePrograms).replace("Duration=600", "Duration=30"));
-  TestProgramsModel window{QLocale::c()};
-  window.StartUp();
-  ASSERT_TRUE(program_files::LoadAllProgramsFromFile(window, file).ok);
-  ASSERT_TRUE(program_files::SaveAllProgramsToFile(window, Path("window.vap")).ok);
-  const QByteArray saved = ReadAll(Path("window.vap"));
-  EXPECT_EQ(ReadAll(Path("out.vap")), saved);
-  const CtlRun toStdout = RunCtl({state, "download", "-o", "-"});
-  EXPECT_EQ(toStdout.status, 0);
-  EXPECT_EQ(toStdout.out.toLatin1(), saved);
-}
-
-// --lenient uploads the keys that apply and warns of the others; show always only warns.
+// --lenient uploads the keys that apply and warns of the others (show always only warns).
 TEST_F(CtlTest, LenientUploadSendsWhatAppliesAndWarnsOfTheRest) {
   const QString file =
       Write("pass.vap", QByteArray(kThreePrograms).replace("Pass=999", "Pass=1999"));
-  const QString warning = "veld32ctl: warning: Program 3: Pass=1999 not applied (1 to 999 ohms)\n";
   auto tester = std::make_shared<SimulatedTester>();
   const CtlRun run = RunCtl({"upload", "--lenient", file}, Attached(tester));
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_EQ(run.err, warning);
+  EXPECT_EQ(run.err, "veld32ctl: warning: Program 3: Pass=1999 not applied (1 to 999 ohms)\n");
   EXPECT_EQ(tester->Program(3),
             (ProgramSettings{3, 4, 2, 20, 45, 0, TestMode::Duration, 150, 1000}));
-  const CtlRun show = RunCtl({"show", file});
-  EXPECT_EQ(show.status, 0);
-  EXPECT_EQ(show.err, warning);
 }
 
 TEST_F(CtlTest, SingleProgramFileGoesIntoItsProgramAndTheTesterKeepsTheOthers) {
@@ -218,11 +192,11 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedT
   names << QStringLiteral("/dev/stdin");
 #endif
   for (const QString& name : names) {
-    const ExeRun run = RunExe({"--json", "show", name}, {}, kThreePrograms);
+    const CtlRun run = RunExe({"--json", "show", name}, {}, kThreePrograms);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(Programs(run.out).at(2).toObject().value("pass_ohms"), 999) << name.toStdString();
+    EXPECT_EQ(Programs(run).at(2).toObject().value("pass_ohms"), 999) << name.toStdString();
   }
-  const ExeRun info = RunExe({"--simulate", "--json", "info"});
+  const CtlRun info = RunExe({"--simulate", "--json", "info"});
   EXPECT_EQ(info.status, 0) << info.err.toStdString();
   EXPECT_EQ(info.out,
             R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
@@ -230,21 +204,32 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedT
             "\n");
 }
 
-TEST_F(CtlTest, ListMarksTheFirstDeviceDescribedExactlyVeld32) {
-  auto tester = std::make_shared<SimulatedTester>(
-      std::vector<std::string>{"veld32", "VELD32 ", "VELD32", "VELD32"});
-  const CtlRun table = RunCtl({"list"}, Attached(tester));
-  EXPECT_EQ(table.status, 0) << table.err.toStdString();
-  EXPECT_EQ(table.out,
-            "  0  SIM0001  veld32\n  1  SIM0002  VELD32 \n* 2  SIM0003  VELD32\n"
-            "  3  SIM0004  VELD32\n");
-  EXPECT_EQ(
-      RunCtl({"--json", "list"}, Attached(tester)).out,
-      R"([{"index": 0, "description": "veld32", "usb_serial": "SIM0001", "selected": false}, )"
-      R"({"index": 1, "description": "VELD32 ", "usb_serial": "SIM0002", "selected": false}, )"
-      R"({"index": 2, "description": "VELD32", "usb_serial": "SIM0003", "selected": true}, )"
-      R"({"index": 3, "description": "VELD32", "usb_serial": "SIM0004", "selected": false}])"
-      "\n");
+// Each --simulate is a tester of its own with its own state, an all-programs file whatever its
+// name. A Single Measure program travels without a duration and comes back at the 30-second
+// minimum; otherwise the download's file is byte for byte the window's save of the uploaded
+// programs, and "-o -" puts the same file, and nothing else, on standard output.
+TEST_F(CtlTest, EachSimulateIsATesterOfItsOwnAndDownloadsTheWindowsSaveOfItsPrograms) {
+  const QString a = "--simulate=" + Path("a.vap"), b = "--simulate=" + Path("b.VSP");
+  ASSERT_EQ(RunCtl({a, b, "--device=SIM0002", "upload", Write("three.vap", kThreePrograms)}).status,
+            0);
+  const CtlRun info = RunCtl({a, b, "--simulate", "--all", "info"});
+  EXPECT_EQ(info.status, 0) << info.err.toStdString();
+  EXPECT_EQ(info.out.count("firmware 01.02, calibrated 2024-01-15"), 3) << info.out.toStdString();
+  ASSERT_EQ(RunCtl({b, "download", "-o", Path("out.vap")}).status, 0);
+  TestProgramsModel window{QLocale::c()};
+  window.StartUp();
+  ASSERT_TRUE(program_files::LoadAllProgramsFromFile(
+                  window, Write("30.vap",
+                                QByteArray(kThreePrograms).replace("Duration=600", "Duration=30")))
+                  .ok);
+  ASSERT_TRUE(program_files::SaveAllProgramsToFile(window, Path("window.vap")).ok);
+  const QByteArray saved = ReadAll(Path("window.vap"));
+  EXPECT_EQ(ReadAll(Path("out.vap")), saved);
+  const CtlRun toStdout = RunCtl({b, "download", "-o", "-"});
+  EXPECT_EQ(toStdout.status, 0);
+  EXPECT_EQ(toStdout.out.toLatin1(), saved);
+  // Only the second tester took the upload, and only its STATE kept it.
+  EXPECT_EQ(Programs(RunCtl({a, "--json", "download"}))[0].toObject().value("pass_ohms"), 150);
 }
 
 TEST_F(CtlTest, VerboseLogsTheFramesAndTheWindowsStatusLines) {
@@ -276,10 +261,10 @@ TEST(Veld32ctlExecutable, LoadsTheD2xxLibraryByNameOnlyFromSafeFolders) {
       p.setProcessEnvironment(environment);
     });
   };
-  const ExeRun byName = list("--backend=d2xx");
+  const CtlRun byName = list("--backend=d2xx");
   EXPECT_EQ(byName.status, 4) << byName.err.toStdString();
   EXPECT_THAT(byName.err, Has("cannot load ftd2xx.dll"));
-  const ExeRun byPath = list("--backend=d2xx:ftd2xx.dll");
+  const CtlRun byPath = list("--backend=d2xx:ftd2xx.dll");
   EXPECT_EQ(byPath.status, 3) << byPath.err.toStdString();
   EXPECT_THAT(byPath.err, Has("no FTDI device is attached"));
 }
