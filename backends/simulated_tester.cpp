@@ -192,7 +192,8 @@ FT_STATUS SimulatedTester::FT_Read(std::int32_t handle, char* buffer, std::int32
   if (port == nullptr) return status;
   if (wanted < 0 || (wanted > 0 && buffer == nullptr)) return FT_INVALID_PARAMETER;
   const std::int32_t n = std::min(wanted, Deliverable(*port));
-  std::memcpy(buffer, port->readable.data(), static_cast<std::size_t>(n));
+  // A read of nothing may name no buffer.
+  std::copy_n(port->readable.data(), n, buffer);
   port->readable.erase(0, static_cast<std::size_t>(n));
   read = n;
   return FT_OK;

@@ -16,9 +16,10 @@ D2xx& Driver() { return *FakeFtd2xxDriver(); }
 std::int32_t Handle(FT_HANDLE handle) {
   return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(handle));
 }
-// The driver's `status` as the library's, with the number `n` it left in `out`.
+// The driver's `status` as the library's, with the number `n` it left in `out`; on a failure
+// `out` is left as it was, as a library may leave it, so the backend's own count must stand.
 d2xx_library::FT_STATUS Giving(FT_STATUS status, const std::int32_t& n = 0, DWORD* out = nullptr) {
-  if (out != nullptr) *out = static_cast<DWORD>(n);
+  if (out != nullptr && status == FT_OK) *out = static_cast<DWORD>(n);
   return static_cast<d2xx_library::FT_STATUS>(status);
 }
 }  // namespace

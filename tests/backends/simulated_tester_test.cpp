@@ -229,6 +229,17 @@ TEST_F(D2xxLibraryBackendTest, CarriesEachCallToTheDeviceItsHandleOpened) {
   ASSERT_EQ(backend.FT_GetQueueStatus(second, queued), FT_OK);
   ASSERT_EQ(backend.FT_Read(second, text.data(), queued, n), FT_OK);
   EXPECT_EQ(std::string(text.data(), static_cast<std::size_t>(n)), "(MV101.02)");
+  // A failed read counts nothing read; a write the library could misread never reaches it.
+  faulty->FailNext("FT_Read", FT_IO_ERROR);
+  EXPECT_EQ(backend.FT_Read(second, text.data(), 4, n), FT_IO_ERROR);
+  EXPECT_EQ(n, 0);
+  const std::size_t calls = faulty->Calls().size();
+  EXPECT_EQ(backend.FT_Write(second, nullptr, 1, n), FT_INVALID_PARAMETER);
+  EXPECT_EQ(backend.FT_Write(second, "(MV1)", -1, n), FT_INVALID_PARAMETER);
+  EXPECT_EQ(backend.FT_Read(second, nullptr, 1, n), FT_INVALID_PARAMETER);
+  EXPECT_EQ(backend.FT_Read(second, text.data(), -1, n), FT_INVALID_PARAMETER);
+  EXPECT_EQ(faulty->Calls().size(), calls);
+  EXPECT_EQ(backend.FT_Read(second, nullptr, 0, n), FT_OK);
 
   ASSERT_EQ(backend.FT_Close(second), FT_OK);
   const std::size_t reached = faulty->Calls().size();

@@ -37,8 +37,9 @@ class WatchedLibftdi final : public LibftdiApi {
     int result = 0;
     int err = 0;
   };
-  Refusal refuseStrings;  // ftdi_usb_get_strings2
-  Refusal refuseOpen;     // ftdi_usb_open_dev
+  Refusal refuseStrings;       // ftdi_usb_get_strings2
+  Refusal refuseOpen;          // ftdi_usb_open_dev
+  bool refuseFraming = false;  // the next ftdi_set_line_property
   bool freshContextsReversed = false;
   bool moved = false;  // every device plugged in elsewhere since
   std::set<ftdi_context*> live;
@@ -101,6 +102,7 @@ class WatchedLibftdi final : public LibftdiApi {
   }
   int SetLineProperty(ftdi_context* f, ftdi_bits_type b, ftdi_stopbits_type s,
                       ftdi_parity_type p) override {
+    if (std::exchange(refuseFraming, false)) return -1;
     return Use(f) ? real_->SetLineProperty(f, b, s, p) : -1;
   }
   int SetBitmode(ftdi_context* f, unsigned char m, unsigned char b) override {
@@ -226,6 +228,7 @@ TEST_F(EmulatedLink, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfigu
   link->Disconnect();
   EXPECT_FALSE(link->Connected());
   EXPECT_EQ(chips.Observed(tester).reattached, 1);
+  EXPECT_EQ(backend->LastErrorText(), "");
 }
 
 // Each refusal of libusb's, reading a description or opening, maps to a driver status and tells
@@ -302,13 +305,17 @@ TEST_F(EmulatedLink, AnUnpluggedAdapterFailsTheNextTickAndEveryCallUntilClosed) 
       << backend->LastErrorText();
   LibftdiBackend& b = *backend;
   char* data = buffer.data();
-  EXPECT_EQ(
-      (std::vector<FT_STATUS>{b.FT_SetLatencyTimer(handle, 16), b.FT_SetBaudRate(handle, 19200),
-                              b.FT_SetBitMode(handle, 0, 0), b.FT_Write(handle, "(*)", 3, n),
-                              b.FT_GetQueueStatus(handle, n), b.FT_Read(handle, data, 4, n)}),
-      std::vector<FT_STATUS>(6, FT_IO_ERROR));
+  const auto everyCall = [&] {
+    return std::vector<FT_STATUS>{b.FT_SetLatencyTimer(handle, 16), b.FT_SetBaudRate(handle, 19200),
+                                  b.FT_SetBitMode(handle, 0, 0),    b.FT_Write(handle, "(*)", 3, n),
+                                  b.FT_GetQueueStatus(handle, n),   b.FT_Read(handle, data, 4, n)};
+  };
+  EXPECT_EQ(everyCall(), std::vector<FT_STATUS>(6, FT_IO_ERROR));
+  // Closed although the interface could not be released; the account says so.
   EXPECT_EQ(b.FT_Close(handle), FT_OK);
-  EXPECT_EQ(b.FT_GetQueueStatus(handle, n), FT_INVALID_HANDLE);
+  EXPECT_NE(b.LastErrorText().find("ftdi_usb_close failed (-1)"), std::string::npos)
+      << b.LastErrorText();
+  EXPECT_EQ(everyCall(), std::vector<FT_STATUS>(6, FT_INVALID_HANDLE));
   EXPECT_EQ(b.LastErrorText(), "");
   EXPECT_EQ(b.FT_Close(handle), FT_INVALID_HANDLE);
   EXPECT_EQ(b.FT_Open(0, n), FT_DEVICE_NOT_FOUND);
@@ -323,6 +330,10 @@ TEST_F(EmulatedLink, AChipThatStopsAnsweringHoldsAReadForAtMostATenthOfASecond) 
   std::int32_t read = -1;
   ASSERT_EQ(backend->FT_Read(handle, buffer.data(), 5, read), FT_OK);
   EXPECT_EQ(read, 0);
+  // The baud rate is set, but the framing refused: the setup fails and says where.
+  api->refuseFraming = true;
+  EXPECT_EQ(backend->FT_SetBaudRate(handle, 19200), FT_IO_ERROR);
+  EXPECT_NE(backend->LastErrorText().find("ftdi_set_line_property"), std::string::npos);
   chips.Hang(tester);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(backend->FT_GetQueueStatus(handle, n), FT_IO_ERROR);
