@@ -186,32 +186,19 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadableAndTheFocusVisible) {
   }
 }
 
-// A window of fixed size with its titles; as the frame lays them out, the editor at the top left,
-// the log beside it and the background clear of both, and once shown the background inside the
-// frame's client area. A frame larger than the screen scrolls to every control, one that fits
-// stays as it opened; child windows stay inside the frame and Arrange Windows puts them back.
+// A frame larger than the screen scrolls to every control, one that fits stays as it opened;
+// child windows stay inside the frame and Arrange Windows puts them back.
 TEST_F(Desktop, TheFrameFitsTheScreenAndChildWindowsStayInsideIt) {
-  EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
-  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
-  EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
-                         window_->TestOptions().windowTitle()}),
-            QStringList({"VELD32 Configurator", "Status", "Test Options"}));
-  QMdiSubWindow* children[] = {window_->ChildWindow(window_->TestOptions()),
-                               window_->ChildWindow(window_->StatusWindow()),
-                               window_->ChildWindow(window_->Background())};
-  const QPoint starts[] = {children[0]->pos(), children[1]->pos(), children[2]->pos()};
-  EXPECT_EQ(starts[0], QPoint(0, 0));
-  EXPECT_EQ(starts[1], QPoint(children[0]->width(), 0));
-  EXPECT_FALSE(children[2]->geometry().intersects(children[0]->geometry()) ||
-               children[2]->geometry().intersects(children[1]->geometry()));
   const QSize specified = window_->size();
   window_->FitInto(QRect(0, 0, 1920, 1080));
   Show();
   auto* area = Find<QScrollArea>("scrollArea");
   EXPECT_EQ(window_->size(), specified);
   EXPECT_FALSE(area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible());
-  EXPECT_TRUE(children[2]->parentWidget()->rect().contains(children[2]->geometry()));
+  QMdiSubWindow* children[] = {window_->ChildWindow(window_->TestOptions()),
+                               window_->ChildWindow(window_->StatusWindow()),
+                               window_->ChildWindow(window_->Background())};
+  const QPoint starts[] = {children[0]->pos(), children[1]->pos(), children[2]->pos()};
   const QSize room = Find<QMdiArea>("mdiArea")->viewport()->size();
   children[0]->move(-300, 5000);
   children[1]->move(5000, -40);

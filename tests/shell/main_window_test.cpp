@@ -1,9 +1,34 @@
+#include "resources/version.h"
 #include "tests/shell/window_fixture.h"
 #include "tests/support/program_description.h"
 
 namespace {
 
 class MainWindow : public WindowTest {};
+
+// A window of fixed size, the editor at the top left, the log beside it, the background where
+// the layout put it.
+TEST_F(MainWindow, StartsWithItsChildrenInPlace) {
+  EXPECT_EQ(Text("VELD32VersionLabel"), "VELD32 v" VELD32_VERSION_TEXT);
+  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+  const QMdiSubWindow* editor = window_->ChildWindow(window_->TestOptions());
+  const QMdiSubWindow* log = window_->ChildWindow(window_->StatusWindow());
+  const QMdiSubWindow* background = window_->ChildWindow(window_->Background());
+  ASSERT_TRUE(editor && log && background);
+  EXPECT_EQ(editor->pos(), QPoint(0, 0));
+  EXPECT_EQ(log->pos(), QPoint(editor->width(), 0));
+  // In twips (15 to a pixel), as the layout was drawn.
+  const std::pair<int, int> twips[] = {{window_->width(), 11000},
+                                       {window_->height(), 10000},
+                                       {background->x(), 7275},
+                                       {background->y(), 6175}};
+  for (const auto& [pixels, drawn] : twips) EXPECT_NEAR(pixels * 15, drawn, 15) << drawn;
+  EXPECT_EQ(background->size(), QSize(215, 135));
+  EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
+                         window_->TestOptions().windowTitle()}),
+            QStringList({"VELD32 Configurator", "Status", "Test Options"}));
+}
 
 // The log's first line tells a new user to press Connect, and whether the tester is simulated.
 TEST_F(MainWindow, TheLogStartsWithWhatToDoFirst) {
