@@ -1,3 +1,6 @@
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include "programs/programs_model.h"
 #include "shell/TesterInformationForm.h"
 #include "tests/shell/window_fixture.h"
@@ -65,6 +68,32 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   EXPECT_TRUE(lines[1].contains(",3,") && lines[1].contains(",fail,")) << lines[1].toStdString();
   EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// A run the records cannot take says why; one kept for a server out of reach says where it waits.
+TEST_F(TesterMenuTest, ARunNotRecordedOrKeptLocallySaysSo) {
+  const std::pair<QString, QString> cases[] = {
+      {RecordsFile(), "The run was not recorded: "},
+      {"postgresql://veld32@127.0.0.1:1/line", "not sent"}};
+  const QTemporaryDir waiting;  // where the unsent record waits
+  qputenv("XDG_DATA_HOME", waiting.path().toLocal8Bit());
+  for (const auto& [records, line] : cases) {
+    if (records.startsWith("postgresql") && !QSqlDatabase::isDriverAvailable("QPSQL")) continue;
+    qputenv("VELD32_RECORDS", records.toLocal8Bit());
+    Reopen();
+    if (records == RecordsFile()) {
+      {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "spoil");
+        db.setDatabaseName(records);
+        ASSERT_TRUE(db.open() && QSqlQuery(db).exec("DROP TABLE runs"));
+      }
+      QSqlDatabase::removeDatabase("spoil");
+    }
+    Connect();
+    Action("menuRunTest0").trigger();
+    EXPECT_TRUE(WaitUntil([&] { return !LogLines().filter(line).isEmpty(); })) << line;
+  }
+  qunsetenv("XDG_DATA_HOME");
 }
 
 // Each question before a run replaces the operator's edits or before the window ends a run:
