@@ -54,6 +54,16 @@ TEST_F(CtlTest, RunReportsItsResultAndConcurrentRunsShareOneRecordFile) {
 #endif
 }
 
+// A service write without --yes only says what it would send: it needs no driver, so one that
+// cannot be loaded does not stop it; with --yes it does.
+TEST(Veld32ctlExecutable, AServiceDryRunNeedsNoDriver) {
+  const QString missing = "--backend=d2xx:" + QDir::temp().filePath("no-such-d2xx-library");
+  const CtlRun dry = RunExe({missing, "service", "set-serial", "7"});
+  EXPECT_EQ(dry.status, 2) << dry.err.toStdString();
+  EXPECT_THAT(dry.err, Has("Nothing sent: service writes only with --yes"));
+  EXPECT_THAT(RunExe({missing, "--yes", "service", "set-serial", "7"}).err, Has("cannot load"));
+}
+
 #ifndef _WIN32
 // An operator's Ctrl-C or a line controller's SIGTERM while the tester runs ends the command on
 // its own terms: the run kept as stopped (or the reason it could not be), and a status of its
