@@ -89,9 +89,9 @@ TEST_F(IniFiles, MissingFileReadsEmptyAndWritesCreateItInLatin1) {
 // Text that would break the line structure or that 8-bit text cannot hold, and a UTF-16 file:
 // refused, the file as it was (a read-only file is among every save's faults).
 TEST_F(IniFiles, RefusedWritesLeaveTheFileAsItWas) {
-  // With its byte order mark, and the shortest without one.
-  for (const QByteArray& utf16 :
-       {QByteArray("\xFF\xFE[\0P\0]\0\r\0\n\0A\0=\0001\0", 18), QByteArray("[\0P\0", 4)}) {
+  // With its byte order mark, and the shortest without one in either byte order.
+  for (const QByteArray& utf16 : {QByteArray("\xFF\xFE[\0P\0]\0\r\0\n\0A\0=\0001\0", 18),
+                                  QByteArray("[\0P\0", 4), QByteArray("\0[\0P", 4)}) {
     WriteAll(path, utf16);
     EXPECT_FALSE(WriteINIString("P", "A", "2", path));
     EXPECT_EQ(ReadAll(path), utf16);
