@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <sstream>
 
 #include "device_link/reply_decoder.h"
@@ -67,10 +66,8 @@ void ExpectDecoded(const std::vector<DecodeCase>& cases, bool buffer) {
     Recording events;
     events.buffer = buffer;
     for (const std::string& read : c.reads) decoder.Decode(read, events);
-    EXPECT_EQ(events.lines, c.events) << c.reads.front();
-    if (buffer) {
-      EXPECT_EQ(decoder.remainder(), c.remainder) << c.reads.front();
-    }
+    EXPECT_EQ(events.lines, c.events) << c.reads.front().substr(0, 50);
+    EXPECT_EQ(decoder.remainder(), c.remainder) << c.reads.front().substr(0, 50);
   }
 }
 
@@ -149,59 +146,13 @@ TEST(Decoder, EachReplyKindRaisesItsEventWithTheDecodedFields) {
          "RXCalibrationDate(2020,01,05)", "RXData((MS0 0042))", "RXSerialNumber( 0042)",
          "RXData((MD0 20))", "RXCalibrationDate( 20,,)"}},
        // Unknown kinds raise only RXData
-       {{"(MX1)(Z)()"}, {"RXData((MX1))", "RXData((Z))", "RXData(())"}}},
+       {{"(MX1)(Z)()"}, {"RXData((MX1))", "RXData((Z))", "RXData(())"}},
+       // The kept text never grows past its bound, yet a frame that starts after the noise still
+       // arrives whole.
+       {{std::string(1000, 'z'), std::string(100, 'z')}, {}},
+       {{std::string(2000, 'n') + "(MV1", "01.02)"},
+        {"RXData((MV101.02))", "RXFirmwareVersion(01.02)"}}},
       false);
-}
-
-TEST(Decoder, RemainderNeverGrowsPastItsBound) {
-  ReplyDecoder decoder;
-  Recording events;
-  decoder.Decode(std::string(1000, 'z'), events);
-  decoder.Decode(std::string(100, 'z'), events);
-  EXPECT_LE(decoder.remainder().size(), ReplyDecoder::kMaxRemainder);
-  // A frame that starts after the noise still arrives whole.
-  decoder.Decode(std::string(2000, 'n') + "(MV1", events);
-  decoder.Decode("01.02)", events);
-  EXPECT_EQ(events.lines.back(), "RXFirmwareVersion(01.02)");
-  EXPECT_TRUE(decoder.remainder().empty());
-}
-
-// Any stream of valid frames, cut at random points and with noise between frames, yields
-// every frame exactly once and in order.
-TEST(Decoder, RandomCutsAndNoiseNeverLoseOrRepeatAFrame) {
-  const std::vector<std::string> kinds = {"(*)",
-                                          "(!)",
-                                          "(MV101.02)",
-                                          "(MS112345)",
-                                          "(MD12024,02,29)",
-                                          "(I13,205)",
-                                          "(I005,010,020,050,100)",
-                                          "(G10100,0004,0001)",
-                                          "(" + kProgramBody + ")"};
-  const std::string noiseChars = "xyz )\r\n0";
-  std::mt19937 random(20261206);
-  for (int round = 0; round < 200; ++round) {
-    std::vector<std::string> sent;
-    std::string stream;
-    for (int i = 0; i < 12; ++i) {
-      const int noise = static_cast<int>(random() % 4);
-      for (int n = 0; n < noise; ++n) stream += noiseChars[random() % noiseChars.size()];
-      sent.push_back(kinds[random() % kinds.size()]);
-      stream += sent.back();
-    }
-    ReplyDecoder decoder;
-    Recording events;
-    for (std::size_t at = 0; at < stream.size();) {
-      const std::size_t piece = 1 + random() % 20;
-      decoder.Decode(std::string_view(stream).substr(at, piece), events);
-      at += piece;
-    }
-    std::vector<std::string> received;
-    for (const std::string& line : events.lines) {
-      if (line.rfind("RXData(", 0) == 0) received.push_back(line.substr(7, line.size() - 8));
-    }
-    ASSERT_EQ(received, sent) << "stream: " << stream;
-  }
 }
 
 }  // namespace

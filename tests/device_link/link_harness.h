@@ -13,16 +13,29 @@
 #include <string>
 
 #include "device_link/ctlVELD32UsbComm.h"
+#include "device_link/permission_advising_driver.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/scripted_d2xx.h"
 
-// A link over a scripted driver, with every signal recorded as one line ("UsbError(...)"; NULs
-// as "\0"; a frame sent while the link is connecting is marked " connecting"), and a small
-// language that drives both and records what a step looks at among the signals' lines.
+// A backend that says whether its last failure was a refused permission.
+struct Refusing : DriverDiagnostics {
+  bool refused = false;
+  std::string LastErrorText() const override { return "usb_open() failed"; }
+  bool PermissionRefused() const override { return refused; }
+};
+
+// A link over a scripted driver (behind the permission advice, recorded as "advice" when it
+// names the udev rule), with every signal recorded as one line ("UsbError(...)"; NULs as "\0";
+// a frame sent while the link is connecting is marked " connecting"), and a small language that
+// drives both and records what a step looks at among the signals' lines.
 struct LinkHarness {
   std::shared_ptr<ScriptedD2xx> driver = std::make_shared<ScriptedD2xx>();
-  ctlVELD32UsbComm link{driver};
+  std::shared_ptr<Refusing> diagnostics = std::make_shared<Refusing>();
   QStringList events;
+  ctlVELD32UsbComm link{
+      std::make_shared<PermissionAdvisingDriver>(driver, diagnostics, [this](const std::string& a) {
+        Add(a.find("packaging/60-veld32.rules") != std::string::npos ? "advice" : "other advice");
+      })};
 
   LinkHarness() {
     using L = ctlVELD32UsbComm;
@@ -91,6 +104,9 @@ struct LinkHarness {
         {"busy", [this](Arg) { link.ShowActivity("Running test 1"); }},
         {"tick", [this](Arg) { link.PollingTimer_Timer(); }},
         {"poll", [this](Arg) { Timer("PollingTimer")->start(); }},
+        {"interval",
+         [this](Arg a) { link.SetPollingTimerInterval(static_cast<qint16>(std::stoi(a))); }},
+        {"refused", [this](Arg) { diagnostics->refused = true; }},
         // "soon=send=(?)": the step runs from the event loop, as inside a wait.
         {"soon", [this](Arg a) { QTimer::singleShot(0, &link, [this, a] { Run(a); }); }},
         // "clock=40": the waits run on a clock that moves 40 ms whenever DelayTimer looks; each
@@ -144,7 +160,10 @@ struct LinkHarness {
            Add(QString(link.Connected() ? "up" : "down") + (d.IsOpen() ? " held" : " released"));
          }},
         {"polling",
-         [this](Arg) { Add(Timer("PollingTimer")->isActive() ? "polling" : "not polling"); }},
+         [this](Arg) {
+           QTimer* t = Timer("PollingTimer");
+           Add((t->isActive() ? "polling " : "not polling ") + QString::number(t->interval()));
+         }},
         {"closes", [this, &d, n](Arg) { Add("closes " + n(d.closedHandles.size())); }},
         {"calls", [this, &d, n](Arg) { Add("calls " + n(d.calls.size())); }},
         {"first",
