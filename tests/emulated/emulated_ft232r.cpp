@@ -146,8 +146,8 @@ struct EmulatedFt232r::Bed {
       Complete(device, urbData, Control(device, bytes));
     } else if (urb->endpoint == kBulkOut) {
       device.seen.written += bytes;
-      if (device.adapter.tester) {
-        for (std::string& piece : device.adapter.tester(bytes)) device.outgoing.push_back(piece);
+      if (auto reply = device.adapter.replies.find(bytes); reply != device.adapter.replies.end()) {
+        device.outgoing.push_back(reply->second);
       }
       Complete(device, urbData, {urbData, 0, {}}, urb->buffer_length);
     } else if (urb->endpoint == kBulkIn && device.hung) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,14 +18,11 @@
 // answers on a worker thread of umockdev's, so everything here is locked.
 class EmulatedFt232r {
  public:
-  // What the tester behind an adapter sends back for the bytes the host wrote: each piece
-  // arrives in a bulk-in transfer of its own, so a reply can be split over several.
-  using Tester = std::function<std::vector<std::string>(const std::string& written)>;
-
   struct Adapter {
     std::string product = "VELD32";  // empty: the device does not give its product string
     std::string serial = "A1B2C3D4";
-    Tester tester;
+    // What the tester behind the adapter sends back for the bytes the host wrote.
+    std::map<std::string, std::string> replies{{"(*)", "(*)"}};
   };
 
   EmulatedFt232r();
