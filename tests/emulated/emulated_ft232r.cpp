@@ -52,10 +52,8 @@ struct EmulatedFt232r::Device {
   std::string syspath;
   std::string devnode;
   bool unplugged = false;
-  bool hung = false;
   Seen seen;
   std::deque<std::string> outgoing;
-  std::vector<UMockdevIoctlData*> inFlight;  // bulk-in transfers of a hung chip, referenced
   std::deque<Completed> completed;
 };
 
@@ -120,8 +118,6 @@ struct EmulatedFt232r::Bed {
         if (device->completed.empty()) return done(-1, device->unplugged ? ENODEV : EAGAIN);
         Reap(*device, arg);
         return done(0, 0);
-      case USBDEVFS_DISCARDURB:
-        return Discard(*device, arg) ? done(0, 0) : done(-1, EINVAL);
       default:
         return false;
     }
@@ -150,8 +146,6 @@ struct EmulatedFt232r::Bed {
         device.outgoing.push_back(reply->second);
       }
       Complete(device, urbData, {urbData, 0, {}}, urb->buffer_length);
-    } else if (urb->endpoint == kBulkIn && device.hung) {
-      device.inFlight.push_back(urbData);
     } else if (urb->endpoint == kBulkIn) {
       Complete(device, urbData,
                {urbData, 0, BulkIn(device, static_cast<std::size_t>(urb->buffer_length))});
@@ -234,15 +228,6 @@ struct EmulatedFt232r::Bed {
     umockdev_ioctl_data_unref(pointer);
     umockdev_ioctl_data_unref(done.urb);
   }
-
-  static bool Discard(Device& device, UMockdevIoctlData* arg) {
-    const auto address = *reinterpret_cast<gulong*>(arg->data);
-    auto it = std::ranges::find(device.inFlight, address, &UMockdevIoctlData::client_addr);
-    if (it == device.inFlight.end()) return false;
-    Complete(device, *it, {*it, -ENOENT, {}});
-    device.inFlight.erase(it);
-    return true;
-  }
 };
 EmulatedFt232r::EmulatedFt232r() : bed_(std::make_unique<Bed>()) {
   bed_->testbed = umockdev_testbed_new();
@@ -252,7 +237,6 @@ EmulatedFt232r::EmulatedFt232r() : bed_(std::make_unique<Bed>()) {
 
 EmulatedFt232r::~EmulatedFt232r() {
   for (auto& device : bed_->devices) {
-    for (UMockdevIoctlData* urb : device->inFlight) umockdev_ioctl_data_unref(urb);
     for (Completed& done : device->completed) umockdev_ioctl_data_unref(done.urb);
   }
   g_object_unref(bed_->handler);
@@ -307,11 +291,6 @@ void EmulatedFt232r::Unplug(int adapter) {
     syspath = device.syspath;
   }
   umockdev_testbed_remove_device(bed_->testbed, syspath.c_str());
-}
-
-void EmulatedFt232r::Hang(int adapter) {
-  std::lock_guard lock(bed_->mutex);
-  bed_->devices.at(static_cast<std::size_t>(adapter))->hung = true;
 }
 
 EmulatedFt232r::Seen EmulatedFt232r::Observed(int adapter) const {

@@ -34,8 +34,6 @@ class EmulatedFt232r {
   int Plug(Adapter adapter);
   // The adapter vanishes: it leaves sysfs, and every request on an open node fails with ENODEV.
   void Unplug(int adapter);
-  // The chip stops answering: bulk-in transfers never complete (until the host cancels them).
-  void Hang(int adapter);
 
   // What an adapter received.
   struct Seen {
