@@ -250,9 +250,8 @@ TEST_F(SimulatedTesterTest, UnpluggedFailsEveryCallOnItsHandlesAndReplugGivesAFr
   now += 1s;
   // Every call on the open handle, then again once it is closed.
   std::vector<FT_STATUS> got;
-  for (int pass = 0; pass < 2; ++pass) {
+  for (int pass = 0; pass < 2; ++pass)
     for (const auto& [function, run] : Calls(sim)) got.push_back(run());
-  }
   constexpr FT_STATUS kOk = FT_OK, kGone = FT_DEVICE_NOT_FOUND, kIo = FT_IO_ERROR,
                       kNone = FT_INVALID_HANDLE;
   EXPECT_EQ(got, (std::vector<FT_STATUS>{kOk,   kGone, kGone, kIo,   kIo,   kIo,   kIo,   kIo,

@@ -196,9 +196,8 @@ TEST_F(EmulatedLink, EveryAdapterIsListedAndTheOneDescribedVELD32IsOpenedConfigu
   // FTDI's vendor requests, "request=value": latency 16 ms, 19200 baud (divisor 0x809c), 8N1
   // framing and the serial (not bit-bang) mode.
   const std::vector<std::string> settings = chips.Observed(tester).settings;
-  for (const char* expected : {"9=16", "3=32924", "4=8", "11=0"}) {
+  for (const char* expected : {"9=16", "3=32924", "4=8", "11=0"})
     EXPECT_NE(std::ranges::find(settings, expected), settings.end()) << expected;
-  }
   link->Disconnect();
   EXPECT_EQ(chips.Observed(tester).reattached, 1);
   EXPECT_EQ(backend->LastErrorText(), "");
