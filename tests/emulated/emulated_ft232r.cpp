@@ -262,19 +262,17 @@ int EmulatedFt232r::Plug(Adapter adapter) {
                                      nullptr)) {
     throw std::runtime_error("umockdev cannot serve " + plugged.devnode);
   }
-  const std::string devnum = std::to_string(number + 2);
-  const std::string record = "P: /devices/usb1/1-" + std::to_string(number + 1) + "\n" +
-                             "N: " + plugged.devnode.substr(5) + "\n" +
-                             "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n"
-                             "E: BUSNUM=001\nE: DEVNUM=" +
-                             devnum + "\nE: DEVNAME=" + plugged.devnode + "\n" +
-                             "A: busnum=1\\n\nA: devnum=" + devnum +
-                             "\\n\n"
-                             "A: bConfigurationValue=1\\n\nA: speed=12\\n\n"
-                             "H: descriptors=" +
-                             kDescriptorsHex + "\n";
+  const int devnum = number + 2;
+  char record[1024];
+  std::snprintf(
+      record, sizeof record,
+      "P: /devices/usb1/1-%d\nN: bus/usb/001/%03d\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
+      "E: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=%d\nE: DEVNAME=/dev/bus/usb/001/%03d\n"
+      "A: busnum=1\\n\nA: devnum=%d\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\n"
+      "H: descriptors=%s\n",
+      number + 1, devnum, devnum, devnum, devnum, kDescriptorsHex);
   GError* error = nullptr;
-  if (!umockdev_testbed_add_from_string(bed_->testbed, record.c_str(), &error)) {
+  if (!umockdev_testbed_add_from_string(bed_->testbed, record, &error)) {
     const std::string message = error != nullptr ? error->message : "unknown error";
     g_clear_error(&error);
     throw std::runtime_error("umockdev cannot add the adapter: " + message);
