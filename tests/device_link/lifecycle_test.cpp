@@ -97,8 +97,8 @@ TEST(Lifecycle, EachScriptRaisesItsEventsAndLeavesItsStatus) {
        {"UsbError(FT_Close - Invalid Handle)", "Failed: !Close attempt failed"}},
       {"up deactivate closes polling", {"closes 1", "not polling 150", kUp}},
       {"up fail=FT_Close:4 deactivate", {closeFailed, "Failed: !Close attempt failed"}},
-      {"up forget rx=(* tick rx=) fail=FT_GetQueueStatus:4 tick reads",
-       {"UsbError(FT_GetQueueStatus - General IO Error)", "reads 1",
+      {"up forget rx=(* tick rx=) fail=FT_GetQueueStatus:4 tick calls=FT_Read",
+       {"UsbError(FT_GetQueueStatus - General IO Error)", "calls 1",
         "Failed: !FT_GetQueueStatus - General IO Error"}},
       // Every position a read filled is cleared, also when unfinished text stood before it; a
       // failed read then finds NULs, not the old frame.

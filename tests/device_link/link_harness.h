@@ -25,9 +25,10 @@ struct Refusing : DriverDiagnostics {
 };
 
 // A link over a scripted driver (behind the permission advice, recorded as "advice" when it
-// names the udev rule), with every signal recorded as one line ("UsbError(...)"; NULs as "\0";
-// a frame sent while the link is connecting is marked " connecting"), and a small language that
-// drives both and records what a step looks at among the signals' lines.
+// names the udev rule), with the signals the scripts meet recorded as one line each
+// ("UsbError(...)"; NULs as "\0"; a frame sent while the link is connecting is marked
+// " connecting"), and a small language that drives both and records what a step looks at among
+// the signals' lines.
 struct LinkHarness {
   std::shared_ptr<ScriptedD2xx> driver = std::make_shared<ScriptedD2xx>();
   std::shared_ptr<Refusing> diagnostics = std::make_shared<Refusing>();
@@ -41,14 +42,8 @@ struct LinkHarness {
     using L = ctlVELD32UsbComm;
     QObject::connect(&link, &L::RXData, [this](const QString& d) { Add("RXData(" + d + ")"); });
     QObject::connect(&link, &L::RXIdle, [this] { Add("RXIdle"); });
-    QObject::connect(&link, &L::RXRunningTest, [this] { Add("RXRunningTest"); });
     QObject::connect(&link, &L::RXFirmwareVersion,
                      [this](const QString& v) { Add("RXFirmwareVersion(" + v + ")"); });
-    QObject::connect(&link, &L::RXProgramValues,
-                     [this](qint16 program, qint16, qint16, qint16, qint16, qint16, qint16, qint16,
-                            qint16, qint16, qint16, qint16, double, qint16, const QString&) {
-                       Add(QStringLiteral("RXProgramValues(%1)").arg(program));
-                     });
     QObject::connect(&link, &L::TXData, [this](const QString& d) {
       const bool connecting = link.Status().state == LinkState::Connecting;
       Add("TXData(" + d + ")" + (connecting ? " connecting" : ""));
@@ -122,10 +117,7 @@ struct LinkHarness {
              if (++waits_ == atWait_.first) Run(atWait_.second);
            });
          }},
-        {"atwait",
-         [this](Arg a) {
-           atWait_ = {std::stoi(a), a.substr(a.find(':') + 1)};
-         }},
+        {"atwait", [this](Arg a) { atWait_ = std::pair(std::stoi(a), a.substr(a.find(':') + 1)); }},
         {"query", [this](Arg) { link.TXQuery(); }},
         {"data", [this](Arg) { link.TXRequestData(); }},
         {"cal", [this](Arg) { link.TXGetCalValues(); }},
@@ -165,11 +157,13 @@ struct LinkHarness {
            Add((t->isActive() ? "polling " : "not polling ") + QString::number(t->interval()));
          }},
         {"closes", [this, &d, n](Arg) { Add("closes " + n(d.closedHandles.size())); }},
-        {"calls", [this, &d, n](Arg) { Add("calls " + n(d.calls.size())); }},
+        // "calls=FT_Read": the calls of one function made; "calls", all.
+        {"calls",
+         [this, &d, n](Arg a) {
+           Add("calls " + n(a.empty() ? std::ssize(d.calls) : std::ranges::count(d.calls, a)));
+         }},
         {"first",
          [this, &d, q](Arg) { Add("first " + q(d.calls.empty() ? "" : d.calls.front())); }},
-        {"reads",
-         [this, &d, n](Arg) { Add("reads " + n(std::ranges::count(d.calls, "FT_Read"))); }},
         {"opened",
          [this, &d, n](Arg) {
            Add("opened " + n(d.openedIndex) + " " + link.ConnectedUsbSerialNumber());

@@ -53,7 +53,7 @@ struct EmulatedFt232r::Device {
   std::string devnode;
   bool unplugged = false;
   Seen seen;
-  std::deque<std::string> outgoing;
+  std::string outgoing;  // from the tester, not yet sent on
   std::deque<Completed> completed;
 };
 
@@ -143,12 +143,11 @@ struct EmulatedFt232r::Bed {
     } else if (urb->endpoint == kBulkOut) {
       device.seen.written += bytes;
       if (auto reply = device.adapter.replies.find(bytes); reply != device.adapter.replies.end()) {
-        device.outgoing.push_back(reply->second);
+        device.outgoing += reply->second;
       }
       Complete(device, urbData, {urbData, 0, {}}, urb->buffer_length);
     } else if (urb->endpoint == kBulkIn) {
-      Complete(device, urbData,
-               {urbData, 0, BulkIn(device, static_cast<std::size_t>(urb->buffer_length))});
+      Complete(device, urbData, {urbData, 0, BulkIn(device)});
     } else {
       umockdev_ioctl_data_unref(urbData);
       return false;
@@ -166,24 +165,12 @@ struct EmulatedFt232r::Bed {
     device.completed.push_back(std::move(done));
   }
 
-  // One bulk-in transfer: whole packets of up to 62 data bytes behind the two status bytes.
-  static std::vector<unsigned char> BulkIn(Device& device, std::size_t room) {
-    std::vector<unsigned char> payload;
-    std::string data;
-    if (!device.outgoing.empty()) {
-      data = std::move(device.outgoing.front());
-      device.outgoing.pop_front();
-    }
-    std::size_t used = 0;
-    do {
-      if (payload.size() + sizeof kModemStatus > room) break;
-      payload.insert(payload.end(), std::begin(kModemStatus), std::end(kModemStatus));
-      const std::string chunk =
-          data.substr(used, std::min(kPacketSize - sizeof kModemStatus, room - payload.size()));
-      payload.insert(payload.end(), chunk.begin(), chunk.end());
-      used += chunk.size();
-    } while (used < data.size());
-    if (used < data.size()) device.outgoing.push_front(data.substr(used));
+  // One bulk-in packet: the chip's two status bytes, then what fits of the bytes it received.
+  static std::vector<unsigned char> BulkIn(Device& device) {
+    std::vector<unsigned char> payload(std::begin(kModemStatus), std::end(kModemStatus));
+    const std::size_t n = std::min(device.outgoing.size(), kPacketSize - payload.size());
+    payload.insert(payload.end(), device.outgoing.begin(), device.outgoing.begin() + n);
+    device.outgoing.erase(0, n);
     return payload;
   }
 
