@@ -110,9 +110,9 @@ TEST(Lifecycle, EachScriptRaisesItsEventsAndLeavesItsStatus) {
         "Failed: !FT_Read - General IO Error"}},
       {"up rx=(MV1 tick open clear rx=01.02) tick", {kUp}},  // an open empties what was unfinished
       {"up send=(?) polling", {"TXData((?))", "=", "polling 150", kUp}},
-      // Only positive intervals change the polling's.
-      {"up interval=0 interval=-5 polling interval=500 polling",
-       {"polling 150", "polling 500", kUp}},
+      // Only positive intervals change the polling's; an open starts it at the one set.
+      {"interval=0 interval=-5 polling interval=500 open polling",
+       {"not polling 150", kHandshake, kAcknowledged, kConnected, "polling 500", kUp}},
       {"up mp=1 mp=2 mp=3 tick | tick | tick",
        {"TXData((MP11))", "|", "TXData((MP12))", "|", "TXData((MP13))", kUp}},
       {"up rx=(MV1 tick | rx=01.02) tick",
