@@ -2,7 +2,6 @@
 
 #include "backends/d2xx_library_backend.h"
 #include "backends/simulated_fault.h"
-#include "device_link/permission_advising_driver.h"
 #include "device_link/serialized_d2xx.h"
 #include "tests/backends/fake_ftd2xx.h"
 #include "tests/support/faulty_d2xx.h"
@@ -149,16 +148,13 @@ TEST_F(SimulatedTesterTest, NoListingOrAnswerRunsPastTheBuffer) {
 // that left a call out would hand the link the seam's default: a missing
 // FT_ListDevicesSerialNumber loses the USB serial number the status bar names). The simulated
 // fault stands for every D2xxDecorator; the D2XX library backend is one, over the stand-in
-// library that hands each call to a driver.
+// library that hands each call to a driver. (The permission advice sits under every link script.)
 using DriverWrappers = SimulatedTesterTest;
 using D2xxLibraryBackendTest = SimulatedTesterTest;
 
 TEST_F(DriverWrappers, PassEveryCallOnWithTheWrappedDriversAnswer) {
   using Wrap = std::function<std::shared_ptr<D2xx>(std::shared_ptr<D2xx>)>;
   const Wrap wrappers[] = {
-      [](auto d) {
-        return std::make_shared<PermissionAdvisingDriver>(d, nullptr, [](const std::string&) {});
-      },
       [](auto d) { return std::make_shared<SerializedD2xx>(d, nullptr); },
       [](auto d) {
         return std::make_shared<SimulatedFault>(d, std::make_shared<SimulatedTester>(),
