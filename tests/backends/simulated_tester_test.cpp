@@ -129,19 +129,24 @@ TEST_F(SimulatedTesterTest, RepliesArriveOnTheWireAsTheTesterSendsThem) {
 
 // No listing or answer runs past the caller's buffer: a USB serial number arrives with its NUL, a
 // description of 60 characters cut at 50 without one; a read takes no more than it asks for.
+// Nothing past the last device opens, and a read or write it could misuse is refused.
 TEST_F(SimulatedTesterTest, NoListingOrAnswerRunsPastTheBuffer) {
   std::array<char, kDescriptionBufferSize + 1> text;
   text.fill('#');
   ASSERT_EQ(sim.FT_ListDevicesSerialNumber(1, text.data()), FT_OK);
   EXPECT_EQ(std::string(text.data(), 9), std::string("SIM0002\0#", 9));
   EXPECT_EQ(sim.FT_ListDevicesSerialNumber(2, buf), FT_DEVICE_NOT_FOUND);
+  std::int32_t pastTheLast = 0;
+  EXPECT_EQ(sim.FT_Open(2, pastTheLast), FT_DEVICE_NOT_FOUND);
   ASSERT_EQ(sim.FT_ListDevicesDescription(1, text.data()), FT_OK);
   EXPECT_EQ(std::string(text.data(), text.size()), std::string(50, 'x') + "#");
   Write("(MV1)");
   now += 1s;
   ASSERT_EQ(sim.FT_Read(h, text.data(), 4, n), FT_OK);
   EXPECT_EQ(std::string(text.data(), 5) + std::to_string(n), "(MV1x4");
-  EXPECT_EQ(sim.FT_Read(h, text.data(), -1, n), FT_INVALID_PARAMETER);
+  EXPECT_EQ((std::vector<FT_STATUS>{sim.FT_Read(h, text.data(), -1, n),
+                                    sim.FT_Write(h, nullptr, 1, n), sim.FT_Write(h, "(", -1, n)}),
+            std::vector<FT_STATUS>(3, FT_INVALID_PARAMETER));
 }
 
 // Every wrapper of the driver seam passes every call on with the wrapped driver's answer (one
