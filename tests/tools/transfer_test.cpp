@@ -77,8 +77,6 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
       {"--simulate download -o \"$(printf 'caf\\351.vap')\"", 0, ""},
       {"show \"$(printf 'x\\377.vap')\"", 0, ""},
       {"show \"$(printf 'm\\377.vap')\"", 5, "veld32ctl: The file m\\xFF.vap does not exist.\n"},
-      {"--simulate=\"$(printf 'st\\351.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
-      {"--simulate run 1 --csv \"$(printf 'r\\351.csv')\"", 0, "Running test 1…\n"},
       {"--simulate=\"$(printf 'd\\351/st.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
       {"--simulate run 1 --csv \"$(printf 'd\\351/r\\351.csv')\"", 0, "Running test 1…\n"},
   };
@@ -101,8 +99,7 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
     }
     return found;
   };
-  EXPECT_EQ(names(""), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
-                                             "r\xe9.csv", "d\xe9"}));
+  EXPECT_EQ(names(""), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "d\xe9"}));
   EXPECT_EQ(names("/d\xe9"), (std::set<QByteArray>{".", "..", "st.vap", "r\xe9.csv"}));
 }
 #endif
