@@ -48,7 +48,7 @@ TEST(Verdict, JudgesByThePassAndFailLimits) {
     EXPECT_EQ(result.verdict, c.verdict);
     EXPECT_EQ(ResultLine(result), c.line);
   }
-  EXPECT_EQ(RunningCaption(2), "Running test 2…");
+  // The caption without a duration is pinned where veld32ctl prints it.
   EXPECT_EQ(QStringList({RunningCaption(1, 759, 3600), RunningCaption(3, 7265, 7265),
                          RunningCaption(2, 5, 0), RunningCaption(2, 0, 1)}),
             QStringList({"Running test 1… 12:39 of 60:00", "Running test 3… 121:05 of 121:05",
