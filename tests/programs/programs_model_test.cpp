@@ -283,7 +283,6 @@ TEST_F(Model, ReceivedProgramSettlesItsTabsControls) {
     {{1, 5, 3, 100, 12, 0, Mode(1), 100, 900}, {1, 5, 3, 100, 30, 0, Mode(1), 100, 900}, "00:30 0"},
     // Any mode other than 1 is Single Measure.
     {{1, 5, 3, 100, 600, 3, Mode(0), 100, 900}, {1, 5, 3, 100, 0, 0, Mode(2), 100, 900}, "00:30 0"},
-    {{1, 5, 3, 100, 600, 3, Mode(3), 100, 900}, {1, 5, 3, 100, 0, 0, Mode(2), 100, 900}, "00:30 0"},
     // No list positions 0 and 9; 600 us is brought to the maximum by the box's rule; 5000 s,
     // 150 h and pass 0 are outside their sliders, and the boxes show what the sliders kept.
     {{2, 0, 9, 600, 5000, 1, Mode(1), 0, 900}, {2, 1, 1, 500, 30, 1, Mode(1), 150, 900}, "00:30 1"},
