@@ -275,7 +275,6 @@ TEST_F(FileFaults, ALockThatNamesNoLiveProcessIsTakenOver) {
       // the lock file's content, when it was written, the refusal (none: taken over)
       {dead, now, ""},  // a dead program's
       {"", now.addMSecs(-file_access::kAbandonedLockAgeMs - 1000), ""},
-      {"x\n\n", now.addSecs(-3600), ""},
       {"", now, namesNobody},
       {"garbage\n", now.addMSecs(-file_access::kAbandonedLockAgeMs / 2), namesNobody},
       {live, now.addSecs(-3600), namesUs}};
