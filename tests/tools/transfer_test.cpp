@@ -141,10 +141,8 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedT
   }
   const CtlRun info = RunExe({"--simulate", "--json", "info"});
   EXPECT_EQ(info.status, 0) << info.err.toStdString();
-  EXPECT_EQ(info.out,
-            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
-            R"("current_setpoints": [5, 10, 20, 50, 100]})"
-            "\n");
+  // The identity's members are pinned with info's other forms.
+  EXPECT_THAT(info.out, Has("\"current_setpoints\": [5, 10, 20, 50, 100]}\n"));
 }
 
 // Each --simulate is a tester of its own with its own state, an all-programs file whatever its
