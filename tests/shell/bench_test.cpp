@@ -73,8 +73,6 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
     return cells;
   };
   ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 4; }));
-  EXPECT_EQ(column(4), QStringList({"A-3", "B-1", "A-2", "A-1"}));
-  EXPECT_TRUE(Text("lblStatistics").startsWith("4 runs"));
 
   const std::tuple<const char*, const char*, QStringList> filters[] = {
       {"txtDutPrefix", "A-", {"A-3", "A-2", "A-1"}},
