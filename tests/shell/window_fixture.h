@@ -100,7 +100,8 @@ class WindowTest : public ::testing::Test {
   TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QCheckBox& ConnectButton() { return *Find<QCheckBox>(QStringLiteral("chkConnect")); }
   QString StatusCaption() { return Text(QStringLiteral("lblStatus")); }
-  QString Text(const QString& label) { return Find<QLabel>(label)->text(); }
+  // The text of a label, box or button.
+  QString Text(const QString& name) { return Find(name)->property("text").toString(); }
   QAction& Action(const QString& name) { return *Find<QAction>(name); }
   template <typename T = QWidget>
   T* Find(const QString& name) {
