@@ -1,10 +1,8 @@
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QtSql>
 
-#include "programs/programs_model.h"
 #include "shell/TesterInformationForm.h"
 #include "tests/shell/window_fixture.h"
-#include "tests/support/setpoints_unreported.h"
+#include "tests/support/faulty_d2xx.h"
 
 namespace {
 
@@ -205,7 +203,12 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
     Reopen();
     tester_->Tester().setpoints = {7, 11, 23, 52, 104};
     if (!reported) {
-      driver_ = SetpointsUnreported(tester_);
+      // The set-point request reaches the tester as one it does not know, which draws no reply.
+      auto driver = std::make_shared<FaultyD2xx>(tester_);
+      driver->alterWrites = [](std::string& bytes) {
+        if (bytes == "(I?)") bytes = "(Z)";
+      };
+      driver_ = driver;
       Open(QStringLiteral("veld32 --simulate"));
     }
     Connect();

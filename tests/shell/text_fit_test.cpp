@@ -2,7 +2,6 @@
 // under the look the utility uses on Linux, in each state the strip can show, and no control of
 // a program's tab covers another. The suite runs
 // this at the scales 1, 1.5 and 2 (QT_SCALE_FACTOR).
-#include "programs/programs_model.h"
 #include "tests/records/sample_records.h"
 #include "tests/shell/window_fixture.h"
 

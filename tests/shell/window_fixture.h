@@ -8,15 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-
 #include "backends/simulated_tester.h"
 #include "device_link/ctlVELD32UsbComm.h"
 #include "editor/frmTestOptions.h"
-#include "records/record_store.h"
+#include "programs/programs_model.h"
 #include "shell/BackgroundForm.h"
-#include "shell/ParentMDIForm.h"
 #include "shell/TestResultsForm.h"
 #include "shell/assembled_window.h"
 #include "shell/tester_menu.h"
