@@ -4,6 +4,7 @@
 #include "shell/record_chart.h"
 #include "tests/records/sample_records.h"
 #include "tests/shell/window_fixture.h"
+#include "tests/support/file_bytes.h"
 #include "ui_core/window_settings.h"
 
 namespace {
@@ -96,9 +97,7 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
 }
 
 TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
-  QFile notADatabase(RecordsFile());
-  ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly) && notADatabase.write("just text\n") > 0);
-  notADatabase.close();
+  WriteAll(RecordsFile(), "just text\n");  // not a database
   Reopen(1);
   EXPECT_EQ(window_->Records(), nullptr);
   EXPECT_FALSE(Text("lblRecords").isEmpty());

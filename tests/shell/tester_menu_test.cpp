@@ -3,6 +3,7 @@
 #include "shell/TesterInformationForm.h"
 #include "tests/shell/window_fixture.h"
 #include "tests/support/faulty_d2xx.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
@@ -57,10 +58,8 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   QObject::connect(&results, &TestResultsForm::Saved, [&saved] { saved = true; });
   results.findChild<QPushButton*>("cmdSaveCsv")->click();
   ASSERT_TRUE(WaitUntil([&] { return saved; }));
-  QFile file(dir.filePath("session.csv"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   // Every record, newest first (each cell's place is the records' own test).
-  const QList<QByteArray> lines = file.readAll().split('\n');
+  const QList<QByteArray> lines = ReadAll(dir.filePath("session.csv")).split('\n');
   ASSERT_EQ(lines.size(), 5);
   EXPECT_TRUE(lines[1].contains(",3,") && lines[1].contains(",fail,")) << lines[1].toStdString();
   EXPECT_TRUE(prompts_.shown.isEmpty());
