@@ -88,25 +88,16 @@ TEST_F(EditorWindow, EachTabShowsItsProgramAndFollowsTheModel) {
     EXPECT_FALSE(Control(name)->isEnabled()) << name;
 }
 
-// The thumb ends where the operator put it: a jump to a clicked position, a wheel (the keys are
-// the desktop's tests).
+// The thumb ends where the operator put it after a jump to a clicked position (the keys, which
+// reach the model as a wheel does, are the desktop's tests).
 // The hours follow the thumb while it is dragged; the seconds' minimum settles once it is let go.
 TEST_F(EditorWindow, SliderGesturesReachTheModel) {
   form->show();
   QScrollBar* pass = Slider("hsPassOhms0");
-  const auto expectShown = [&] {
-    EXPECT_EQ(Box("txtPassOhms0")->text(), QString::number(pass->value()));
-    EXPECT_EQ(PassOhms(0), pass->value());
-  };
   QTest::mouseClick(pass, Qt::MiddleButton, {}, QPoint(pass->width() - 20, pass->height() / 2));
   EXPECT_GT(pass->value(), 900);
-  expectShown();
-  const int clicked = pass->value();
-  QWheelEvent wheel(QPointF(5, 5), pass->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120),
-                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(pass, &wheel);
-  EXPECT_LT(pass->value(), clicked);
-  expectShown();
+  EXPECT_EQ(Box("txtPassOhms0")->text(), QString::number(pass->value()));
+  EXPECT_EQ(PassOhms(0), pass->value());
 
   QTest::mouseClick(Control<QRadioButton>("optDuration0"), Qt::LeftButton);
   QScrollBar* hours = Slider("hsDurationHr0");
@@ -184,8 +175,8 @@ TEST_F(EditorWindow, UploadChecksTheLimitsBeforeTheConnection) {
 }
 
 // Before any download a tab is unknown, not different; after it, a change is marked and named.
-// A width the tester holds outside its current's range is such a difference: the box shows the
-// slider's width, which an upload sends.
+// A width the tester holds outside its current's range is such a difference (what the slider
+// keeps is the model's test).
 TEST_F(EditorWindow, TabsDifferingFromTheTesterAreMarked) {
   driver->replies["(MP13)"] = "(MP13,1,1,09,0030,1,000,002,010,0150,0000,1000)";
   form->Model().SetBoxText(1, ProgramBox::PassOhms, "20");
@@ -194,8 +185,6 @@ TEST_F(EditorWindow, TabsDifferingFromTheTesterAreMarked) {
   ConnectAndDownload();
   EXPECT_EQ(Tabs()->tabText(1) + ' ' + Tabs()->tabToolTip(1),
             "Test Program 2 As the VELD32 holds it.");
-  EXPECT_EQ(Box("txtPulseWidth2")->text(), QString::number(Slider("hsPulseWidth2")->value()));
-  EXPECT_EQ(form->Model().UploadSettings(2).pulseWidthUs, Slider("hsPulseWidth2")->value());
   EXPECT_EQ(Tabs()->tabText(2), "Test Program 3 *");
   EXPECT_EQ(Tabs()->tabToolTip(2),
             "Differs from the VELD32:\nPulseWidth: 200 us here, 100 us on the VELD32");
