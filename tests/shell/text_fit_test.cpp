@@ -60,8 +60,7 @@ int Shortfall(const QWidget& widget) {
 class TextFit : public WindowTest {};
 
 TEST_F(TextFit, EveryTextFitsItsControlInEveryStripState) {
-  Open(QStringLiteral("veld32 /kovda"));  // the log's filters shown too
-  Show();
+  Show();  // with the diagnostic switch, which shows the log's filters too
   auto* tabs = Find<QTabWidget>(QStringLiteral("SSTab1"));
   TestResultsForm& results = window_->Tester().Results();
   const std::pair<const char*, std::function<bool()>> states[] = {
