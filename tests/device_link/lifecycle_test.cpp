@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device_link/ft_status.h"
+#include "device_link/serialized_d2xx.h"
 #include "tests/device_link/link_harness.h"
 
 namespace {
@@ -194,6 +195,20 @@ TEST(FtErrorText, LabelFollowedByStatusTextAndEmptyOutsideTheTable) {
   const std::pair<FT_STATUS, const char*> cases[] = {
       {17, "FT_Read - not supported"}, {18, "FT_Read - other error"}, {0, ""}, {-1, ""}};
   for (auto [status, text] : cases) EXPECT_EQ(FtErrorText("FT_Read", status), text) << status;
+}
+
+// The driver a bench of links shares answers the questions about its driver's last failure as
+// that driver does, and without them has nothing to advise on.
+TEST(SerializedDriver, AnswersForItsDriversLastFailure) {
+  auto diagnostics = std::make_shared<Refusing>();
+  const SerializedD2xx with(std::make_shared<ScriptedD2xx>(), diagnostics);
+  const SerializedD2xx without(std::make_shared<ScriptedD2xx>(), nullptr);
+  for (const bool refused : {false, true}) {
+    diagnostics->refused = refused;
+    EXPECT_EQ(with.PermissionRefused(), refused);
+  }
+  EXPECT_EQ(with.LastErrorText() + '|' + without.LastErrorText(), "usb_open() failed|");
+  EXPECT_FALSE(without.PermissionRefused());
 }
 
 }  // namespace
