@@ -53,6 +53,27 @@ class EditorWindow : public ::testing::Test {
   std::unique_ptr<frmTestOptions> form = std::make_unique<frmTestOptions>(driver, prompts);
 };
 
+// Laid out in the platform's own style, every caption, control and box of a tab has a place of
+// its own: none covers another.
+TEST_F(EditorWindow, NoControlOfATabCoversAnother) {
+  form->show();
+  for (int tab = 0; tab < Tabs()->count(); ++tab) {
+    Tabs()->setCurrentIndex(tab);
+    QWidget* page = Tabs()->widget(tab);
+    page->layout()->activate();
+    const QList<QWidget*> parts = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_GT(parts.size(), 8) << tab;
+    for (const QWidget* a : parts) {
+      for (const QWidget* b : parts) {
+        EXPECT_TRUE(a >= b || !a->isVisibleTo(page) || !b->isVisibleTo(page) ||
+                    !a->geometry().intersects(b->geometry()))
+            << tab << ": " << a->objectName() << a->metaObject()->className() << " covers "
+            << b->objectName() << b->metaObject()->className();
+      }
+    }
+  }
+}
+
 // Each tab's controls show their own program and follow it: a current picked with the keyboard
 // reaches the width's slider and the derived charge (the narrowing itself is the model's rule),
 // Single Measure disables the four duration controls.
