@@ -69,6 +69,7 @@ TEST(FileNames, KeepEveryByteAndShowWhatIsNoUtf8Readably) {
       {"caf\xe9.vap", "caf\\xE9.vap"},
       {"\xff\xfe", "\\xFF\\xFE"},
       {"a\xe2\x82", "a\\xE2\\x82"},
+      {"\xe2\x82(", "\\xE2\\x82("},
       {"\xc0\xaf", "\\xC0\\xAF"},
       {"\xed\xa0\x80", "\\xED\\xA0\\x80"},
       {"\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
