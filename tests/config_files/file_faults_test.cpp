@@ -278,7 +278,11 @@ TEST_F(FileFaults, ALockThatNamesNoLiveProcessIsTakenOver) {
       {"", now.addMSecs(-file_access::kAbandonedLockAgeMs - 1000), ""},
       {"", now, namesNobody},
       {"garbage\n", now.addMSecs(-file_access::kAbandonedLockAgeMs / 2), namesNobody},
-      {live, now.addSecs(-3600), namesUs}};
+      {live, now.addSecs(-3600), namesUs},
+      // another computer's, whose process cannot be looked at from here
+      {QByteArray::number(deadPid) + "\nveld32\nbench-7\n", now,
+       inUse + "veld32 (process " + QString::number(deadPid) + " on bench-7) holds its lock file " +
+           lockFile}};
   const auto writeLock = [&lockFile](const QByteArray& content, const QDateTime& written) {
     WriteAll(lockFile, content);
     QFile lock(lockFile);
