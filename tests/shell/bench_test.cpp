@@ -118,7 +118,8 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
            "Tester 00003 \u00B7 USB SIM0003 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
   })) << Text("lblTesterIdentity");
   // A tester calibrated longer ago than the interval set is overdue (by default none is).
-  window_->menuSettings_Click();
+  Action("menuSettings").trigger();
+  ASSERT_TRUE(Find<QDialog>("frmSettings")->isVisible());
   auto* interval = Find<QComboBox>("cmbCalibrationInterval");
   interval->setCurrentIndex(interval->findData(12));
   Find<QLineEdit>("txtStation")->setText(QStringLiteral("Bench 7"));

@@ -27,6 +27,19 @@ TEST_F(MainWindow, StartsWithItsChildrenInPlaceAndTheLogWithWhatToDoFirst) {
                                        {background->y(), 6175}};
   for (const auto& [pixels, drawn] : twips) EXPECT_NEAR(pixels * 15, drawn, 15) << drawn;
   EXPECT_EQ(background->size(), QSize(215, 135));
+  // The status bar right under the child windows, its labels side by side within it, the
+  // operator's text at its right end.
+  Show();
+  const QWidget* bar = Find("StatusBarPictureBox");
+  ASSERT_TRUE(bar);
+  EXPECT_EQ(bar->y(), Find("mdiArea")->geometry().bottom() + 1);
+  int left = 0;
+  for (const char* label : {"VELD32VersionLabel", "lblTesterIdentity", "lblOperator"}) {
+    const QRect at = Find(label)->geometry();
+    EXPECT_TRUE(at.left() >= left && at.right() < bar->width()) << label;
+    left = at.right() + 1;
+  }
+  EXPECT_TRUE(Find<QLabel>("lblOperator")->alignment() & Qt::AlignRight);
   EXPECT_EQ(QStringList({window_->windowTitle(), window_->StatusWindow().windowTitle(),
                          window_->TestOptions().windowTitle()}),
             QStringList({"VELD32 Configurator", "Status", "Test Options"}));
