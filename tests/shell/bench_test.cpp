@@ -56,11 +56,12 @@ TEST_F(Bench, OperatorIsAskedOnceAndEnterInTheDutFieldRunsTheProgramInFront) {
 // The Results window over the records: the filters, the statistics line and the charts.
 TEST_F(Bench, ResultsWindowFiltersTheRecords) {
   Reopen(1);
-  const std::tuple<const char*, int, double, RunOutcome> runs[] = {
+  const std::tuple<const char*, int, std::optional<double>, RunOutcome> runs[] = {
       {"A-1", 1, 100, RunOutcome::Pass},
       {"A-2", 1, 1200, RunOutcome::Fail},
       {"B-1", 2, 120, RunOutcome::Pass},
-      {"A-3", 1, 90, RunOutcome::Pass}};
+      {"A-3", 1, 90, RunOutcome::Pass},
+      {"C-1", 3, {}, RunOutcome::NoReading}};
   for (int minute = 0; const auto& [dut, program, ohms, outcome] : runs) {
     const RunRecord run = SampleRun(dut, program, ohms, outcome, SampleTime(minute++));
     ASSERT_EQ(window_->Records()->AddRun(run).outcome, StoreOutcome::Stored);
@@ -73,7 +74,16 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
     for (int row = 0; row < table->rowCount(); ++row) cells << table->item(row, index)->text();
     return cells;
   };
-  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 4; }));
+  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 5; }));
+  EXPECT_EQ(Text("lblPage"), "Runs 1–5 of 5");
+  // A program without readings has no ohms to give.
+  EXPECT_TRUE(Text("lblStatistics").endsWith("program 3: 1 runs, 0.0 % pass"))
+      << Text("lblStatistics");
+  // The two charts side by side.
+  const QWidget* histogram = results.findChild<QWidget*>("chtHistogram");
+  const QWidget* overTime = results.findChild<QWidget*>("chtOverTime");
+  ASSERT_TRUE(histogram && overTime);
+  EXPECT_TRUE(overTime->isVisible() && overTime->x() > histogram->geometry().right());
 
   const std::tuple<const char*, const char*, QStringList> filters[] = {
       {"txtDutPrefix", "A-", {"A-3", "A-2", "A-1"}},
@@ -81,6 +91,7 @@ TEST_F(Bench, ResultsWindowFiltersTheRecords) {
       {"txtUntil", "2026-12-01T08:02:00Z", {"A-2"}}};
   for (const auto& [name, text, duts] : filters) {
     auto* box = Find<QLineEdit>(name);
+    EXPECT_TRUE(box->isClearButtonEnabled()) << name;
     box->setText(text);
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_TRUE(WaitUntil([&] { return column(4) == duts; })) << name;
