@@ -159,6 +159,8 @@ TEST_F(TesterMenuTest, TransfersAndRunsDisableWhatWouldInterfere) {
   ASSERT_TRUE(Logged("Program data save complete."));
   Action("menuRunTest1").trigger();
   EXPECT_EQ(controls(), "001000") << "a test";
+  Action("menuStopTest").trigger();
+  EXPECT_TRUE(WaitUntil([&] { return controls() == "110111"; })) << "after the test";
 }
 
 // The strip counts the time of a test against the program's duration, with the clock and
