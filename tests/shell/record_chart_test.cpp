@@ -43,6 +43,17 @@ TEST(RecordChart, HistogramDrawsEachLimitAtItsOhmsAndEachVerdictHasItsColour) {
   EXPECT_LE(std::abs(*fail.begin() - chart.HistogramX(400)), 1);
   EXPECT_GT(chart.HistogramX(400), chart.HistogramX(150));
   EXPECT_FALSE(ColumnsOf(image, QColor()).empty()) << "no scale";
+  // Each bin's bar (100 ohms wide) as high as its count against the highest, bin 1's.
+  const auto barHeight = [&](int bin) {
+    const int x = chart.HistogramX(100 + 100 * bin);
+    int height = 0;
+    for (int y = 0; y < image.height(); ++y)
+      height +=
+          image.pixelColor(x, y) == image.pixelColor(chart.HistogramX(200), image.height() / 2);
+    return height;
+  };
+  for (const auto& [bin, count] : {std::pair{0, 1}, {1, 4}, {2, 2}, {3, 0}, {4, 3}})
+    EXPECT_NEAR(barHeight(bin) * 4.0 / barHeight(1), count, 0.1) << bin;
 
   chart.ShowHistogram({{1, 4, 2, 0, 3}, 50, 550, std::nullopt, std::nullopt});
   EXPECT_TRUE(ColumnsOf(Drawn(chart), RecordChart::PassLimitColour()).empty());
