@@ -70,6 +70,11 @@ TEST(RecordChart, HistogramDrawsEachLimitAtItsOhmsAndEachVerdictHasItsColour) {
   EXPECT_TRUE(ColumnsOf(series, RecordChart::OutcomeColour(RunOutcome::BetweenLimits)).empty());
   EXPECT_LT(*passes.begin(), *fails.begin());
   EXPECT_GT(*passes.rbegin(), *fails.rbegin());
+  // The fail's dot is big enough to see, across and up.
+  for (const QImage& turned : {series, series.transformed(QTransform().rotate(90))}) {
+    const std::set<int> dot = ColumnsOf(turned, RecordChart::OutcomeColour(RunOutcome::Fail));
+    EXPECT_GE(*dot.rbegin() - *dot.begin(), 2);
+  }
   EXPECT_FALSE(ColumnsOf(series, QColor()).empty()) << "no scale";
   // Every verdict has a colour of its own.
   std::set<QRgb> colours;
