@@ -173,6 +173,14 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadableAndTheFocusVisible) {
     EXPECT_GE(std::max(fore, back) / std::min(fore, back), 4.5)
         << label->objectName() << " \"" << label->text() << "\"";
   }
+  for (const char* name : {"chkConnect", "cmdSave"}) {  // the caption drawn, in its colour
+    const QImage shot = Find(name)->grab().toImage();
+    const QColor ink = Find(name)->palette().color(Find(name)->foregroundRole());
+    bool inked = false;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) inked |= shot.pixelColor(x, y) == ink;
+    EXPECT_TRUE(inked) << name;
+  }
   for (const char* name : {"hsPassOhms0", "chkConnect", "cmdSave"}) {
     Find("txtPassOhms0")->setFocus(Qt::TabFocusReason);
     const QImage before = Find(name)->grab().toImage();
