@@ -173,6 +173,16 @@ TEST_F(Desktop, ADarkDesktopThemeLeavesEveryCaptionReadableAndTheFocusVisible) {
     EXPECT_GE(std::max(fore, back) / std::min(fore, back), 4.5)
         << label->objectName() << " \"" << label->text() << "\"";
   }
+  // A slider's thumb is solid: a run of pixels across it far darker than its groove.
+  const QImage slider = Find("hsPassOhms0")->grab().toImage();
+  int lightest = 0, run = 0, longest = 0;
+  for (int x = 0; x < slider.width(); ++x)
+    lightest = std::max(lightest, slider.pixelColor(x, slider.height() / 2).lightness());
+  for (int x = 0; x < slider.width(); ++x) {
+    run = slider.pixelColor(x, slider.height() / 2).lightness() < lightest - 80 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  EXPECT_GE(longest, 6) << "a hollow thumb";
   for (const char* name : {"chkConnect", "cmdSave"}) {  // the caption drawn, in its colour
     const QImage shot = Find(name)->grab().toImage();
     const QColor ink = Find(name)->palette().color(Find(name)->foregroundRole());
