@@ -57,6 +57,7 @@ TEST(DisableCloseButton, ChildRefusesToCloseOnItsOwnButClosesWithItsHolder) {
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     main.show();
     EXPECT_FALSE(OffersClose(frame));
+    EXPECT_FALSE(frame->systemMenu()->actions().constLast()->isSeparator());  // nor its rule
     EXPECT_FALSE(frame->close());
     EXPECT_FALSE(form->close());
 
