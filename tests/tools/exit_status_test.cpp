@@ -197,6 +197,7 @@ TEST_F(CtlTest, EachCommandLineEndsWithItsStatusOutputAndCause) {
        "Program1 not confirmed: Pass sent 12 ohms, held 13 ohms\n", 1},
       {{"--simulate-fault=readback-mismatch", "--yes", "service", "set-serial", "54321"}, 1,
        "The tester holds serial number 54322, not 54321 as sent", 1},
+      {{"--simulate-fault=readback-mismatch", "upload", three}, 0, "", 1},  // programs held as sent
       // --device chooses a tester of a bench by its USB serial number or its index in the list.
       {{"--device=SIM0002", "info"}, 0, "", 1, serial42, "Serial number:     00042\n", bench},
       {{"--device=1", "info"}, 0, "", 1, serial42, "Serial number:     00042\n", bench},
