@@ -218,11 +218,23 @@ TEST_F(TesterMenuTest, InformationShowsWhatTheTesterReports) {
     EXPECT_TRUE(window_->Tester().Information().isVisible());
     ASSERT_TRUE(WaitUntil([&] { return Text("lblSetpoint4") != "…"; }));
     QStringList shown;
+    QList<QPoint> at;
     for (const char* label : {"lblFirmwareVersion", "lblSerialNumber", "lblCalibrationDate",
-                              "lblSetpoint0", "lblSetpoint4"})
+                              "lblSetpoint0", "lblSetpoint4"}) {
       shown << Text(label);
+      at << Find(label)->pos();
+    }
     EXPECT_EQ(shown, QStringList({"01.02", "00001", "2024-01-15", reported ? "7" : kNotReported,
                                   reported ? "104" : kNotReported}));
+    // The values in one column, each in a row of its own under the one before.
+    for (int i = 1; i < at.size(); ++i)
+      EXPECT_TRUE(at[i].x() == at[0].x() && at[i].y() > at[i - 1].y()) << i;
+    const auto* form = qobject_cast<QFormLayout*>(window_->Tester().Information().layout());
+    EXPECT_EQ(qobject_cast<QLabel*>(form->labelForField(Find("lblSetpoint4")))->text(),
+              "Set-point 100 mA:");
+    // Asked again, it shows nothing old while the tester answers anew.
+    Action("menuTesterInformation").trigger();
+    EXPECT_EQ(Text("lblSetpoint4"), "…");
   }
 }
 
