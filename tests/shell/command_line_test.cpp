@@ -68,6 +68,7 @@ TEST(CommandLine, HelpVersionAndErrorsNeedNoDisplay) {
     const QString err = QString::fromUtf8(veld32.readAllStandardError());
     for (const QString& text : stdoutHas) EXPECT_TRUE(out.contains(text)) << out;
     for (const QString& text : stderrHas) EXPECT_TRUE(err.contains(text)) << err;
+    EXPECT_TRUE(!stderrHas.isEmpty() || err.isEmpty()) << err;
   }
 }
 
