@@ -88,9 +88,9 @@ TEST(BackendOptions, TheLastOneCountsAndAValueNotUnderstoodIsAnError) {
               std::tuple(c.kind, c.libraryPath, c.simulatedTesters, c.error.isEmpty()))
         << line;
     EXPECT_TRUE(parsed.error.contains(c.error)) << parsed.error.toStdString();
-    if (c.kind != K::Simulated) continue;
     Backend backend = CreateBackend(parsed.options);
-    ApplySimulationOptions(simulation, backend);
+    ApplySimulationOptions(simulation, backend);  // with nothing to apply to a real driver
+    if (c.kind != K::Simulated) continue;
     for (int tester = 0; tester < c.simulatedTesters; ++tester) {
       EXPECT_EQ(backend.simulator->Tester(tester).impedanceOhms, c.ohms) << line;
       EXPECT_EQ(backend.simulator->Tester(tester).speed, c.speed) << line;
