@@ -117,6 +117,10 @@ TEST_F(Bench, RunsThatCannotBeRecordedAreSaidToBe) {
   EXPECT_EQ(window_->Records(), nullptr);
   EXPECT_FALSE(Text("lblRecords").isEmpty());
   EXPECT_EQ(startLines_.filter("Runs are not recorded: ").size(), 1);
+  qputenv("VELD32_RECORDS", "postgresql://line-3/records");  // no user: no location
+  Reopen(1);
+  EXPECT_EQ(startLines_.filter("Runs are not recorded: ").size(), 1);
+  qputenv("VELD32_RECORDS", RecordsFile().toLocal8Bit());
 }
 
 TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned) {
@@ -134,8 +138,21 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
   })) << Text("lblTesterIdentity");
   // A tester calibrated longer ago than the interval set is overdue (by default none is).
   Action("menuSettings").trigger();
-  ASSERT_TRUE(Find<QDialog>("frmSettings")->isVisible());
+  const auto* settings = Find<QDialog>("frmSettings");
+  ASSERT_TRUE(settings->isVisible());
+  // Every control and caption of the dialog in a place of its own.
+  QList<QRect> places;
+  for (const QWidget* part : settings->findChildren<QWidget*>()) {
+    if (!part->isVisible() || part->inherits("QDialogButtonBox")) continue;
+    const QRect at(part->mapTo(settings, QPoint(0, 0)), part->size());
+    for (const QRect& other : places) EXPECT_FALSE(at.intersects(other)) << part->objectName();
+    places << at;
+  }
+  EXPECT_EQ(Find<QLineEdit>("txtStation")->placeholderText(), QSysInfo::machineHostName());
   auto* interval = Find<QComboBox>("cmbCalibrationInterval");
+  QStringList intervals;
+  for (int i = 0; i < interval->count(); ++i) intervals << interval->itemText(i);
+  EXPECT_EQ(intervals.removeDuplicates(), 0);
   interval->setCurrentIndex(interval->findData(12));
   Find<QLineEdit>("txtStation")->setText(QStringLiteral("Bench 7"));
   Find<QPushButton>("cmdOK")->click();
