@@ -137,6 +137,7 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
            "Tester 00003 \u00B7 USB SIM0003 \u00B7 firmware 01.02 \u00B7 calibrated 2024-01-15";
   })) << Text("lblTesterIdentity");
   // A tester calibrated longer ago than the interval set is overdue (by default none is).
+  window_settings::SetRecordsLocation(RecordsFile());
   Action("menuSettings").trigger();
   const auto* settings = Find<QDialog>("frmSettings");
   ASSERT_TRUE(settings->isVisible());
@@ -159,6 +160,7 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
   EXPECT_TRUE(Text("lblTesterIdentity").endsWith("calibration overdue"));
   EXPECT_EQ(window_settings::Station(), "Bench 7");
   EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);
+  EXPECT_EQ(window_settings::RecordsLocation(), RecordsFile());  // kept as it was
   window_->close();
   EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(LogLines().last(), "* VELD32 Disconnected");
