@@ -159,6 +159,8 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
   Find<QPushButton>("cmdOK")->click();
   EXPECT_TRUE(Text("lblTesterIdentity").endsWith("calibration overdue"));
   EXPECT_EQ(window_settings::Station(), "Bench 7");
+  window_settings::SetStation(QStringLiteral(" "));  // emptied: the computer's name again
+  EXPECT_EQ(window_settings::Station(), QSysInfo::machineHostName());
   EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);
   EXPECT_EQ(window_settings::RecordsLocation(), RecordsFile());  // kept as it was
   window_->close();
