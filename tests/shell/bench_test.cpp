@@ -162,6 +162,8 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
   window_settings::SetStation(QStringLiteral(" "));  // emptied: the computer's name again
   EXPECT_EQ(window_settings::Station(), QSysInfo::machineHostName());
   EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 12);
+  window_settings::SetCalibrationIntervalMonths(0);  // Off stays off
+  EXPECT_EQ(window_settings::CalibrationIntervalMonths(), 0);
   EXPECT_EQ(window_settings::RecordsLocation(), RecordsFile());  // kept as it was
   window_->close();
   EXPECT_FALSE(Link().Connected());
