@@ -9,6 +9,7 @@
 #include "tests/support/qt_printers.h"
 #include "tests/support/scripted_d2xx.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/widget_places.h"
 #include "ui_core/modMain.h"
 
 namespace {
@@ -63,14 +64,7 @@ TEST_F(EditorWindow, NoControlOfATabCoversAnother) {
     page->layout()->activate();
     const QList<QWidget*> parts = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     ASSERT_GT(parts.size(), 8) << tab;
-    for (const QWidget* a : parts) {
-      for (const QWidget* b : parts) {
-        EXPECT_TRUE(a >= b || !a->isVisibleTo(page) || !b->isVisibleTo(page) ||
-                    !a->geometry().intersects(b->geometry()))
-            << tab << ": " << a->objectName() << a->metaObject()->className() << " covers "
-            << b->objectName() << b->metaObject()->className();
-      }
-    }
+    EXPECT_EQ(Covering(*page, parts), QStringList()) << tab;
   }
 }
 

@@ -5,6 +5,7 @@
 #include "tests/records/sample_records.h"
 #include "tests/shell/window_fixture.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/widget_places.h"
 #include "ui_core/window_settings.h"
 
 namespace {
@@ -142,13 +143,9 @@ TEST_F(Bench, SeveralTestersAreOfferedTheChoiceKeptAndAnOverdueCalibrationWarned
   const auto* settings = Find<QDialog>("frmSettings");
   ASSERT_TRUE(settings->isVisible());
   // Every control and caption of the dialog in a place of its own.
-  QList<QRect> places;
-  for (const QWidget* part : settings->findChildren<QWidget*>()) {
-    if (!part->isVisible() || part->inherits("QDialogButtonBox")) continue;
-    const QRect at(part->mapTo(settings, QPoint(0, 0)), part->size());
-    for (const QRect& other : places) EXPECT_FALSE(at.intersects(other)) << part->objectName();
-    places << at;
-  }
+  QList<QWidget*> parts = settings->findChildren<QWidget*>();
+  parts.removeIf([](const QWidget* part) { return part->inherits("QDialogButtonBox"); });
+  EXPECT_EQ(Covering(*settings, parts), QStringList());
   EXPECT_EQ(Find<QLineEdit>("txtStation")->placeholderText(), QSysInfo::machineHostName());
   auto* interval = Find<QComboBox>("cmbCalibrationInterval");
   QStringList intervals;
